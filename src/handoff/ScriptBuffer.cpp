@@ -1,0 +1,104 @@
+#include "ScriptBuffer.h"
+
+#include "HandoffFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+namespace velra::scriptbuffer {
+
+QByteArray header(qint64 length)
+{
+    QByteArray bytes;
+    if (length <= 0xFFFF) {
+        bytes.resize(4);
+        qToLittleEndian<quint16>(kTextTag, bytes.data());
+        qToLittleEndian<quint16>(quint16(length), bytes.data() + 2);
+    } else {
+        bytes.resize(6);
+        qToLittleEndian<quint16>(kLongTextTag, bytes.data());
+        qToLittleEndian<quint32>(quint32(length), bytes.data() + 2);
+    }
+    return bytes;
+}
+
+bool write(QIODevice &device, QByteArrayView script)
+{
+    const QByteArray head = header(script.size());
+    return device.write(head) == head.size() && device.write(script.data(), script.size()) == script.size();
+}
+
+bool read(QIODevice &device, QByteArray &script, QString *reason)
+{
+    const auto fail = [reason](const QString &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    char head[6];
+    if (device.read(head, 2) != 2)
+        return fail(QStringLiteral("ファイルが短すぎます（途中で切れています）"));
+    const quint16 tag = qFromLittleEndian<quint16>(head);
+    qint64 length = 0;
+    if (tag == kTextTag) {
+        if (device.read(head + 2, 2) != 2)
+            return fail(QStringLiteral("ファイルが短すぎます（途中で切れています）"));
+        length = qFromLittleEndian<quint16>(head + 2);
+    } else if (tag == kLongTextTag) {
+        if (device.read(head + 2, 4) != 4)
+            return fail(QStringLiteral("ファイルが短すぎます（途中で切れています）"));
+        length = qFromLittleEndian<quint32>(head + 2);
+    } else {
+        return fail(QStringLiteral("スクリプトの一時ファイルの形式ではありません"));
+    }
+    if (!device.isSequential() && device.size() - device.pos() < length)
+        return fail(QStringLiteral("記録された長さ %1 バイトに対して、ファイルが途中で切れています").arg(length));
+    QByteArray bytes(length, Qt::Uninitialized);
+    if (device.read(bytes.data(), length) != length)
+        return fail(QStringLiteral("記録された長さ %1 バイトに対して、ファイルが途中で切れています").arg(length));
+    script = std::move(bytes);
+    return true;
+}
+
+bool store(const QString &path, QByteArrayView script, QString *error)
+{
+    if (script.size() > kMaxLength) {
+        if (error)
+            *error = QStringLiteral("スクリプトが大きすぎて一時ファイル「%1」に保存できません。").arg(path);
+        return false;
+    }
+    QFile file(path);
+    // Opened without truncating: an older, longer buffer keeps its tail, which is never read.
+    if (!file.open(QIODevice::ReadWrite) || !write(file, script) || !file.flush()) {
+        if (error)
+            *error = QStringLiteral("スクリプトの一時ファイル「%1」に書き込めません。\r\n%2").arg(path, fileErrorReason(file));
+        return false;
+    }
+    return true;
+}
+
+bool load(const QString &path, QByteArray &script, QString *error)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir()) {
+        if (error)
+            *error = QStringLiteral("スクリプトの一時ファイル「%1」が見つかりません。").arg(path);
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("スクリプトの一時ファイル「%1」を読めません。\r\n%2").arg(path, fileErrorReason(file));
+        return false;
+    }
+    QString reason;
+    if (!read(file, script, &reason)) {
+        if (error)
+            *error = QStringLiteral("スクリプトの一時ファイル「%1」が壊れています。\r\n%2。").arg(path, reason);
+        return false;
+    }
+    return true;
+}
+
+} // namespace velra::scriptbuffer

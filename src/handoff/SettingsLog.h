@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace velra {
+
+// One field of the settings log: quoted text, an unquoted whole number, or the empty value.
+struct LogValue
+{
+    enum class Kind { Empty, Number, Text };
+
+    Kind kind = Kind::Empty;
+    QString text; // the characters of the field, as stored (digits for a number)
+
+    static LogValue empty() { return {}; }
+    static LogValue number(int value) { return {Kind::Number, QString::number(value)}; }
+    static LogValue textValue(const QString &value) { return {Kind::Text, value}; }
+
+    friend bool operator==(const LogValue &, const LogValue &) = default;
+};
+
+using LogLine = QList<LogValue>;
+
+namespace settingslog {
+
+// The bytes of one line, CR LF included. Refuses text that CP932 cannot hold, and text holding a
+// double quote or a line break, which would not read back as the same value.
+bool formatLine(const LogLine &line, QByteArray &out, QString *error);
+
+// Reads the first `count` fields of `text`. Returns false when the text holds fewer; `found` then
+// says how many it holds.
+bool parseFields(QStringView text, int count, QList<LogValue> &out, int *found = nullptr);
+
+// Creates the log anew (truncating an old one) with `line` as its only line.
+bool startLog(const QString &path, const LogLine &line, QString *error);
+// Appends `line`, creating the log when it is missing.
+bool appendLine(const QString &path, const LogLine &line, QString *error);
+// Reads the first `count` fields of the log at `path`.
+bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error);
+
+} // namespace settingslog
+} // namespace velra

@@ -1,0 +1,58 @@
+#include "Form2.h"
+
+#include "DigitField.h"
+#include "handoff/SettingsLog.h"
+#include "shell/Controls.h"
+#include "shell/Wizard.h"
+
+namespace velra {
+using namespace controls;
+
+Form2::Form2(Wizard &wizard)
+    : PicturePage(wizard, QStringLiteral("Form2"))
+{
+    const QPoint f(120, 240); // the frame's origin, in twips of the page
+    QGroupBox *box = frame(this, QStringLiteral("Frame1"), QStringLiteral("スクロール対象ファイルの読み込み"),
+                           twips(120, 240, 4335, 2415));
+    m_name = textBox(box, QStringLiteral("Text1"), twips(480, 570, 2895, 330, f));
+    QPushButton *browse = button(box, QStringLiteral("Command1"), QStringLiteral("参照"), twips(3480, 555, 615, 375, f));
+    label(box, QStringLiteral("Label2"), QStringLiteral("対象ファイルのサイズ（pixel or dot)"), twips(240, 1140, 3255, 285, f));
+    m_width = textBox(box, QStringLiteral("Text2"), twips(480, 1425, 615, 330, f));
+    label(box, QStringLiteral("Label3"), QStringLiteral("×"), twips(1125, 1440, 255, 285, f));
+    m_height = textBox(box, QStringLiteral("Text3"), twips(1290, 1425, 615, 330, f));
+    redLabel(box, QStringLiteral("Label4"),
+             QStringLiteral("(サイズの変更は、自動的に記入されたものと画像の情報がこのとなる場合のみ変更してください)"),
+             twips(210, 1800, 4080, 585, f));
+    QPushButton *next = button(this, QStringLiteral("Command2"), QStringLiteral("次へ"), twips(3240, 2760, 1335, 375));
+
+    makeDigitField(m_width);
+    makeDigitField(m_height);
+    setTabOrder(m_name, browse);
+    setTabOrder(browse, m_width);
+    setTabOrder(m_width, m_height);
+    setTabOrder(m_height, next);
+    setFocusProxy(m_name);
+
+    connect(browse, &QPushButton::clicked, this, [this] { PicturePage::browse(m_name, m_width, m_height); });
+    connect(next, &QPushButton::clicked, this, &Form2::next);
+}
+
+void Form2::next()
+{
+    if (anyEmpty({m_name, m_width, m_height})) {
+        showMissingMessage();
+        return;
+    }
+    if (!acceptFileName(m_name->text()))
+        return;
+    QString error;
+    const LogLine line{LogValue::textValue(m_name->text()), LogValue::textValue(m_width->text()),
+                       LogValue::textValue(m_height->text())};
+    if (!settingslog::startLog(files().settingsLog(), line, &error)) {
+        showWriteFailure(error);
+        return;
+    }
+    wizard().handOver(this, PageId::Form3);
+}
+
+} // namespace velra

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "PicturePage.h"
+
+namespace velra {
+
+// The background and window page: the background picture and the host window's size, which must
+// be the same; appends line 2 of the settings log.
+class Form3 final : public PicturePage
+{
+    Q_OBJECT
+
+public:
+    explicit Form3(Wizard &wizard);
+
+private:
+    void next();
+
+    QLineEdit *m_name;
+    QLineEdit *m_width;
+    QLineEdit *m_height;
+    QLineEdit *m_windowWidth;
+    QLineEdit *m_windowHeight;
+};
+
+} // namespace velra

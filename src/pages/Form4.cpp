@@ -1,0 +1,52 @@
+#include "Form4.h"
+
+#include "handoff/SettingsLog.h"
+#include "shell/Controls.h"
+#include "shell/Toolkit.h"
+#include "shell/Wizard.h"
+
+namespace velra {
+using namespace controls;
+
+QString Form4::simpleExplanation()
+{
+    return QStringLiteral("殆どの設定をチェックボックスをクリック\r\nするだけで、スクロールスクリプトを書き出します");
+}
+
+QString Form4::detailedExplanation()
+{
+    return QStringLiteral("開始座標を指定したり、背景画の表示無し\r\nなどの細かい設定が出来るモードです");
+}
+
+Form4::Form4(Wizard &wizard)
+    : Page(wizard, QStringLiteral("Form4"))
+{
+    QGroupBox *box = frame(this, QStringLiteral("Frame1"), QStringLiteral("設定モードの選択"), QRect(8, 4, 296, 164));
+    m_simple = option(box, QStringLiteral("Option1"), QStringLiteral("簡単設定モード"), QRect(16, 24, 200, 22));
+    QRadioButton *detailed = option(box, QStringLiteral("Option2"), QStringLiteral("詳細設定モード"), QRect(16, 50, 200, 22));
+    detailed->hide(); // created hidden, and nothing shows it
+    m_explanation = label(box, QStringLiteral("Label1"), QStringLiteral("チェックすると、ここに説明が表示されます"),
+                          QRect(16, 80, 272, 76), true);
+    QPushButton *next = button(this, QStringLiteral("Command1"), QStringLiteral("次へ"), QRect(216, 176, 88, 28));
+
+    setTabOrder(m_simple, detailed);
+    setTabOrder(detailed, next);
+    setFocusProxy(m_simple);
+
+    connect(m_simple, &QRadioButton::clicked, this, [this] { m_explanation->setText(simpleExplanation()); });
+    connect(detailed, &QRadioButton::clicked, this, [this] { m_explanation->setText(detailedExplanation()); });
+    connect(next, &QPushButton::clicked, this, &Form4::next);
+}
+
+void Form4::next()
+{
+    const int mode = m_simple->isChecked() ? 1 : 2;
+    QString error;
+    if (!settingslog::appendLine(files().settingsLog(), {LogValue::number(mode)}, &error)) {
+        message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
+        return;
+    }
+    wizard().handOver(this, mode == 1 ? PageId::Form5 : PageId::Form6);
+}
+
+} // namespace velra

@@ -1,0 +1,142 @@
+#include "Form5.h"
+
+#include "DigitField.h"
+#include "handoff/SettingsLog.h"
+#include "shell/Controls.h"
+#include "shell/Toolkit.h"
+#include "shell/Wizard.h"
+
+namespace velra {
+using namespace controls;
+
+Form5::Form5(Wizard &wizard)
+    : Page(wizard, QStringLiteral("Form5"))
+{
+    const auto name = [](int n) { return QStringLiteral("Option%1").arg(n); };
+    QGroupBox *direction = frame(this, QStringLiteral("Frame1"), QStringLiteral("スクロール方向"), QRect(6, 2, 300, 44));
+    const char16_t *arrows[] = {u"↓", u"↑", u"←", u"→"};
+    for (int i = 0; i < 4; ++i)
+        m_options[i] = option(direction, name(i + 1), QString::fromUtf16(arrows[i]), QRect(14 + 72 * i, 18, 60, 22));
+
+    QGroupBox *interval = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールの間隔"), QRect(6, 50, 112, 48));
+    m_step = textBox(interval, QStringLiteral("Text1"), QRect(10, 20, 52, 22));
+    label(interval, QStringLiteral("Label2"), QStringLiteral("ドット"), QRect(66, 20, 42, 22));
+
+    QGroupBox *position = frame(this, QStringLiteral("Frame3"), QStringLiteral("スクロール位置"), QRect(122, 50, 184, 48));
+    const QString alignments[] = {QStringLiteral("左寄せ"), QStringLiteral("中央"), QStringLiteral("右寄せ")};
+    const int alignX[] = {8, 70, 120};
+    for (int i = 0; i < 3; ++i)
+        m_options[4 + i] = option(position, name(5 + i), alignments[i], QRect(alignX[i], 20, i == 1 ? 50 : 60, 22));
+
+    QGroupBox *end = frame(this, QStringLiteral("Frame4"), QStringLiteral("スクロール終了位置"), QRect(6, 102, 300, 74));
+    m_options[7] = option(end, name(8), QStringLiteral("0,0"), QRect(10, 20, 54, 22));
+    m_options[8] = option(end, name(9), QStringLiteral("画像が通過するまで"), QRect(66, 20, 132, 22));
+    m_options[9] = option(end, name(10), QStringLiteral("移動回数指定"), QRect(200, 20, 96, 22));
+    m_moves = textBox(end, QStringLiteral("Text2"), QRect(218, 46, 52, 22));
+    label(end, QStringLiteral("Label1"), QStringLiteral("回"), QRect(274, 46, 20, 22));
+
+    m_next = button(this, QStringLiteral("Command1"), QStringLiteral("次へ"), QRect(218, 181, 88, 28));
+
+    makeDigitField(m_step);
+    makeDigitField(m_moves);
+    const QList<QWidget *> order{m_options[3], m_options[0], m_options[1], m_options[2], m_options[4],
+                                 m_options[6], m_options[5], m_options[7], m_options[8], m_options[9],
+                                 m_moves,      m_step,       m_next};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    setFocusProxy(m_options[3]);
+
+    connect(m_options[0], &QRadioButton::clicked, this, &Form5::vertical);
+    connect(m_options[1], &QRadioButton::clicked, this, &Form5::vertical);
+    connect(m_options[2], &QRadioButton::clicked, this, [this] { horizontal(m_options[2]); });
+    connect(m_options[3], &QRadioButton::clicked, this, [this] { horizontal(m_options[3]); });
+    connect(m_next, &QPushButton::clicked, this, &Form5::next);
+}
+
+void Form5::showEvent(QShowEvent *event)
+{
+    Page::showEvent(event);
+    if (!m_loadedOnce) {
+        m_loadedOnce = true;
+        load();
+    }
+}
+
+void Form5::load()
+{
+    QList<LogValue> values;
+    QString error;
+    bool ok = settingslog::readFields(files().settingsLog(), 9, values, &error);
+    if (ok) {
+        bool imageOk = false;
+        bool windowOk = false;
+        m_imageHeight = values[int(Field::ScrollImageHeight)].text.toInt(&imageOk);
+        m_windowHeight = values[int(Field::WindowHeight)].text.toInt(&windowOk);
+        if (!imageOk || !windowOk) {
+            ok = false;
+            const Field bad = imageOk ? Field::WindowHeight : Field::ScrollImageHeight;
+            error = QStringLiteral("設定ファイルの %1 の値「%2」は整数ではありません。").arg(fieldLabel(bad), values[int(bad)].text);
+        }
+    }
+    if (!ok) {
+        // Without the heights nothing on this page can be checked; the run cannot go on.
+        m_next->setEnabled(false);
+        message(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
+    }
+}
+
+void Form5::vertical()
+{
+    m_options[4]->setText(QStringLiteral("左寄せ"));
+    m_options[6]->setText(QStringLiteral("右寄せ"));
+    m_options[7]->setText(QStringLiteral("*,0"));
+}
+
+void Form5::horizontal(QRadioButton *clicked)
+{
+    if (m_imageHeight > m_windowHeight) {
+        message(QStringLiteral("画像の高さがウィンドウより高い場合は\r\n上下スクロールは選択できません"),
+                QStringLiteral("画像サイズのオーバー"), OkWithExclamation);
+        unselect(clicked);
+        return;
+    }
+    m_options[4]->setText(QStringLiteral("上寄せ"));
+    m_options[6]->setText(QStringLiteral("下寄せ"));
+    m_options[7]->setText(QStringLiteral("0,*"));
+}
+
+void Form5::next()
+{
+    const auto firstSelected = [this](int from, int to) {
+        for (int i = from; i <= to; ++i) {
+            if (m_options[i - 1]->isChecked())
+                return i - from + 1;
+        }
+        return 0;
+    };
+    const int direction = firstSelected(1, 4);
+    const int alignment = firstSelected(5, 7);
+    const int endMode = firstSelected(8, 10);
+    const QString notSelected = QStringLiteral("選択していません");
+    const QString notFilled = QStringLiteral("記入していません");
+    if (direction == 0)
+        return message(QStringLiteral("スクロール方向を指定してください"), notSelected, OkWithExclamation);
+    if (alignment == 0)
+        return message(QStringLiteral("スクロール位置を指定してください"), notSelected, OkWithExclamation);
+    if (endMode == 0)
+        return message(QStringLiteral("スクロール終了位置を指定してください"), notSelected, OkWithExclamation);
+    if (m_step->text().isEmpty())
+        return message(QStringLiteral("移動ドット数を記入してください"), notFilled, OkWithExclamation);
+    if (endMode == 3 && m_moves->text().isEmpty())
+        return message(QString(), notFilled, OkWithExclamation);
+
+    const LogLine record{LogValue::number(direction), LogValue::textValue(m_step->text()),
+                         LogValue::number(alignment), LogValue::number(endMode),
+                         endMode == 3 ? LogValue::textValue(m_moves->text()) : LogValue::empty()};
+    QString error;
+    if (!settingslog::appendLine(files().settingsLog(), record, &error))
+        return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
+    wizard().handOver(this, PageId::Form7);
+}
+
+} // namespace velra

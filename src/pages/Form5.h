@@ -1,0 +1,39 @@
+#pragma once
+
+#include "shell/Page.h"
+
+#include <array>
+
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace velra {
+
+// The scroll settings page: direction, step, alignment and end; appends line 4 of the settings log.
+class Form5 final : public Page
+{
+    Q_OBJECT
+
+public:
+    explicit Form5(Wizard &wizard);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void load();
+    void vertical();
+    void horizontal(QRadioButton *clicked);
+    void next();
+
+    std::array<QRadioButton *, 10> m_options{}; // Option1 to Option10
+    QLineEdit *m_step;
+    QLineEdit *m_moves;
+    QPushButton *m_next;
+    bool m_loadedOnce = false;
+    int m_imageHeight = 0;
+    int m_windowHeight = 0;
+};
+
+} // namespace velra

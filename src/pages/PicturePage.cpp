@@ -1,0 +1,86 @@
+#include "PicturePage.h"
+
+#include "handoff/Cp932.h"
+#include "shell/Toolkit.h"
+
+#include <QLineEdit>
+
+namespace velra {
+
+QString PicturePage::GetFileName(const QString &vstrName)
+{
+    const qsizetype slash = vstrName.lastIndexOf(QLatin1Char('\\'));
+    return slash < 0 ? vstrName : vstrName.mid(slash + 1);
+}
+
+QString PicturePage::pictureFilter()
+{
+    return QStringLiteral("画像(*.bmp;*.jpg;*.jpeg)|*.bmp;*.jpg;*.jpeg");
+}
+
+void PicturePage::browse(QLineEdit *name, QLineEdit *width, QLineEdit *height)
+{
+    const QString chosen = toolkit().openFileName(this, pictureFilter());
+    if (!chosen.isEmpty())
+        m_dialogFileName = chosen;
+    if (m_dialogFileName.isEmpty())
+        return; // cancelled before any picture was ever chosen here
+    QSize size;
+    QString error;
+    if (!toolkit().measurePicture(m_dialogFileName, size, &error)) {
+        message(error, QStringLiteral("画像を読み込めません"), OkWithExclamation);
+        return;
+    }
+    width->setText(QString::number(size.width()));
+    height->setText(QString::number(size.height()));
+    // Qt gives paths with "/", which the backslash rule would leave whole; the name part is what
+    // the script refers to the picture by.
+    name->setText(GetFileName(QString(m_dialogFileName).replace(QLatin1Char('/'), QLatin1Char('\\'))));
+}
+
+bool PicturePage::acceptFileName(const QString &name)
+{
+    if (name.contains(QLatin1Char('"'))) {
+        message(QStringLiteral("ファイル名「%1」に二重引用符（\"）が含まれています。\r\n二重引用符を含まないファイル名にしてください。")
+                    .arg(name),
+                QStringLiteral("ファイル名が使えません"), OkWithExclamation);
+        return false;
+    }
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (name[i].category() == QChar::Other_Control) {
+            message(QStringLiteral("ファイル名に改行などの制御文字が含まれています。\r\n制御文字を含まないファイル名にしてください。"),
+                    QStringLiteral("ファイル名が使えません"), OkWithExclamation);
+            return false;
+        }
+    }
+    qsizetype bad = 0;
+    if (!cp932::canEncode(name, &bad)) {
+        message(QStringLiteral("%1 は Shift_JIS（CP932）で保存できない文字です。\r\nファイル名を変更してから選び直してください。")
+                    .arg(cp932::describeUnencodable(name, bad)),
+                QStringLiteral("ファイル名が使えません"), OkWithExclamation);
+        return false;
+    }
+    return true;
+}
+
+bool PicturePage::anyEmpty(std::initializer_list<const QLineEdit *> boxes) const
+{
+    for (const QLineEdit *box : boxes) {
+        if (box->text().isEmpty())
+            return true;
+    }
+    return false;
+}
+
+void PicturePage::showMissingMessage()
+{
+    message(QStringLiteral("必要な情報が不足しています\r\n必要事項の記入漏れがないか、確認してください"),
+            QStringLiteral("記入情報がそろっていません"), OkWithExclamation);
+}
+
+void PicturePage::showWriteFailure(const QString &error)
+{
+    message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
+}
+
+} // namespace velra

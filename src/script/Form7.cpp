@@ -1,0 +1,148 @@
+#include "Form7.h"
+
+#include "ScriptFile.h"
+#include "ScrollScript.h"
+#include "handoff/ScriptBuffer.h"
+#include "handoff/SettingsLog.h"
+#include "shell/Controls.h"
+#include "shell/Toolkit.h"
+#include "shell/Wizard.h"
+
+#include <QElapsedTimer>
+#include <QProgressBar>
+
+namespace velra {
+using namespace controls;
+
+namespace {
+
+// Gives the progress bar the frame index before each frame. The loop does not give way to events,
+// so every visible change of the bar is a synchronous repaint: the bar is repainted at most once a
+// display frame, and the last index always reaches it.
+class BarProgress final : public GenerationProgress
+{
+public:
+    explicit BarProgress(QProgressBar *bar)
+        : m_bar(bar)
+    {
+    }
+
+    void setMaximum(int maximum) override
+    {
+        m_bar->setMaximum(maximum);
+        m_clock.start();
+    }
+
+    void setValue(int frameIndex) override
+    {
+        m_last = frameIndex;
+        if (m_clock.elapsed() >= kRepaintMs) {
+            m_bar->setValue(frameIndex);
+            m_clock.restart();
+        }
+    }
+
+    void finish() const { m_bar->setValue(m_last); }
+
+private:
+    static constexpr int kRepaintMs = 16;
+    QProgressBar *m_bar;
+    QElapsedTimer m_clock;
+    int m_last = 0;
+};
+
+} // namespace
+
+Form7::Form7(Wizard &wizard)
+    : Page(wizard, QStringLiteral("Form7"))
+{
+    QGroupBox *generation = frame(this, QStringLiteral("Frame1"), QStringLiteral("コードの生成"), QRect(6, 2, 300, 70));
+    label(generation, QStringLiteral("Label1"), QStringLiteral("↓クリックすると、生成を開始します"), QRect(10, 18, 200, 20));
+    m_generate = button(generation, QStringLiteral("Command1"), QStringLiteral("コード生成"), QRect(10, 40, 110, 24));
+    m_progress = named(new QProgressBar(generation), QStringLiteral("ProgressBar1"), QRect(128, 44, 162, 16));
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+
+    QGroupBox *saving = frame(this, QStringLiteral("Frame2"), QStringLiteral("保存について"), QRect(6, 74, 300, 96));
+    m_csf = option(saving, QStringLiteral("Option1"), QStringLiteral("CSFファイル"), QRect(10, 18, 110, 22));
+    option(saving, QStringLiteral("Option2"), QStringLiteral("テキストファイル"), QRect(130, 18, 130, 22));
+    label(saving, QStringLiteral("Label2"), QStringLiteral("保存ブック名(既存ブック指定禁止)"), QRect(10, 44, 190, 22));
+    m_book = textBox(saving, QStringLiteral("Text1"), QRect(200, 44, 92, 22));
+    label(saving, QStringLiteral("Label3"), QStringLiteral("保存ページ名"), QRect(10, 70, 190, 22));
+    m_page = textBox(saving, QStringLiteral("Text2"), QRect(200, 70, 92, 22));
+
+    label(this, QStringLiteral("Label4"), QStringLiteral("CSFファイルでの保存の場合、　　　新規作成・上書きは自動判別します"),
+          QRect(8, 174, 200, 36), true);
+    m_save = button(this, QStringLiteral("Command2"), QStringLiteral("保存"), QRect(218, 180, 88, 28));
+    m_save->setEnabled(false);
+
+    setFocusProxy(m_generate);
+    connect(m_generate, &QPushButton::clicked, this, &Form7::generate);
+    connect(m_save, &QPushButton::clicked, this, &Form7::save);
+}
+
+void Form7::generate()
+{
+    setCursor(Qt::WaitCursor);
+    m_generate->setText(QStringLiteral("！！実行中！！"));
+    m_generate->setEnabled(false);
+    m_generate->repaint();
+
+    // A failed generation leaves the buttons as they are now: a new run is the only way on.
+    const auto stop = [this](const QString &error) {
+        unsetCursor();
+        message(restartMessage(error), QStringLiteral("スクリプトを生成できません"), OkWithExclamation);
+    };
+    QList<LogValue> values;
+    QString error;
+    if (!settingslog::readFields(files().settingsLog(), kFieldCount, values, &error))
+        return stop(error);
+    QByteArray script;
+    BarProgress progress(m_progress);
+    if (!generateScript(values, script, &progress, &error))
+        return stop(error);
+    progress.finish();
+    if (!scriptbuffer::store(files().scriptBuffer(), script, &error))
+        return stop(error);
+
+    message(QStringLiteral("スクリプトの内部生成が完了しました\r\n保存の作業に移ってください"), QStringLiteral("生成完了"), OkOnly);
+    unsetCursor();
+    m_generate->setText(QStringLiteral("コード生成完了"));
+    m_save->setEnabled(true);
+}
+
+void Form7::save()
+{
+    QByteArray script;
+    QString error;
+    if (!scriptbuffer::load(files().scriptBuffer(), script, &error))
+        return message(restartMessage(error), QStringLiteral("保存できません"), OkWithExclamation);
+    const auto route = m_csf->isChecked() ? scriptfile::Route::Csf : scriptfile::Route::Text;
+    // Names are checked before the dialog, so that nobody picks a file for a save that is refused.
+    QByteArray book;
+    QByteArray page;
+    if (!scriptfile::encodeName(m_book->text(), QStringLiteral("保存ブック名"), book, &error)
+        || !scriptfile::encodeName(m_page->text(), QStringLiteral("保存ページ名"), page, &error))
+        return message(error, QStringLiteral("名前が使えません"), OkWithExclamation);
+
+    const QString path = toolkit().saveFileName(this, scriptfile::filter(route));
+    if (path.isEmpty())
+        return; // cancelled: nothing is touched
+
+    m_save->setText(QStringLiteral("保存処理中"));
+    m_save->setEnabled(false);
+    m_save->repaint();
+    if (!scriptfile::save(path, route, book, page, script, &error)) {
+        // The script is still in the buffer: the author can save elsewhere.
+        message(error, QStringLiteral("保存できません"), OkWithExclamation);
+        m_save->setText(QStringLiteral("保存"));
+        m_save->setEnabled(true);
+        return;
+    }
+    message(QStringLiteral("ファイルの書き出しが終了しました\r\nOKをクリックすると終了します"),
+            QStringLiteral("ファイル書き出し完了"), OkOnly);
+    wizard().closeAll();
+}
+
+} // namespace velra

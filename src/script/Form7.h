@@ -1,0 +1,33 @@
+#pragma once
+
+#include "shell/Page.h"
+
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace velra {
+
+// The generation and save page: computes the script from the settings log into the script buffer,
+// then saves it into a comic script file or a text file, which ends the run.
+class Form7 final : public Page
+{
+    Q_OBJECT
+
+public:
+    explicit Form7(Wizard &wizard);
+
+private:
+    void generate();
+    void save();
+
+    QPushButton *m_generate;
+    QProgressBar *m_progress;
+    QRadioButton *m_csf;
+    QLineEdit *m_book;
+    QLineEdit *m_page;
+    QPushButton *m_save;
+};
+
+} // namespace velra

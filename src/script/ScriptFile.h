@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+// Writing the script into a comic script file or a text file: one book holding one page, after the
+// existing text of the file, or under the header block of a new comic script file.
+namespace velra::scriptfile {
+
+enum class Route { Csf, Text };
+
+// The ten header lines of a new comic script file, joined by CR LF, without a final CR LF.
+QByteArray headerBlock();
+
+// The file dialog's filter for a route.
+QString filter(Route route);
+
+// A book or page name as it is written: CP932, no line breaks or other control characters.
+// `what` names the field in the message ("ブック名").
+bool encodeName(const QString &name, const QString &what, QByteArray &encoded, QString *error);
+
+// Writes the composed text T and one CR LF. `existing` is the file's previous content, kept byte
+// for byte; a CSF route with empty `existing` starts with the header block.
+bool writeComposed(QIODevice &out, Route route, QByteArrayView existing, QByteArrayView book, QByteArrayView page,
+                   QByteArrayView script);
+
+// Saves into `path`: the new whole file goes to a temporary file beside it, which replaces the
+// original only once written completely. A failure leaves the original as it was.
+bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView page, QByteArrayView script,
+          QString *error);
+
+} // namespace velra::scriptfile

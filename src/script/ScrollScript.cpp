@@ -1,0 +1,301 @@
+#include "ScrollScript.h"
+
+#include "handoff/Cp932.h"
+#include "handoff/HandoffFiles.h"
+
+#include <charconv>
+#include <cstring>
+#include <optional>
+
+namespace velra {
+namespace {
+
+constexpr int kInt16Min = -32768;
+constexpr int kInt16Max = 32767;
+
+bool fitsInt16(qint64 v)
+{
+    return v >= kInt16Min && v <= kInt16Max;
+}
+
+// Converts values to 16-bit whole numbers; the first failure is kept as the message.
+class Converter
+{
+public:
+    explicit Converter(const QList<LogValue> &values)
+        : m_values(values)
+    {
+    }
+
+    std::optional<int> value(Field field)
+    {
+        if (failed())
+            return std::nullopt;
+        const QString &text = m_values[int(field)].text;
+        bool ok = false;
+        const qint64 v = text.toLongLong(&ok);
+        // Only digits with an optional sign: the pages store digit texts, and anything else
+        // (spaces, decimals) can only come from a hand-edited log.
+        const bool wellFormed = ok && !text.isEmpty() && !text.front().isSpace() && !text.back().isSpace();
+        if (!wellFormed) {
+            m_error = text.isEmpty()
+                ? QStringLiteral("%1 が空です。整数が必要です。").arg(fieldLabel(field))
+                : QStringLiteral("%1 の値「%2」は整数ではありません。").arg(fieldLabel(field), text);
+            return std::nullopt;
+        }
+        if (!fitsInt16(v)) {
+            m_error = QStringLiteral("%1 の値「%2」は -32768 から 32767 の範囲を超えています。").arg(fieldLabel(field), text);
+            return std::nullopt;
+        }
+        return int(v);
+    }
+
+    std::optional<int> checked(qint64 result, const QString &what)
+    {
+        if (failed())
+            return std::nullopt;
+        if (!fitsInt16(result)) {
+            m_error = QStringLiteral("%1 %2 が -32768 から 32767 の範囲を超えています。").arg(what).arg(result);
+            return std::nullopt;
+        }
+        return int(result);
+    }
+
+    bool failed() const { return !m_error.isEmpty(); }
+    QString error() const { return m_error; }
+    void fail(const QString &message) { m_error = message; }
+
+private:
+    const QList<LogValue> &m_values;
+    QString m_error;
+};
+
+QString sumText(Field a, Field b)
+{
+    return QStringLiteral("%1 と %2 の和").arg(fieldLabel(a), fieldLabel(b));
+}
+
+QString differenceText(Field a, Field b)
+{
+    return QStringLiteral("%1 から %2 を引いた差").arg(fieldLabel(a), fieldLabel(b));
+}
+
+// The fixed coordinate is a whole number or a whole number plus one half; `twice` is its double.
+QByteArray formatHalves(qint64 twice)
+{
+    QByteArray text;
+    if (twice < 0)
+        text.append('-');
+    const qint64 magnitude = twice < 0 ? -twice : twice;
+    text.append(QByteArray::number(magnitude / 2));
+    if (magnitude % 2)
+        text.append(".5");
+    return text;
+}
+
+struct Layout
+{
+    bool vertical = true;
+    int direction = 4;
+    int alignment = 3;
+    int endMode = 3;
+};
+
+// Everything before the moving coordinate and everything after it, for one frame.
+struct FramePieces
+{
+    QByteArray before; // CR LF, background line, CR LF, picture line up to the moving coordinate
+    QByteArray after;  // the rest of the picture line
+};
+
+bool encodeField(const QList<LogValue> &values, Field field, QByteArray &out, QString *error)
+{
+    const QString &text = values[int(field)].text;
+    qsizetype bad = 0;
+    if (cp932::encode(text, out, &bad))
+        return true;
+    if (error)
+        *error = QStringLiteral("%1 の %2 は Shift_JIS（CP932）で書き出せない文字です。")
+                     .arg(fieldLabel(field), cp932::describeUnencodable(text, bad));
+    return false;
+}
+
+bool buildPieces(const QList<LogValue> &values, bool vertical, const QByteArray &fixed, FramePieces &pieces,
+                 QString *error)
+{
+    QByteArray &b = pieces.before;
+    b = "\r\nGraphic \"";
+    if (!encodeField(values, Field::BackgroundFile, b, error))
+        return false;
+    b += "\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,";
+    if (!encodeField(values, Field::BackgroundWidth, b, error))
+        return false;
+    b += ',';
+    if (!encodeField(values, Field::BackgroundHeight, b, error))
+        return false;
+    b += "\"\r\nGraphic \"";
+    if (!encodeField(values, Field::ScrollImageFile, b, error))
+        return false;
+    b += "\",0,0,0,1,\"None\",0,0,0,\"/POS:";
+    QByteArray &a = pieces.after;
+    a.clear();
+    if (vertical) {
+        b += fixed;
+        b += ',';
+    } else {
+        a += ',';
+        a += fixed;
+    }
+    a += ',';
+    if (!encodeField(values, Field::ScrollImageWidth, a, error))
+        return false;
+    a += ',';
+    if (!encodeField(values, Field::ScrollImageHeight, a, error))
+        return false;
+    a += '"';
+    return true;
+}
+
+} // namespace
+
+bool generateScript(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress,
+                    QString *error)
+{
+    script.clear();
+    const auto fail = [error](const QString &message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    if (values.size() < kFieldCount)
+        return fail(QStringLiteral("設定の値が足りません（%1 個必要ですが、%2 個しかありません）。")
+                        .arg(kFieldCount)
+                        .arg(values.size()));
+
+    Converter convert(values);
+    const auto code = [&](Field f) {
+        // The codes are compared with their values; anything else falls to the last choice.
+        bool ok = false;
+        const int v = values[int(f)].text.trimmed().toInt(&ok);
+        return ok ? v : 0;
+    };
+    Layout layout;
+    layout.direction = code(Field::ScrollDirection);
+    layout.alignment = code(Field::ScrollAlignment);
+    layout.endMode = code(Field::ScrollEndMode);
+    if (layout.direction < 1 || layout.direction > 3)
+        layout.direction = 4;
+    if (layout.alignment < 1 || layout.alignment > 2)
+        layout.alignment = 3;
+    if (layout.endMode < 1 || layout.endMode > 2)
+        layout.endMode = 3;
+    layout.vertical = layout.direction <= 2;
+
+    // Across the scroll: x of a vertical scroll, y of a horizontal one.
+    const Field windowAcross = layout.vertical ? Field::WindowWidth : Field::WindowHeight;
+    const Field pictureAcross = layout.vertical ? Field::ScrollImageWidth : Field::ScrollImageHeight;
+    qint64 fixedTwice = 0;
+    if (layout.alignment != 1) {
+        const auto window = convert.value(windowAcross);
+        const auto picture = convert.value(pictureAcross);
+        if (layout.alignment == 2 && window && picture) {
+            fixedTwice = qint64(*window) - *picture; // window / 2 - picture / 2, exactly
+        } else if (window && picture) {
+            if (const auto d = convert.checked(qint64(*window) - *picture, differenceText(windowAcross, pictureAcross)))
+                fixedTwice = 2 * qint64(*d);
+        }
+    }
+
+    // Along the scroll.
+    const Field windowAlong = layout.vertical ? Field::WindowHeight : Field::WindowWidth;
+    const Field pictureAlong = layout.vertical ? Field::ScrollImageHeight : Field::ScrollImageWidth;
+    const bool fromWindow = layout.direction == 2 || layout.direction == 3; // up, left
+    qint64 distance = 0;
+    if (layout.endMode == 1) {
+        if (const auto d = convert.value(fromWindow ? windowAlong : pictureAlong))
+            distance = *d;
+    } else if (layout.endMode == 2) {
+        const auto window = convert.value(windowAlong);
+        const auto picture = convert.value(pictureAlong);
+        if (window && picture) {
+            if (const auto d = convert.checked(qint64(*window) + *picture, sumText(windowAlong, pictureAlong)))
+                distance = *d;
+        }
+    } else {
+        const auto step = convert.value(Field::ScrollStep);
+        const auto count = convert.value(Field::MoveCount);
+        if (step && count) {
+            const QString what = QStringLiteral("%1 と %2 の積").arg(fieldLabel(Field::ScrollStep), fieldLabel(Field::MoveCount));
+            if (const auto d = convert.checked(qint64(*step) * *count, what))
+                distance = *d;
+        }
+    }
+    const auto stepValue = convert.value(Field::ScrollStep);
+    const auto movingBase = convert.value(fromWindow ? windowAlong : pictureAlong);
+    if (convert.failed())
+        return fail(convert.error());
+    const qint64 step = *stepValue;
+    if (step == 0)
+        return fail(QStringLiteral("%1 が 0 です。1 ドット以上の間隔が必要です。").arg(fieldLabel(Field::ScrollStep)));
+    if (step < 0)
+        return fail(QStringLiteral("%1 が負の値（%2）です。1 ドット以上の間隔が必要です。")
+                        .arg(fieldLabel(Field::ScrollStep))
+                        .arg(step));
+
+    if (layout.endMode == 2 && distance % step > 0)
+        distance += step;
+    const qint64 progressCount = distance / step + (distance % step > 0 ? 1 : 0);
+
+    FramePieces pieces;
+    if (!buildPieces(values, layout.vertical, formatHalves(fixedTwice), pieces, error))
+        return false;
+
+    // The loop stops after the first frame whose moved distance exceeds the distance.
+    const qint64 loopFrames = distance >= 0 ? distance / step + 2 : 1;
+    const qint64 frames = loopFrames + (layout.endMode == 1 ? 1 : 0);
+    constexpr qint64 kMaxDigits = 20;
+    const qint64 perFrame = pieces.before.size() + kMaxDigits + pieces.after.size();
+    if (frames * perFrame > kMaxScriptBytes)
+        return fail(QStringLiteral("生成されるスクリプトが大きすぎます（約 %1 MB）。ファイル名や設定を見直してください。")
+                        .arg(frames * perFrame / 1000000));
+
+    if (progress)
+        progress->setMaximum(int(progressCount + 3));
+
+    // One allocation for the whole text; the loop only copies bytes.
+    script.resize(frames * perFrame);
+    char *const begin = script.data();
+    char *out = begin;
+    const char *before = pieces.before.constData();
+    const qsizetype beforeSize = pieces.before.size();
+    const char *after = pieces.after.constData();
+    const qsizetype afterSize = pieces.after.size();
+    const auto appendFrame = [&](qint64 moving, bool first) {
+        const qsizetype skip = first ? 2 : 0; // no CR LF before the first line
+        std::memcpy(out, before + skip, size_t(beforeSize - skip));
+        out += beforeSize - skip;
+        out = std::to_chars(out, out + kMaxDigits, moving).ptr;
+        std::memcpy(out, after, size_t(afterSize));
+        out += afterSize;
+    };
+
+    const qint64 base = *movingBase;
+    const bool decreasing = fromWindow;
+    qint64 moving = 0;
+    for (qint64 k = 0;; ++k) {
+        if (progress)
+            progress->setValue(int(k));
+        const qint64 moved = k * step;
+        moving = decreasing ? base - moved : moved - base;
+        appendFrame(moving, k == 0);
+        if (distance - moved < 0)
+            break;
+    }
+    // End mode 1 closes on the window's edge: the moving coordinate back at 0, the fixed one kept.
+    if (layout.endMode == 1 && moving != 0)
+        appendFrame(0, false);
+    script.truncate(out - begin);
+    return true;
+}
+
+} // namespace velra

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "handoff/SettingsLog.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace velra {
+
+// Receives the progress of the frame loop: the maximum once, then the frame index before each frame.
+class GenerationProgress
+{
+public:
+    virtual ~GenerationProgress() = default;
+    virtual void setMaximum(int maximum) = 0;
+    virtual void setValue(int frameIndex) = 0;
+};
+
+// Computes every frame from the fourteen values of the settings log and writes the script text
+// (CP932 bytes, lines joined by CR LF, none after the last) into `script`. A pure function of the
+// values: nothing is read or written elsewhere. On failure returns false, leaves `script` empty and
+// sets `error` to a Japanese sentence naming the value and what is wrong with it.
+bool generateScript(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress,
+                    QString *error);
+
+// Scripts beyond this size are refused instead of exhausting memory (only hand-edited settings with
+// enormous file names come near it).
+constexpr qint64 kMaxScriptBytes = qint64(1) << 30;
+
+} // namespace velra

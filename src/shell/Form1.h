@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Page.h"
+
+class QPushButton;
+
+namespace velra {
+
+// The start page: a welcome text and the button that clears the hand-off files and starts the run.
+class Form1 final : public Page
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(Wizard &wizard);
+
+    static QString welcomeText();
+
+private:
+    void startWork();
+};
+
+} // namespace velra

@@ -1,0 +1,53 @@
+#include "Page.h"
+
+#include "Toolkit.h"
+#include "Wizard.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+
+namespace velra {
+
+Page::Page(Wizard &wizard, const QString &name)
+    : m_wizard(wizard)
+{
+    setObjectName(name);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Velloran"));
+    setWindowIcon(QIcon(QStringLiteral(":/velra/icon.xpm")));
+    setFixedSize(kWidth, kHeight);
+    // A fixed single border: no maximise button either.
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+}
+
+QRect Page::twips(int left, int top, int width, int height, QPoint origin)
+{
+    return QRect((left - origin.x()) / 15, (top - origin.y()) / 15, width / 15, height / 15);
+}
+
+Toolkit &Page::toolkit() const
+{
+    return m_wizard.toolkit();
+}
+
+const HandoffFiles &Page::files() const
+{
+    return m_wizard.files();
+}
+
+void Page::message(const QString &prompt, const QString &title, int style)
+{
+    toolkit().messageBox(this, prompt, title, style);
+}
+
+void Page::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    // The user closed the visible page (close box, Alt+F4): nothing would be left to show, so the
+    // whole wizard ends rather than running on without a window.
+    if (!m_wizard.isEnding())
+        m_wizard.closeAll();
+}
+
+} // namespace velra

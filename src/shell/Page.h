@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QWidget>
+
+namespace velra {
+
+class Toolkit;
+class Wizard;
+class HandoffFiles;
+
+// A page of the wizard: its own window of the common shape, caption "Velloran", 312 x 213 client
+// pixels, fixed border, the program's icon.
+class Page : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Page(Wizard &wizard, const QString &name);
+
+    static constexpr int kWidth = 312;
+    static constexpr int kHeight = 213;
+
+    // Twips (15 to a pixel at 96 dpi) relative to `origin`, also in twips: the layouts are given in
+    // twips of the page, also for controls that sit inside a frame.
+    static QRect twips(int left, int top, int width, int height, QPoint origin = {});
+
+protected:
+    Wizard &wizard() const { return m_wizard; }
+    Toolkit &toolkit() const;
+    const HandoffFiles &files() const;
+    // A modal message box through the toolkit seam.
+    void message(const QString &prompt, const QString &title, int style);
+
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    Wizard &m_wizard;
+};
+
+} // namespace velra

@@ -1,0 +1,60 @@
+#include "Toolkit.h"
+
+#include <QFileDialog>
+#include <QImageReader>
+#include <QMessageBox>
+
+namespace velra {
+
+bool Toolkit::measurePicture(const QString &path, QSize &size, QString *error)
+{
+    QImageReader reader(path);
+    // Recognised by content: a JPEG named .bmp is still a JPEG, and a text file named .jpg is no picture.
+    reader.setDecideFormatFromContent(true);
+    const QByteArray format = reader.format();
+    QSize measured;
+    if (format == "bmp" || format == "jpeg")
+        measured = reader.size(); // from the header, without decoding the picture
+    if (!measured.isValid()) {
+        if (error) {
+            *error = format.isEmpty() || format == "bmp" || format == "jpeg"
+                ? QStringLiteral("「%1」を画像として読み込めません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(path)
+                : QStringLiteral("「%1」は BMP でも JPEG でもありません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(path);
+        }
+        return false;
+    }
+    size = measured;
+    return true;
+}
+
+int QtToolkit::messageBox(QWidget *parent, const QString &prompt, const QString &title, int style)
+{
+    QString text = prompt;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(style == OkWithExclamation ? QMessageBox::Warning : QMessageBox::NoIcon, title, text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+    return 1;
+}
+
+QString qtFileFilter(const QString &filter)
+{
+    const qsizetype bar = filter.indexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return filter;
+    QString patterns = filter.mid(bar + 1);
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    return QStringLiteral("%1 (%2)").arg(filter.left(bar), patterns);
+}
+
+QString QtToolkit::openFileName(QWidget *parent, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), qtFileFilter(filter));
+}
+
+QString QtToolkit::saveFileName(QWidget *parent, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(parent, QString(), QString(), qtFileFilter(filter));
+}
+
+} // namespace velra

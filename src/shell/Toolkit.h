@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+
+class QWidget;
+
+namespace velra {
+
+// Button and icon codes of a message box.
+enum MessageStyle : int {
+    OkOnly = 0,            // one OK button, no icon
+    OkWithExclamation = 48 // one OK button and the exclamation icon
+};
+
+// The modal parts of the toolkit, behind one seam so that page tests answer them without a window.
+class Toolkit
+{
+public:
+    virtual ~Toolkit() = default;
+
+    // Shows a modal message box; returns 1 when OK is pressed, the only way it returns.
+    virtual int messageBox(QWidget *parent, const QString &prompt, const QString &title, int style) = 0;
+
+    // `filter` is "description|pattern;pattern". Returns the chosen file's full path, or an empty
+    // text when the dialog was cancelled.
+    virtual QString openFileName(QWidget *parent, const QString &filter) = 0;
+    // The save dialog asks before an existing file is replaced.
+    virtual QString saveFileName(QWidget *parent, const QString &filter) = 0;
+
+    // The pixel size of a BMP or JPEG picture, read from its header. On failure returns false and
+    // sets `error` to a Japanese sentence.
+    virtual bool measurePicture(const QString &path, QSize &size, QString *error);
+};
+
+// The real dialogs.
+class QtToolkit final : public Toolkit
+{
+public:
+    int messageBox(QWidget *parent, const QString &prompt, const QString &title, int style) override;
+    QString openFileName(QWidget *parent, const QString &filter) override;
+    QString saveFileName(QWidget *parent, const QString &filter) override;
+};
+
+// "description|p1;p2" as a Qt file dialog filter: "description (p1 p2)".
+QString qtFileFilter(const QString &filter);
+
+} // namespace velra

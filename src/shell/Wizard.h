@@ -1,0 +1,62 @@
+#pragma once
+
+#include "handoff/HandoffFiles.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <array>
+
+namespace velra {
+
+class Page;
+class Toolkit;
+
+enum class PageId { Form1 = 1, Form2, Form3, Form4, Form5, Form6, Form7 };
+
+// The page inventory and the hand-over: one instance of each page per run, created when first
+// shown, kept (hidden, with its contents) until the end; exactly one page visible at a time.
+class Wizard : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Wizard(Toolkit &toolkit, const HandoffFiles &files = HandoffFiles());
+    ~Wizard() override;
+
+    // Shows the start page.
+    void start();
+    // Hides `leaving` and shows `next` without making it modal. A page is never shown twice.
+    void handOver(Page *leaving, PageId next);
+    // Shows `id` as the first page of a run (the start page, or a later page for tools and tests).
+    Page *show(PageId id);
+
+    // The page if it has been created and not yet closed.
+    Page *page(PageId id) const;
+    template <typename T>
+    T *page(PageId id) const
+    {
+        return qobject_cast<T *>(page(id));
+    }
+
+    // Closes every page, Form1 to Form7 in this order; the run is over.
+    void closeAll();
+    bool isEnding() const { return m_ending; }
+
+    Toolkit &toolkit() const { return m_toolkit; }
+    const HandoffFiles &files() const { return m_files; }
+
+signals:
+    void finished();
+
+private:
+    Page *create(PageId id);
+
+    Toolkit &m_toolkit;
+    HandoffFiles m_files;
+    std::array<QPointer<Page>, 7> m_pages;
+    std::array<bool, 7> m_shown{};
+    bool m_ending = false;
+};
+
+} // namespace velra

@@ -1,0 +1,154 @@
+// The command-line companion: the wizard's engine for authors who script their work.
+#include "handoff/HandoffFiles.h"
+#include "handoff/SettingsLog.h"
+#include "script/ScriptFile.h"
+#include "script/ScrollScript.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cstdio>
+
+using namespace velra;
+
+namespace {
+
+const char kUsage[] =
+    "usage: velra-script generate LOG [-o OUT]\n"
+    "       velra-script save LOG (--csf FILE | --txt FILE) --book NAME --page NAME\n"
+    "       velra-script --help | --version\n"
+    "\n"
+    "generate  reads the fourteen values of the settings log LOG and writes the script text\n"
+    "          (CP932, as the script buffer holds it) to OUT, or to standard output.\n"
+    "save      generates from LOG and saves the script into FILE as the wizard's save does:\n"
+    "          --csf adds a book to a comic script file (with the header when the file is new\n"
+    "          or empty), --txt to a text file.\n"
+    "\n"
+    "Exit status: 0 done, 1 refused or failed (FILE or OUT untouched), 2 usage error.\n";
+
+int usageError(const char *what)
+{
+    std::fprintf(stderr, "velra-script: %s\n%s", what, kUsage);
+    return 2;
+}
+
+int failure(QString message)
+{
+    message.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    std::fprintf(stderr, "velra-script: %s\n", message.toLocal8Bit().constData());
+    return 1;
+}
+
+bool generateFrom(const QString &log, QByteArray &script, QString *error)
+{
+    QList<LogValue> values;
+    return settingslog::readFields(log, kFieldCount, values, error) && generateScript(values, script, nullptr, error);
+}
+
+int generate(const QStringList &args)
+{
+    QString log;
+    QString out;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("-o")) {
+            if (++i >= args.size() || !out.isEmpty())
+                return usageError("-o needs one file name");
+            out = args[i];
+        } else if (log.isEmpty() && !args[i].startsWith(QLatin1Char('-'))) {
+            log = args[i];
+        } else {
+            return usageError("unexpected argument");
+        }
+    }
+    if (log.isEmpty())
+        return usageError("generate needs the settings log");
+    QByteArray script;
+    QString error;
+    if (!generateFrom(log, script, &error))
+        return failure(error);
+    if (out.isEmpty()) {
+        if (std::fwrite(script.constData(), 1, size_t(script.size()), stdout) != size_t(script.size()) || std::fflush(stdout) != 0)
+            return failure(QStringLiteral("標準出力に書き込めません。"));
+        return 0;
+    }
+    QSaveFile file(out);
+    if (!file.open(QIODevice::WriteOnly) || file.write(script) != script.size() || !file.commit())
+        return failure(QStringLiteral("「%1」に書き込めません。%2").arg(out, fileErrorReason(file)));
+    return 0;
+}
+
+int save(const QStringList &args)
+{
+    QString log;
+    QString target;
+    QString book;
+    QString page;
+    bool haveBook = false;
+    bool havePage = false;
+    scriptfile::Route route = scriptfile::Route::Csf;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        const bool takesValue = a == QLatin1String("--csf") || a == QLatin1String("--txt")
+            || a == QLatin1String("--book") || a == QLatin1String("--page");
+        if (takesValue) {
+            if (++i >= args.size())
+                return usageError("an option lacks its value");
+            if (a == QLatin1String("--book")) {
+                if (haveBook)
+                    return usageError("--book given twice");
+                book = args[i];
+                haveBook = true;
+            } else if (a == QLatin1String("--page")) {
+                if (havePage)
+                    return usageError("--page given twice");
+                page = args[i];
+                havePage = true;
+            } else {
+                if (!target.isEmpty())
+                    return usageError("give exactly one of --csf and --txt");
+                target = args[i];
+                route = a == QLatin1String("--csf") ? scriptfile::Route::Csf : scriptfile::Route::Text;
+            }
+        } else if (log.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
+            log = a;
+        } else {
+            return usageError("unexpected argument");
+        }
+    }
+    if (log.isEmpty() || target.isEmpty() || !haveBook || !havePage)
+        return usageError("save needs LOG, --csf or --txt, --book and --page");
+    QByteArray bookBytes;
+    QByteArray pageBytes;
+    QString error;
+    if (!scriptfile::encodeName(book, QStringLiteral("ブック名"), bookBytes, &error)
+        || !scriptfile::encodeName(page, QStringLiteral("ページ名"), pageBytes, &error))
+        return failure(error);
+    QByteArray script;
+    if (!generateFrom(log, script, &error) || !scriptfile::save(target, route, bookBytes, pageBytes, script, &error))
+        return failure(error);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.isEmpty())
+        return usageError("no command");
+    if (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args[0] == QLatin1String("--version")) {
+        std::printf("velra-script (Velloran) %s\n", VELRA_VERSION);
+        return 0;
+    }
+    if (args[0] == QLatin1String("generate"))
+        return generate(args.mid(1));
+    if (args[0] == QLatin1String("save"))
+        return save(args.mid(1));
+    return usageError("unknown command");
+}
