@@ -39,12 +39,12 @@ public:
         const bool wellFormed = ok && !text.isEmpty() && !text.front().isSpace() && !text.back().isSpace();
         if (!wellFormed) {
             m_error = text.isEmpty()
-                ? QStringLiteral("%1 が空です。整数が必要です。").arg(fieldLabel(field))
-                : QStringLiteral("%1 の値「%2」は整数ではありません。").arg(fieldLabel(field), text);
+                ? QStringLiteral("%1が空です。整数が必要です。").arg(fieldLabel(field))
+                : QStringLiteral("%1の値「%2」は整数ではありません。").arg(fieldLabel(field), text);
             return std::nullopt;
         }
         if (!fitsInt16(v)) {
-            m_error = QStringLiteral("%1 の値「%2」は -32768 から 32767 の範囲を超えています。").arg(fieldLabel(field), text);
+            m_error = QStringLiteral("%1の値「%2」は -32768 から 32767 の範囲を超えています。").arg(fieldLabel(field), text);
             return std::nullopt;
         }
         return int(v);
@@ -72,12 +72,12 @@ private:
 
 QString sumText(Field a, Field b)
 {
-    return QStringLiteral("%1 と %2 の和").arg(fieldLabel(a), fieldLabel(b));
+    return QStringLiteral("%1と%2の和").arg(fieldLabel(a), fieldLabel(b));
 }
 
 QString differenceText(Field a, Field b)
 {
-    return QStringLiteral("%1 から %2 を引いた差").arg(fieldLabel(a), fieldLabel(b));
+    return QStringLiteral("%1から%2を引いた差").arg(fieldLabel(a), fieldLabel(b));
 }
 
 // The fixed coordinate is a whole number or a whole number plus one half; `twice` is its double.
@@ -115,7 +115,7 @@ bool encodeField(const QList<LogValue> &values, Field field, QByteArray &out, QS
     if (cp932::encode(text, out, &bad))
         return true;
     if (error)
-        *error = QStringLiteral("%1 の %2 は Shift_JIS（CP932）で書き出せない文字です。")
+        *error = QStringLiteral("%1の %2 は Shift_JIS（CP932）で書き出せない文字です。")
                      .arg(fieldLabel(field), cp932::describeUnencodable(text, bad));
     return false;
 }
@@ -225,7 +225,7 @@ bool generateScript(const QList<LogValue> &values, QByteArray &script, Generatio
         const auto step = convert.value(Field::ScrollStep);
         const auto count = convert.value(Field::MoveCount);
         if (step && count) {
-            const QString what = QStringLiteral("%1 と %2 の積").arg(fieldLabel(Field::ScrollStep), fieldLabel(Field::MoveCount));
+            const QString what = QStringLiteral("%1と%2の積").arg(fieldLabel(Field::ScrollStep), fieldLabel(Field::MoveCount));
             if (const auto d = convert.checked(qint64(*step) * *count, what))
                 distance = *d;
         }
@@ -236,9 +236,9 @@ bool generateScript(const QList<LogValue> &values, QByteArray &script, Generatio
         return fail(convert.error());
     const qint64 step = *stepValue;
     if (step == 0)
-        return fail(QStringLiteral("%1 が 0 です。1 ドット以上の間隔が必要です。").arg(fieldLabel(Field::ScrollStep)));
+        return fail(QStringLiteral("%1が 0 です。1 ドット以上の間隔が必要です。").arg(fieldLabel(Field::ScrollStep)));
     if (step < 0)
-        return fail(QStringLiteral("%1 が負の値（%2）です。1 ドット以上の間隔が必要です。")
+        return fail(QStringLiteral("%1が負の値（%2）です。1 ドット以上の間隔が必要です。")
                         .arg(fieldLabel(Field::ScrollStep))
                         .arg(step));
 

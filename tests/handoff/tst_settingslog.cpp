@@ -1,0 +1,132 @@
+#include "TestSupport.h"
+#include "handoff/SettingsLog.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace velra;
+using namespace velra::test;
+
+class TestSettingsLog : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString log() const { return m_dir.filePath(QStringLiteral("velra.dat")); }
+
+    static LogValue t(const char *s) { return LogValue::textValue(QString::fromUtf8(s)); }
+
+private slots:
+    void init() { QFile::remove(log()); }
+
+    void fourLines_areWrittenExactly()
+    {
+        QString error;
+        QVERIFY(settingslog::startLog(log(), {t("scroll.bmp"), t("1280"), t("480")}, &error));
+        QVERIFY(settingslog::appendLine(log(), {t("back.bmp"), t("640"), t("480"), t("640"), t("480")}, &error));
+        QVERIFY(settingslog::appendLine(log(), {LogValue::number(1)}, &error));
+        QVERIFY(settingslog::appendLine(log(), {LogValue::number(3), t("8"), LogValue::number(2), LogValue::number(2), LogValue::empty()}, &error));
+        QCOMPARE(readAll(log()), QByteArray("\"scroll.bmp\",\"1280\",\"480\"\r\n"
+                                            "\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n"
+                                            "1\r\n"
+                                            "3,\"8\",2,2,\r\n"));
+    }
+
+    void startLog_replacesAnOldLog()
+    {
+        QVERIFY(writeAll(log(), "\"old\",\"1\",\"2\"\r\n\"x\",\"1\",\"1\",\"1\",\"1\"\r\n2\r\n"));
+        QVERIFY(settingslog::startLog(log(), {t("a.bmp"), t("1"), t("2")}, nullptr));
+        QCOMPARE(readAll(log()), QByteArray("\"a.bmp\",\"1\",\"2\"\r\n"));
+    }
+
+    void readFields_kindsAndTrailingComma()
+    {
+        QVERIFY(writeAll(log(), "\"scroll.bmp\",\"0100\",\"480\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n3,\"8\",2,2,\r\n"));
+        QList<LogValue> values;
+        QString error;
+        QVERIFY2(settingslog::readFields(log(), 14, values, &error), qPrintable(error));
+        QCOMPARE(values[1], t("0100"));
+        QCOMPARE(values[8], (LogValue{LogValue::Kind::Number, QStringLiteral("1")}));
+        QCOMPARE(values[10], t("8"));
+        QCOMPARE(values[13], LogValue::empty());
+    }
+
+    void readFields_skipsLeadingSpaces_andTextAfterClosingQuote()
+    {
+        QList<LogValue> values;
+        QVERIFY(settingslog::parseFields(u"  \"a b\"xyz,  12 ,,\"\"", 4, values));
+        QCOMPARE(values[0], t("a b"));
+        QCOMPARE(values[1], (LogValue{LogValue::Kind::Number, QStringLiteral("12")}));
+        QCOMPARE(values[2], LogValue::empty());
+        QCOMPARE(values[3], t(""));
+    }
+
+    void japaneseFileName_roundTrips()
+    {
+        const QString name = QStringLiteral("背景～①髙.bmp");
+        QVERIFY(settingslog::startLog(log(), {LogValue::textValue(name), t("1"), t("2")}, nullptr));
+        QVERIFY(readAll(log()).startsWith("\"" + sjis(name) + "\""));
+        QList<LogValue> values;
+        QVERIFY(settingslog::readFields(log(), 3, values, nullptr));
+        QCOMPARE(values[0].text, name);
+    }
+
+    void unwritableText_isRefused_andNothingWritten_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("emoji") << QStringLiteral("a😀.bmp") << QStringLiteral("Shift_JIS");
+        QTest::newRow("double quote") << QStringLiteral("a\".bmp") << QStringLiteral("二重引用符");
+        QTest::newRow("line break") << QStringLiteral("a\r\nb") << QStringLiteral("改行");
+    }
+
+    void unwritableText_isRefused_andNothingWritten()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QVERIFY(writeAll(log(), "\"keep\",\"1\",\"2\"\r\n"));
+        QString error;
+        QVERIFY(!settingslog::appendLine(log(), {LogValue::textValue(text)}, &error));
+        QVERIFY2(error.contains(expected), qPrintable(error));
+        QCOMPARE(readAll(log()), QByteArray("\"keep\",\"1\",\"2\"\r\n"));
+    }
+
+    void damagedLogs_giveClearMessages_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("short") << QByteArray("\"a\",\"1\",\"2\"\r\n") << 9 << QStringLiteral("9 個必要ですが、3 個しか");
+        QTest::newRow("empty") << QByteArray() << 9 << QStringLiteral("0 個しか");
+        QTest::newRow("invalid CP932") << QByteArray("\"a\x82\",\"1\"") << 2 << QStringLiteral("3 バイト目");
+    }
+
+    void damagedLogs_giveClearMessages()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, count);
+        QFETCH(QString, expected);
+        QVERIFY(writeAll(log(), content));
+        QList<LogValue> values;
+        QString error;
+        QVERIFY(!settingslog::readFields(log(), count, values, &error));
+        QVERIFY2(error.contains(expected), qPrintable(error));
+    }
+
+    void missingLogOrFolder_giveClearMessages()
+    {
+        QList<LogValue> values;
+        QString error;
+        QVERIFY(!settingslog::readFields(log(), 1, values, &error));
+        QVERIFY(error.contains(QStringLiteral("見つかりません")));
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("velra.dat")));
+        QVERIFY(!settingslog::readFields(log(), 1, values, &error));
+        QVERIFY(error.contains(QStringLiteral("フォルダー")));
+        QVERIFY(!settingslog::appendLine(log(), {LogValue::number(1)}, &error));
+        QVERIFY(error.contains(log()));
+        QVERIFY(QDir(m_dir.path()).rmdir(QStringLiteral("velra.dat")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsLog)
+#include "tst_settingslog.moc"

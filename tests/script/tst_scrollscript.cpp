@@ -1,0 +1,310 @@
+#include "TestSupport.h"
+#include "script/ScrollScript.h"
+
+#include <QTest>
+
+using namespace velra;
+using namespace velra::test;
+
+namespace {
+
+// The worked example: scroll.bmp 100 x 50, back.bmp 640 x 480, window 640 x 480, direction 3 (left),
+// step 10, alignment 1, end mode 3, two moves.
+struct Settings
+{
+    QString file = QStringLiteral("scroll.bmp"), width = QStringLiteral("100"), height = QStringLiteral("50");
+    QString back = QStringLiteral("back.bmp"), backWidth = QStringLiteral("640"), backHeight = QStringLiteral("480");
+    QString windowWidth = QStringLiteral("640"), windowHeight = QStringLiteral("480");
+    QString mode = QStringLiteral("1");
+    QString direction = QStringLiteral("3"), step = QStringLiteral("10"), alignment = QStringLiteral("1");
+    QString endMode = QStringLiteral("3"), moves = QStringLiteral("2");
+
+    QList<LogValue> values() const
+    {
+        const auto t = [](const QString &s) { return LogValue::textValue(s); };
+        const auto n = [](const QString &s) { return LogValue{LogValue::Kind::Number, s}; };
+        return {t(file),  t(width), t(height), t(back),      t(backWidth), t(backHeight), t(windowWidth),
+                t(windowHeight), n(mode), n(direction), t(step), n(alignment), n(endMode),
+                moves.isEmpty() ? LogValue::empty() : t(moves)};
+    }
+};
+
+class Recorder final : public GenerationProgress
+{
+public:
+    void setMaximum(int maximum) override { maxima.append(maximum); }
+    void setValue(int frameIndex) override { values.append(frameIndex); }
+    QList<int> maxima;
+    QList<int> values;
+};
+
+struct Generated
+{
+    bool ok = false;
+    QByteArray script;
+    QString error;
+    Recorder progress;
+
+    QList<QByteArray> lines() const { return script.split('\n'); }
+    // The "/POS:" numbers of every picture line, as texts: x, y, width, height.
+    QList<QList<QByteArray>> positions() const
+    {
+        QList<QList<QByteArray>> result;
+        const QList<QByteArray> all = script.split('\n');
+        for (qsizetype i = 1; i < all.size(); i += 2) {
+            QByteArray line = all[i].trimmed();
+            const qsizetype pos = line.indexOf("/POS:");
+            result.append(line.mid(pos + 5, line.size() - pos - 6).split(','));
+        }
+        return result;
+    }
+    QList<QByteArray> moving(bool vertical) const
+    {
+        QList<QByteArray> result;
+        for (const auto &p : positions())
+            result.append(p[vertical ? 1 : 0]);
+        return result;
+    }
+};
+
+Generated generate(const Settings &s)
+{
+    Generated g;
+    g.ok = generateScript(s.values(), g.script, &g.progress, &g.error);
+    return g;
+}
+
+QList<QByteArray> range(int from, int to, int step)
+{
+    QList<QByteArray> r;
+    for (int v = from; step > 0 ? v <= to : v >= to; v += step)
+        r.append(QByteArray::number(v));
+    return r;
+}
+
+} // namespace
+
+class TestScrollScript : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void workedExample_byteForByte()
+    {
+        const Generated g = generate(Settings());
+        QVERIFY(g.ok);
+        const QByteArray back = "Graphic \"back.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,640,480\"";
+        const auto pic = [](int x) {
+            return "Graphic \"scroll.bmp\",0,0,0,1,\"None\",0,0,0,\"/POS:" + QByteArray::number(x) + ",0,100,50\"";
+        };
+        QCOMPARE(g.script, back + "\r\n" + pic(640) + "\r\n" + back + "\r\n" + pic(630) + "\r\n" + back + "\r\n"
+                     + pic(620) + "\r\n" + back + "\r\n" + pic(610));
+        QCOMPARE(g.progress.maxima, QList<int>{5});
+        QCOMPARE(g.progress.values, (QList<int>{0, 1, 2, 3}));
+    }
+
+    void endMode1_leftward_closesOnTheEdge()
+    {
+        Settings s;
+        s.endMode = QStringLiteral("1");
+        s.moves.clear();
+        const Generated g = generate(s);
+        QVERIFY(g.ok);
+        QList<QByteArray> expected = range(640, -10, -10);
+        expected.append("0");
+        QCOMPARE(g.moving(false), expected);
+        QCOMPARE(g.positions().size(), 67);
+        QCOMPARE(g.progress.maxima, QList<int>{67});
+        QCOMPARE(g.progress.values.last(), 65);
+        QVERIFY(g.script.endsWith("\"/POS:0,0,100,50\""));
+    }
+
+    void endMode2_noRemainder_addsNoStep()
+    {
+        Settings s;
+        s.endMode = QStringLiteral("2");
+        const Generated g = generate(s);
+        QCOMPARE(g.moving(false), range(640, -110, -10));
+        QCOMPARE(g.progress.maxima, QList<int>{77});
+    }
+
+    void endMode2_withRemainder_addsOneWholeStep()
+    {
+        Settings s;
+        s.direction = QStringLiteral("4");
+        s.step = QStringLiteral("30");
+        s.alignment = QStringLiteral("3");
+        s.endMode = QStringLiteral("2");
+        const Generated g = generate(s);
+        QCOMPARE(g.moving(false), range(-100, 680, 30));
+        QCOMPARE(g.positions().first()[1], QByteArray("430"));
+        QCOMPARE(g.progress.maxima, QList<int>{29});
+    }
+
+    void downward_centre_oddDifference_writesHalf()
+    {
+        Settings s;
+        s.width = QStringLiteral("101");
+        s.direction = QStringLiteral("1");
+        s.step = QStringLiteral("20");
+        s.alignment = QStringLiteral("2");
+        s.endMode = QStringLiteral("1");
+        const Generated g = generate(s);
+        QCOMPARE(g.moving(true), (QList<QByteArray>{"-50", "-30", "-10", "10", "0"}));
+        QCOMPARE(g.progress.maxima, QList<int>{6});
+        for (const auto &p : g.positions())
+            QCOMPARE(p[0], QByteArray("269.5"));
+        QVERIFY(g.script.endsWith("/POS:269.5,0,101,50\""));
+    }
+
+    void upward_centre_endMode1()
+    {
+        Settings s;
+        s.width = QStringLiteral("101");
+        s.direction = QStringLiteral("2");
+        s.step = QStringLiteral("20");
+        s.alignment = QStringLiteral("2");
+        s.endMode = QStringLiteral("1");
+        const Generated g = generate(s);
+        QList<QByteArray> expected = range(480, -20, -20);
+        expected.append("0");
+        QCOMPARE(g.moving(true), expected);
+        QCOMPARE(g.progress.maxima, QList<int>{27});
+    }
+
+    void fixedCoordinate_halvesAndSigns_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("picture");
+        QTest::addColumn<QString>("alignment");
+        QTest::addColumn<QByteArray>("fixed");
+        QTest::newRow("269.5") << "640" << "101" << "2" << QByteArray("269.5");
+        QTest::newRow("-30.5") << "640" << "701" << "2" << QByteArray("-30.5");
+        QTest::newRow("0.5") << "101" << "100" << "2" << QByteArray("0.5");
+        QTest::newRow("-0.5") << "100" << "101" << "2" << QByteArray("-0.5");
+        QTest::newRow("even: 270, not 270.0") << "640" << "100" << "2" << QByteArray("270");
+        QTest::newRow("right edge, wider picture") << "640" << "700" << "3" << QByteArray("-60");
+        QTest::newRow("any other alignment is 3") << "640" << "100" << "9" << QByteArray("540");
+        QTest::newRow("leading zeros computed as value") << "0640" << "0100" << "3" << QByteArray("540");
+    }
+
+    void fixedCoordinate_halvesAndSigns()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, picture);
+        QFETCH(QString, alignment);
+        QFETCH(QByteArray, fixed);
+        Settings s;
+        s.direction = QStringLiteral("1");
+        s.windowWidth = window;
+        s.width = picture;
+        s.alignment = alignment;
+        const Generated g = generate(s);
+        QVERIFY2(g.ok, qPrintable(g.error));
+        QCOMPARE(g.positions().first()[0], fixed);
+        QCOMPARE(g.positions().first()[2], picture.toLatin1()); // the text is written unchanged
+    }
+
+    void moveCountZero_givesTwoFrames()
+    {
+        Settings s;
+        s.moves = QStringLiteral("0");
+        const Generated g = generate(s);
+        QCOMPARE(g.moving(false), (QList<QByteArray>{"640", "630"}));
+        QCOMPARE(g.progress.maxima, QList<int>{3});
+    }
+
+    void codesOutsideTheirRange_takeTheLastChoice()
+    {
+        Settings s;
+        s.direction = QStringLiteral("7"); // right
+        s.endMode = QStringLiteral("5");   // moves given
+        const Generated g = generate(s);
+        QCOMPARE(g.moving(false), (QList<QByteArray>{"-100", "-90", "-80", "-70"}));
+    }
+
+    void fieldsAreConvertedOnlyWhereUsed()
+    {
+        Settings s;
+        s.direction = QStringLiteral("1");
+        s.endMode = QStringLiteral("1");
+        s.windowWidth = QStringLiteral("wide");  // alignment 1 of a vertical scroll does not use it
+        s.windowHeight = QStringLiteral("high"); // nor does a downward end mode 1
+        s.moves = QStringLiteral("many");       // end mode 1 ignores it
+        s.backWidth = QStringLiteral("x");      // only ever copied
+        s.mode = QStringLiteral("9");
+        const Generated g = generate(s);
+        QVERIFY2(g.ok, qPrintable(g.error));
+        QVERIFY(g.script.startsWith("Graphic \"back.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,x,480\"\r\n"));
+        QVERIFY(!g.script.endsWith("\r\n"));
+    }
+
+    void failures_nameTheValue_andWriteNothing_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("step 0") << "step" << "0" << QStringLiteral("ScrollStep）が 0 です");
+        QTest::newRow("negative step") << "step" << "-3" << QStringLiteral("負の値（-3）");
+        QTest::newRow("not a number") << "step" << "abc" << QStringLiteral("「abc」は整数ではありません");
+        QTest::newRow("spaces") << "step" << " 5" << QStringLiteral("整数ではありません");
+        QTest::newRow("beyond 16 bits") << "step" << "32768" << QStringLiteral("-32768 から 32767");
+        QTest::newRow("product") << "moves" << "3277" << QStringLiteral("の積 32770");
+        QTest::newRow("sum") << "sum" << "32700" << QStringLiteral("の和 32800");
+        QTest::newRow("difference") << "difference" << "-2" << QStringLiteral("を引いた差 -32769");
+        QTest::newRow("empty move count") << "moves" << "" << QStringLiteral("MoveCount）が空です");
+    }
+
+    void failures_nameTheValue_andWriteNothing()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        Settings s;
+        if (field == QLatin1String("step"))
+            s.step = value;
+        else if (field == QLatin1String("moves"))
+            s.moves = value;
+        else if (field == QLatin1String("sum")) {
+            s.endMode = QStringLiteral("2");
+            s.windowWidth = value;
+        } else {
+            s.direction = QStringLiteral("1");
+            s.alignment = QStringLiteral("3");
+            s.windowWidth = value;
+            s.width = QStringLiteral("32767");
+        }
+        const Generated g = generate(s);
+        QVERIFY(!g.ok);
+        QVERIFY2(g.error.contains(expected), qPrintable(g.error));
+        QVERIFY(g.script.isEmpty());
+        QVERIFY(g.progress.values.isEmpty());
+    }
+
+    void unencodableName_isRefused()
+    {
+        Settings s;
+        s.file = QStringLiteral("😀.bmp");
+        const Generated g = generate(s);
+        QVERIFY(!g.ok);
+        QVERIFY(g.error.contains(QStringLiteral("ScrollImageFile")));
+    }
+
+    void largestScript_hasEveryFrame()
+    {
+        Settings s;
+        s.step = QStringLiteral("1");
+        s.endMode = QStringLiteral("2");
+        s.windowWidth = QStringLiteral("32667");
+        const Generated g = generate(s);
+        QVERIFY(g.ok);
+        QCOMPARE(g.positions().size(), 32769);
+        QCOMPARE(g.progress.values.size(), 32769);
+        QCOMPARE(g.progress.values.last(), 32768);
+        QCOMPARE(g.progress.maxima, QList<int>{32770});
+        QVERIFY(g.script.endsWith("\"/POS:-101,0,100,50\""));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScrollScript)
+#include "tst_scrollscript.moc"

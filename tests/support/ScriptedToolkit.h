@@ -1,0 +1,53 @@
+#pragma once
+
+#include "shell/Toolkit.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace velra::test {
+
+// The toolkit seam answered by the test: every message box returns OK at once and is recorded;
+// file dialogs return the next scripted name, or act as cancelled when none is left.
+class ScriptedToolkit final : public Toolkit
+{
+public:
+    struct Message
+    {
+        QString prompt;
+        QString title;
+        int style;
+    };
+
+    int messageBox(QWidget *, const QString &prompt, const QString &title, int style) override
+    {
+        messages.append({prompt, title, style});
+        if (onMessage)
+            onMessage();
+        return 1;
+    }
+
+    QString openFileName(QWidget *, const QString &filter) override
+    {
+        openFilters.append(filter);
+        return openNames.isEmpty() ? QString() : openNames.takeFirst();
+    }
+
+    QString saveFileName(QWidget *, const QString &filter) override
+    {
+        saveFilters.append(filter);
+        return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
+    }
+
+    QString lastPrompt() const { return messages.isEmpty() ? QString() : messages.last().prompt; }
+    QString lastTitle() const { return messages.isEmpty() ? QString() : messages.last().title; }
+
+    QList<Message> messages;
+    QStringList openNames; // answers of the open dialog, in order; none left = cancelled
+    QStringList saveNames;
+    QStringList openFilters;
+    QStringList saveFilters;
+    std::function<void()> onMessage; // runs while a message box is "open"
+};
+
+} // namespace velra::test

@@ -1,0 +1,15 @@
+#include "TestSupport.h"
+
+#include "handoff/Cp932.h"
+
+namespace velra::test {
+
+QByteArray sjis(const QString &text)
+{
+    QByteArray out;
+    if (!cp932::encode(text, out))
+        qFatal("not CP932: %s", qPrintable(text));
+    return out;
+}
+
+} // namespace velra::test

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QApplication>
+#include <QImage>
+#include <QString>
+#include <QTest>
+#include <QWidget>
+
+namespace velra::test {
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// A real picture file of the given size and format ("BMP" or "JPEG").
+inline QString writePicture(const QString &path, int width, int height, const char *format)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    return image.save(path, format) ? path : QString();
+}
+
+// UTF-8 source text as the CP932 bytes Windows would write for it (only for texts in the tests).
+QByteArray sjis(const QString &text);
+
+template <typename T = QWidget>
+T *child(QWidget *page, const QString &name)
+{
+    T *w = page->findChild<T *>(name);
+    if (!w)
+        qFatal("no control %s", qPrintable(name));
+    return w;
+}
+
+inline void click(QWidget *page, const QString &name)
+{
+    QTest::mouseClick(child(page, name), Qt::LeftButton);
+}
+
+// The visible top-level windows, to check that exactly one page shows.
+inline QWidgetList visibleWindows()
+{
+    QWidgetList shown;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->isVisible())
+            shown.append(w);
+    }
+    return shown;
+}
+
+inline QStringList logLines(const QString &path)
+{
+    QStringList lines;
+    for (const QByteArray &l : readAll(path).split('\n'))
+        lines.append(QString::fromLatin1(l));
+    return lines;
+}
+
+} // namespace velra::test
