@@ -90,8 +90,9 @@ bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView 
     if (info.exists()) {
         if (info.isDir())
             return fail(QStringLiteral("同じ名前のフォルダーがあります。"));
-        // Replacing through a temporary file would succeed even here; the author marked it read-only.
-        if (!info.isWritable())
+        // Replacing through a temporary file would succeed even here (and root may write anything),
+        // but the author marked the file read-only.
+        if (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))
             return fail(QStringLiteral("ファイルが読み取り専用です。"));
         QFile old(path);
         if (!old.open(QIODevice::ReadOnly))

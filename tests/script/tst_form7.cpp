@@ -1,4 +1,216 @@
+#include "WizardFixture.h"
+#include "handoff/ScriptBuffer.h"
+#include "script/Form7.h"
+
+#include <QProgressBar>
+#include <QRadioButton>
 #include <QTest>
-class T : public QObject { Q_OBJECT private slots: void none() {} };
-QTEST_MAIN(T)
+
+using namespace velra;
+using namespace velra::test;
+
+namespace {
+
+const QByteArray kWorkedExampleLog = "\"scroll.bmp\",\"100\",\"50\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n3,\"10\",1,3,\"2\"\r\n";
+
+struct Form7Fixture : WizardFixture
+{
+    Page *page = nullptr;
+
+    explicit Form7Fixture(const QByteArray &log = kWorkedExampleLog)
+    {
+        if (!log.isNull())
+            writeAll(files.settingsLog(), log);
+        page = wizard->show(PageId::Form7);
+    }
+
+    QPushButton *generateButton() const { return child<QPushButton>(page, QStringLiteral("Command1")); }
+    QPushButton *saveButton() const { return child<QPushButton>(page, QStringLiteral("Command2")); }
+    QProgressBar *bar() const { return child<QProgressBar>(page, QStringLiteral("ProgressBar1")); }
+
+    void generate() { click(page, QStringLiteral("Command1")); }
+    void fillSave(bool csf, const QString &book, const QString &pageName)
+    {
+        click(page, csf ? QStringLiteral("Option1") : QStringLiteral("Option2"));
+        typeText(child(page, QStringLiteral("Text1")), book);
+        typeText(child(page, QStringLiteral("Text2")), pageName);
+    }
+};
+
+} // namespace
+
+class TestForm7 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readyState_showsTheCaptions()
+    {
+        Form7Fixture f;
+        QCOMPARE(f.page->windowTitle(), QStringLiteral("Velloran"));
+        QCOMPARE(child<QGroupBox>(f.page, QStringLiteral("Frame1"))->title(), QStringLiteral("コードの生成"));
+        QCOMPARE(child<QLabel>(f.page, QStringLiteral("Label1"))->text(), QStringLiteral("↓クリックすると、生成を開始します"));
+        QCOMPARE(f.generateButton()->text(), QStringLiteral("コード生成"));
+        QVERIFY(f.generateButton()->isEnabled());
+        QCOMPARE(child<QGroupBox>(f.page, QStringLiteral("Frame2"))->title(), QStringLiteral("保存について"));
+        QCOMPARE(child<QRadioButton>(f.page, QStringLiteral("Option1"))->text(), QStringLiteral("CSFファイル"));
+        QCOMPARE(child<QRadioButton>(f.page, QStringLiteral("Option2"))->text(), QStringLiteral("テキストファイル"));
+        QVERIFY(!child<QRadioButton>(f.page, QStringLiteral("Option1"))->isChecked());
+        QVERIFY(!child<QRadioButton>(f.page, QStringLiteral("Option2"))->isChecked());
+        QCOMPARE(child<QLabel>(f.page, QStringLiteral("Label2"))->text(), QStringLiteral("保存ブック名(既存ブック指定禁止)"));
+        QCOMPARE(child<QLabel>(f.page, QStringLiteral("Label3"))->text(), QStringLiteral("保存ページ名"));
+        QCOMPARE(child<QLabel>(f.page, QStringLiteral("Label4"))->text(),
+                 QStringLiteral("CSFファイルでの保存の場合、　　　新規作成・上書きは自動判別します"));
+        QCOMPARE(f.saveButton()->text(), QStringLiteral("保存"));
+        QVERIFY(!f.saveButton()->isEnabled());
+    }
+
+    void generation_passesThroughItsStates_andFillsTheBuffer()
+    {
+        Form7Fixture f;
+        bool checkedWhileOpen = false;
+        f.toolkit.onMessage = [&] {
+            checkedWhileOpen = true;
+            QCOMPARE(f.generateButton()->text(), QStringLiteral("！！実行中！！"));
+            QVERIFY(!f.generateButton()->isEnabled());
+            QVERIFY(!f.saveButton()->isEnabled());
+            QCOMPARE(f.page->cursor().shape(), Qt::WaitCursor);
+        };
+        f.generate();
+        QVERIFY(checkedWhileOpen);
+        QCOMPARE(f.toolkit.messages.size(), 1);
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("スクリプトの内部生成が完了しました\r\n保存の作業に移ってください"));
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("生成完了"));
+        QCOMPARE(f.toolkit.messages.last().style, int(OkOnly));
+        QCOMPARE(f.generateButton()->text(), QStringLiteral("コード生成完了"));
+        QVERIFY(!f.generateButton()->isEnabled());
+        QVERIFY(f.saveButton()->isEnabled());
+        QCOMPARE(f.page->cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(f.bar()->maximum(), 5);
+        QCOMPARE(f.bar()->value(), 3);
+        QByteArray script;
+        QVERIFY(scriptbuffer::load(f.files.scriptBuffer(), script, nullptr));
+        QVERIFY(script.startsWith("Graphic \"back.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,640,480\"\r\n"));
+        QVERIFY(script.endsWith("\"/POS:610,0,100,50\""));
+    }
+
+    void failures_stopWithAMessage_andWriteNoBuffer_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("step 0") << QByteArray(kWorkedExampleLog).replace("\"10\"", "\"0\"") << QStringLiteral("ScrollStep");
+        QTest::newRow("16-bit product") << QByteArray(kWorkedExampleLog).replace("\"2\"\r\n", "\"9999\"\r\n") << QStringLiteral("の積");
+        QTest::newRow("short log") << QByteArray("\"scroll.bmp\",\"100\",\"50\"\r\n") << QStringLiteral("値が足りません");
+        QTest::newRow("missing log") << QByteArray() << QStringLiteral("見つかりません");
+    }
+
+    void failures_stopWithAMessage_andWriteNoBuffer()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(QString, expected);
+        Form7Fixture f(log.isEmpty() ? QByteArray() : log);
+        f.generate();
+        QCOMPARE(f.toolkit.messages.size(), 1);
+        QVERIFY2(f.toolkit.lastPrompt().contains(expected), qPrintable(f.toolkit.lastPrompt()));
+        QVERIFY(f.toolkit.lastPrompt().contains(QStringLiteral("ウィザードを最初からやり直してください")));
+        QCOMPARE(f.toolkit.messages.last().style, int(OkWithExclamation));
+        QCOMPARE(f.generateButton()->text(), QStringLiteral("！！実行中！！"));
+        QVERIFY(!f.generateButton()->isEnabled());
+        QVERIFY(!f.saveButton()->isEnabled());
+        QCOMPARE(f.page->cursor().shape(), Qt::ArrowCursor);
+        QVERIFY(!QFile::exists(f.files.scriptBuffer()));
+    }
+
+    void bufferThatCannotBeWritten_isReported()
+    {
+        Form7Fixture f;
+        QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("velra2.dat")));
+        f.generate();
+        QVERIFY(f.toolkit.lastPrompt().contains(QStringLiteral("velra2.dat")));
+        QVERIFY(!f.saveButton()->isEnabled());
+    }
+
+    void save_csf_writesTheFile_andEndsTheRun()
+    {
+        Form7Fixture f;
+        f.generate();
+        f.fillSave(true, QStringLiteral("第一巻"), QStringLiteral("P1"));
+        const QString target = f.path(QStringLiteral("comic.csf"));
+        f.toolkit.saveNames = {target};
+        f.toolkit.onMessage = [&] {
+            QCOMPARE(f.saveButton()->text(), QStringLiteral("保存処理中"));
+            QVERIFY(!f.saveButton()->isEnabled());
+        };
+        click(f.page, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.saveFilters, QStringList{QStringLiteral("コミックファイル(*.csf)|*.csf")});
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("ファイルの書き出しが終了しました\r\nOKをクリックすると終了します"));
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("ファイル書き出し完了"));
+        QCOMPARE(f.toolkit.messages.last().style, int(OkOnly));
+        const QByteArray bytes = readAll(target);
+        QVERIFY(bytes.startsWith("/// Fablescope for Win95\r\n"));
+        QVERIFY(bytes.contains("<Head End>\r\n<Book=\"" + sjis(QStringLiteral("第一巻")) + "\">\r\n<Page=\"P1\">\r\nGraphic "));
+        QVERIFY(bytes.endsWith("\"/POS:610,0,100,50\"\r\n<Page End>\r\n<Book End>\r\n"));
+        QCOMPARE(f.finished.size(), 1);
+        WizardFixture::flushDeletes();
+        QVERIFY(visibleWindows().isEmpty());
+        QVERIFY(!f.wizard->page(PageId::Form7));
+    }
+
+    void save_withNoRouteChosen_takesTheTextRoute()
+    {
+        Form7Fixture f;
+        f.generate();
+        const QString target = f.path(QStringLiteral("out.txt"));
+        f.toolkit.saveNames = {target};
+        click(f.page, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.saveFilters, QStringList{QStringLiteral("テキストファイル(*.txt)|*.txt")});
+        QVERIFY(readAll(target).startsWith("<Book=\"\">\r\n<Page=\"\">\r\nGraphic "));
+    }
+
+    void cancelledDialog_changesNothing()
+    {
+        Form7Fixture f;
+        f.generate();
+        f.toolkit.messages.clear();
+        click(f.page, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.saveFilters.size(), 1);
+        QVERIFY(f.toolkit.messages.isEmpty());
+        QCOMPARE(f.saveButton()->text(), QStringLiteral("保存"));
+        QVERIFY(f.saveButton()->isEnabled());
+        QCOMPARE(f.finished.size(), 0);
+    }
+
+    void failedSave_namesTheFile_andLetsTheAuthorSaveElsewhere()
+    {
+        Form7Fixture f;
+        f.generate();
+        const QString bad = f.path(QStringLiteral("no/such/folder/out.csf"));
+        const QString good = f.path(QStringLiteral("out.csf"));
+        f.toolkit.saveNames = {bad, good};
+        click(f.page, QStringLiteral("Command2"));
+        QVERIFY(f.toolkit.lastPrompt().contains(QDir::toNativeSeparators(bad)));
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("保存できません"));
+        QCOMPARE(f.saveButton()->text(), QStringLiteral("保存"));
+        QVERIFY(f.saveButton()->isEnabled());
+        QCOMPARE(f.finished.size(), 0);
+        click(f.page, QStringLiteral("Command2"));
+        QVERIFY(QFile::exists(good));
+        QCOMPARE(f.finished.size(), 1);
+    }
+
+    void refusedName_showsMessage_beforeAnyDialog()
+    {
+        Form7Fixture f;
+        f.generate();
+        f.fillSave(true, QStringLiteral("本😀"), QStringLiteral("P"));
+        f.toolkit.saveNames = {f.path(QStringLiteral("x.csf"))};
+        click(f.page, QStringLiteral("Command2"));
+        QVERIFY(f.toolkit.saveFilters.isEmpty());
+        QVERIFY(f.toolkit.lastPrompt().contains(QStringLiteral("保存ブック名")));
+        QVERIFY(f.saveButton()->isEnabled());
+        QVERIFY(!QFile::exists(f.path(QStringLiteral("x.csf"))));
+    }
+};
+
+QTEST_MAIN(TestForm7)
 #include "tst_form7.moc"

@@ -1,4 +1,199 @@
+#include "FailDevice.h"
+#include "TestSupport.h"
+#include "script/ScriptFile.h"
+
+#include <QTemporaryDir>
 #include <QTest>
-class T : public QObject { Q_OBJECT private slots: void none() {} };
-QTEST_MAIN(T)
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+using namespace velra;
+using namespace velra::test;
+using scriptfile::Route;
+
+namespace {
+
+const QByteArray kScript = "Graphic \"b\"\r\nGraphic \"s\"";
+const QByteArray kHeader = "/// Fablescope for Win95\r\n"
+                           "/// Comic Script File (Command Version 16)\r\n"
+                           "<Head=\"Comic\">\r\n"
+                           "FileType = FBS95\r\n"
+                           "CmdVer = 16\r\n"
+                           "MciMusic = Sequencer\r\n"
+                           "MciSound = WaveAudio\r\n"
+                           "SelectChange= 1\r\n"
+                           "ShowKeyWaitChar = 1\r\n"
+                           "<Head End>\r\n";
+const QByteArray kBook = "<Book=\"A\">\r\n<Page=\"P\">\r\nGraphic \"b\"\r\nGraphic \"s\"\r\n<Page End>\r\n<Book End>\r\n";
+
+QStringList filesIn(const QString &dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+} // namespace
+
+class TestScriptFile : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString target(const char *name = "out.csf") const { return m_dir.filePath(QString::fromLatin1(name)); }
+
+private slots:
+    void init()
+    {
+        for (const QString &f : filesIn(m_dir.path())) {
+            QFile::setPermissions(m_dir.filePath(f), QFile::ReadOwner | QFile::WriteOwner);
+            QFile::remove(m_dir.filePath(f));
+        }
+    }
+
+    void composition_byRouteAndExistingContent_data()
+    {
+        QTest::addColumn<int>("route");
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("csf, new") << int(Route::Csf) << QByteArray() << kHeader + kBook;
+        QTest::newRow("text, new") << int(Route::Text) << QByteArray() << kBook;
+        QTest::newRow("csf, existing with line end") << int(Route::Csf) << QByteArray("old\r\n") << "old\r\n\r\n" + kBook;
+        QTest::newRow("csf, existing without line end") << int(Route::Csf) << QByteArray("old") << "old\r\n" + kBook;
+        QTest::newRow("text, just a line break") << int(Route::Text) << QByteArray("\r\n") << "\r\n\r\n" + kBook;
+        QTest::newRow("csf, just a line break: no header") << int(Route::Csf) << QByteArray("\n") << "\n\r\n" + kBook;
+    }
+
+    void composition_byRouteAndExistingContent()
+    {
+        QFETCH(int, route);
+        QFETCH(QByteArray, existing);
+        QFETCH(QByteArray, expected);
+        QBuffer out;
+        out.open(QIODevice::WriteOnly);
+        QVERIFY(scriptfile::writeComposed(out, Route(route), existing, "A", "P", kScript));
+        QCOMPARE(out.data(), expected);
+    }
+
+    void save_newAndZeroByteFiles_getTheHeader()
+    {
+        QString error;
+        QVERIFY2(scriptfile::save(target(), Route::Csf, "A", "P", kScript, &error), qPrintable(error));
+        QCOMPARE(readAll(target()), kHeader + kBook);
+        QVERIFY(writeAll(target("empty.csf"), QByteArray()));
+        QVERIFY(scriptfile::save(target("empty.csf"), Route::Csf, "A", "P", kScript, &error));
+        QCOMPARE(readAll(target("empty.csf")), kHeader + kBook);
+        // The route ignores the name: a text save into a comic script file adds a book only.
+        QVERIFY(scriptfile::save(target("plain"), Route::Text, "A", "P", kScript, &error));
+        QCOMPARE(readAll(target("plain")), kBook);
+    }
+
+    void laterSave_keepsEarlierContent_andWritesNoSecondHeader()
+    {
+        QVERIFY(scriptfile::save(target(), Route::Csf, "A", "P", kScript, nullptr));
+        const QByteArray first = readAll(target());
+        QVERIFY(scriptfile::save(target(), Route::Csf, "B", "Q", "x", nullptr));
+        QCOMPARE(readAll(target()), first + "\r\n<Book=\"B\">\r\n<Page=\"Q\">\r\nx\r\n<Page End>\r\n<Book End>\r\n");
+        QCOMPARE(readAll(target()).count("<Head=\"Comic\">"), 1);
+    }
+
+    void existingBytesThatAreNotCp932_surviveUnchanged()
+    {
+        const QByteArray odd("\x82\x20\xFF\x80 broken\x81", 12);
+        QVERIFY(writeAll(target(), odd));
+        QVERIFY(scriptfile::save(target(), Route::Csf, "A", "P", kScript, nullptr));
+        QCOMPARE(readAll(target()), odd + "\r\n" + kBook);
+    }
+
+    void writerThatFailsPartWay_reportsFailure()
+    {
+        for (qint64 limit : {0, 10, 60}) {
+            FailDevice device(limit);
+            QVERIFY(!scriptfile::writeComposed(device, Route::Csf, "existing", "A", "P", kScript));
+        }
+    }
+
+#ifdef Q_OS_UNIX
+    void diskFullPartWay_leavesOriginal_andNoTemporaryFile()
+    {
+        // A file size limit makes the real write fail after a few kilobytes, as a full disk would.
+        const QByteArray original = "<Book=\"old\">\r\n" + QByteArray(3000, 'o');
+        QVERIFY(writeAll(target(), original));
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString error;
+        const bool saved = scriptfile::save(target(), Route::Csf, "A", "P", QByteArray(100000, 's'), &error);
+        setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(!saved);
+        QVERIFY2(error.contains(QDir::toNativeSeparators(target())), qPrintable(error));
+        QCOMPARE(readAll(target()), original);
+        QCOMPARE(filesIn(m_dir.path()), QStringList{QStringLiteral("out.csf")});
+    }
+#endif
+
+    void readOnlyTarget_isRefused_andUntouched()
+    {
+        QVERIFY(writeAll(target(), "keep"));
+        QVERIFY(QFile::setPermissions(target(), QFile::ReadOwner | QFile::ReadUser));
+        QString error;
+        QVERIFY(!scriptfile::save(target(), Route::Csf, "A", "P", kScript, &error));
+        QVERIFY(error.contains(QStringLiteral("読み取り専用")));
+        QCOMPARE(readAll(target()), QByteArray("keep"));
+        QCOMPARE(filesIn(m_dir.path()).size(), 1);
+    }
+
+    void unwritableFolder_isReported()
+    {
+        QString error;
+        QVERIFY(!scriptfile::save(m_dir.filePath(QStringLiteral("missing/out.csf")), Route::Csf, "A", "P", kScript, &error));
+        QVERIFY(error.contains(QStringLiteral("missing")));
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.csf")));
+        QVERIFY(!scriptfile::save(target("folder.csf"), Route::Csf, "A", "P", kScript, &error));
+        QVERIFY(error.contains(QStringLiteral("フォルダー")));
+        QVERIFY(QDir(m_dir.path()).rmdir(QStringLiteral("folder.csf")));
+    }
+
+    void replacement_keepsPermissions()
+    {
+        QVERIFY(writeAll(target(), "x"));
+        const auto perms = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ReadUser | QFile::WriteUser;
+        QVERIFY(QFile::setPermissions(target(), perms));
+        QVERIFY(scriptfile::save(target(), Route::Text, "A", "P", kScript, nullptr));
+        QCOMPARE(QFile::permissions(target()), perms);
+    }
+
+    void names_areCheckedBeforeWriting_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("japanese") << QStringLiteral("第①話～") << true << QByteArray("\x91\xE6\x87\x40\x98\x62\x81\x60");
+        QTest::newRow("double quote stays") << QStringLiteral("a\"b") << true << QByteArray("a\"b");
+        QTest::newRow("empty") << QString() << true << QByteArray();
+        QTest::newRow("emoji") << QStringLiteral("本😀") << false << QByteArray();
+        QTest::newRow("line feed") << QStringLiteral("a\nb") << false << QByteArray();
+        QTest::newRow("tab") << QStringLiteral("a\tb") << false << QByteArray();
+    }
+
+    void names_areCheckedBeforeWriting()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, accepted);
+        QFETCH(QByteArray, bytes);
+        QByteArray encoded;
+        QString error;
+        QCOMPARE(scriptfile::encodeName(name, QStringLiteral("保存ブック名"), encoded, &error), accepted);
+        if (accepted)
+            QCOMPARE(encoded, bytes);
+        else
+            QVERIFY(error.startsWith(QStringLiteral("保存ブック名")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestScriptFile)
 #include "tst_scriptfile.moc"

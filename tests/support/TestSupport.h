@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QApplication>
 #include <QImage>
+#include <QInputMethodEvent>
 #include <QString>
 #include <QTest>
 #include <QWidget>
@@ -41,6 +42,20 @@ T *child(QWidget *page, const QString &name)
     if (!w)
         qFatal("no control %s", qPrintable(name));
     return w;
+}
+
+// Types `text` as a user would: ASCII through key presses, anything else as an input method commits it.
+inline void typeText(QWidget *box, const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            QTest::keyClicks(box, QString(c));
+        } else {
+            QInputMethodEvent event;
+            event.setCommitString(QString(c));
+            QCoreApplication::sendEvent(box, &event);
+        }
+    }
 }
 
 inline void click(QWidget *page, const QString &name)

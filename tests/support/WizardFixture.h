@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ScriptedToolkit.h"
+#include "TestSupport.h"
+#include "shell/Wizard.h"
+
+#include <QSignalSpy>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace velra::test {
+
+// A wizard whose hand-off files live in a fresh temporary folder and whose dialogs are scripted.
+struct WizardFixture
+{
+    QTemporaryDir dir;
+    ScriptedToolkit toolkit;
+    HandoffFiles files{dir.path()};
+    std::unique_ptr<Wizard> wizard = std::make_unique<Wizard>(toolkit, files);
+    QSignalSpy finished{wizard.get(), &Wizard::finished};
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QByteArray log() const { return readAll(files.settingsLog()); }
+
+    // Lets closed pages be deleted, so that the windows left are the ones still alive.
+    static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+};
+
+} // namespace velra::test
