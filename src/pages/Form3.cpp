@@ -12,27 +12,25 @@ using namespace controls;
 Form3::Form3(Wizard &wizard)
     : PicturePage(wizard, QStringLiteral("Form3"))
 {
-    const QPoint f1(360, 0); // the frames' origins, in twips of the page
-    QGroupBox *upper = frame(this, QStringLiteral("Frame1"), QStringLiteral("背景画像ファイルの読み込み"),
-                             twips(360, 0, 4095, 1995));
-    m_name = textBox(upper, QStringLiteral("Text1"), twips(600, 315, 2535, 330, f1));
-    QPushButton *browse = button(upper, QStringLiteral("Command1"), QStringLiteral("参照"), twips(3210, 300, 615, 360, f1));
-    label(upper, QStringLiteral("Label2"), QStringLiteral("背景画像ファイルのサイズ(pixel or dot)"), twips(600, 690, 3375, 270, f1));
-    m_width = textBox(upper, QStringLiteral("Text2"), twips(585, 945, 615, 330, f1));
-    label(upper, QStringLiteral("Label1"), QStringLiteral("×"), twips(1230, 975, 255, 270, f1));
-    m_height = textBox(upper, QStringLiteral("Text3"), twips(1440, 945, 615, 330, f1));
+    // Laid out in pixels, tighter than the twips layout, so that the three lines of red advice and
+    // the two lines of the window advice show whole with a Japanese font.
+    QGroupBox *upper = frame(this, QStringLiteral("Frame1"), QStringLiteral("背景画像ファイルの読み込み"), QRect(24, 0, 280, 134));
+    m_name = textBox(upper, QStringLiteral("Text1"), QRect(16, 18, 170, 22));
+    QPushButton *browse = button(upper, QStringLiteral("Command1"), QStringLiteral("参照"), QRect(190, 17, 44, 24));
+    label(upper, QStringLiteral("Label2"), QStringLiteral("背景画像ファイルのサイズ(pixel or dot)"), QRect(16, 42, 250, 18));
+    m_width = textBox(upper, QStringLiteral("Text2"), QRect(16, 60, 42, 22));
+    label(upper, QStringLiteral("Label1"), QStringLiteral("×"), QRect(60, 62, 14, 18));
+    m_height = textBox(upper, QStringLiteral("Text3"), QRect(74, 60, 42, 22));
     redLabel(upper, QStringLiteral("Label3"),
              QStringLiteral("背景画像ファイルのサイズについても、　　　　　　実際の情報と異なる場合以外は　　　　　　　　　　変更しないでください"),
-             twips(600, 1290, 3450, 690, f1));
+             QRect(16, 84, 256, 48));
 
-    const QPoint f2(360, 2010);
-    QGroupBox *lower = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールを実行するソフトのウィンドウサイズ"),
-                             twips(360, 2010, 4095, 735));
-    m_windowWidth = textBox(lower, QStringLiteral("Text4"), twips(600, 2295, 615, 330, f2), QStringLiteral("640"));
-    label(lower, QStringLiteral("Label4"), QStringLiteral("×"), twips(1235, 2325, 255, 270, f2));
-    m_windowHeight = textBox(lower, QStringLiteral("Text5"), twips(1440, 2295, 615, 330, f2), QStringLiteral("480"));
-    label(lower, QStringLiteral("Label5"), QStringLiteral("カスタマイズしていなければこのままでOK"), twips(2130, 2235, 2235, 450, f2), true);
-    QPushButton *next = button(this, QStringLiteral("Command2"), QStringLiteral("次へ"), twips(2880, 2775, 1575, 375));
+    QGroupBox *lower = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールを実行するソフトのウィンドウサイズ"), QRect(24, 136, 280, 50));
+    m_windowWidth = textBox(lower, QStringLiteral("Text4"), QRect(16, 18, 42, 22), QStringLiteral("640"));
+    label(lower, QStringLiteral("Label4"), QStringLiteral("×"), QRect(60, 20, 14, 18));
+    m_windowHeight = textBox(lower, QStringLiteral("Text5"), QRect(74, 18, 42, 22), QStringLiteral("480"));
+    label(lower, QStringLiteral("Label5"), QStringLiteral("カスタマイズしていなければこのままでOK"), QRect(124, 16, 152, 32), true);
+    QPushButton *next = button(this, QStringLiteral("Command2"), QStringLiteral("次へ"), QRect(200, 188, 104, 24));
 
     for (QLineEdit *box : {m_width, m_height, m_windowWidth, m_windowHeight})
         makeDigitField(box);

@@ -8,9 +8,48 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QTextLayout>
 
 namespace velra {
+
+WelcomeLabel::WelcomeLabel(const QString &text, QWidget *parent)
+    : QLabel(text, parent)
+{
+    setWordWrap(true);
+}
+
+int WelcomeLabel::layoutHeight(int width) const
+{
+    QTextLayout layout(text(), font());
+    return lay(layout, width);
+}
+
+int WelcomeLabel::lay(QTextLayout &layout, int width)
+{
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    int y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, y));
+        y += kLineStep;
+    }
+    layout.endLayout();
+    return y;
+}
+
+void WelcomeLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    QTextLayout layout(text(), font());
+    lay(layout, width());
+    layout.draw(&painter, QPointF(0, 0));
+}
 
 QString Form1::welcomeText()
 {
@@ -28,24 +67,15 @@ Form1::Form1(Wizard &wizard)
 {
     auto *frame = new QGroupBox(QStringLiteral("ようこそ"), this);
     frame->setObjectName(QStringLiteral("Frame1"));
-    frame->setGeometry(twips(240, 0, 4215, 2775));
+    frame->setGeometry(QRect(6, 0, 300, 184));
 
-    // The text is padded with ideographic spaces for a line of 22 full-width characters; with the
-    // label's height it needs 13 lines, so the lines are set 13 pixels apart instead of the font's
-    // wider default, and every word shows.
-    auto *label = new QLabel(frame);
+    auto *label = new WelcomeLabel(welcomeText(), frame);
     label->setObjectName(QStringLiteral("Label1"));
-    label->setGeometry(QRect(6, 14, 270, 170));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setWordWrap(true);
-    label->setTextFormat(Qt::RichText);
-    label->setText(QStringLiteral("<div style=\"line-height:13px; white-space:pre-wrap\">%1</div>")
-                       .arg(welcomeText().toHtmlEscaped()));
-    label->setAccessibleDescription(welcomeText());
+    label->setGeometry(QRect(6, 15, 288, 167));
 
     auto *start = new QPushButton(QStringLiteral("作業開始"), this);
     start->setObjectName(QStringLiteral("Command1"));
-    start->setGeometry(twips(240, 2760, 4215, 375));
+    start->setGeometry(QRect(6, 186, 300, 25));
     start->setDefault(true);
     setFocusProxy(start);
     connect(start, &QPushButton::clicked, this, &Form1::startWork);

@@ -1,4 +1,99 @@
+#include "WizardFixture.h"
+#include "shell/Form1.h"
+
 #include <QTest>
-class T : public QObject { Q_OBJECT private slots: void none() {} };
-QTEST_MAIN(T)
+
+using namespace velra;
+using namespace velra::test;
+
+class TestWizard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startPage_hasItsTexts_andTheCommonShape()
+    {
+        WizardFixture f;
+        f.wizard->start();
+        Page *page = f.wizard->page(PageId::Form1);
+        QCOMPARE(visibleWindows(), QWidgetList{page});
+        QCOMPARE(page->windowTitle(), QStringLiteral("Velloran"));
+        QCOMPARE(page->size(), QSize(312, 213));
+        QCOMPARE(page->minimumSize(), page->maximumSize());
+        QVERIFY(!page->windowIcon().isNull());
+        const QImage icon(QStringLiteral(":/velra/icon.xpm"));
+        QCOMPARE(icon.size(), QSize(32, 32));
+        QVERIFY(icon.colorCount() <= 16);
+        QCOMPARE(child<QGroupBox>(page, QStringLiteral("Frame1"))->title(), QStringLiteral("ようこそ"));
+        QCOMPARE(child<QPushButton>(page, QStringLiteral("Command1"))->text(), QStringLiteral("作業開始"));
+        QCOMPARE(Form1::welcomeText().count(QChar(0x3000)), 74);
+        QVERIFY(Form1::welcomeText().startsWith(QStringLiteral("Velloran（略称VELRA）　をご利用")));
+        QVERIFY(Form1::welcomeText().endsWith(QStringLiteral("編集・操作しないでください。")));
+    }
+
+    void welcomeText_fitsItsLabel()
+    {
+        WizardFixture f;
+        f.wizard->start();
+        auto *label = child<WelcomeLabel>(f.wizard->page(PageId::Form1), QStringLiteral("Label1"));
+        QCOMPARE(label->text(), Form1::welcomeText());
+        const int needed = label->layoutHeight(label->width());
+        QVERIFY2(needed <= label->height(), qPrintable(QStringLiteral("%1 > %2").arg(needed).arg(label->height())));
+        QVERIFY(label->geometry().bottom() < label->parentWidget()->height());
+    }
+
+    void startButton_clearsTheHandoffFiles_data()
+    {
+        QTest::addColumn<bool>("log");
+        QTest::addColumn<bool>("buffer");
+        QTest::newRow("both") << true << true;
+        QTest::newRow("only the log") << true << false;
+        QTest::newRow("only the buffer") << false << true;
+        QTest::newRow("neither") << false << false;
+    }
+
+    void startButton_clearsTheHandoffFiles()
+    {
+        QFETCH(bool, log);
+        QFETCH(bool, buffer);
+        WizardFixture f;
+        if (log)
+            QVERIFY(writeAll(f.files.settingsLog(), "\"a\",\"1\",\"2\"\r\n"));
+        if (buffer)
+            QVERIFY(writeAll(f.files.scriptBuffer(), QByteArray("\x08\x00\x01\x00x", 5)));
+        f.wizard->start();
+        click(f.wizard->page(PageId::Form1), QStringLiteral("Command1"));
+        QVERIFY(!QFile::exists(f.files.settingsLog()));
+        QVERIFY(!QFile::exists(f.files.scriptBuffer()));
+        QVERIFY(f.toolkit.messages.isEmpty());
+        Page *form2 = f.wizard->page(PageId::Form2);
+        QCOMPARE(visibleWindows(), QWidgetList{form2});
+        QVERIFY(f.wizard->page(PageId::Form1)); // hidden, alive
+        QVERIFY(f.wizard->page(PageId::Form1)->isHidden());
+    }
+
+    void pageIsNeverShownTwice()
+    {
+        WizardFixture f;
+        f.wizard->start();
+        click(f.wizard->page(PageId::Form1), QStringLiteral("Command1"));
+        f.wizard->show(PageId::Form1);
+        QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form2)});
+    }
+
+    void closingTheVisiblePage_endsTheApplication()
+    {
+        WizardFixture f;
+        f.wizard->start();
+        click(f.wizard->page(PageId::Form1), QStringLiteral("Command1"));
+        f.wizard->page(PageId::Form2)->close();
+        QCOMPARE(f.finished.size(), 1);
+        WizardFixture::flushDeletes();
+        QVERIFY(!f.wizard->page(PageId::Form1));
+        QVERIFY(!f.wizard->page(PageId::Form2));
+        QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestWizard)
 #include "tst_wizard.moc"

@@ -2,6 +2,8 @@
 
 #include "ScriptedToolkit.h"
 #include "TestSupport.h"
+#include "shell/Application.h"
+#include "shell/Page.h"
 #include "shell/Wizard.h"
 
 #include <QSignalSpy>
@@ -24,6 +26,8 @@ struct WizardFixture
     HandoffFiles files{dir.path()};
     std::unique_ptr<Wizard> wizard = std::make_unique<Wizard>(toolkit, files);
     QSignalSpy finished{wizard.get(), &Wizard::finished};
+
+    WizardFixture() { setUpLook(*qobject_cast<QApplication *>(QCoreApplication::instance())); }
 
     QString path(const QString &name) const { return dir.filePath(name); }
     QByteArray log() const { return readAll(files.settingsLog()); }
