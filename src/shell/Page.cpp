@@ -6,6 +6,12 @@
 #include <QCloseEvent>
 #include <QIcon>
 
+// The pages live in a static library, whose resources the linker would otherwise drop.
+static void initResources()
+{
+    Q_INIT_RESOURCE(velloran);
+}
+
 namespace velra {
 
 Page::Page(Wizard &wizard, const QString &name)
@@ -14,6 +20,8 @@ Page::Page(Wizard &wizard, const QString &name)
     setObjectName(name);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Velloran"));
+    static const bool resourcesReady = (initResources(), true);
+    Q_UNUSED(resourcesReady);
     setWindowIcon(QIcon(QStringLiteral(":/velra/icon.xpm")));
     setFixedSize(kWidth, kHeight);
     // A fixed single border: no maximise button either.
