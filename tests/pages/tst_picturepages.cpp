@@ -1,4 +1,248 @@
+#include "WizardFixture.h"
+#include "pages/PicturePage.h"
+
+#include <QClipboard>
 #include <QTest>
-class T : public QObject { Q_OBJECT private slots: void none() {} };
-QTEST_MAIN(T)
+
+using namespace velra;
+using namespace velra::test;
+
+namespace {
+
+const QString kMissing = QStringLiteral("必要な情報が不足しています\r\n必要事項の記入漏れがないか、確認してください");
+const QString kIncomplete = QStringLiteral("記入情報がそろっていません");
+
+struct PagesFixture : WizardFixture
+{
+    QString bmp1280 = writePicture(path(QStringLiteral("scroll.bmp")), 1280, 480, "BMP");
+    QString jpeg = writePicture(path(QStringLiteral("背景.jpg")), 640, 480, "JPEG");
+
+    Page *form2()
+    {
+        wizard->start();
+        click(wizard->page(PageId::Form1), QStringLiteral("Command1"));
+        return wizard->page(PageId::Form2);
+    }
+
+    Page *form3()
+    {
+        Page *p = form2();
+        toolkit.openNames = {bmp1280};
+        click(p, QStringLiteral("Command1"));
+        click(p, QStringLiteral("Command2"));
+        return wizard->page(PageId::Form3);
+    }
+};
+
+QString text(Page *page, const char *name)
+{
+    return child<QLineEdit>(page, QString::fromLatin1(name))->text();
+}
+
+void setText(Page *page, const char *name, const QString &value)
+{
+    child<QLineEdit>(page, QString::fromLatin1(name))->setText(value);
+}
+
+} // namespace
+
+class TestPicturePages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void getFileName_onlyTheBackslashSeparates_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("full path") << "C:\\a\\b\\c.jpg" << "c.jpg";
+        QTest::newRow("name alone") << "c.jpg" << "c.jpg";
+        QTest::newRow("ends in backslash") << "C:\\a\\" << "";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("slash and colon are ordinary") << "C:/a/b:c.jpg" << "C:/a/b:c.jpg";
+    }
+
+    void getFileName_onlyTheBackslashSeparates()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, name);
+        QCOMPARE(PicturePage::GetFileName(path), name);
+    }
+
+    void browse_fillsNameAndSize_andReplacesOnSecondBrowse()
+    {
+        PagesFixture f;
+        Page *p = f.form2();
+        QCOMPARE(f.toolkit.openFilters, QStringList{});
+        f.toolkit.openNames = {f.bmp1280, f.jpeg};
+        click(p, QStringLiteral("Command1"));
+        QCOMPARE(f.toolkit.openFilters, QStringList{QStringLiteral("画像(*.bmp;*.jpg;*.jpeg)|*.bmp;*.jpg;*.jpeg")});
+        QCOMPARE(text(p, "Text1"), QStringLiteral("scroll.bmp"));
+        QCOMPARE(text(p, "Text2"), QStringLiteral("1280"));
+        QCOMPARE(text(p, "Text3"), QStringLiteral("480"));
+        setText(p, "Text2", QStringLiteral("99"));
+        click(p, QStringLiteral("Command1"));
+        QCOMPARE(text(p, "Text1"), QStringLiteral("背景.jpg"));
+        QCOMPARE(text(p, "Text2"), QStringLiteral("640"));
+    }
+
+    void cancelledBrowse_beforeAndAfterAFirstPick()
+    {
+        PagesFixture f;
+        Page *p = f.form2();
+        click(p, QStringLiteral("Command1")); // cancelled, nothing ever chosen
+        QCOMPARE(text(p, "Text1"), QString());
+        QVERIFY(f.toolkit.messages.isEmpty());
+        f.toolkit.openNames = {f.bmp1280};
+        click(p, QStringLiteral("Command1"));
+        setText(p, "Text1", QStringLiteral("typed.bmp"));
+        setText(p, "Text2", QStringLiteral("1"));
+        click(p, QStringLiteral("Command1")); // cancelled: falls back to the last picture chosen here
+        QCOMPARE(text(p, "Text1"), QStringLiteral("scroll.bmp"));
+        QCOMPARE(text(p, "Text2"), QStringLiteral("1280"));
+    }
+
+    void unreadablePicture_isReported_andFieldsStay()
+    {
+        PagesFixture f;
+        Page *p = f.form2();
+        const QString fake = f.path(QStringLiteral("fake.bmp"));
+        QVERIFY(writeAll(fake, "this is no picture"));
+        f.toolkit.openNames = {f.bmp1280, fake};
+        click(p, QStringLiteral("Command1"));
+        click(p, QStringLiteral("Command1"));
+        QCOMPARE(f.toolkit.messages.size(), 1);
+        QVERIFY(f.toolkit.lastPrompt().contains(fake));
+        QCOMPARE(text(p, "Text1"), QStringLiteral("scroll.bmp"));
+        QCOMPARE(text(p, "Text2"), QStringLiteral("1280"));
+    }
+
+    void pictureIsRecognisedByContent()
+    {
+        PagesFixture f;
+        Page *p = f.form2();
+        const QString png = f.path(QStringLiteral("really.png"));
+        QVERIFY(!writePicture(png, 10, 10, "PNG").isEmpty());
+        const QString renamed = f.path(QStringLiteral("jpeg-named.bmp"));
+        QVERIFY(QFile::copy(f.jpeg, renamed));
+        f.toolkit.openNames = {png, renamed};
+        click(p, QStringLiteral("Command1"));
+        QVERIFY(f.toolkit.lastPrompt().contains(QStringLiteral("BMP でも JPEG でもありません")));
+        click(p, QStringLiteral("Command1"));
+        QCOMPARE(text(p, "Text2"), QStringLiteral("640"));
+    }
+
+    void digitFilter_swallowsTypedNonDigits_andRefusesPastes()
+    {
+        PagesFixture f;
+        Page *p = f.form2();
+        auto *box = child<QLineEdit>(p, QStringLiteral("Text2"));
+        QTest::keyClicks(box, QStringLiteral("1a 2-3"));
+        QCOMPARE(box->text(), QStringLiteral("123"));
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QCOMPARE(box->text(), QStringLiteral("123"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("45x"));
+        box->paste();
+        QCOMPARE(box->text(), QStringLiteral("123"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("45"));
+        box->paste();
+        QCOMPARE(box->text(), QStringLiteral("12345"));
+        auto *name = child<QLineEdit>(p, QStringLiteral("Text1"));
+        QTest::keyClicks(name, QStringLiteral("a b"));
+        QCOMPARE(name->text(), QStringLiteral("a b"));
+    }
+
+    void form2Next_checksThenStartsTheLog()
+    {
+        PagesFixture f;
+        QVERIFY(writeAll(f.files.settingsLog(), "old"));
+        Page *p = f.form2();
+        setText(p, "Text1", QStringLiteral("a.bmp"));
+        click(p, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.lastPrompt(), kMissing);
+        QCOMPARE(f.toolkit.lastTitle(), kIncomplete);
+        QCOMPARE(f.toolkit.messages.last().style, int(OkWithExclamation));
+        QVERIFY(!QFile::exists(f.files.settingsLog())); // cleared by the start page, not yet written
+        QCOMPARE(visibleWindows(), QWidgetList{p});
+        setText(p, "Text1", QStringLiteral("C:\\comic\\画像①.bmp"));
+        setText(p, "Text2", QStringLiteral("0"));
+        setText(p, "Text3", QStringLiteral(" "));
+        click(p, QStringLiteral("Command2"));
+        QCOMPARE(f.log(), "\"" + sjis(QStringLiteral("C:\\comic\\画像①.bmp")) + "\",\"0\",\" \"\r\n");
+        QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form3)});
+    }
+
+    void unsafeFileNames_areRefused_andNothingWritten_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("double quote") << QStringLiteral("a\"b.bmp") << QStringLiteral("二重引用符");
+        QTest::newRow("not CP932") << QStringLiteral("a😀.bmp") << QStringLiteral("Shift_JIS");
+    }
+
+    void unsafeFileNames_areRefused_andNothingWritten()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        PagesFixture f;
+        Page *p = f.form2();
+        setText(p, "Text1", name);
+        setText(p, "Text2", QStringLiteral("1"));
+        setText(p, "Text3", QStringLiteral("1"));
+        click(p, QStringLiteral("Command2"));
+        QVERIFY2(f.toolkit.lastPrompt().contains(expected), qPrintable(f.toolkit.lastPrompt()));
+        QVERIFY(!QFile::exists(f.files.settingsLog()));
+        QCOMPARE(visibleWindows(), QWidgetList{p});
+    }
+
+    void form3_defaultsChecksAndLine2()
+    {
+        PagesFixture f;
+        Page *p = f.form3();
+        QCOMPARE(text(p, "Text4"), QStringLiteral("640"));
+        QCOMPARE(text(p, "Text5"), QStringLiteral("480"));
+        const QByteArray line1 = f.log();
+        // Check 1 comes before check 2, even when the sizes differ too.
+        setText(p, "Text1", QStringLiteral("b.bmp"));
+        setText(p, "Text2", QStringLiteral("800"));
+        setText(p, "Text3", QStringLiteral("600"));
+        setText(p, "Text4", QString());
+        click(p, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.lastPrompt(), kMissing);
+        // Sizes compared as texts.
+        setText(p, "Text2", QStringLiteral("640"));
+        setText(p, "Text3", QStringLiteral("480"));
+        setText(p, "Text4", QStringLiteral("0640"));
+        click(p, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("背景グラフィックとウインドウサイズは一緒でなければ処理できません\r\n（現在は対応していません）"));
+        QCOMPARE(f.toolkit.lastTitle(), kIncomplete);
+        setText(p, "Text4", QStringLiteral("640"));
+        setText(p, "Text5", QStringLiteral("481"));
+        click(p, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.messages.size(), 3);
+        QCOMPARE(f.log(), line1);
+        f.toolkit.openNames = {f.jpeg};
+        click(p, QStringLiteral("Command1"));
+        setText(p, "Text5", QStringLiteral("480"));
+        click(p, QStringLiteral("Command2"));
+        QCOMPARE(f.log(), line1 + "\"" + sjis(QStringLiteral("背景.jpg")) + "\",\"640\",\"480\",\"640\",\"480\"\r\n");
+        QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form4)});
+        QVERIFY(f.wizard->page(PageId::Form2)->isHidden());
+    }
+
+    void unwritableLog_isReported_andThePageStays()
+    {
+        PagesFixture f;
+        Page *p = f.form2();
+        QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("velra.dat")));
+        setText(p, "Text1", QStringLiteral("a.bmp"));
+        setText(p, "Text2", QStringLiteral("1"));
+        setText(p, "Text3", QStringLiteral("1"));
+        click(p, QStringLiteral("Command2"));
+        QVERIFY(f.toolkit.lastPrompt().contains(QStringLiteral("velra.dat")));
+        QCOMPARE(visibleWindows(), QWidgetList{p});
+    }
+};
+
+QTEST_MAIN(TestPicturePages)
 #include "tst_picturepages.moc"
