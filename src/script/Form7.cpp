@@ -1,5 +1,6 @@
 #include "Form7.h"
 
+#include "BarProgress.h"
 #include "ScriptFile.h"
 #include "ScrollScript.h"
 #include "handoff/ScriptBuffer.h"
@@ -8,50 +9,10 @@
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 
-#include <QElapsedTimer>
 #include <QProgressBar>
 
 namespace velra {
 using namespace controls;
-
-namespace {
-
-// Gives the progress bar the frame index before each frame. The loop does not give way to events,
-// so every visible change of the bar is a synchronous repaint: the bar is repainted at most once a
-// display frame, and the last index always reaches it.
-class BarProgress final : public GenerationProgress
-{
-public:
-    explicit BarProgress(QProgressBar *bar)
-        : m_bar(bar)
-    {
-    }
-
-    void setMaximum(int maximum) override
-    {
-        m_bar->setMaximum(maximum);
-        m_clock.start();
-    }
-
-    void setValue(int frameIndex) override
-    {
-        m_last = frameIndex;
-        if (m_clock.elapsed() >= kRepaintMs) {
-            m_bar->setValue(frameIndex);
-            m_clock.restart();
-        }
-    }
-
-    void finish() const { m_bar->setValue(m_last); }
-
-private:
-    static constexpr int kRepaintMs = 16;
-    QProgressBar *m_bar;
-    QElapsedTimer m_clock;
-    int m_last = 0;
-};
-
-} // namespace
 
 Form7::Form7(Wizard &wizard)
     : Page(wizard, QStringLiteral("Form7"))

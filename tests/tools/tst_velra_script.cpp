@@ -1,4 +1,100 @@
+#include "TestSupport.h"
+#include "script/ScriptFile.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
-class T : public QObject { Q_OBJECT private slots: void none() {} };
-QTEST_MAIN(T)
+
+using namespace velra;
+using namespace velra::test;
+
+namespace {
+
+const QByteArray kLog = "\"scroll.bmp\",\"100\",\"50\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n3,\"10\",1,3,\"2\"\r\n";
+
+struct Run
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run run(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral(VELRA_SCRIPT), args);
+    p.waitForFinished(30000);
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+} // namespace
+
+class TestVelraScript : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString path(const char *name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+
+private slots:
+    void initTestCase() { QVERIFY(writeAll(path("velra.dat"), kLog)); }
+
+    void generate_toStdoutAndFile()
+    {
+        const Run r = run({QStringLiteral("generate"), path("velra.dat")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.startsWith("Graphic \"back.bmp\""));
+        QVERIFY(r.out.endsWith("\"/POS:610,0,100,50\""));
+        QCOMPARE(run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), path("out.txt")}).code, 0);
+        QCOMPARE(readAll(path("out.txt")), r.out);
+    }
+
+    void refusedSettings_exit1_andWriteNothing()
+    {
+        QVERIFY(writeAll(path("bad.dat"), QByteArray(kLog).replace("\"10\"", "\"0\"")));
+        const Run r = run({QStringLiteral("generate"), path("bad.dat"), QStringLiteral("-o"), path("none.txt")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("ScrollStep")));
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(!QFile::exists(path("none.txt")));
+    }
+
+    void usageErrors_exit2()
+    {
+        QCOMPARE(run({}).code, 2);
+        QCOMPARE(run({QStringLiteral("frobnicate")}).code, 2);
+        QCOMPARE(run({QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), path("a.csf")}).code, 2);
+        const Run help = run({QStringLiteral("--help")});
+        QCOMPARE(help.code, 0);
+        QVERIFY(help.out.contains("usage: velra-script generate"));
+        QVERIFY(run({QStringLiteral("--version")}).out.startsWith("velra-script"));
+    }
+
+    void save_writesWhatTheWizardWrites()
+    {
+        const Run r = run({QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), path("comic.csf"),
+                           QStringLiteral("--book"), QStringLiteral("第一巻"), QStringLiteral("--page"), QStringLiteral("P")});
+        QCOMPARE(r.code, 0);
+        const QByteArray script = run({QStringLiteral("generate"), path("velra.dat")}).out;
+        QCOMPARE(readAll(path("comic.csf")), scriptfile::headerBlock() + "\r\n<Book=\"" + sjis(QStringLiteral("第一巻"))
+                     + "\">\r\n<Page=\"P\">\r\n" + script + "\r\n<Page End>\r\n<Book End>\r\n");
+        QVERIFY(writeAll(path("notes.txt"), "notes"));
+        QCOMPARE(run({QStringLiteral("save"), path("velra.dat"), QStringLiteral("--txt"), path("notes.txt"),
+                      QStringLiteral("--book"), QStringLiteral("B"), QStringLiteral("--page"), QStringLiteral("P")})
+                     .code,
+                 0);
+        QVERIFY(readAll(path("notes.txt")).startsWith("notes\r\n<Book=\"B\">"));
+    }
+
+    void save_refusedName_leavesFileUntouched()
+    {
+        QVERIFY(writeAll(path("keep.csf"), "keep"));
+        const Run r = run({QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), path("keep.csf"),
+                           QStringLiteral("--book"), QStringLiteral("a😀"), QStringLiteral("--page"), QStringLiteral("P")});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(readAll(path("keep.csf")), QByteArray("keep"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVelraScript)
 #include "tst_velra_script.moc"

@@ -1,0 +1,139 @@
+// Speed of the engine against plain memory copies of the same bytes.
+#include "handoff/SettingsLog.h"
+#include "script/BarProgress.h"
+#include "script/ScriptFile.h"
+#include "script/ScrollScript.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+
+using namespace velra;
+
+namespace {
+
+// The largest script the 16-bit limits allow: leftward, step 1, until the picture has passed, a
+// 100-pixel picture across a 32,667-pixel window.
+QList<LogValue> largest()
+{
+    const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
+    return {t("scroll.bmp"), t("100"), t("50"), t("back.bmp"), t("640"), t("480"), t("32667"), t("480"),
+            LogValue::number(1), LogValue::number(3), t("1"), LogValue::number(1), LogValue::number(2), LogValue::empty()};
+}
+
+qint64 largestSize()
+{
+    static const qint64 size = [] {
+        QByteArray script;
+        generateScript(largest(), script, nullptr, nullptr);
+        return script.size();
+    }();
+    return size;
+}
+
+void BM_GenerateLargest(benchmark::State &state)
+{
+    const QList<LogValue> values = largest();
+    QByteArray script;
+    for (auto _ : state) {
+        generateScript(values, script, nullptr, nullptr);
+        benchmark::DoNotOptimize(script.data());
+    }
+    state.SetBytesProcessed(state.iterations() * largestSize());
+}
+BENCHMARK(BM_GenerateLargest)->Unit(benchmark::kMicrosecond);
+
+void BM_MemcpySameBytes(benchmark::State &state)
+{
+    const qint64 size = largestSize();
+    QByteArray from(size, 'x');
+    QByteArray to(size, 'y'); // already touched
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.constData(), size_t(size));
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(state.iterations() * size);
+}
+BENCHMARK(BM_MemcpySameBytes)->Unit(benchmark::kMicrosecond);
+
+// The page's frame loop: the same generation feeding a shown progress bar (offscreen platform).
+void BM_PageFrameLoopLargest(benchmark::State &state)
+{
+    const QList<LogValue> values = largest();
+    QProgressBar bar;
+    bar.resize(160, 16);
+    bar.show();
+    QByteArray script;
+    for (auto _ : state) {
+        BarProgress progress(&bar);
+        generateScript(values, script, &progress, nullptr);
+        progress.finish();
+        benchmark::DoNotOptimize(script.data());
+    }
+    state.SetBytesProcessed(state.iterations() * largestSize());
+}
+BENCHMARK(BM_PageFrameLoopLargest)->Unit(benchmark::kMicrosecond);
+
+constexpr qint64 kExisting = 50'000'000;
+constexpr qint64 kScript = 20'000'000;
+
+// Saving a 20 MB script into an existing 50 MB file, against writing the same bytes plainly.
+void BM_SaveIntoExisting50MB(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.csf"));
+    const QByteArray existing(kExisting, 'e');
+    const QByteArray script(kScript, 's');
+    for (auto _ : state) {
+        state.PauseTiming();
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(existing);
+        f.close();
+        state.ResumeTiming();
+        scriptfile::save(path, scriptfile::Route::Csf, "B", "P", script, nullptr);
+    }
+    state.SetBytesProcessed(state.iterations() * (kExisting * 2 + kScript));
+}
+BENCHMARK(BM_SaveIntoExisting50MB)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_CopySameBytes(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.csf"));
+    const QByteArray existing(kExisting, 'e');
+    const QByteArray script(kScript, 's');
+    {
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(existing);
+    }
+    for (auto _ : state) {
+        QFile in(path);
+        in.open(QIODevice::ReadOnly);
+        const QByteArray old = in.readAll();
+        QFile out(dir.filePath(QStringLiteral("copy.csf")));
+        out.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        out.write(old);
+        out.write(script);
+    }
+    state.SetBytesProcessed(state.iterations() * (kExisting * 2 + kScript));
+}
+BENCHMARK(BM_CopySameBytes)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
