@@ -2,6 +2,7 @@
 
 #include "DigitField.h"
 #include "handoff/SettingsLog.h"
+#include "shell/CompactLabel.h"
 #include "shell/Controls.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
@@ -12,24 +13,24 @@ using namespace controls;
 Form3::Form3(Wizard &wizard)
     : PicturePage(wizard, QStringLiteral("Form3"))
 {
-    // Laid out in pixels, tighter than the twips layout, so that the three lines of red advice and
-    // the two lines of the window advice show whole with a Japanese font.
-    QGroupBox *upper = frame(this, QStringLiteral("Frame1"), QStringLiteral("背景画像ファイルの読み込み"), QRect(24, 0, 280, 134));
+    // Laid out in pixels, tighter than the twips layout, with the advice set close, so that the
+    // three lines of red advice and the two lines of the window advice show whole.
+    QGroupBox *upper = frame(this, QStringLiteral("Frame1"), QStringLiteral("背景画像ファイルの読み込み"), QRect(24, 0, 280, 132));
     m_name = textBox(upper, QStringLiteral("Text1"), QRect(16, 18, 170, 22));
     QPushButton *browse = button(upper, QStringLiteral("Command1"), QStringLiteral("参照"), QRect(190, 17, 44, 24));
-    label(upper, QStringLiteral("Label2"), QStringLiteral("背景画像ファイルのサイズ(pixel or dot)"), QRect(16, 42, 250, 18));
-    m_width = textBox(upper, QStringLiteral("Text2"), QRect(16, 60, 42, 22));
-    label(upper, QStringLiteral("Label1"), QStringLiteral("×"), QRect(60, 62, 14, 18));
-    m_height = textBox(upper, QStringLiteral("Text3"), QRect(74, 60, 42, 22));
-    redLabel(upper, QStringLiteral("Label3"),
-             QStringLiteral("背景画像ファイルのサイズについても、　　　　　　実際の情報と異なる場合以外は　　　　　　　　　　変更しないでください"),
-             QRect(16, 84, 256, 48));
+    label(upper, QStringLiteral("Label2"), QStringLiteral("背景画像ファイルのサイズ(pixel or dot)"), QRect(16, 43, 250, 18));
+    m_width = textBox(upper, QStringLiteral("Text2"), QRect(16, 61, 42, 22));
+    label(upper, QStringLiteral("Label1"), QStringLiteral("×"), QRect(60, 63, 14, 18));
+    m_height = textBox(upper, QStringLiteral("Text3"), QRect(74, 61, 42, 22));
+    auto *advice = named(new CompactLabel(QStringLiteral("背景画像ファイルのサイズについても、　　　　　　実際の情報と異なる場合以外は　　　　　　　　　　変更しないでください"), upper),
+                         QStringLiteral("Label3"), QRect(16, 87, 256, 42));
+    advice->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
 
-    QGroupBox *lower = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールを実行するソフトのウィンドウサイズ"), QRect(24, 136, 280, 50));
-    m_windowWidth = textBox(lower, QStringLiteral("Text4"), QRect(16, 18, 42, 22), QStringLiteral("640"));
-    label(lower, QStringLiteral("Label4"), QStringLiteral("×"), QRect(60, 20, 14, 18));
-    m_windowHeight = textBox(lower, QStringLiteral("Text5"), QRect(74, 18, 42, 22), QStringLiteral("480"));
-    label(lower, QStringLiteral("Label5"), QStringLiteral("カスタマイズしていなければこのままでOK"), QRect(124, 16, 152, 32), true);
+    QGroupBox *lower = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールを実行するソフトのウィンドウサイズ"), QRect(24, 134, 280, 52));
+    m_windowWidth = textBox(lower, QStringLiteral("Text4"), QRect(16, 22, 42, 22), QStringLiteral("640"));
+    label(lower, QStringLiteral("Label4"), QStringLiteral("×"), QRect(60, 24, 14, 18));
+    m_windowHeight = textBox(lower, QStringLiteral("Text5"), QRect(74, 22, 42, 22), QStringLiteral("480"));
+    named(new CompactLabel(QStringLiteral("カスタマイズしていなければこのままでOK"), lower), QStringLiteral("Label5"), QRect(124, 19, 150, 30));
     QPushButton *next = button(this, QStringLiteral("Command2"), QStringLiteral("次へ"), QRect(200, 188, 104, 24));
 
     for (QLineEdit *box : {m_width, m_height, m_windowWidth, m_windowHeight})

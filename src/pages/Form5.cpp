@@ -24,14 +24,14 @@ Form5::Form5(Wizard &wizard)
 
     QGroupBox *position = frame(this, QStringLiteral("Frame3"), QStringLiteral("スクロール位置"), QRect(122, 50, 184, 48));
     const QString alignments[] = {QStringLiteral("左寄せ"), QStringLiteral("中央"), QStringLiteral("右寄せ")};
-    const int alignX[] = {8, 70, 120};
+    const int alignX[] = {6, 68, 119};
     for (int i = 0; i < 3; ++i)
-        m_options[4 + i] = option(position, name(5 + i), alignments[i], QRect(alignX[i], 20, i == 1 ? 50 : 60, 22));
+        m_options[4 + i] = option(position, name(5 + i), alignments[i], QRect(alignX[i], 20, i == 1 ? 50 : 62, 22));
 
     QGroupBox *end = frame(this, QStringLiteral("Frame4"), QStringLiteral("スクロール終了位置"), QRect(6, 102, 300, 74));
     m_options[7] = option(end, name(8), QStringLiteral("0,0"), QRect(10, 20, 54, 22));
-    m_options[8] = option(end, name(9), QStringLiteral("画像が通過するまで"), QRect(66, 20, 132, 22));
-    m_options[9] = option(end, name(10), QStringLiteral("移動回数指定"), QRect(200, 20, 96, 22));
+    m_options[8] = option(end, name(9), QStringLiteral("画像が通過するまで"), QRect(62, 20, 136, 22));
+    m_options[9] = option(end, name(10), QStringLiteral("移動回数指定"), QRect(199, 20, 99, 22));
     m_moves = textBox(end, QStringLiteral("Text2"), QRect(218, 46, 52, 22));
     label(end, QStringLiteral("Label1"), QStringLiteral("回"), QRect(274, 46, 20, 22));
 

@@ -1,4 +1,5 @@
 #include "WizardFixture.h"
+#include "shell/CompactLabel.h"
 #include "shell/Form1.h"
 
 #include <QTest>
@@ -35,11 +36,38 @@ private slots:
     {
         WizardFixture f;
         f.wizard->start();
-        auto *label = child<WelcomeLabel>(f.wizard->page(PageId::Form1), QStringLiteral("Label1"));
+        auto *label = child<CompactLabel>(f.wizard->page(PageId::Form1), QStringLiteral("Label1"));
         QCOMPARE(label->text(), Form1::welcomeText());
         const int needed = label->layoutHeight(label->width());
         QVERIFY2(needed <= label->height(), qPrintable(QStringLiteral("%1 > %2").arg(needed).arg(label->height())));
         QVERIFY(label->geometry().bottom() < label->parentWidget()->height());
+    }
+
+    // Every caption must show whole in the fixed page size with the Japanese font.
+    void everyText_fitsItsControl_onEveryPage()
+    {
+        WizardFixture f;
+        QVERIFY(writeAll(f.files.settingsLog(), "\"s.bmp\",\"1\",\"1\"\r\n\"b.bmp\",\"1\",\"1\",\"1\",\"1\"\r\n1\r\n"));
+        for (int id = 1; id <= 7; ++id) {
+            Page *page = f.wizard->show(PageId(id));
+            for (QWidget *w : page->findChildren<QWidget *>()) {
+                const QString where = page->objectName() + QLatin1Char('.') + w->objectName();
+                QVERIFY2(QRect(QPoint(), page->size()).contains(QRect(w->mapTo(page, QPoint()), w->size())), qPrintable(where));
+                if (auto *compact = qobject_cast<CompactLabel *>(w)) {
+                    QVERIFY2(compact->layoutHeight(w->width()) <= w->height(), qPrintable(where));
+                } else if (auto *label = qobject_cast<QLabel *>(w)) {
+                    const bool fits = label->wordWrap() ? label->heightForWidth(w->width()) <= w->height()
+                                                        : label->sizeHint().width() <= w->width();
+                    QVERIFY2(fits, qPrintable(where));
+                } else if (auto *button = qobject_cast<QPushButton *>(w)) {
+                    QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 8 <= w->width(), qPrintable(where));
+                } else if (qobject_cast<QRadioButton *>(w)) {
+                    QVERIFY2(w->sizeHint().width() <= w->width(), qPrintable(where));
+                } else if (auto *box = qobject_cast<QGroupBox *>(w)) {
+                    QVERIFY2(box->fontMetrics().horizontalAdvance(box->title()) + 16 <= w->width(), qPrintable(where));
+                }
+            }
+        }
     }
 
     void startButton_clearsTheHandoffFiles_data()
