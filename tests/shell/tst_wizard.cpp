@@ -70,6 +70,39 @@ private slots:
         }
     }
 
+    void focus_startsWhereSpecified_andTabFollowsTheOrder_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("Form1") << 1 << QStringList{QStringLiteral("Command1")};
+        QTest::newRow("Form2") << 2 << QStringList{QStringLiteral("Text1"), QStringLiteral("Command1"), QStringLiteral("Text2"),
+                                                   QStringLiteral("Text3"), QStringLiteral("Command2")};
+        QTest::newRow("Form3") << 3 << QStringList{QStringLiteral("Text1"), QStringLiteral("Command1"), QStringLiteral("Text2"),
+                                                   QStringLiteral("Text3"), QStringLiteral("Text4"), QStringLiteral("Text5"),
+                                                   QStringLiteral("Command2")};
+        QTest::newRow("Form4") << 4 << QStringList{QStringLiteral("Option1"), QStringLiteral("Command1")};
+        // An exclusive group of choices is one stop for Tab, entered at its first choice in the
+        // order; the arrow keys move within it.
+        QTest::newRow("Form5") << 5 << QStringLiteral("Option4 Option5 Option8 Text2 Text1 Command1").split(QLatin1Char(' '));
+    }
+
+    void focus_startsWhereSpecified_andTabFollowsTheOrder()
+    {
+        QFETCH(int, page);
+        QFETCH(QStringList, order);
+        WizardFixture f;
+        QVERIFY(writeAll(f.files.settingsLog(), "\"s.bmp\",\"1\",\"1\"\r\n\"b.bmp\",\"1\",\"1\",\"1\",\"1\"\r\n1\r\n"));
+        Page *p = f.wizard->show(PageId(page));
+        p->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(p));
+        QStringList seen;
+        for (qsizetype i = 0; i < order.size(); ++i) {
+            seen.append(QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(seen, order);
+    }
+
     void startButton_clearsTheHandoffFiles_data()
     {
         QTest::addColumn<bool>("log");
