@@ -49,6 +49,9 @@ bool read(QIODevice &device, QByteArray &script, QString *reason)
         if (device.read(head + 2, 4) != 4)
             return fail(QStringLiteral("ファイルが短すぎます（途中で切れています）"));
         length = qFromLittleEndian<quint32>(head + 2);
+        // The writer uses this layout only beyond 65,535 bytes; anything shorter is not its work.
+        if (length <= 0xFFFF)
+            return fail(QStringLiteral("長いテキストの形式なのに、記録された長さが %1 バイトです").arg(length));
     } else {
         return fail(QStringLiteral("スクリプトの一時ファイルの形式ではありません"));
     }

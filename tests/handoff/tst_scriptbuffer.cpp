@@ -66,6 +66,7 @@ private slots:
         QTest::newRow("half header") << QByteArray("\x08\x00\x05", 3) << QStringLiteral("短すぎ");
         QTest::newRow("length beyond end") << QByteArray("\x08\x00\x0A\x00" "abc", 7) << QStringLiteral("10 バイト");
         QTest::newRow("long length beyond end") << QByteArray("\x08\x40\x00\x00\x01\x00" "abc", 9) << QStringLiteral("65536 バイト");
+        QTest::newRow("long layout for a short text") << QByteArray("\x08\x40\x03\x00\x00\x00" "abc", 9) << QStringLiteral("3 バイトです");
         QTest::newRow("unknown tag") << QByteArray("\x02\x00\x01\x00a", 5) << QStringLiteral("形式ではありません");
     }
 
