@@ -3,18 +3,23 @@
 #include "shell/Wizard.h"
 
 #include <QApplication>
-#include <QTextStream>
+
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
+    // Answered before the application object exists: no display is needed to ask for the version.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Velloran (VELRA) %s\n", VELRA_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("velloran"));
     app.setApplicationDisplayName(QStringLiteral("Velloran"));
     app.setApplicationVersion(QStringLiteral(VELRA_VERSION));
-    if (app.arguments().contains(QStringLiteral("--version"))) {
-        QTextStream(stdout) << "Velloran (VELRA) " << app.applicationVersion() << Qt::endl;
-        return 0;
-    }
     velra::setUpLook(app);
     velra::QtToolkit toolkit;
     velra::Wizard wizard(toolkit);

@@ -1,0 +1,38 @@
+# Installs the build into a fresh prefix and checks that every file a user needs is there.
+#   cmake -DBUILD=<build dir> -DPREFIX=<empty dir> -P check_install.cmake
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}" RESULT_VARIABLE rc OUTPUT_QUIET)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "cmake --install failed (${rc})")
+endif()
+set(expected
+    bin/velloran
+    bin/velra-script
+    share/applications/velloran.desktop
+    share/icons/hicolor/32x32/apps/velloran.png
+    share/icons/hicolor/48x48/apps/velloran.png
+    share/icons/hicolor/64x64/apps/velloran.png
+    share/icons/hicolor/128x128/apps/velloran.png
+    share/icons/hicolor/256x256/apps/velloran.png
+    share/doc/velloran/README.md)
+foreach(f IN LISTS expected)
+    if(NOT EXISTS "${PREFIX}/${f}")
+        message(FATAL_ERROR "missing after install: ${f}")
+    endif()
+endforeach()
+file(READ "${PREFIX}/share/applications/velloran.desktop" desktop)
+foreach(line "Name=Velloran" "Exec=velloran" "Icon=velloran" "Categories=Graphics;" "Comment[ja]=")
+    string(FIND "${desktop}" "${line}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "velloran.desktop lacks ${line}")
+    endif()
+endforeach()
+execute_process(COMMAND "${PREFIX}/bin/velra-script" --version OUTPUT_VARIABLE version RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT version MATCHES "^velra-script \\(Velloran\\) [0-9]")
+    message(FATAL_ERROR "installed velra-script --version printed: ${version}")
+endif()
+execute_process(COMMAND "${PREFIX}/bin/velloran" --version OUTPUT_VARIABLE version RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT version MATCHES "^Velloran \\(VELRA\\) [0-9]")
+    message(FATAL_ERROR "installed velloran --version printed: ${version}")
+endif()
+message(STATUS "install layout complete in ${PREFIX}")
