@@ -102,6 +102,9 @@ private slots:
         QTest::newRow("16-bit product") << QByteArray(kWorkedExampleLog).replace("\"2\"\r\n", "\"9999\"\r\n") << QStringLiteral("の積");
         QTest::newRow("short log") << QByteArray("\"scroll.bmp\",\"100\",\"50\"\r\n") << QStringLiteral("値が足りません");
         QTest::newRow("missing log") << QByteArray() << QStringLiteral("見つかりません");
+        QTest::newRow("invalid CP932") << QByteArray(kWorkedExampleLog).replace("back", "b\x81" "\x20" "ck") << QStringLiteral("CP932");
+        QTest::newRow("unclosed quote") << QByteArray(kWorkedExampleLog).replace("3,\"10\",1", "3,\"10,1") << QStringLiteral("値が足りません");
+        QTest::newRow("megabyte line") << QByteArray(3'000'000, ',') << QStringLiteral("が空です");
     }
 
     void failures_stopWithAMessage_andWriteNoBuffer()

@@ -59,6 +59,42 @@ private slots:
         QVERIFY(!QFile::exists(path("none.txt")));
     }
 
+    // Logs written by hand or damaged: always one clear line and exit 1, never a crash.
+    void damagedLogs_exit1_withOneLine_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("missing fields") << QByteArray("\"s\",\"1\",\"1\"\r\n1\r\n") << QStringLiteral("値が足りません");
+        QTest::newRow("unclosed quote") << QByteArray(kLog).replace("3,\"10\"", "3,\"10") << QStringLiteral("値が足りません");
+        QTest::newRow("signed step") << QByteArray(kLog).replace("\"10\"", "\"-10\"") << QStringLiteral("負の値");
+        QTest::newRow("spaces in a number") << QByteArray(kLog).replace("\"10\"", "\"1 0\"") << QStringLiteral("整数ではありません");
+        QTest::newRow("invalid CP932") << QByteArray(kLog).replace("scroll", "scr\x81\x7Fll") << QStringLiteral("CP932");
+        QTest::newRow("megabyte line") << QByteArray(4'000'000, '1') << QStringLiteral("値が足りません");
+        QTest::newRow("megabyte name") << QByteArray(kLog).replace("scroll.bmp", QByteArray(2'000'000, 's')).replace("3,\"10\",1,3,\"2\"", "3,\"1\",1,2,")
+                                       << QStringLiteral("大きすぎます");
+    }
+
+    void damagedLogs_exit1_withOneLine()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        QFile::remove(path("none.txt"));
+        QVERIFY(writeAll(path("damaged.dat"), content));
+        const Run r = run({QStringLiteral("generate"), path("damaged.dat"), QStringLiteral("-o"), path("none.txt")});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(QString::fromUtf8(r.err).contains(expected), r.err.constData());
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY(!QFile::exists(path("none.txt")));
+    }
+
+    void logThatIsAFolder_exit1()
+    {
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder.dat")));
+        const Run r = run({QStringLiteral("generate"), path("folder.dat")});
+        QCOMPARE(r.code, 1);
+        QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("フォルダー")));
+    }
+
     void usageErrors_exit2()
     {
         QCOMPARE(run({}).code, 2);
