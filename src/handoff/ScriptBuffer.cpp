@@ -2,6 +2,7 @@
 
 #include "HandoffFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
@@ -68,14 +69,14 @@ bool store(const QString &path, QByteArrayView script, QString *error)
 {
     if (script.size() > kMaxLength) {
         if (error)
-            *error = QStringLiteral("スクリプトが大きすぎて一時ファイル「%1」に保存できません。").arg(path);
+            *error = QStringLiteral("スクリプトが大きすぎて一時ファイル「%1」に保存できません。").arg(QDir::toNativeSeparators(path));
         return false;
     }
     QFile file(path);
     // Opened without truncating: an older, longer buffer keeps its tail, which is never read.
     if (!file.open(QIODevice::ReadWrite) || !write(file, script) || !file.flush()) {
         if (error)
-            *error = QStringLiteral("スクリプトの一時ファイル「%1」に書き込めません。\r\n%2").arg(path, fileErrorReason(file));
+            *error = QStringLiteral("スクリプトの一時ファイル「%1」に書き込めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
         return false;
     }
     return true;
@@ -86,19 +87,19 @@ bool load(const QString &path, QByteArray &script, QString *error)
     const QFileInfo info(path);
     if (!info.exists() || info.isDir()) {
         if (error)
-            *error = QStringLiteral("スクリプトの一時ファイル「%1」が見つかりません。").arg(path);
+            *error = QStringLiteral("スクリプトの一時ファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path));
         return false;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("スクリプトの一時ファイル「%1」を読めません。\r\n%2").arg(path, fileErrorReason(file));
+            *error = QStringLiteral("スクリプトの一時ファイル「%1」を読めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
         return false;
     }
     QString reason;
     if (!read(file, script, &reason)) {
         if (error)
-            *error = QStringLiteral("スクリプトの一時ファイル「%1」が壊れています。\r\n%2。").arg(path, reason);
+            *error = QStringLiteral("スクリプトの一時ファイル「%1」が壊れています。\r\n%2。").arg(QDir::toNativeSeparators(path), reason);
         return false;
     }
     return true;

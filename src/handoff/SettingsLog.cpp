@@ -3,6 +3,7 @@
 #include "Cp932.h"
 #include "HandoffFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -15,18 +16,14 @@ bool writeLine(const QString &path, const LogLine &line, QIODevice::OpenMode mod
     if (!formatLine(line, bytes, error))
         return false;
     QFile file(path);
-    if (!file.open(mode) || file.write(bytes) != bytes.size() || !file.flush()) {
-        if (error)
-            *error = QStringLiteral("設定ファイル「%1」に書き込めません。\r\n%2").arg(path, fileErrorReason(file));
-        return false;
+    if (file.open(mode) && file.write(bytes) == bytes.size() && file.flush()) {
+        file.close();
+        if (file.error() == QFileDevice::NoError)
+            return true;
     }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("設定ファイル「%1」に書き込めません。\r\n%2").arg(path, fileErrorReason(file));
-        return false;
-    }
-    return true;
+    if (error)
+        *error = QStringLiteral("設定ファイル「%1」に書き込めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
+    return false;
 }
 
 bool isLineEnd(QChar c)
@@ -133,24 +130,24 @@ bool readFields(const QString &path, int count, QList<LogValue> &out, QString *e
     const QFileInfo info(path);
     if (!info.exists()) {
         if (error)
-            *error = QStringLiteral("設定ファイル「%1」が見つかりません。").arg(path);
+            *error = QStringLiteral("設定ファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path));
         return false;
     }
     if (info.isDir()) {
         if (error)
-            *error = QStringLiteral("設定ファイル「%1」はフォルダーです。").arg(path);
+            *error = QStringLiteral("設定ファイル「%1」はフォルダーです。").arg(QDir::toNativeSeparators(path));
         return false;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
-            *error = QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(path, fileErrorReason(file));
+            *error = QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
         return false;
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         if (error)
-            *error = QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(path, fileErrorReason(file));
+            *error = QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
         return false;
     }
     file.close();
@@ -159,7 +156,7 @@ bool readFields(const QString &path, int count, QList<LogValue> &out, QString *e
     if (!cp932::decode(bytes, text, &bad)) {
         if (error)
             *error = QStringLiteral("設定ファイル「%1」の %2 バイト目が Shift_JIS（CP932）の文字として読めません。")
-                         .arg(path)
+                         .arg(QDir::toNativeSeparators(path))
                          .arg(bad + 1);
         return false;
     }
@@ -167,7 +164,7 @@ bool readFields(const QString &path, int count, QList<LogValue> &out, QString *e
     if (!parseFields(text, count, out, &found)) {
         if (error)
             *error = QStringLiteral("設定ファイル「%1」の値が足りません（%2 個必要ですが、%3 個しかありません）。")
-                         .arg(path)
+                         .arg(QDir::toNativeSeparators(path))
                          .arg(count)
                          .arg(found);
         return false;

@@ -4,11 +4,10 @@
 #include "Toolkit.h"
 #include "Wizard.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QLabel>
 #include <QPushButton>
 
 namespace velra {
