@@ -6,12 +6,17 @@
 set -u
 app=$1
 closer=$2
-exec xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
-    "$0" 2>/dev/null & pid=$!
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
+    "$0" 2>"$2" & pid=$!
     if ! "$1" Velloran 10; then kill $pid 2>/dev/null; exit 1; fi
     for _ in $(seq 50); do
         kill -0 $pid 2>/dev/null || { wait $pid; rc=$?; echo "velloran ended (exit $rc)"; exit $rc; }
         sleep 0.1
     done
     echo "velloran still running 5 s after its window was closed"; kill $pid; exit 1
-' "$app" "$closer"
+' "$app" "$closer" "$log"
+rc=$?
+[ $rc -eq 0 ] || { echo "--- what velloran printed:"; grep -v XDG_RUNTIME_DIR "$log"; }
+exit $rc
