@@ -74,12 +74,4 @@ inline QWidgetList visibleWindows()
     return shown;
 }
 
-inline QStringList logLines(const QString &path)
-{
-    QStringList lines;
-    for (const QByteArray &l : readAll(path).split('\n'))
-        lines.append(QString::fromLatin1(l));
-    return lines;
-}
-
 } // namespace velra::test
