@@ -92,6 +92,15 @@ QString fileErrorReason(const QFileDevice &file)
     return detail.isEmpty() ? reason : QStringLiteral("%1（%2）").arg(reason, detail);
 }
 
+bool hasControlCharacter(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            return true;
+    }
+    return false;
+}
+
 QString restartMessage(const QString &what)
 {
     return what + QStringLiteral("\r\nお手数ですが、ウィザードを最初からやり直してください。");

@@ -51,6 +51,10 @@ private:
 // A short Japanese reason for a failed file operation, with the system's own words after it.
 QString fileErrorReason(const QFileDevice &file);
 
+// True when `text` holds a line break or another control character, which would break the line
+// structure of the file it is written into.
+bool hasControlCharacter(QStringView text);
+
 // Joins the two lines of a failure message: what went wrong, and that the run must start again.
 QString restartMessage(const QString &what);
 

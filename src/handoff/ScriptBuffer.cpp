@@ -37,25 +37,20 @@ bool read(QIODevice &device, QByteArray &script, QString *reason)
             *reason = why;
         return false;
     };
+    const QString truncated = QStringLiteral("ファイルが短すぎます（途中で切れています）");
     char head[6];
     if (device.read(head, 2) != 2)
-        return fail(QStringLiteral("ファイルが短すぎます（途中で切れています）"));
+        return fail(truncated);
     const quint16 tag = qFromLittleEndian<quint16>(head);
-    qint64 length = 0;
-    if (tag == kTextTag) {
-        if (device.read(head + 2, 2) != 2)
-            return fail(QStringLiteral("ファイルが短すぎます（途中で切れています）"));
-        length = qFromLittleEndian<quint16>(head + 2);
-    } else if (tag == kLongTextTag) {
-        if (device.read(head + 2, 4) != 4)
-            return fail(QStringLiteral("ファイルが短すぎます（途中で切れています）"));
-        length = qFromLittleEndian<quint32>(head + 2);
-        // The writer uses this layout only beyond 65,535 bytes; anything shorter is not its work.
-        if (length <= 0xFFFF)
-            return fail(QStringLiteral("長いテキストの形式なのに、記録された長さが %1 バイトです").arg(length));
-    } else {
+    if (tag != kTextTag && tag != kLongTextTag)
         return fail(QStringLiteral("スクリプトの一時ファイルの形式ではありません"));
-    }
+    const qint64 lengthSize = tag == kTextTag ? 2 : 4;
+    if (device.read(head + 2, lengthSize) != lengthSize)
+        return fail(truncated);
+    const qint64 length = tag == kTextTag ? qint64(qFromLittleEndian<quint16>(head + 2)) : qint64(qFromLittleEndian<quint32>(head + 2));
+    // The writer uses the long layout only beyond 65,535 bytes; anything shorter is not its work.
+    if (tag == kLongTextTag && length <= 0xFFFF)
+        return fail(QStringLiteral("長いテキストの形式なのに、記録された長さが %1 バイトです").arg(length));
     if (!device.isSequential() && device.size() - device.pos() < length)
         return fail(QStringLiteral("記録された長さ %1 バイトに対して、ファイルが途中で切れています").arg(length));
     QByteArray bytes(length, Qt::Uninitialized);

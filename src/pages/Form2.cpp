@@ -39,16 +39,15 @@ Form2::Form2(Wizard &wizard)
 
 void Form2::next()
 {
-    if (anyEmpty({m_name, m_width, m_height})) {
+    const std::initializer_list<const QLineEdit *> boxes{m_name, m_width, m_height};
+    if (anyEmpty(boxes)) {
         showMissingMessage();
         return;
     }
     if (!acceptFileName(m_name->text()))
         return;
     QString error;
-    const LogLine line{LogValue::textValue(m_name->text()), LogValue::textValue(m_width->text()),
-                       LogValue::textValue(m_height->text())};
-    if (!settingslog::startLog(files().settingsLog(), line, &error)) {
+    if (!settingslog::startLog(files().settingsLog(), textsOf(boxes), &error)) {
         showWriteFailure(error);
         return;
     }

@@ -49,7 +49,8 @@ Form3::Form3(Wizard &wizard)
 
 void Form3::next()
 {
-    if (anyEmpty({m_name, m_width, m_height, m_windowWidth, m_windowHeight})) {
+    const std::initializer_list<const QLineEdit *> boxes{m_name, m_width, m_height, m_windowWidth, m_windowHeight};
+    if (anyEmpty(boxes)) {
         showMissingMessage();
         return;
     }
@@ -62,10 +63,7 @@ void Form3::next()
     if (!acceptFileName(m_name->text()))
         return;
     QString error;
-    const LogLine line{LogValue::textValue(m_name->text()), LogValue::textValue(m_width->text()),
-                       LogValue::textValue(m_height->text()), LogValue::textValue(m_windowWidth->text()),
-                       LogValue::textValue(m_windowHeight->text())};
-    if (!settingslog::appendLine(files().settingsLog(), line, &error)) {
+    if (!settingslog::appendLine(files().settingsLog(), textsOf(boxes), &error)) {
         showWriteFailure(error);
         return;
     }

@@ -1,6 +1,7 @@
 #include "PicturePage.h"
 
 #include "handoff/Cp932.h"
+#include "handoff/HandoffFiles.h"
 #include "shell/Toolkit.h"
 
 #include <QLineEdit>
@@ -46,12 +47,10 @@ bool PicturePage::acceptFileName(const QString &name)
                 QStringLiteral("ファイル名が使えません"), OkWithExclamation);
         return false;
     }
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        if (name[i].category() == QChar::Other_Control) {
-            message(QStringLiteral("ファイル名に改行などの制御文字が含まれています。\r\n制御文字を含まないファイル名にしてください。"),
-                    QStringLiteral("ファイル名が使えません"), OkWithExclamation);
-            return false;
-        }
+    if (hasControlCharacter(name)) {
+        message(QStringLiteral("ファイル名に改行などの制御文字が含まれています。\r\n制御文字を含まないファイル名にしてください。"),
+                QStringLiteral("ファイル名が使えません"), OkWithExclamation);
+        return false;
     }
     qsizetype bad = 0;
     if (!cp932::canEncode(name, &bad)) {
@@ -61,6 +60,14 @@ bool PicturePage::acceptFileName(const QString &name)
         return false;
     }
     return true;
+}
+
+LogLine PicturePage::textsOf(std::initializer_list<const QLineEdit *> boxes)
+{
+    LogLine line;
+    for (const QLineEdit *box : boxes)
+        line.append(LogValue::textValue(box->text()));
+    return line;
 }
 
 bool PicturePage::anyEmpty(std::initializer_list<const QLineEdit *> boxes) const

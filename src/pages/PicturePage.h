@@ -1,5 +1,6 @@
 #pragma once
 
+#include "handoff/SettingsLog.h"
 #include "shell/Page.h"
 
 class QLineEdit;
@@ -29,6 +30,8 @@ protected:
     bool acceptFileName(const QString &name);
 
     bool anyEmpty(std::initializer_list<const QLineEdit *> boxes) const;
+    // The boxes' texts, each as a quoted text field of the settings log.
+    static LogLine textsOf(std::initializer_list<const QLineEdit *> boxes);
     void showMissingMessage();
     void showWriteFailure(const QString &error);
 

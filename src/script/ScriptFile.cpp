@@ -42,12 +42,10 @@ QString filter(Route route)
 
 bool encodeName(const QString &name, const QString &what, QByteArray &encoded, QString *error)
 {
-    for (const QChar c : name) {
-        if (c.category() == QChar::Other_Control) {
-            if (error)
-                *error = QStringLiteral("%1に改行などの制御文字が含まれています。\r\n制御文字を含まない名前にしてください。").arg(what);
-            return false;
-        }
+    if (hasControlCharacter(name)) {
+        if (error)
+            *error = QStringLiteral("%1に改行などの制御文字が含まれています。\r\n制御文字を含まない名前にしてください。").arg(what);
+        return false;
     }
     QByteArray bytes;
     qsizetype bad = 0;
