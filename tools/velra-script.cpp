@@ -1,13 +1,15 @@
 // The command-line companion: the wizard's engine for authors who script their work.
 #include "handoff/HandoffFiles.h"
 #include "handoff/SettingsLog.h"
+#include "script/OutputFile.h"
 #include "script/ScriptFile.h"
 #include "script/ScrollScript.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
+#include <QDir>
 
+#include <csignal>
 #include <cstdio>
 
 using namespace velra;
@@ -15,7 +17,7 @@ using namespace velra;
 namespace {
 
 const char kUsage[] =
-    "usage: velra-script generate LOG [-o OUT]\n"
+    "usage: velra-script generate LOG [-o OUT|-]\n"
     "       velra-script save LOG (--csf FILE | --txt FILE) --book NAME --page NAME\n"
     "       velra-script --help | --version\n"
     "\n"
@@ -35,7 +37,10 @@ int usageError(const char *what)
 
 int failure(QString message)
 {
+    // The message's own line breaks join into one line; any other control character came from
+    // the input and is shown escaped, so that it cannot act on the terminal.
     message.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    message = escapeControls(message);
     std::fprintf(stderr, "velra-script: %s\n", message.toLocal8Bit().constData());
     return 1;
 }
@@ -50,11 +55,13 @@ int generate(const QStringList &args)
 {
     QString log;
     QString out;
+    bool haveOut = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("-o")) {
-            if (++i >= args.size() || !out.isEmpty())
-                return usageError("-o needs one file name");
+            if (++i >= args.size() || haveOut || args[i].isEmpty())
+                return usageError("-o needs one file name (- for standard output)");
             out = args[i];
+            haveOut = true;
         } else if (log.isEmpty() && !args[i].startsWith(QLatin1Char('-'))) {
             log = args[i];
         } else {
@@ -67,14 +74,14 @@ int generate(const QStringList &args)
     QString error;
     if (!generateFrom(log, script, &error))
         return failure(error);
-    if (out.isEmpty()) {
+    if (!haveOut || out == QLatin1String("-")) {
         if (std::fwrite(script.constData(), 1, size_t(script.size()), stdout) != size_t(script.size()) || std::fflush(stdout) != 0)
             return failure(QStringLiteral("標準出力に書き込めません。"));
         return 0;
     }
-    QSaveFile file(out);
-    if (!file.open(QIODevice::WriteOnly) || file.write(script) != script.size() || !file.commit())
-        return failure(QStringLiteral("「%1」に書き込めません。%2").arg(out, fileErrorReason(file)));
+    const auto compose = [&script](QByteArrayView, output::Pieces &pieces) { pieces << script; };
+    if (!output::write(out, compose, &error))
+        return failure(QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(out)), error));
     return 0;
 }
 
@@ -135,6 +142,10 @@ int save(const QStringList &args)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+#ifdef SIGPIPE
+    // A reader that goes away (a closed pipe) is a failed write, reported as such.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     const QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return usageError("no command");

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -28,27 +29,74 @@ QString fieldLabel(Field field)
     return QStringLiteral("%1（%2）").arg(QString::fromUtf8(labels[static_cast<int>(field)]), fieldName(field));
 }
 
+namespace {
+
+QString withSeparator(const QString &folder)
+{
+    return folder.isEmpty() || folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+} // namespace
+
 QString programFolder()
 {
-    QString folder = QCoreApplication::applicationDirPath();
-    if (!QFileInfo(folder).isWritable()) {
-        const QString perUser = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        if (!perUser.isEmpty() && QDir().mkpath(perUser))
-            folder = perUser;
-    }
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder.append(QLatin1Char('/'));
-    return folder;
+    return withSeparator(QCoreApplication::applicationDirPath());
+}
+
+QString perUserFolder()
+{
+    return withSeparator(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+}
+
+HandoffFiles::HandoffFiles()
+    : HandoffFiles(programFolder(), perUserFolder())
+{
 }
 
 HandoffFiles::HandoffFiles(const QString &fixedFolder)
-    : m_fixedFolder(fixedFolder.endsWith(QLatin1Char('/')) ? fixedFolder : fixedFolder + QLatin1Char('/'))
+    : m_program(withSeparator(fixedFolder))
 {
+}
+
+HandoffFiles::HandoffFiles(const QString &programFolder, const QString &perUserFolder)
+    : m_program(withSeparator(programFolder))
+    , m_perUser(withSeparator(perUserFolder))
+{
+}
+
+QString HandoffFiles::choose() const
+{
+    if (m_perUser.isEmpty() || QFileInfo(m_program).isWritable())
+        return m_program;
+    QDir().mkpath(m_perUser);
+    return m_perUser;
+}
+
+bool HandoffFiles::startRun(QString *error)
+{
+    for (const QString &folder : {m_program, m_perUser}) {
+        if (folder.isEmpty())
+            continue;
+        for (const char *name : {"velra.dat", "velra2.dat"}) {
+            const QString path = folder + QString::fromLatin1(name);
+            QFile file(path);
+            if (QFileInfo(path).isFile() && !file.remove()) {
+                if (error)
+                    *error = QStringLiteral("前回の作業ファイル「%1」を削除できません。\r\n%2")
+                                 .arg(QDir::toNativeSeparators(path), fileErrorReason(file));
+                return false;
+            }
+        }
+    }
+    m_chosen = choose();
+    return true;
 }
 
 QString HandoffFiles::folder() const
 {
-    return m_fixedFolder.isEmpty() ? programFolder() : m_fixedFolder;
+    if (m_chosen.isEmpty())
+        m_chosen = choose();
+    return m_chosen;
 }
 
 QString HandoffFiles::settingsLog() const
@@ -70,7 +118,7 @@ QString fileErrorReason(const QFileDevice &file)
         break;
     case QFileDevice::WriteError:
     case QFileDevice::ResourceError:
-        reason = QStringLiteral("書き込みに失敗しました（ディスクの空き不足などが考えられます）");
+        reason = QStringLiteral("書き込みに失敗しました");
         break;
     case QFileDevice::PermissionsError:
         reason = QStringLiteral("アクセスが許可されていません");
@@ -99,6 +147,42 @@ bool hasControlCharacter(QStringView text)
             return true;
     }
     return false;
+}
+
+QString escapeControls(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        if (c.category() != QChar::Other_Control) {
+            shown.append(c);
+            continue;
+        }
+        switch (c.unicode()) {
+        case '\n':
+            shown.append(QLatin1String("\\n"));
+            break;
+        case '\r':
+            shown.append(QLatin1String("\\r"));
+            break;
+        case '\t':
+            shown.append(QLatin1String("\\t"));
+            break;
+        default:
+            shown.append(c.unicode() < 0x100 ? QLatin1String("\\x") : QLatin1String("\\u"));
+            shown.append(QString::number(c.unicode(), 16).toUpper().rightJustified(c.unicode() < 0x100 ? 2 : 4, QLatin1Char('0')));
+            break;
+        }
+    }
+    return shown;
+}
+
+QString shownValue(const QString &value)
+{
+    constexpr qsizetype kLongest = 200;
+    if (value.size() <= kLongest)
+        return escapeControls(value);
+    return escapeControls(value.left(kLongest)) + QStringLiteral("…（%1 文字）").arg(value.size());
 }
 
 QString restartMessage(const QString &what)

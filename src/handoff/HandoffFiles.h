@@ -28,24 +28,40 @@ QString fieldName(Field field);
 // "スクロール間隔（ScrollStep）": how messages name a value of the settings log.
 QString fieldLabel(Field field);
 
-// The folder of the executable, ending in a separator. When it cannot be written (a copy installed
-// for the whole system), the per-user application data folder stands in for it.
+// The folder of the executable, ending in a separator.
 QString programFolder();
+// The per-user application data folder, ending in a separator: where the hand-off files live when
+// the program folder cannot be written (a copy installed for the whole system).
+QString perUserFolder();
 
-// Where the two hand-off files live. By default the program folder, determined afresh on every
-// call; tests and the command-line companion fix a folder of their own.
+// Where the two hand-off files live. The folder is chosen once for a run, when the start page
+// clears the files, and kept to its end: pages of one run never read or write another run's files,
+// even when the program folder stops being writable in between.
 class HandoffFiles
 {
 public:
-    HandoffFiles() = default;
+    // The program folder, or the per-user folder when the program folder cannot be written.
+    HandoffFiles();
+    // Always `fixedFolder` (tests and the command-line companion).
     explicit HandoffFiles(const QString &fixedFolder);
+    // The two candidates, named by the caller (tests).
+    HandoffFiles(const QString &programFolder, const QString &perUserFolder);
 
+    // Deletes the files of an earlier run wherever a run may have left them, then chooses this
+    // run's folder. On failure `error` names the file that could not be deleted.
+    bool startRun(QString *error);
+
+    // This run's folder; chosen on first use when no run was started.
     QString folder() const;
     QString settingsLog() const;
     QString scriptBuffer() const;
 
 private:
-    QString m_fixedFolder;
+    QString choose() const;
+
+    QString m_program;
+    QString m_perUser;
+    mutable QString m_chosen;
 };
 
 // A short Japanese reason for a failed file operation, with the system's own words after it.
@@ -54,6 +70,12 @@ QString fileErrorReason(const QFileDevice &file);
 // True when `text` holds a line break or another control character, which would break the line
 // structure of the file it is written into.
 bool hasControlCharacter(QStringView text);
+
+// A value from the input as a message shows it: control characters escaped ("\\n", "\\x1B"),
+// and cut after 200 characters.
+QString shownValue(const QString &value);
+// Control characters escaped, nothing cut.
+QString escapeControls(const QString &text);
 
 // Joins the two lines of a failure message: what went wrong, and that the run must start again.
 QString restartMessage(const QString &what);

@@ -2,21 +2,14 @@
 
 #include "handoff/Cp932.h"
 #include "handoff/HandoffFiles.h"
+#include "OutputFile.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 namespace velra::scriptfile {
 namespace {
 
 constexpr char kCrLf[] = "\r\n";
-
-bool put(QIODevice &out, QByteArrayView bytes)
-{
-    return out.write(bytes.data(), bytes.size()) == bytes.size();
-}
 
 } // namespace
 
@@ -59,62 +52,42 @@ bool encodeName(const QString &name, const QString &what, QByteArray &encoded, Q
     return true;
 }
 
+void composePieces(Route route, QByteArrayView existing, QByteArrayView book, QByteArrayView page,
+                   QByteArrayView script, output::Pieces &pieces)
+{
+    static const QByteArray header = headerBlock();
+    // Before the book: the old text as it was, or the header block of a new comic script file.
+    if (!existing.isEmpty())
+        pieces << existing << kCrLf;
+    else if (route == Route::Csf)
+        pieces << header << kCrLf;
+    pieces << "<Book=\"" << book << "\">\r\n<Page=\"" << page << "\">\r\n" << script << "\r\n<Page End>\r\n<Book End>\r\n";
+}
+
 bool writeComposed(QIODevice &out, Route route, QByteArrayView existing, QByteArrayView book, QByteArrayView page,
                    QByteArrayView script)
 {
-    // Before the book: the old text as it was, or the header block of a new comic script file.
-    if (!existing.isEmpty()) {
-        if (!put(out, existing) || !put(out, kCrLf))
-            return false;
-    } else if (route == Route::Csf) {
-        if (!put(out, headerBlock()) || !put(out, kCrLf))
+    output::Pieces pieces;
+    composePieces(route, existing, book, page, script, pieces);
+    for (const QByteArrayView piece : pieces) {
+        if (out.write(piece.data(), piece.size()) != piece.size())
             return false;
     }
-    return put(out, "<Book=\"") && put(out, book) && put(out, "\">\r\n<Page=\"") && put(out, page)
-        && put(out, "\">\r\n") && put(out, script) && put(out, "\r\n<Page End>\r\n<Book End>\r\n");
+    return true;
 }
 
 bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView page, QByteArrayView script,
           QString *error)
 {
-    const QString shown = QDir::toNativeSeparators(path);
-    const auto fail = [&](const QString &reason) {
-        if (error)
-            *error = QStringLiteral("ファイル「%1」に保存できませんでした。\r\n%2").arg(shown, reason);
-        return false;
+    QString reason;
+    const auto compose = [&](QByteArrayView existing, output::Pieces &pieces) {
+        composePieces(route, existing, book, page, script, pieces);
     };
-    const QFileInfo info(path);
-    QByteArray existing;
-    if (info.exists()) {
-        if (info.isDir())
-            return fail(QStringLiteral("同じ名前のフォルダーがあります。"));
-        // Replacing through a temporary file would succeed even here (and root may write anything),
-        // but the author marked the file read-only.
-        if (!info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner))
-            return fail(QStringLiteral("ファイルが読み取り専用です。"));
-        QFile old(path);
-        if (!old.open(QIODevice::ReadOnly))
-            return fail(fileErrorReason(old));
-        existing = old.readAll();
-        if (old.error() != QFileDevice::NoError)
-            return fail(fileErrorReason(old));
-    }
-
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(fileErrorReason(file));
-    if (info.exists())
-        file.setPermissions(info.permissions());
-    if (!writeComposed(file, route, existing, book, page, script)) {
-        const QString reason = fileErrorReason(file);
-        file.cancelWriting();
-        file.commit(); // removes the temporary file
-        return fail(reason);
-    }
-    if (!file.commit())
-        return fail(fileErrorReason(file));
-    return true;
+    if (output::write(path, compose, &reason))
+        return true;
+    if (error)
+        *error = QStringLiteral("ファイル「%1」に保存できませんでした。\r\n%2").arg(QDir::toNativeSeparators(path), reason);
+    return false;
 }
 
 } // namespace velra::scriptfile

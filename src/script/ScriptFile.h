@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OutputFile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -21,13 +23,17 @@ QString filter(Route route);
 // `what` names the field in the message ("ブック名").
 bool encodeName(const QString &name, const QString &what, QByteArray &encoded, QString *error);
 
+// The composed text T and one CR LF, as pieces to write one after another.
+void composePieces(Route route, QByteArrayView existing, QByteArrayView book, QByteArrayView page,
+                   QByteArrayView script, output::Pieces &pieces);
+
 // Writes the composed text T and one CR LF. `existing` is the file's previous content, kept byte
 // for byte; a CSF route with empty `existing` starts with the header block.
 bool writeComposed(QIODevice &out, Route route, QByteArrayView existing, QByteArrayView book, QByteArrayView page,
                    QByteArrayView script);
 
-// Saves into `path`: the new whole file goes to a temporary file beside it, which replaces the
-// original only once written completely. A failure leaves the original as it was.
+// Saves into `path` (see OutputFile.h): a failure leaves the original as it was, and `error` names
+// the file and the reason.
 bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView page, QByteArrayView script,
           QString *error);
 

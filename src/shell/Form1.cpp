@@ -4,9 +4,6 @@
 #include "Toolkit.h"
 #include "Wizard.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QPushButton>
 
@@ -46,14 +43,10 @@ Form1::Form1(Wizard &wizard)
 
 void Form1::startWork()
 {
-    for (const QString &path : {files().settingsLog(), files().scriptBuffer()}) {
-        QFile file(path);
-        if (QFileInfo(path).isFile() && !file.remove()) {
-            message(QStringLiteral("前回の作業ファイル「%1」を削除できません。\r\n%2")
-                        .arg(QDir::toNativeSeparators(path), fileErrorReason(file)),
-                    QStringLiteral("作業を開始できません"), OkWithExclamation);
-            return;
-        }
+    QString error;
+    if (!wizard().startRun(&error)) {
+        message(error, QStringLiteral("作業を開始できません"), OkWithExclamation);
+        return;
     }
     wizard().handOver(this, PageId::Form2);
 }

@@ -43,6 +43,9 @@ public:
     void closeAll();
     bool isEnding() const { return m_ending; }
 
+    // A new run: the files of an earlier one are cleared and this run's folder is chosen.
+    bool startRun(QString *error) { return m_files.startRun(error); }
+
     Toolkit &toolkit() const { return m_toolkit; }
     const HandoffFiles &files() const { return m_files; }
 

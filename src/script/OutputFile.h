@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+// Writing a whole file that the author may already have: nothing on disk is lost, whatever fails.
+//
+// A regular file is locked (an advisory lock, so that two saves into one file follow each other),
+// read whole, and replaced by a complete new file written beside it, flushed and synced, every
+// result checked. Where a replacement would change what the author set on the file (its owner and
+// group, its hard links) or the folder allows no new file, the file is written in place instead,
+// and its old content is written back if that fails. A character device, a FIFO or a socket is
+// written as a stream: nothing is read from it and nothing replaces it. A folder is refused.
+namespace velra::output {
+
+// An existing file larger than this is refused rather than read into memory.
+constexpr qint64 kMaxExistingBytes = qint64(1) << 30;
+
+// The new content, in pieces written one after another; the views must stay valid until written.
+using Pieces = QList<QByteArrayView>;
+
+// Builds the new content from the old (empty for a new file or a stream).
+using Compose = std::function<void(QByteArrayView existing, Pieces &pieces)>;
+
+struct Options
+{
+    // Refuse a file whose owner may not write it, even where the system would let us (root).
+    bool refuseReadOnly = true;
+    qint64 maxExistingBytes = kMaxExistingBytes;
+};
+
+// Writes the composed content to `path`. On failure returns false, leaves what was at `path` as it
+// was, and sets `reason` to a Japanese sentence (without the file's name).
+bool write(const QString &path, const Compose &compose, QString *reason, const Options &options = {});
+
+// The name part that marks this program's temporary files beside `fileName`.
+QString temporaryPrefix(const QString &fileName);
+
+// A short Japanese sentence for a system error code (errno, or GetLastError on Windows), with the
+// system's own words after it.
+QString systemReason(int code);
+
+} // namespace velra::output
