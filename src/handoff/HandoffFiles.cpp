@@ -149,6 +149,19 @@ bool hasControlCharacter(QStringView text)
     return false;
 }
 
+bool isWholeNumberText(QStringView text)
+{
+    if (!text.isEmpty() && (text.front() == QLatin1Char('-') || text.front() == QLatin1Char('+')))
+        text = text.mid(1);
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
 QString escapeControls(const QString &text)
 {
     QString shown;

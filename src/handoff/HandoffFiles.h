@@ -71,6 +71,9 @@ QString fileErrorReason(const QFileDevice &file);
 // structure of the file it is written into.
 bool hasControlCharacter(QStringView text);
 
+// Decimal digits with an optional sign, of any length.
+bool isWholeNumberText(QStringView text);
+
 // A value from the input as a message shows it: control characters escaped ("\\n", "\\x1B"),
 // and cut after 200 characters.
 QString shownValue(const QString &value);

@@ -51,6 +51,8 @@ bool read(QIODevice &device, QByteArray &script, QString *reason)
     // The writer uses the long layout only beyond 65,535 bytes; anything shorter is not its work.
     if (tag == kLongTextTag && length <= 0xFFFF)
         return fail(QStringLiteral("長いテキストの形式なのに、記録された長さが %1 バイトです").arg(length));
+    if (length > kMaxReadLength)
+        return fail(QStringLiteral("記録された長さ %1 バイトは大きすぎます").arg(length));
     if (!device.isSequential() && device.size() - device.pos() < length)
         return fail(QStringLiteral("記録された長さ %1 バイトに対して、ファイルが途中で切れています").arg(length));
     QByteArray bytes(length, Qt::Uninitialized);
@@ -69,7 +71,12 @@ bool store(const QString &path, QByteArrayView script, QString *error)
     }
     QFile file(path);
     // Opened without truncating: an older, longer buffer keeps its tail, which is never read.
-    if (!file.open(QIODevice::ReadWrite) || !write(file, script) || !file.flush()) {
+    bool written = file.open(QIODevice::ReadWrite) && write(file, script) && file.flush();
+    if (written) {
+        file.close();
+        written = file.error() == QFileDevice::NoError;
+    }
+    if (!written) {
         if (error)
             *error = QStringLiteral("スクリプトの一時ファイル「%1」に書き込めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
         return false;
@@ -80,9 +87,15 @@ bool store(const QString &path, QByteArrayView script, QString *error)
 bool load(const QString &path, QByteArray &script, QString *error)
 {
     const QFileInfo info(path);
-    if (!info.exists() || info.isDir()) {
+    if (!info.exists()) {
         if (error)
             *error = QStringLiteral("スクリプトの一時ファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    if (!info.isFile()) {
+        if (error)
+            *error = QStringLiteral("スクリプトの一時ファイル「%1」が%2です。")
+                         .arg(QDir::toNativeSeparators(path), info.isDir() ? QStringLiteral("フォルダー") : QStringLiteral("通常のファイルではない特殊なファイル"));
         return false;
     }
     QFile file(path);

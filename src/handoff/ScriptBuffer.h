@@ -18,6 +18,8 @@ namespace velra::scriptbuffer {
 constexpr quint16 kTextTag = 8;
 constexpr quint16 kLongTextTag = 0x4008;
 constexpr qint64 kMaxLength = 0xFFFFFFFFLL;
+// The generation never stores more than 1 GiB; a longer length is a damaged file, never allocated.
+constexpr qint64 kMaxReadLength = qint64(1) << 30;
 
 QByteArray header(qint64 length);
 

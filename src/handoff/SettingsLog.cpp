@@ -144,13 +144,29 @@ bool readFields(const QString &path, int count, QList<LogValue> &out, QString *e
             *error = QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
         return false;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
-        return false;
+    // Read no further than the bound, whatever the file claims to be: a device or a pipe may
+    // never end.
+    QByteArray bytes;
+    char chunk[4096];
+    while (bytes.size() <= kMaxLogBytes) {
+        const qint64 got = file.read(chunk, sizeof chunk);
+        if (got < 0) {
+            if (error)
+                *error = QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
+            return false;
+        }
+        if (got == 0)
+            break;
+        bytes.append(chunk, got);
     }
     file.close();
+    if (bytes.size() > kMaxLogBytes) {
+        if (error)
+            *error = QStringLiteral("設定ファイル「%1」が大きすぎます（%2 KB を超えています）。設定ファイルではないようです。")
+                         .arg(QDir::toNativeSeparators(path))
+                         .arg(kMaxLogBytes / 1024);
+        return false;
+    }
     QString text;
     qsizetype bad = 0;
     if (!cp932::decode(bytes, text, &bad)) {

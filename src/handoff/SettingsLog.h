@@ -25,6 +25,10 @@ using LogLine = QList<LogValue>;
 
 namespace settingslog {
 
+// The log holds fourteen short values; anything much larger is not a settings log, and is refused
+// before it is read whole.
+constexpr qint64 kMaxLogBytes = 64 * 1024;
+
 // The bytes of one line, CR LF included. Refuses text that CP932 cannot hold, and text holding a
 // double quote or a line break, which would not read back as the same value.
 bool formatLine(const LogLine &line, QByteArray &out, QString *error);

@@ -6,6 +6,8 @@
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 
+#include <QTimer>
+
 namespace velra {
 using namespace controls;
 
@@ -75,13 +77,20 @@ void Form5::load()
         if (!imageOk || !windowOk) {
             ok = false;
             const Field bad = imageOk ? Field::WindowHeight : Field::ScrollImageHeight;
-            error = QStringLiteral("設定ファイルの %1 の値「%2」は整数ではありません。").arg(fieldLabel(bad), values[int(bad)].text);
+            const QString &text = values[int(bad)].text;
+            error = isWholeNumberText(text)
+                ? QStringLiteral("設定ファイルの %1 の値「%2」は大きすぎます。").arg(fieldLabel(bad), shownValue(text))
+                : QStringLiteral("設定ファイルの %1 の値「%2」は整数ではありません。").arg(fieldLabel(bad), shownValue(text));
         }
     }
     if (!ok) {
         // Without the heights nothing on this page can be checked; the run cannot go on.
         m_next->setEnabled(false);
-        message(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
+        // Shown once the page is on the screen, in front of it: from inside the show event the box
+        // would stand alone, before its page appears.
+        QTimer::singleShot(0, this, [this, error] {
+            message(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
+        });
     }
 }
 

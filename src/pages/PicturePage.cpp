@@ -4,6 +4,7 @@
 #include "handoff/HandoffFiles.h"
 #include "shell/Toolkit.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 
 namespace velra {
@@ -22,6 +23,17 @@ QString PicturePage::pictureFilter()
 void PicturePage::browse(QLineEdit *name, QLineEdit *width, QLineEdit *height)
 {
     const QString chosen = toolkit().openFileName(this, pictureFilter());
+#ifndef Q_OS_WIN
+    // Only "\\" separates folders in the script, so such a name would name another file there;
+    // Windows cannot hold it either.
+    const QString fileName = QFileInfo(chosen).fileName();
+    if (fileName.contains(QLatin1Char('\\'))) {
+        message(QStringLiteral("ファイル名「%1」に円記号（\\）が含まれています。\r\n円記号を含まない名前に変更してから選び直してください。")
+                    .arg(shownValue(fileName)),
+                QStringLiteral("ファイル名が使えません"), OkWithExclamation);
+        return;
+    }
+#endif
     if (!chosen.isEmpty())
         m_dialogFileName = chosen;
     if (m_dialogFileName.isEmpty())
@@ -43,7 +55,7 @@ bool PicturePage::acceptFileName(const QString &name)
 {
     if (name.contains(QLatin1Char('"'))) {
         message(QStringLiteral("ファイル名「%1」に二重引用符（\"）が含まれています。\r\n二重引用符を含まないファイル名にしてください。")
-                    .arg(name),
+                    .arg(shownValue(name)),
                 QStringLiteral("ファイル名が使えません"), OkWithExclamation);
         return false;
     }

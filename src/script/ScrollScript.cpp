@@ -37,14 +37,14 @@ public:
         // Only digits with an optional sign: the pages store digit texts, and anything else
         // (spaces, decimals) can only come from a hand-edited log.
         const bool wellFormed = ok && !text.isEmpty() && !text.front().isSpace() && !text.back().isSpace();
-        if (!wellFormed) {
+        if (!wellFormed && !isWholeNumberText(text)) {
             m_error = text.isEmpty()
                 ? QStringLiteral("%1が空です。整数が必要です。").arg(fieldLabel(field))
-                : QStringLiteral("%1の値「%2」は整数ではありません。").arg(fieldLabel(field), text);
+                : QStringLiteral("%1の値「%2」は整数ではありません。").arg(fieldLabel(field), shownValue(text));
             return std::nullopt;
         }
-        if (!fitsInt16(v)) {
-            m_error = QStringLiteral("%1の値「%2」は -32768 から 32767 の範囲を超えています。").arg(fieldLabel(field), text);
+        if (!wellFormed || !fitsInt16(v)) {
+            m_error = QStringLiteral("%1の値「%2」は -32768 から 32767 の範囲を超えています。").arg(fieldLabel(field), shownValue(text));
             return std::nullopt;
         }
         return int(v);
@@ -111,6 +111,14 @@ struct FramePieces
 bool encodeField(const QList<LogValue> &values, Field field, QByteArray &out, QString *error)
 {
     const QString &text = values[int(field)].text;
+    // Checked as the pages check them: a line break would write lines of its own into the script,
+    // and a double quote would end the command's text early.
+    if (hasControlCharacter(text) || text.contains(QLatin1Char('"'))) {
+        if (error)
+            *error = QStringLiteral("%1の値「%2」に改行などの制御文字か二重引用符（\"）が含まれています。")
+                         .arg(fieldLabel(field), shownValue(text));
+        return false;
+    }
     qsizetype bad = 0;
     if (cp932::encode(text, out, &bad))
         return true;

@@ -4,6 +4,8 @@
 #include <QImageReader>
 #include <QMessageBox>
 
+#include "handoff/HandoffFiles.h"
+
 namespace velra {
 
 bool Toolkit::measurePicture(const QString &path, QSize &size, QString *error)
@@ -15,11 +17,14 @@ bool Toolkit::measurePicture(const QString &path, QSize &size, QString *error)
     QSize measured;
     if (format == "bmp" || format == "jpeg")
         measured = reader.size(); // from the header, without decoding the picture
+    // A BMP stored top row first gives its height negative.
+    if (format == "bmp" && measured.height() < 0)
+        measured.setHeight(-measured.height());
     if (!measured.isValid()) {
         if (error) {
             *error = format.isEmpty() || format == "bmp" || format == "jpeg"
-                ? QStringLiteral("「%1」を画像として読み込めません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(path)
-                : QStringLiteral("「%1」は BMP でも JPEG でもありません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(path);
+                ? QStringLiteral("「%1」を画像として読み込めません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shownValue(path))
+                : QStringLiteral("「%1」は BMP でも JPEG でもありません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shownValue(path));
         }
         return false;
     }
@@ -27,13 +32,22 @@ bool Toolkit::measurePicture(const QString &path, QSize &size, QString *error)
     return true;
 }
 
-int QtToolkit::messageBox(QWidget *parent, const QString &prompt, const QString &title, int style)
+std::unique_ptr<QMessageBox> QtToolkit::makeMessageBox(QWidget *parent, const QString &prompt, const QString &title,
+                                                       int style)
 {
     QString text = prompt;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(style == OkWithExclamation ? QMessageBox::Warning : QMessageBox::NoIcon, title, text,
-                    QMessageBox::Ok, parent);
-    box.exec();
+    auto box = std::make_unique<QMessageBox>(style == OkWithExclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
+                                             title, QString(), QMessageBox::Ok, parent);
+    // File names and values from the input are shown as the characters they are, never as markup.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    return box;
+}
+
+int QtToolkit::messageBox(QWidget *parent, const QString &prompt, const QString &title, int style)
+{
+    makeMessageBox(parent, prompt, title, style)->exec();
     return 1;
 }
 

@@ -3,6 +3,9 @@
 #include <QSize>
 #include <QString>
 
+#include <memory>
+
+class QMessageBox;
 class QWidget;
 
 namespace velra {
@@ -38,6 +41,9 @@ class QtToolkit final : public Toolkit
 {
 public:
     int messageBox(QWidget *parent, const QString &prompt, const QString &title, int style) override;
+    // The box that messageBox shows.
+    static std::unique_ptr<QMessageBox> makeMessageBox(QWidget *parent, const QString &prompt, const QString &title,
+                                                       int style);
     QString openFileName(QWidget *parent, const QString &filter) override;
     QString saveFileName(QWidget *parent, const QString &filter) override;
 };

@@ -179,9 +179,20 @@ private slots:
         WizardFixture f;
         QVERIFY(writeAll(f.files.settingsLog(), "\"s.bmp\",\"100\",\"50\"\r\n"));
         Page *p = f.wizard->show(PageId::Form5);
-        QCOMPARE(f.toolkit.messages.size(), 1);
-        QVERIFY(f.toolkit.lastPrompt().contains(QStringLiteral("ウィザードを最初からやり直してください")));
         QVERIFY(!child<QPushButton>(p, QStringLiteral("Command1"))->isEnabled());
+        QTRY_COMPARE(f.toolkit.messages.size(), 1);
+        QVERIFY(f.toolkit.lastPrompt().contains(QStringLiteral("ウィザードを最初からやり直してください")));
+        // In front of its page, not alone on the screen before the page appears.
+        QVERIFY(f.toolkit.messages.last().inFrontOfShownPage);
+    }
+
+    void form5_heightOutOfRange_saysTooLarge_notNotAWholeNumber()
+    {
+        WizardFixture f;
+        QVERIFY(writeAll(f.files.settingsLog(), "\"s.bmp\",\"100\",\"99999999999\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n"));
+        f.wizard->show(PageId::Form5);
+        QTRY_COMPARE(f.toolkit.messages.size(), 1);
+        QVERIFY2(f.toolkit.lastPrompt().contains(QStringLiteral("「99999999999」は大きすぎます")), qPrintable(f.toolkit.lastPrompt()));
     }
 };
 

@@ -104,7 +104,7 @@ private slots:
         QTest::newRow("missing log") << QByteArray() << QStringLiteral("見つかりません");
         QTest::newRow("invalid CP932") << QByteArray(kWorkedExampleLog).replace("back", "b\x81" "\x20" "ck") << QStringLiteral("CP932");
         QTest::newRow("unclosed quote") << QByteArray(kWorkedExampleLog).replace("3,\"10\",1", "3,\"10,1") << QStringLiteral("値が足りません");
-        QTest::newRow("megabyte line") << QByteArray(3'000'000, ',') << QStringLiteral("が空です");
+        QTest::newRow("megabyte line") << QByteArray(3'000'000, ',') << QStringLiteral("が大きすぎます（64 KB を超えています）");
     }
 
     void failures_stopWithAMessage_andWriteNoBuffer()

@@ -3,6 +3,8 @@
 #include "shell/Toolkit.h"
 
 #include <QList>
+#include <QWidget>
+#include <QWindow>
 #include <QStringList>
 
 namespace velra::test {
@@ -17,11 +19,13 @@ public:
         QString prompt;
         QString title;
         int style;
+        bool inFrontOfShownPage; // the box's page window is on the screen
     };
 
-    int messageBox(QWidget *, const QString &prompt, const QString &title, int style) override
+    int messageBox(QWidget *parent, const QString &prompt, const QString &title, int style) override
     {
-        messages.append({prompt, title, style});
+        const bool shown = parent && parent->windowHandle() && parent->windowHandle()->isVisible();
+        messages.append({prompt, title, style, shown});
         if (onMessage)
             onMessage();
         return 1;

@@ -69,8 +69,12 @@ private slots:
         QTest::newRow("signed step") << QByteArray(kLog).replace("\"10\"", "\"-10\"") << QStringLiteral("負の値");
         QTest::newRow("spaces in a number") << QByteArray(kLog).replace("\"10\"", "\"1 0\"") << QStringLiteral("整数ではありません");
         QTest::newRow("invalid CP932") << QByteArray(kLog).replace("scroll", "scr\x81\x7Fll") << QStringLiteral("CP932");
-        QTest::newRow("megabyte line") << QByteArray(4'000'000, '1') << QStringLiteral("値が足りません");
-        QTest::newRow("megabyte name") << QByteArray(kLog).replace("scroll.bmp", QByteArray(2'000'000, 's')).replace("3,\"10\",1,3,\"2\"", "3,\"1\",1,2,")
+        QTest::newRow("megabyte line") << QByteArray(4'000'000, '1') << QStringLiteral("が大きすぎます（64 KB を超えています）");
+        QTest::newRow("gigabyte script") << QByteArray(kLog)
+                                                .replace("scroll.bmp", QByteArray(30'000, 's'))
+                                                .replace("back.bmp", QByteArray(30'000, 'b'))
+                                                .replace("\"100\"", "\"30000\"")
+                                                .replace("3,\"10\",1,3,\"2\"", "3,\"1\",1,2,")
                                        << QStringLiteral("大きすぎます");
     }
 
