@@ -24,7 +24,7 @@ void PicturePage::browse(QLineEdit *name, QLineEdit *width, QLineEdit *height)
 {
     const QString chosen = toolkit().openFileName(this, pictureFilter());
 #ifndef Q_OS_WIN
-    // Only "\\" separates folders in the script, so such a name would name another file there;
+    // Only "\" separates folders in the script, so such a name would name another file there;
     // Windows cannot hold it either.
     const QString fileName = QFileInfo(chosen).fileName();
     if (fileName.contains(QLatin1Char('\\'))) {
