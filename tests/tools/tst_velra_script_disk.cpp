@@ -115,7 +115,7 @@ private slots:
         QTest::newRow("30 KB file, tail does not fit") << QByteArray(29'500, 'y') << qint64(26 * 1024) << false;
         QTest::newRow("new file, disk full") << QByteArray() << qint64(0) << false;
         // Written in place, so the old content is written back.
-        QTest::newRow("hard-linked 32 KB file, tail does not fit") << QByteArray(32'000, 'z') << qint64(0) << true;
+        QTest::newRow("hard-linked 32.5 KB file, tail does not fit") << QByteArray(32'500, 'z') << qint64(0) << true;
     }
 
     void fullDisk_keepsTheOriginal_andFails()
