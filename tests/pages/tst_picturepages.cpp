@@ -1,7 +1,9 @@
 #include "WizardFixture.h"
 #include "pages/PicturePage.h"
+#include "shell/Toolkit.h"
 
 #include <QClipboard>
+#include <QMessageBox>
 #include <QTest>
 
 using namespace velra;
@@ -130,6 +132,58 @@ private slots:
         QVERIFY(f.toolkit.lastPrompt().contains(QStringLiteral("BMP でも JPEG でもありません")));
         click(p, QStringLiteral("Command1"));
         QCOMPARE(text(p, "Text2"), QStringLiteral("640"));
+    }
+
+    void topDownBmp_isMeasured_withItsRealHeight()
+    {
+        PagesFixture f;
+        Page *p = f.form2();
+        // A 3 x 2 BMP stored top row first: the header gives the height as -2.
+        QByteArray bmp("BM", 2);
+        const auto le32 = [&bmp](qint32 v) {
+            for (int i = 0; i < 4; ++i)
+                bmp.append(char((quint32(v) >> (8 * i)) & 0xFF));
+        };
+        const auto le16 = [&bmp](quint16 v) { bmp.append(char(v & 0xFF)).append(char(v >> 8)); };
+        le32(14 + 40 + 16); le16(0); le16(0); le32(54);
+        le32(40); le32(3); le32(-2); le16(1); le16(24); le32(0); le32(16); le32(2835); le32(2835); le32(0); le32(0);
+        bmp.append(QByteArray(16, '\0'));
+        const QString topDown = f.path(QStringLiteral("topdown.bmp"));
+        QVERIFY(writeAll(topDown, bmp));
+        f.toolkit.openNames = {topDown};
+        click(p, QStringLiteral("Command1"));
+        QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
+        QCOMPARE(text(p, "Text2"), QStringLiteral("3"));
+        QCOMPARE(text(p, "Text3"), QStringLiteral("2"));
+    }
+
+#ifndef Q_OS_WIN
+    void backslashInAPictureName_isRefused()
+    {
+        PagesFixture f;
+        Page *p = f.form2();
+        const QString odd = writePicture(f.path(QStringLiteral("odd\\name.bmp")), 10, 10, "BMP");
+        QVERIFY(!odd.isEmpty());
+        f.toolkit.openNames = {odd};
+        click(p, QStringLiteral("Command1"));
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("ファイル名が使えません"));
+        QVERIFY(f.toolkit.lastPrompt().contains(QStringLiteral("「odd\\name.bmp」に円記号")));
+        QCOMPARE(text(p, "Text1"), QString());
+        click(p, QStringLiteral("Command1")); // cancelled: the refused name is not remembered
+        QCOMPARE(f.toolkit.messages.size(), 1);
+        QCOMPARE(text(p, "Text1"), QString());
+    }
+#endif
+
+    // A picture named like markup is shown as its characters.
+    void messageBoxes_showPlainText()
+    {
+        const auto box = QtToolkit::makeMessageBox(nullptr, QStringLiteral("「<h1>x</h1>.bmp」\r\n2"), QStringLiteral("t"), OkWithExclamation);
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->text(), QStringLiteral("「<h1>x</h1>.bmp」\n2"));
+        auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
     }
 
     void digitFilter_swallowsTypedNonDigits_andRefusesPastes()

@@ -1,3 +1,4 @@
+#include "SmallDisk.h"
 #include "WizardFixture.h"
 #include "handoff/ScriptBuffer.h"
 #include "script/Form7.h"
@@ -199,6 +200,56 @@ private slots:
         click(f.page, QStringLiteral("Command2"));
         QVERIFY(QFile::exists(good));
         QCOMPARE(f.finished.size(), 1);
+    }
+
+    // The disk runs full while the file is written: no completion, the original as it was, and
+    // the author can try again elsewhere.
+    void fullDisk_showsTheFailure_andKeepsTheOriginal_data()
+    {
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<qint64>("freeBytes");
+        QTest::newRow("1.9 KB file, disk full") << QByteArray(1900, 'x') << qint64(0);
+        QTest::newRow("30 KB file, tail does not fit") << QByteArray(29'500, 'y') << qint64(26 * 1024);
+        QTest::newRow("new file, disk full") << QByteArray() << qint64(0);
+    }
+
+    void fullDisk_showsTheFailure_andKeepsTheOriginal()
+    {
+        QFETCH(QByteArray, existing);
+        QFETCH(qint64, freeBytes);
+        SmallDisk disk(256);
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.whyNot));
+        const QString target = disk.path(QStringLiteral("comic.csf"));
+        if (!existing.isEmpty())
+            QVERIFY(writeAll(target, existing));
+        QVERIFY(disk.fill(freeBytes));
+
+        Form7Fixture f;
+        f.generate();
+        f.fillSave(true, QStringLiteral("A"), QStringLiteral("P"));
+        f.toolkit.saveNames = {target};
+        click(f.page, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("保存できません"));
+        QVERIFY2(f.toolkit.lastPrompt().contains(QStringLiteral("ディスクの空きが足りません")), qPrintable(f.toolkit.lastPrompt()));
+        QCOMPARE(f.toolkit.messages.last().style, int(OkWithExclamation));
+        QCOMPARE(f.saveButton()->text(), QStringLiteral("保存"));
+        QVERIFY(f.saveButton()->isEnabled());
+        QCOMPARE(f.finished.size(), 0);
+        QCOMPARE(disk.files(), existing.isEmpty() ? QStringList() : QStringList{QStringLiteral("comic.csf")});
+        if (!existing.isEmpty())
+            QCOMPARE(readAll(target), existing);
+    }
+
+    void bufferThatIsAFolder_saysSo()
+    {
+        Form7Fixture f;
+        f.generate();
+        QVERIFY(QFile::remove(f.files.scriptBuffer()));
+        QVERIFY(QDir(f.dir.path()).mkdir(QStringLiteral("velra2.dat")));
+        click(f.page, QStringLiteral("Command2"));
+        QVERIFY2(f.toolkit.lastPrompt().contains(QStringLiteral("がフォルダーです")), qPrintable(f.toolkit.lastPrompt()));
+        QVERIFY(!f.toolkit.lastPrompt().contains(QStringLiteral("見つかりません")));
     }
 
     void refusedName_showsMessage_beforeAnyDialog()

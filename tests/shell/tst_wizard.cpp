@@ -2,6 +2,7 @@
 #include "shell/CompactLabel.h"
 #include "shell/Form1.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace velra;
@@ -131,6 +132,38 @@ private slots:
         QCOMPARE(visibleWindows(), QWidgetList{form2});
         QVERIFY(f.wizard->page(PageId::Form1)); // hidden, alive
         QVERIFY(f.wizard->page(PageId::Form1)->isHidden());
+    }
+
+    // The folder is chosen when the run starts and kept: when the program folder goes away in the
+    // middle of a run, the page says so instead of writing a log in the per-user folder.
+    void handoffFolder_isChosenOnce_andClearedInBothPlaces()
+    {
+        QTemporaryDir dir;
+        const QString program = dir.filePath(QStringLiteral("program"));
+        const QString perUser = dir.filePath(QStringLiteral("per-user"));
+        for (const QString &folder : {program, perUser}) {
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(writeAll(folder + QStringLiteral("/velra.dat"), "\"old\",\"1\",\"1\"\r\n"));
+            QVERIFY(writeAll(folder + QStringLiteral("/velra2.dat"), QByteArray("\x08\x00\x01\x00x", 5)));
+        }
+        ScriptedToolkit toolkit;
+        Wizard wizard(toolkit, HandoffFiles(program, perUser));
+        wizard.start();
+        click(wizard.page(PageId::Form1), QStringLiteral("Command1"));
+        QCOMPARE(QDir(program).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(perUser).entryList(QDir::Files), QStringList());
+        QCOMPARE(wizard.files().folder(), program + QLatin1Char('/'));
+
+        QVERIFY(QDir(program).removeRecursively());
+        Page *form2 = wizard.page(PageId::Form2);
+        typeText(child(form2, QStringLiteral("Text1")), QStringLiteral("s.bmp"));
+        typeText(child(form2, QStringLiteral("Text2")), QStringLiteral("100"));
+        typeText(child(form2, QStringLiteral("Text3")), QStringLiteral("50"));
+        click(form2, QStringLiteral("Command2"));
+        QCOMPARE(toolkit.lastTitle(), QStringLiteral("設定を保存できません"));
+        QVERIFY(toolkit.lastPrompt().contains(QDir::toNativeSeparators(program)));
+        QCOMPARE(QDir(perUser).entryList(QDir::Files), QStringList());
+        QCOMPARE(visibleWindows(), QWidgetList{form2});
     }
 
     void pageIsNeverShownTwice()
