@@ -1,10 +1,10 @@
+#include "platform/Console.h"
 #include "shell/Application.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 
 #include <QApplication>
 
-#include <cstdio>
 #include <cstring>
 
 int main(int argc, char *argv[])
@@ -12,7 +12,8 @@ int main(int argc, char *argv[])
     // Answered before the application object exists: no display is needed to ask for the version.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("Velloran (VELRA) %s\n", VELRA_VERSION);
+            velra::console::attachParentConsole();
+            velra::console::writeText(stdout, QStringLiteral("Velloran (VELRA) %1\n").arg(QLatin1String(VELRA_VERSION)));
             return 0;
         }
     }

@@ -1,6 +1,7 @@
 // The command-line companion: the wizard's engine for authors who script their work.
 #include "handoff/HandoffFiles.h"
 #include "handoff/SettingsLog.h"
+#include "platform/Console.h"
 #include "script/OutputFile.h"
 #include "script/ScriptFile.h"
 #include "script/ScrollScript.h"
@@ -31,7 +32,7 @@ const char kUsage[] =
 
 int usageError(const char *what)
 {
-    std::fprintf(stderr, "velra-script: %s\n%s", what, kUsage);
+    console::writeText(stderr, QStringLiteral("velra-script: %1\n%2").arg(QLatin1String(what), QLatin1String(kUsage)));
     return 2;
 }
 
@@ -41,7 +42,7 @@ int failure(QString message)
     // the input and is shown escaped, so that it cannot act on the terminal.
     message.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     message = escapeControls(message);
-    std::fprintf(stderr, "velra-script: %s\n", message.toLocal8Bit().constData());
+    console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(message));
     return 1;
 }
 
@@ -75,7 +76,7 @@ int generate(const QStringList &args)
     if (!generateFrom(log, script, &error))
         return failure(error);
     if (!haveOut || out == QLatin1String("-")) {
-        if (std::fwrite(script.constData(), 1, size_t(script.size()), stdout) != size_t(script.size()) || std::fflush(stdout) != 0)
+        if (!console::writeBytes(stdout, script))
             return failure(QStringLiteral("標準出力に書き込めません。"));
         return 0;
     }
@@ -150,11 +151,11 @@ int main(int argc, char *argv[])
     if (args.isEmpty())
         return usageError("no command");
     if (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
-        std::fputs(kUsage, stdout);
+        console::writeText(stdout, QLatin1String(kUsage));
         return 0;
     }
     if (args[0] == QLatin1String("--version")) {
-        std::printf("velra-script (Velloran) %s\n", VELRA_VERSION);
+        console::writeText(stdout, QStringLiteral("velra-script (Velloran) %1\n").arg(QLatin1String(VELRA_VERSION)));
         return 0;
     }
     if (args[0] == QLatin1String("generate"))

@@ -626,6 +626,12 @@ bool Writer::replaceThroughTemporary(const Pieces &pieces, bool *fallBack, QStri
         return failCode(reason, code);
 #ifdef Q_OS_WIN
     closeNative(m_temp);
+    // The new file keeps what the author set on the old one.
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD attributes = GetFileAttributesW(wide(m_path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kept)
+        && !SetFileAttributesW(wide(m_tempPath).c_str(), attributes & kept))
+        return failCode(reason, lastError());
     // Systems that cannot replace a file another handle holds open (this save's own lock) get
     // the file written in place instead, still under the lock.
     if (!MoveFileExW(wide(m_tempPath).c_str(), wide(m_path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -123,7 +123,8 @@ private slots:
         QVERIFY(!settingslog::readFields(log(), 1, values, &error));
         QVERIFY(error.contains(QStringLiteral("フォルダー")));
         QVERIFY(!settingslog::appendLine(log(), {LogValue::number(1)}, &error));
-        QVERIFY(error.contains(log()));
+        // Named as the system writes paths: "C:\\...\\velra.dat" on Windows.
+        QVERIFY2(error.contains(QDir::toNativeSeparators(log())), qPrintable(error));
         QVERIFY(QDir(m_dir.path()).rmdir(QStringLiteral("velra.dat")));
     }
 };

@@ -1,37 +1,50 @@
 # Installs the build into a fresh prefix and checks that every file a user needs is there.
-#   cmake -DBUILD=<build dir> -DPREFIX=<empty dir> -P check_install.cmake
+#   cmake -DBUILD=<build dir> -DPREFIX=<empty dir> [-DWINDOWS=ON -DEMULATOR=<runner>] -P check_install.cmake
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${PREFIX}" RESULT_VARIABLE rc OUTPUT_QUIET)
 if(NOT rc EQUAL 0)
     message(FATAL_ERROR "cmake --install failed (${rc})")
 endif()
-set(expected
-    bin/velloran
-    bin/velra-script
-    share/applications/velloran.desktop
-    share/icons/hicolor/32x32/apps/velloran.png
-    share/icons/hicolor/48x48/apps/velloran.png
-    share/icons/hicolor/64x64/apps/velloran.png
-    share/icons/hicolor/128x128/apps/velloran.png
-    share/icons/hicolor/256x256/apps/velloran.png
-    share/doc/velloran/README.md)
+if(WINDOWS)
+    # One folder: unpacked anywhere, velloran.exe starts.
+    set(expected velloran.exe velra-script.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll
+        libgcc_s_seh-1.dll libwinpthread-1.dll platforms/qwindows.dll imageformats/qjpeg.dll
+        translations/qtbase_ja.qm README.md)
+    set(programs "${PREFIX}/velra-script.exe" "${PREFIX}/velloran.exe")
+else()
+    set(expected
+        bin/velloran
+        bin/velra-script
+        share/applications/velloran.desktop
+        share/icons/hicolor/32x32/apps/velloran.png
+        share/icons/hicolor/48x48/apps/velloran.png
+        share/icons/hicolor/64x64/apps/velloran.png
+        share/icons/hicolor/128x128/apps/velloran.png
+        share/icons/hicolor/256x256/apps/velloran.png
+        share/doc/velloran/README.md)
+    set(programs "${PREFIX}/bin/velra-script" "${PREFIX}/bin/velloran")
+endif()
 foreach(f IN LISTS expected)
     if(NOT EXISTS "${PREFIX}/${f}")
         message(FATAL_ERROR "missing after install: ${f}")
     endif()
 endforeach()
-file(READ "${PREFIX}/share/applications/velloran.desktop" desktop)
-foreach(line "Name=Velloran" "Exec=velloran" "Icon=velloran" "Categories=Graphics;" "Comment[ja]=")
-    string(FIND "${desktop}" "${line}" at)
-    if(at EQUAL -1)
-        message(FATAL_ERROR "velloran.desktop lacks ${line}")
-    endif()
-endforeach()
-execute_process(COMMAND "${PREFIX}/bin/velra-script" --version OUTPUT_VARIABLE version RESULT_VARIABLE rc)
+if(NOT WINDOWS)
+    file(READ "${PREFIX}/share/applications/velloran.desktop" desktop)
+    foreach(line "Name=Velloran" "Exec=velloran" "Icon=velloran" "Categories=Graphics;" "Comment[ja]=")
+        string(FIND "${desktop}" "${line}" at)
+        if(at EQUAL -1)
+            message(FATAL_ERROR "velloran.desktop lacks ${line}")
+        endif()
+    endforeach()
+endif()
+list(GET programs 0 script)
+list(GET programs 1 wizard)
+execute_process(COMMAND ${EMULATOR} "${script}" --version OUTPUT_VARIABLE version RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0 OR NOT version MATCHES "^velra-script \\(Velloran\\) [0-9]")
     message(FATAL_ERROR "installed velra-script --version printed: ${version}")
 endif()
-execute_process(COMMAND "${PREFIX}/bin/velloran" --version OUTPUT_VARIABLE version RESULT_VARIABLE rc)
+execute_process(COMMAND ${EMULATOR} "${wizard}" --version OUTPUT_VARIABLE version RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0 OR NOT version MATCHES "^Velloran \\(VELRA\\) [0-9]")
     message(FATAL_ERROR "installed velloran --version printed: ${version}")
 endif()

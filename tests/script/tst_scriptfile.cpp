@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
@@ -158,13 +161,22 @@ private slots:
         QVERIFY(QDir(m_dir.path()).rmdir(QStringLiteral("folder.csf")));
     }
 
-    void replacement_keepsPermissions()
+    void replacement_keepsWhatTheAuthorSet()
     {
         QVERIFY(writeAll(target(), "x"));
+#ifdef Q_OS_WIN
+        const std::wstring name = QDir::toNativeSeparators(target()).toStdWString();
+        QVERIFY(SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+        QVERIFY(scriptfile::save(target(), Route::Text, "A", "P", kScript, nullptr));
+        QCOMPARE(GetFileAttributesW(name.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY), DWORD(FILE_ATTRIBUTE_HIDDEN));
+        SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
         const auto perms = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther | QFile::ReadUser | QFile::WriteUser;
         QVERIFY(QFile::setPermissions(target(), perms));
         QVERIFY(scriptfile::save(target(), Route::Text, "A", "P", kScript, nullptr));
         QCOMPARE(QFile::permissions(target()), perms);
+#endif
+        QCOMPARE(readAll(target()), "x\r\n" + kBook);
     }
 
     void names_areCheckedBeforeWriting_data()

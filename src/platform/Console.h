@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdio>
+
+// Standard output and error as the command-line programs use them, the same on every system.
+namespace velra::console {
+
+// Bytes to standard output exactly as given: no CR added before each LF (Windows' text mode).
+bool writeBytes(std::FILE *stream, QByteArrayView bytes);
+
+// Text that reads correctly wherever it goes: a Windows console gets it as Unicode, a pipe or a
+// file on Windows gets UTF-8, and other systems get the locale's encoding.
+bool writeText(std::FILE *stream, const QString &text);
+
+// A Windows GUI program starts without a console; one started from a console writes there (for
+// --version) by attaching to it. Does nothing where standard output already leads somewhere.
+void attachParentConsole();
+
+} // namespace velra::console
