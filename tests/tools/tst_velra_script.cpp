@@ -19,12 +19,24 @@ struct Run
     QByteArray err;
 };
 
+QProcess *start(const QStringList &args)
+{
+    auto *p = new QProcess;
+    p->start(QStringLiteral(VELRA_SCRIPT), args);
+    return p;
+}
+
+Run finish(QProcess *p)
+{
+    p->waitForFinished(60000);
+    Run r{p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, p->readAllStandardOutput(), p->readAllStandardError()};
+    delete p;
+    return r;
+}
+
 Run run(const QStringList &args)
 {
-    QProcess p;
-    p.start(QStringLiteral(VELRA_SCRIPT), args);
-    p.waitForFinished(30000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    return finish(start(args));
 }
 
 } // namespace
@@ -35,6 +47,11 @@ class TestVelraScript : public QObject
 
     QTemporaryDir m_dir;
     QString path(const char *name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+    QStringList saveArgs(const QString &target, const char *book) const
+    {
+        return {QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), target, QStringLiteral("--book"),
+                QString::fromLatin1(book), QStringLiteral("--page"), QStringLiteral("P")};
+    }
 
 private slots:
     void initTestCase() { QVERIFY(writeAll(path("velra.dat"), kLog)); }
@@ -124,6 +141,26 @@ private slots:
                      .code,
                  0);
         QVERIFY(readAll(path("notes.txt")).startsWith("notes\r\n<Book=\"B\">"));
+    }
+
+    // Two saves into one file at the same moment: both books end up in it, one after the other.
+    void parallelSaves_keepBothBooks()
+    {
+        const QString target = path("race.csf");
+        for (int round = 0; round < 12; ++round) {
+            QFile::remove(target);
+            if (round % 2)
+                QVERIFY(writeAll(target, "existing\r\n"));
+            QProcess *a = start(saveArgs(target, "A"));
+            QProcess *b = start(saveArgs(target, "B"));
+            QCOMPARE(finish(a).code, 0);
+            QCOMPARE(finish(b).code, 0);
+            const QByteArray bytes = readAll(target);
+            QCOMPARE(bytes.count("<Book=\"A\">"), 1);
+            QCOMPARE(bytes.count("<Book=\"B\">"), 1);
+            QCOMPARE(bytes.count("/// Fablescope for Win95"), round % 2 ? 0 : 1);
+        }
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral(".race.csf.velra-*")}, QDir::Files | QDir::Hidden).size(), 0);
     }
 
     void save_refusedName_leavesFileUntouched()

@@ -250,26 +250,6 @@ private slots:
         QFile::remove(huge);
     }
 
-    // Two saves into one file at the same moment: both books end up in it, one after the other.
-    void parallelSaves_keepBothBooks()
-    {
-        const QString target = path(QStringLiteral("race.csf"));
-        for (int round = 0; round < 20; ++round) {
-            QFile::remove(target);
-            if (round % 2)
-                QVERIFY(writeAll(target, "existing\r\n"));
-            QProcess *a = startRun(saveArgs(log(), target, "A"));
-            QProcess *b = startRun(saveArgs(log(), target, "B"));
-            QCOMPARE(finish(a).code, 0);
-            QCOMPARE(finish(b).code, 0);
-            const QByteArray bytes = readAll(target);
-            QCOMPARE(bytes.count("<Book=\"A\">"), 1);
-            QCOMPARE(bytes.count("<Book=\"B\">"), 1);
-            QCOMPARE(bytes.count("/// Fablescope for Win95"), round % 2 ? 0 : 1);
-        }
-        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral(".race.csf.velra-*")}, QDir::Files | QDir::Hidden).size(), 0);
-    }
-
     // A save killed before its final step left its complete temporary file behind.
     void staleTemporaryFiles_ofThisTarget_areRemoved()
     {
