@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace velra {
 
@@ -64,9 +65,17 @@ HandoffFiles::HandoffFiles(const QString &programFolder, const QString &perUserF
 {
 }
 
+// Whether a file can be made in `folder`, found by making one: Windows' read-only flag and file
+// attributes say nothing about a folder's access rights ("C:\Program Files").
+static bool canCreateFilesIn(const QString &folder)
+{
+    QTemporaryFile probe(folder + QStringLiteral("velra-probe-XXXXXX"));
+    return probe.open();
+}
+
 QString HandoffFiles::choose() const
 {
-    if (m_perUser.isEmpty() || QFileInfo(m_program).isWritable())
+    if (m_perUser.isEmpty() || canCreateFilesIn(m_program))
         return m_program;
     QDir().mkpath(m_perUser);
     return m_perUser;

@@ -1,6 +1,6 @@
 // Waits for a visible top-level window with the given title and asks it to close, as a window
 // manager's close box would (WM_DELETE_WINDOW). Exit 0 when asked, 1 when no such window appeared.
-//   x11close TITLE SECONDS
+//   x11close TITLE SECONDS [--wait]   (--wait: only wait for the window, leave it open)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
@@ -43,8 +43,9 @@ Window findWindow(Display *display, Window root, const char *title)
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: x11close TITLE SECONDS\n");
+    const bool waitOnly = argc == 4 && std::strcmp(argv[3], "--wait") == 0;
+    if (argc != 3 && !waitOnly) {
+        std::fprintf(stderr, "usage: x11close TITLE SECONDS [--wait]\n");
         return 2;
     }
     Display *display = XOpenDisplay(nullptr);
@@ -60,6 +61,10 @@ int main(int argc, char **argv)
             return 1;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (waitOnly) {
+        XCloseDisplay(display);
+        return 0;
     }
     XEvent event{};
     event.xclient.type = ClientMessage;

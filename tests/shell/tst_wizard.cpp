@@ -1,6 +1,7 @@
 #include "WizardFixture.h"
 #include "shell/CompactLabel.h"
 #include "shell/Form1.h"
+#include "handoff/SettingsLog.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -164,6 +165,28 @@ private slots:
         QVERIFY(toolkit.lastPrompt().contains(QDir::toNativeSeparators(program)));
         QCOMPARE(QDir(perUser).entryList(QDir::Files), QStringList());
         QCOMPARE(visibleWindows(), QWidgetList{form2});
+    }
+
+    // A program folder that exists but takes no new file (a copy under "C:\\Program Files", here a
+    // read-only file system) leaves the hand-off files to the per-user folder.
+    void unwritableProgramFolder_fallsBackToThePerUserFolder()
+    {
+        QString readOnly = qEnvironmentVariable("VELRA_READONLY_FOLDER");
+        if (readOnly.isEmpty())
+            QSKIP("VELRA_READONLY_FOLDER is not set: no read-only folder to test with");
+#ifdef Q_OS_WIN
+        if (readOnly.startsWith(QLatin1Char('/')))
+            readOnly.prepend(QStringLiteral("Z:")); // Wine shows the Linux root as drive Z:
+#endif
+        if (QFile probe(readOnly + QStringLiteral("/probe")); probe.open(QIODevice::WriteOnly)) {
+            probe.remove();
+            QSKIP("the read-only folder takes files (mounting it read-only needs root)");
+        }
+        QTemporaryDir perUser;
+        HandoffFiles files(readOnly, perUser.path());
+        QVERIFY(files.startRun(nullptr));
+        QCOMPARE(files.folder(), perUser.path() + QLatin1Char('/'));
+        QVERIFY(settingslog::startLog(files.settingsLog(), {LogValue::number(1)}, nullptr));
     }
 
     void pageIsNeverShownTwice()
