@@ -18,6 +18,7 @@ class TestWholeRun : public QObject
     {
         const QString scroll = writePicture(f.path(QStringLiteral("scroll.bmp")), 100, 50, "BMP");
         const QString back = writePicture(f.path(QStringLiteral("背景.jpg")), 640, 480, "JPEG");
+        QVERIFY(!scroll.isEmpty() && !back.isEmpty());
         f.wizard->start();
         click(f.wizard->page(PageId::Form1), QStringLiteral("Command1"));
         Page *form2 = f.wizard->page(PageId::Form2);
@@ -107,7 +108,7 @@ private slots:
     void detailedMode_endsOnTheEmptyPage()
     {
         WizardFixture f;
-        writePicture(f.path(QStringLiteral("s.bmp")), 10, 10, "BMP");
+        QVERIFY(!writePicture(f.path(QStringLiteral("s.bmp")), 10, 10, "BMP").isEmpty());
         f.wizard->start();
         click(f.wizard->page(PageId::Form1), QStringLiteral("Command1"));
         Page *form2 = f.wizard->page(PageId::Form2);

@@ -10,6 +10,9 @@ shift 2
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 export QT_QPA_PLATFORM=windows WINEQT_QPA_PLATFORM=windows
+# A Wine session started without the display (an earlier program of the same prefix) would keep the
+# window off the screen: wait until it has ended, so that this program starts one on Xvfb.
+/usr/lib/wine/wineserver -w
 xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     closer=$1 shot=$2 log=$3; shift 3
     "$@" 2>"$log" & pid=$!

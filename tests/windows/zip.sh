@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Packs the Windows build as the zip a Windows user downloads, unpacks it into an empty folder of a
+# fresh Wine prefix, and starts velloran.exe from there: no DLL or plugin may come from elsewhere.
+#   zip.sh BUILD X11CLOSE REALWINDOW_SH
+set -euo pipefail
+build=$(readlink -f "$1")
+closer=$(readlink -f "$2")
+realwindow=$(readlink -f "$3")
+work=$(mktemp -d)
+trap 'WINEPREFIX="$work/prefix" /usr/lib/wine/wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+(cd "$build" && cpack -G ZIP -B "$work/package" >/dev/null)
+zip=$(ls "$work"/package/velloran-*-win64.zip)
+echo "packed $(basename "$zip") ($(du -k "$zip" | cut -f1) KB)"
+
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+unset WINEPATH
+/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
+/usr/lib/wine/wineserver -w
+mkdir -p "$WINEPREFIX/drive_c/Velloran"
+(cd "$WINEPREFIX/drive_c/Velloran" && cmake -E tar xf "$zip")
+folder=$(ls -d "$WINEPREFIX"/drive_c/Velloran/velloran-*-win64)
+for f in velloran.exe velra-script.exe Qt6Core.dll platforms/qwindows.dll translations/qtbase_ja.qm README.md; do
+  [ -e "$folder/$f" ] || { echo "the zip lacks $f"; exit 1; }
+done
+version=$(/usr/lib/wine/wine64 "C:\\Velloran\\$(basename "$folder")\\velra-script.exe" --version | tr -d '\r')
+[[ $version == "velra-script (Velloran) "* ]] || { echo "velra-script.exe --version printed: $version"; exit 1; }
+echo "$version from the unpacked zip"
+cd "$folder"
+"$realwindow" "$closer" - /usr/lib/wine/wine64 "C:\\Velloran\\$(basename "$folder")\\velloran.exe"
