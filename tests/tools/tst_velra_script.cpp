@@ -163,6 +163,43 @@ private slots:
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral(".race.csf.velra-*")}, QDir::Files | QDir::Hidden).size(), 0);
     }
 
+    void outputNames_dashIsStdout_emptyIsAUsageError_folderIsRefused()
+    {
+        const Run dash = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QStringLiteral("-")});
+        QCOMPARE(dash.code, 0);
+        QVERIFY(dash.out.startsWith("Graphic "));
+        QVERIFY(!QFile::exists(QStringLiteral("-")));
+        QCOMPARE(run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QString()}).code, 2);
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder.csf")));
+        const Run folder = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), path("folder.csf")});
+        QCOMPARE(folder.code, 1);
+        QVERIFY2(QString::fromUtf8(folder.err).contains(QStringLiteral("フォルダー")), folder.err.constData());
+        QVERIFY(!QString::fromUtf8(folder.err).contains(QStringLiteral("ディスク")));
+        QVERIFY(QFileInfo(path("folder.csf")).isDir());
+    }
+
+    // A save killed before its final step left its complete temporary file behind.
+    void staleTemporaryFiles_ofThisTarget_areRemoved()
+    {
+        const QString stale = path(".stale.csf.velra-abcd1234");
+        const QString other = path(".other.csf.velra-abcd1234");
+        QVERIFY(writeAll(stale, "left behind"));
+        QVERIFY(writeAll(other, "another file's"));
+        QCOMPARE(run(saveArgs(path("stale.csf"), "B")).code, 0);
+        QVERIFY(!QFile::exists(stale));
+        QVERIFY(QFile::exists(other));
+    }
+
+#ifdef Q_OS_WIN
+    // Windows' devices are written as streams too, never replaced by a file.
+    void nulDevice_isWrittenAsAStream()
+    {
+        const Run r = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QStringLiteral("NUL")});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QCOMPARE(run(saveArgs(QStringLiteral("NUL"), "B")).code, 0);
+    }
+#endif
+
     void save_refusedName_leavesFileUntouched()
     {
         QVERIFY(writeAll(path("keep.csf"), "keep"));

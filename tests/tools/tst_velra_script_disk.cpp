@@ -215,21 +215,6 @@ private slots:
         QCOMPARE(received, run({QStringLiteral("generate"), log()}).out);
     }
 
-    void outputNames_dashIsStdout_emptyIsAUsageError_folderIsRefused()
-    {
-        const Run dash = run({QStringLiteral("generate"), log(), QStringLiteral("-o"), QStringLiteral("-")});
-        QCOMPARE(dash.code, 0);
-        QVERIFY(dash.out.startsWith("Graphic "));
-        QVERIFY(!QFile::exists(QStringLiteral("-")));
-        QCOMPARE(run({QStringLiteral("generate"), log(), QStringLiteral("-o"), QString()}).code, 2);
-        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder.csf")));
-        const Run folder = run({QStringLiteral("generate"), log(), QStringLiteral("-o"), path(QStringLiteral("folder.csf"))});
-        QCOMPARE(folder.code, 1);
-        QVERIFY2(QString::fromUtf8(folder.err).contains(QStringLiteral("フォルダー")), folder.err.constData());
-        QVERIFY(!QString::fromUtf8(folder.err).contains(QStringLiteral("ディスク")));
-        QVERIFY(QFileInfo(path(QStringLiteral("folder.csf"))).isDir());
-    }
-
     // Inputs and targets that never end or are far too large are refused, not read whole.
     void endlessOrHugeInputs_areRefused()
     {
@@ -248,18 +233,6 @@ private slots:
         QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("既存のファイルが大きすぎます")), r.err.constData());
         QCOMPARE(QFileInfo(huge).size(), (qint64(1) << 30) + 1);
         QFile::remove(huge);
-    }
-
-    // A save killed before its final step left its complete temporary file behind.
-    void staleTemporaryFiles_ofThisTarget_areRemoved()
-    {
-        const QString stale = path(QStringLiteral(".stale.csf.velra-abcd1234"));
-        const QString other = path(QStringLiteral(".other.csf.velra-abcd1234"));
-        QVERIFY(writeAll(stale, "left behind"));
-        QVERIFY(writeAll(other, "another file's"));
-        QCOMPARE(run(saveArgs(log(), path(QStringLiteral("stale.csf")))).code, 0);
-        QVERIFY(!QFile::exists(stale));
-        QVERIFY(QFile::exists(other));
     }
 
     void hardLinks_stayOneFile()

@@ -22,6 +22,9 @@ folder=$(ls -d "$WINEPREFIX"/drive_c/Velloran/velloran-*-win64)
 for f in velloran.exe velra-script.exe Qt6Core.dll platforms/qwindows.dll translations/qtbase_ja.qm README.md; do
   [ -e "$folder/$f" ] || { echo "the zip lacks $f"; exit 1; }
 done
+# Windows takes a program's icon from its resources, not from its window.
+size=$(x86_64-w64-mingw32-objdump -h "$folder/velloran.exe" | awk '$2 == ".rsrc" { print $3 }')
+[ $((16#${size:-0})) -gt 4096 ] || { echo "velloran.exe carries no icon (resources: 0x${size:-0} bytes)"; exit 1; }
 version=$(/usr/lib/wine/wine64 "C:\\Velloran\\$(basename "$folder")\\velra-script.exe" --version | tr -d '\r')
 [[ $version == "velra-script (Velloran) "* ]] || { echo "velra-script.exe --version printed: $version"; exit 1; }
 echo "$version from the unpacked zip"
