@@ -57,6 +57,13 @@ QString randomSuffix()
 
 } // namespace
 
+// The sentence for a failure: what went wrong in the program's words, then the system's own.
+static QString withSystemWords(const QString &reason, int code)
+{
+    const QString detail = qt_error_string(code).trimmed();
+    return detail.isEmpty() ? reason + QStringLiteral("。") : QStringLiteral("%1（%2）。").arg(reason, detail);
+}
+
 QString temporaryPrefix(const QString &fileName)
 {
     return QStringLiteral(".%1.velra-").arg(shortBaseName(fileName));
@@ -236,8 +243,7 @@ QString systemReason(int code)
         reason = QStringLiteral("ファイル操作に失敗しました");
         break;
     }
-    const QString detail = qt_error_string(code).trimmed();
-    return detail.isEmpty() ? reason + QStringLiteral("。") : QStringLiteral("%1（%2）。").arg(reason, detail);
+    return withSystemWords(reason, code);
 }
 
 #else
@@ -401,8 +407,7 @@ QString systemReason(int code)
         reason = QStringLiteral("ファイル操作に失敗しました");
         break;
     }
-    const QString detail = qt_error_string(code).trimmed();
-    return detail.isEmpty() ? reason + QStringLiteral("。") : QStringLiteral("%1（%2）。").arg(reason, detail);
+    return withSystemWords(reason, code);
 }
 
 #endif

@@ -204,14 +204,7 @@ private slots:
 
     // The disk runs full while the file is written: no completion, the original as it was, and
     // the author can try again elsewhere.
-    void fullDisk_showsTheFailure_andKeepsTheOriginal_data()
-    {
-        QTest::addColumn<QByteArray>("existing");
-        QTest::addColumn<qint64>("freeBytes");
-        QTest::newRow("1.9 KB file, disk full") << QByteArray(1900, 'x') << qint64(0);
-        QTest::newRow("30 KB file, tail does not fit") << QByteArray(29'500, 'y') << qint64(26 * 1024);
-        QTest::newRow("new file, disk full") << QByteArray() << qint64(0);
-    }
+    void fullDisk_showsTheFailure_andKeepsTheOriginal_data() { SmallDisk::addFullDiskRows(false); }
 
     void fullDisk_showsTheFailure_andKeepsTheOriginal()
     {

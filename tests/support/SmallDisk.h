@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace velra::test {
 
@@ -56,6 +57,21 @@ public:
         filler.close();
         const qint64 pages = (freeBytes + 4095) / 4096;
         return size >= pages * 4096 && QFile::resize(filler.fileName(), size / 4096 * 4096 - pages * 4096);
+    }
+
+    // The cases of a disk that runs full during a save, as QTest data: "existing" (empty: a new
+    // file), "freeBytes" and "hardLinked" (the file has a second name, so it is written in place).
+    static void addFullDiskRows(bool withHardLink)
+    {
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<qint64>("freeBytes");
+        QTest::addColumn<bool>("hardLinked");
+        QTest::newRow("1.9 KB file, disk full") << QByteArray(1900, 'x') << qint64(0) << false;
+        // The new file is about 30 KB; its last 4 KB do not fit.
+        QTest::newRow("30 KB file, tail does not fit") << QByteArray(29'500, 'y') << qint64(26 * 1024) << false;
+        QTest::newRow("new file, disk full") << QByteArray() << qint64(0) << false;
+        if (withHardLink) // one more page than the old file: the tail does not fit
+            QTest::newRow("hard-linked 32.5 KB file, tail does not fit") << QByteArray(32'500, 'z') << qint64(0) << true;
     }
 
     QString whyNot;

@@ -1,3 +1,4 @@
+#include "CompanionRun.h"
 #include "TestSupport.h"
 #include "script/ScriptFile.h"
 
@@ -10,34 +11,7 @@ using namespace velra::test;
 
 namespace {
 
-const QByteArray kLog = "\"scroll.bmp\",\"100\",\"50\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n3,\"10\",1,3,\"2\"\r\n";
-
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-QProcess *start(const QStringList &args)
-{
-    auto *p = new QProcess;
-    p->start(QStringLiteral(VELRA_SCRIPT), args);
-    return p;
-}
-
-Run finish(QProcess *p)
-{
-    p->waitForFinished(60000);
-    Run r{p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, p->readAllStandardOutput(), p->readAllStandardError()};
-    delete p;
-    return r;
-}
-
-Run run(const QStringList &args)
-{
-    return finish(start(args));
-}
+const QByteArray kLog = kWorkedExampleLog;
 
 } // namespace
 
@@ -151,10 +125,10 @@ private slots:
             QFile::remove(target);
             if (round % 2)
                 QVERIFY(writeAll(target, "existing\r\n"));
-            QProcess *a = start(saveArgs(target, "A"));
-            QProcess *b = start(saveArgs(target, "B"));
-            QCOMPARE(finish(a).code, 0);
-            QCOMPARE(finish(b).code, 0);
+            auto a = startRun(saveArgs(target, "A"));
+            auto b = startRun(saveArgs(target, "B"));
+            QCOMPARE(finish(std::move(a)).code, 0);
+            QCOMPARE(finish(std::move(b)).code, 0);
             const QByteArray bytes = readAll(target);
             QCOMPARE(bytes.count("<Book=\"A\">"), 1);
             QCOMPARE(bytes.count("<Book=\"B\">"), 1);

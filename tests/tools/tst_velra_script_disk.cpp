@@ -1,5 +1,6 @@
 // What the command-line companion does to what is already on disk: full disks, files that are not
 // regular files, saves at the same moment, files that belong to someone else.
+#include "CompanionRun.h"
 #include "SmallDisk.h"
 #include "TestSupport.h"
 
@@ -20,38 +21,7 @@ using namespace velra::test;
 
 namespace {
 
-const QByteArray kLog = "\"scroll.bmp\",\"100\",\"50\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n3,\"10\",1,3,\"2\"\r\n";
-
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-QProcess *startRun(const QStringList &args, const QStringList &asUser = {})
-{
-    auto *p = new QProcess;
-    if (asUser.isEmpty())
-        p->start(QStringLiteral(VELRA_SCRIPT), args);
-    else
-        p->start(QStringLiteral("setpriv"), asUser + QStringList{QStringLiteral(VELRA_SCRIPT)} + args);
-    return p;
-}
-
-Run finish(QProcess *p)
-{
-    p->waitForFinished(60000);
-    Run r{p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, p->readAllStandardOutput(),
-          p->readAllStandardError()};
-    delete p;
-    return r;
-}
-
-Run run(const QStringList &args, const QStringList &asUser = {})
-{
-    return finish(startRun(args, asUser));
-}
+const QByteArray kLog = kWorkedExampleLog;
 
 QStringList saveArgs(const QString &log, const QString &target, const char *book = "B", const char *route = "--csf")
 {
@@ -70,7 +40,7 @@ QStringList asUser(uid_t uid, gid_t gid, const QList<gid_t> &groups = {})
     QStringList ids;
     for (const gid_t g : groups)
         ids << QString::number(g);
-    return {QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(gid),
+    return {QStringLiteral("setpriv"), QStringLiteral("--reuid=%1").arg(uid), QStringLiteral("--regid=%1").arg(gid),
             groups.isEmpty() ? QStringLiteral("--clear-groups") : QStringLiteral("--groups=%1").arg(ids.join(QLatin1Char(',')))};
 }
 
@@ -105,18 +75,7 @@ private slots:
 
     // The disk runs full while the new file is written: the old file stays byte for byte, no
     // temporary file is left, and the failure is reported.
-    void fullDisk_keepsTheOriginal_andFails_data()
-    {
-        QTest::addColumn<QByteArray>("existing");
-        QTest::addColumn<qint64>("freeBytes");
-        QTest::addColumn<bool>("hardLinked");
-        QTest::newRow("1.9 KB file, disk full") << QByteArray(1900, 'x') << qint64(0) << false;
-        // The new file is about 30 KB; its last 4 KB do not fit.
-        QTest::newRow("30 KB file, tail does not fit") << QByteArray(29'500, 'y') << qint64(26 * 1024) << false;
-        QTest::newRow("new file, disk full") << QByteArray() << qint64(0) << false;
-        // Written in place, so the old content is written back.
-        QTest::newRow("hard-linked 32.5 KB file, tail does not fit") << QByteArray(32'500, 'z') << qint64(0) << true;
-    }
+    void fullDisk_keepsTheOriginal_andFails_data() { SmallDisk::addFullDiskRows(true); }
 
     void fullDisk_keepsTheOriginal_andFails()
     {
@@ -202,7 +161,7 @@ private slots:
         std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
         QCOMPARE(::bind(server, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
         QCOMPARE(::listen(server, 1), 0);
-        QProcess *writer = startRun({QStringLiteral("generate"), log(), QStringLiteral("-o"), path(QStringLiteral("sock"))});
+        auto writer = startRun({QStringLiteral("generate"), log(), QStringLiteral("-o"), path(QStringLiteral("sock"))});
         const int client = ::accept(server, nullptr, nullptr);
         QVERIFY(client >= 0);
         QByteArray received;
@@ -211,7 +170,7 @@ private slots:
             received.append(buffer, got);
         ::close(client);
         ::close(server);
-        QCOMPARE(finish(writer).code, 0);
+        QCOMPARE(finish(std::move(writer)).code, 0);
         QCOMPARE(received, run({QStringLiteral("generate"), log()}).out);
     }
 
