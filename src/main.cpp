@@ -5,6 +5,7 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstring>
 
 int main(int argc, char *argv[])
@@ -17,6 +18,10 @@ int main(int argc, char *argv[])
             return 0;
         }
     }
+#ifdef SIGPIPE
+    // Saving into a FIFO whose reader goes away is a failed save, reported as such, not the end.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("velloran"));
     app.setApplicationDisplayName(QStringLiteral("Velloran"));
