@@ -88,7 +88,51 @@ const EncodeTable &encodeTable()
 
 } // namespace
 
+namespace {
+
+// Characters that input methods outside Windows type where Windows' own types the CP932 one, and
+// the CP932 character Windows' conversion writes for each.
+struct Counterpart
+{
+    char16_t typed;
+    char16_t windows;
+};
+constexpr Counterpart kCounterparts[] = {
+    {u'\u301C', u'\uFF5E'}, // WAVE DASH -> FULLWIDTH TILDE (0x8160)
+    {u'\u2212', u'\uFF0D'}, // MINUS SIGN -> FULLWIDTH HYPHEN-MINUS (0x817C)
+    {u'\u2014', u'\u2015'}, // EM DASH -> HORIZONTAL BAR (0x815C)
+    {u'\u2016', u'\u2225'}, // DOUBLE VERTICAL LINE -> PARALLEL TO (0x8161)
+    {u'\u00A2', u'\uFFE0'}, // CENT SIGN -> FULLWIDTH CENT SIGN (0x8191)
+    {u'\u00A3', u'\uFFE1'}, // POUND SIGN -> FULLWIDTH POUND SIGN (0x8192)
+    {u'\u00AC', u'\uFFE2'}, // NOT SIGN -> FULLWIDTH NOT SIGN (0x81CA)
+};
+
+bool encodeWith(QStringView text, QByteArray &out, qsizetype *badIndex, bool counterparts);
+
+} // namespace
+
+char16_t windowsCounterpart(char16_t typed)
+{
+    for (const Counterpart &c : kCounterparts) {
+        if (c.typed == typed)
+            return c.windows;
+    }
+    return 0;
+}
+
 bool encode(QStringView text, QByteArray &out, qsizetype *badIndex)
+{
+    return encodeWith(text, out, badIndex, false);
+}
+
+bool encodeTyped(QStringView text, QByteArray &out, qsizetype *badIndex)
+{
+    return encodeWith(text, out, badIndex, true);
+}
+
+namespace {
+
+bool encodeWith(QStringView text, QByteArray &out, qsizetype *badIndex, bool counterparts)
 {
     const auto &codes = encodeTable().codes;
     const qsizetype start = out.size();
@@ -99,7 +143,11 @@ bool encode(QStringView text, QByteArray &out, qsizetype *badIndex)
             out.append('\0');
             continue;
         }
-        const std::uint16_t code = codes[u];
+        std::uint16_t code = codes[u];
+        if (code == 0 && counterparts) {
+            if (const char16_t windows = windowsCounterpart(u))
+                code = codes[windows];
+        }
         if (code == 0) {
             out.truncate(start);
             if (badIndex)
@@ -115,6 +163,8 @@ bool encode(QStringView text, QByteArray &out, qsizetype *badIndex)
     }
     return true;
 }
+
+} // namespace
 
 bool canEncode(QStringView text, qsizetype *badIndex)
 {

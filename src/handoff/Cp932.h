@@ -13,6 +13,14 @@ namespace velra::cp932 {
 // given, sets `badIndex` to the offending character's index in `text`.
 bool encode(QStringView text, QByteArray &out, qsizetype *badIndex = nullptr);
 
+// As encode, for text typed into the pages (book and page names): the few characters that input
+// methods outside Windows type in place of CP932 ones (〜 U+301C, − U+2212, — U+2014, ‖ U+2016,
+// ¢, £, ¬) are written as Windows' own conversion writes them.
+bool encodeTyped(QStringView text, QByteArray &out, qsizetype *badIndex = nullptr);
+
+// The character Windows' input method types where others type `typed` (～ for 〜), or 0.
+char16_t windowsCounterpart(char16_t typed);
+
 // Decodes `bytes` into `out` (replacing its content). On failure returns false and, when given,
 // sets `badOffset` to the offset of the first byte that is not valid.
 bool decode(QByteArrayView bytes, QString &out, qsizetype *badOffset = nullptr);

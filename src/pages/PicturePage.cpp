@@ -66,8 +66,14 @@ bool PicturePage::acceptFileName(const QString &name)
     }
     qsizetype bad = 0;
     if (!cp932::canEncode(name, &bad)) {
-        message(QStringLiteral("%1 は Shift_JIS（CP932）で保存できない文字です。\r\nファイル名を変更してから選び直してください。")
-                    .arg(cp932::describeUnencodable(name, bad)),
+        // The script must name the file exactly, so a look-alike Windows character will not do:
+        // the file itself has to be renamed.
+        const char16_t windows = cp932::windowsCounterpart(name[bad].unicode());
+        const QString change = windows
+            ? QStringLiteral("ファイル名の「%1」を「%2」に変えてから選び直してください。").arg(name[bad], QChar(windows))
+            : QStringLiteral("ファイル名を変更してから選び直してください。");
+        message(QStringLiteral("%1 は Shift_JIS（CP932）で保存できない文字です。\r\n%2")
+                    .arg(cp932::describeUnencodable(name, bad), change),
                 QStringLiteral("ファイル名が使えません"), OkWithExclamation);
         return false;
     }

@@ -42,7 +42,7 @@ bool encodeName(const QString &name, const QString &what, QByteArray &encoded, Q
     }
     QByteArray bytes;
     qsizetype bad = 0;
-    if (!cp932::encode(name, bytes, &bad)) {
+    if (!cp932::encodeTyped(name, bytes, &bad)) {
         if (error)
             *error = QStringLiteral("%1の %2 は Shift_JIS（CP932）で保存できない文字です。\r\n別の文字に置き換えてください。")
                          .arg(what, cp932::describeUnencodable(name, bad));

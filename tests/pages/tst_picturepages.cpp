@@ -232,6 +232,10 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("double quote") << QStringLiteral("a\"b.bmp") << QStringLiteral("二重引用符");
         QTest::newRow("not CP932") << QStringLiteral("a😀.bmp") << QStringLiteral("Shift_JIS");
+        // Typed by an input method outside Windows: the file on disk has this character, so it
+        // must be renamed, and the message says to what.
+        QTest::newRow("wave dash") << QStringLiteral("第1話〜.bmp") << QStringLiteral("ファイル名の「〜」を「～」に変えてから");
+        QTest::newRow("minus sign") << QStringLiteral("a−b.bmp") << QStringLiteral("ファイル名の「−」を「－」に変えてから");
     }
 
     void unsafeFileNames_areRefused_andNothingWritten()

@@ -188,6 +188,9 @@ private slots:
         QTest::newRow("double quote stays") << QStringLiteral("a\"b") << true << QByteArray("a\"b");
         QTest::newRow("empty") << QString() << true << QByteArray();
         QTest::newRow("emoji") << QStringLiteral("本😀") << false << QByteArray();
+        // What input methods outside Windows type, written as Windows writes them.
+        QTest::newRow("typed outside Windows") << QStringLiteral("〜−—‖¢£¬") << true
+                                               << QByteArray("\x81\x60\x81\x7C\x81\x5C\x81\x61\x81\x91\x81\x92\x81\xCA");
         QTest::newRow("line feed") << QStringLiteral("a\nb") << false << QByteArray();
         QTest::newRow("tab") << QStringLiteral("a\tb") << false << QByteArray();
     }
