@@ -24,9 +24,10 @@ int main(int argc, char *argv[])
 #endif
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("velloran"));
-    app.setApplicationDisplayName(QStringLiteral("Velloran"));
+    // No display name: the platform would add it to every window title, message boxes included.
     app.setApplicationVersion(QStringLiteral(VELRA_VERSION));
     velra::setUpLook(app);
+    velra::loadTranslations(app);
     velra::QtToolkit toolkit;
     velra::Wizard wizard(toolkit);
     QObject::connect(&wizard, &velra::Wizard::finished, &app, &QApplication::quit, Qt::QueuedConnection);

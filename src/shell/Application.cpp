@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QStyleFactory>
 
 namespace velra {
@@ -14,6 +17,20 @@ void setUpLook(QApplication &app)
                       QStringLiteral("MS UI Gothic")});
     font.setPixelSize(12);
     app.setFont(font);
+}
+
+bool loadTranslations(QApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    for (const QString &folder : {QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
+                                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
+        if (translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
+            app.installTranslator(translator);
+            return true;
+        }
+    }
+    delete translator;
+    return false;
 }
 
 } // namespace velra

@@ -8,4 +8,9 @@ namespace velra {
 // same on every platform.
 void setUpLook(QApplication &app);
 
+// Qt's own Japanese texts for what Qt draws itself: the file dialogs, the replace-file question, the
+// text boxes' context menu, standard buttons. Looked for beside the program (the Windows folder)
+// and in Qt's translations folder. Returns false when none was found.
+bool loadTranslations(QApplication &app);
+
 } // namespace velra

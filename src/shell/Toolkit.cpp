@@ -2,7 +2,9 @@
 
 #include <QFileDialog>
 #include <QImageReader>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 #include "handoff/HandoffFiles.h"
 
@@ -42,6 +44,13 @@ std::unique_ptr<QMessageBox> QtToolkit::makeMessageBox(QWidget *parent, const QS
     // File names and values from the input are shown as the characters they are, never as markup.
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
+    // A box sizes itself to its text alone, and a short box would cut its title: the title bar
+    // also holds the icon and the close button.
+    if (auto *grid = qobject_cast<QGridLayout *>(box->layout())) {
+        const int titleWidth = box->fontMetrics().horizontalAdvance(title) * 5 / 4 + kTitleBarExtra;
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
     return box;
 }
 

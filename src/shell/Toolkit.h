@@ -41,6 +41,8 @@ class QtToolkit final : public Toolkit
 {
 public:
     int messageBox(QWidget *parent, const QString &prompt, const QString &title, int style) override;
+    // Room in a title bar besides the title: the window icon and the close button.
+    static constexpr int kTitleBarExtra = 96;
     // The box that messageBox shows.
     static std::unique_ptr<QMessageBox> makeMessageBox(QWidget *parent, const QString &prompt, const QString &title,
                                                        int style);

@@ -1,7 +1,12 @@
 #include "WizardFixture.h"
+#include "handoff/SettingsLog.h"
 #include "shell/CompactLabel.h"
 #include "shell/Form1.h"
-#include "handoff/SettingsLog.h"
+#include "shell/Toolkit.h"
+
+#include <QDialogButtonBox>
+#include <QMenu>
+#include <QMessageBox>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -187,6 +192,33 @@ private slots:
         QVERIFY(files.startRun(nullptr));
         QCOMPARE(files.folder(), perUser.path() + QLatin1Char('/'));
         QVERIFY(settingslog::startLog(files.settingsLog(), {LogValue::number(1)}, nullptr));
+    }
+
+    // What Qt draws itself speaks Japanese too: standard buttons, the text boxes' context menu.
+    void qtsOwnTexts_areJapanese()
+    {
+        QVERIFY2(loadTranslations(*qobject_cast<QApplication *>(QCoreApplication::instance())),
+                 "qtbase_ja.qm not found (Debian package qt6-translations-l10n)");
+        QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+        QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+        QLineEdit box;
+        std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+        QStringList texts;
+        for (const QAction *action : menu->actions())
+            texts << action->text();
+        QVERIFY2(texts.join(QLatin1Char(' ')).contains(QStringLiteral("元に戻す")), qPrintable(texts.join(QLatin1Char(' '))));
+    }
+
+    // Each box shows exactly the title the page gives, whole, even when it has nothing else to show.
+    void messageBoxTitles_areExact_andFit()
+    {
+        const QString title = QStringLiteral("記入していません");
+        const auto box = QtToolkit::makeMessageBox(nullptr, QString(), title, OkWithExclamation);
+        box->show();
+        QCOMPARE(box->windowTitle(), title);
+        QVERIFY2(box->width() >= box->fontMetrics().horizontalAdvance(title) + QtToolkit::kTitleBarExtra,
+                 qPrintable(QStringLiteral("%1 px").arg(box->width())));
+        box->close();
     }
 
     void pageIsNeverShownTwice()
