@@ -4,7 +4,9 @@
 #include "Wizard.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QStyleHints>
 
 // The pages live in a static library, whose resources the linker would otherwise drop.
 static void initResources()
@@ -47,6 +49,17 @@ const HandoffFiles &Page::files() const
 void Page::message(const QString &prompt, const QString &title, int style)
 {
     toolkit().messageBox(this, prompt, title, style);
+}
+
+bool Page::justShown() const
+{
+    return m_shown.isValid() && m_shown.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval();
+}
+
+void Page::showEvent(QShowEvent *event)
+{
+    m_shown.start();
+    QWidget::showEvent(event);
 }
 
 void Page::closeEvent(QCloseEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 namespace velra {
@@ -24,6 +25,10 @@ public:
     // twips of the page, also for controls that sit inside a frame.
     static QRect twips(int left, int top, int width, int height, QPoint origin = {});
 
+    // True within the system's double-click interval of the page's showing: a mouse press then is
+    // the second click of a double click that began on the page before, not meant for this one.
+    bool justShown() const;
+
 protected:
     Wizard &wizard() const { return m_wizard; }
     Toolkit &toolkit() const;
@@ -32,9 +37,11 @@ protected:
     void message(const QString &prompt, const QString &title, int style);
 
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     Wizard &m_wizard;
+    QElapsedTimer m_shown;
 };
 
 } // namespace velra

@@ -8,12 +8,18 @@
 #include "pages/Form6.h"
 #include "script/Form7.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QRadioButton>
+
 namespace velra {
 
 Wizard::Wizard(Toolkit &toolkit, const HandoffFiles &files)
     : m_toolkit(toolkit)
     , m_files(files)
 {
+    QCoreApplication::instance()->installEventFilter(this);
 }
 
 Wizard::~Wizard()
@@ -59,6 +65,65 @@ void Wizard::closeAll()
             page->close();
     }
     emit finished();
+}
+
+Page *Wizard::pageOf(QObject *object) const
+{
+    auto *widget = qobject_cast<QWidget *>(object);
+    auto *page = widget ? qobject_cast<Page *>(widget->window()) : nullptr;
+    for (const auto &p : m_pages) {
+        if (page && p == page)
+            return page;
+    }
+    return nullptr;
+}
+
+bool Wizard::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseButtonRelease: {
+        Page *page = pageOf(watched);
+        if (!page)
+            break;
+        // Each page's Next lies where the previous page's was: the second click of a double click
+        // on one page must not click the page that has just replaced it.
+        if (event->type() != QEvent::MouseButtonRelease) {
+            m_pressedPage = page->justShown() ? nullptr : page;
+            return !m_pressedPage;
+        }
+        return m_pressedPage != page; // a release whose press was not on this page
+    }
+    case QEvent::KeyPress: {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (m_moving || key->modifiers() & ~Qt::KeypadModifier || !pageOf(watched))
+            break;
+        // Enter presses the focused button.
+        auto *button = qobject_cast<QPushButton *>(watched);
+        if (button && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            if (button->isEnabled())
+                button->click();
+            return true;
+        }
+        // Arrows within a group of choices select the choice they move to, not only focus it.
+        auto *choice = qobject_cast<QRadioButton *>(watched);
+        if (choice && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down || key->key() == Qt::Key_Left
+                       || key->key() == Qt::Key_Right)) {
+            m_moving = true;
+            QCoreApplication::sendEvent(watched, event);
+            m_moving = false;
+            auto *moved = qobject_cast<QRadioButton *>(QApplication::focusWidget());
+            if (moved && moved != choice && !moved->isChecked())
+                moved->click();
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 Page *Wizard::create(PageId id)

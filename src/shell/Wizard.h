@@ -52,14 +52,21 @@ public:
 signals:
     void finished();
 
+protected:
+    // Mouse and keyboard as on the platform the authors know: see Wizard.cpp.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     Page *create(PageId id);
+    Page *pageOf(QObject *object) const;
 
     Toolkit &m_toolkit;
     HandoffFiles m_files;
     std::array<QPointer<Page>, 7> m_pages;
     std::array<bool, 7> m_shown{};
     bool m_ending = false;
+    QPointer<Page> m_pressedPage; // where the last mouse press that counted went
+    bool m_moving = false;        // an arrow key is being handled
 };
 
 } // namespace velra

@@ -3,6 +3,7 @@
 #include "shell/Toolkit.h"
 
 #include <QClipboard>
+#include <QStyleHints>
 #include <QMessageBox>
 #include <QTest>
 
@@ -286,6 +287,52 @@ private slots:
         QCOMPARE(f.log(), line1 + "\"" + sjis(QStringLiteral("背景.jpg")) + "\",\"640\",\"480\",\"640\",\"480\"\r\n");
         QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form4)});
         QVERIFY(f.wizard->page(PageId::Form2)->isHidden());
+    }
+
+    // The second click of a double click on the background page's Next lands on the mode page's
+    // Next, which has just appeared under the pointer: it must not choose the detailed mode.
+    void doubleClickOnNext_doesNotClickTheNextPage()
+    {
+        PagesFixture f;
+        Page *p = f.form3();
+        f.toolkit.openNames = {f.jpeg};
+        click(p, QStringLiteral("Command1"));
+        const int interval = 400;
+        QGuiApplication::styleHints()->setMouseDoubleClickInterval(interval);
+        QTest::qWait(interval + 50); // the background page has been on the screen a while
+        click(p, QStringLiteral("Command2"));
+        const QByteArray twoLines = f.log();
+        Page *form4 = f.wizard->page(PageId::Form4);
+        QVERIFY(form4->isVisible());
+        QPushButton *next = child<QPushButton>(form4, QStringLiteral("Command1"));
+        QTest::mousePress(next, Qt::LeftButton);
+        QTest::mouseDClick(next, Qt::LeftButton);
+        QTest::mouseRelease(next, Qt::LeftButton);
+        QCOMPARE(f.log(), twoLines);
+        QCOMPARE(visibleWindows(), QWidgetList{form4});
+        QVERIFY(f.toolkit.messages.isEmpty());
+        // The keyboard is not held back.
+        auto *simple = child<QRadioButton>(form4, QStringLiteral("Option1"));
+        QTest::keyClick(simple, Qt::Key_Space);
+        QVERIFY(simple->isChecked());
+        // Once the interval has passed, a click is a click.
+        QTest::qWait(interval + 50);
+        QTest::mouseClick(next, Qt::LeftButton);
+        QCOMPARE(f.log(), twoLines + "1\r\n");
+        QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
+    }
+
+    // A release whose press was on the page before (the page changed under a held button) clicks nothing.
+    void releaseWithoutPress_clicksNothing()
+    {
+        PagesFixture f;
+        Page *p = f.form2();
+        f.toolkit.openNames = {f.bmp1280};
+        QPushButton *browse = child<QPushButton>(p, QStringLiteral("Command1"));
+        QTest::mouseRelease(browse, Qt::LeftButton);
+        QVERIFY(f.toolkit.openFilters.isEmpty());
+        QTest::mouseClick(browse, Qt::LeftButton);
+        QCOMPARE(f.toolkit.openFilters.size(), 1);
     }
 
     void unwritableLog_isReported_andThePageStays()

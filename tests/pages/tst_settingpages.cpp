@@ -65,6 +65,31 @@ private slots:
         QCOMPARE(f.finished.size(), 1);
     }
 
+    // As on Windows: Enter presses the focused button, arrows select the choice they move to.
+    void keyboard_enterPressesTheFocusedButton_arrowsSelect()
+    {
+        Form5Fixture f;
+        f.page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.page));
+        QRadioButton *right = f.option(4);
+        right->setFocus();
+        QTest::keyClick(right, Qt::Key_Left);
+        auto *moved = qobject_cast<QRadioButton *>(QApplication::focusWidget());
+        QVERIFY(moved && moved != right);
+        QVERIFY(moved->isChecked());
+        QCOMPARE(f.option(1)->isChecked() + f.option(2)->isChecked() + f.option(3)->isChecked() + f.option(4)->isChecked(), 1);
+
+        WizardFixture g;
+        QVERIFY(writeAll(g.files.settingsLog(), "x\r\n"));
+        Page *p = g.wizard->show(PageId::Form4);
+        click(p, QStringLiteral("Option1"));
+        auto *next = child<QPushButton>(p, QStringLiteral("Command1"));
+        next->setFocus();
+        QTest::keyClick(next, Qt::Key_Return);
+        QCOMPARE(g.log(), QByteArray("x\r\n1\r\n"));
+        QVERIFY(g.wizard->page(PageId::Form5)->isVisible());
+    }
+
     void form4_simpleMode_appends1_andForm5FindsNineValues()
     {
         WizardFixture f;

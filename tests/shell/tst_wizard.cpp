@@ -7,7 +7,7 @@
 #include <QDialogButtonBox>
 #include <QMenu>
 #include <QMessageBox>
-
+#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -153,6 +153,7 @@ private slots:
             QVERIFY(writeAll(folder + QStringLiteral("/velra2.dat"), QByteArray("\x08\x00\x01\x00x", 5)));
         }
         ScriptedToolkit toolkit;
+        QGuiApplication::styleHints()->setMouseDoubleClickInterval(0); // pages are clicked as soon as shown
         Wizard wizard(toolkit, HandoffFiles(program, perUser));
         wizard.start();
         click(wizard.page(PageId::Form1), QStringLiteral("Command1"));
