@@ -2,14 +2,18 @@
 // shows. Run under a real window system (Xvfb): shots OUTDIR. Not a test.
 #include "ScriptedToolkit.h"
 #include "TestSupport.h"
+#include "pages/PicturePage.h"
 #include "shell/Application.h"
+#include "shell/Toolkit.h"
 #include "shell/Page.h"
 #include "shell/Wizard.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleHints>
 #include <QTemporaryDir>
 
 using namespace velra;
@@ -19,6 +23,9 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     setUpLook(app);
+    loadTranslations(app);
+    // The pages are clicked as soon as they show.
+    QGuiApplication::styleHints()->setMouseDoubleClickInterval(0);
     const QString out = app.arguments().value(1, QStringLiteral("."));
     QTemporaryDir dir;
     ScriptedToolkit toolkit;
@@ -61,6 +68,15 @@ int main(int argc, char *argv[])
     child<QLineEdit>(form7, QStringLiteral("Text1"))->setText(QStringLiteral("第一巻"));
     child<QLineEdit>(form7, QStringLiteral("Text2"))->setText(QStringLiteral("オープニング"));
     shoot(PageId::Form7, QStringLiteral("form7-generated"));
+    // The open dialog as the background page's 参照 shows it: Japanese, in the pictures' folder.
+    QtToolkit real;
+    real.pictureChosen(scroll);
+    const auto dialog = real.makeFileDialog(nullptr, PicturePage::pictureFilter(), false);
+    dialog->show();
+    QTest::qWait(300);
+    dialog->grab().save(out + QStringLiteral("/open-dialog.png"));
+    dialog->close();
+
     Wizard detailed(toolkit, HandoffFiles(dir.path()));
     detailed.show(PageId::Form6);
     QTest::qWait(100);

@@ -1,8 +1,12 @@
 #include "Toolkit.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QGridLayout>
+#include <QHeaderView>
+#include <QSplitter>
+#include <QTreeView>
 #include <QMessageBox>
 #include <QSpacerItem>
 
@@ -70,14 +74,49 @@ QString qtFileFilter(const QString &filter)
     return QStringLiteral("%1 (%2)").arg(filter.left(bar), patterns);
 }
 
+std::unique_ptr<QFileDialog> QtToolkit::makeFileDialog(QWidget *parent, const QString &filter, bool save) const
+{
+    auto dialog = std::make_unique<QFileDialog>(parent, QString(), m_folder, qtFileFilter(filter));
+    // The description already names the patterns: shown once, as the page gives it.
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Wide and tall enough for the name, size, type and date columns, each shown whole (Qt's own
+    // dialog; a native one sizes itself).
+    dialog->resize(kDialogSize);
+    if (auto *details = dialog->findChild<QTreeView *>(QStringLiteral("treeView"))) {
+        QHeaderView *header = details->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    if (auto *splitter = dialog->findChild<QSplitter *>(QStringLiteral("splitter")))
+        splitter->setSizes({160, kDialogSize.width() - 160});
+    return dialog;
+}
+
+void QtToolkit::pictureChosen(const QString &path)
+{
+    m_folder = QFileInfo(path).absolutePath();
+}
+
 QString QtToolkit::openFileName(QWidget *parent, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), qtFileFilter(filter));
+    const auto dialog = makeFileDialog(parent, filter, false);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return QString();
+    const QString chosen = dialog->selectedFiles().constFirst();
+    pictureChosen(chosen);
+    return chosen;
 }
 
 QString QtToolkit::saveFileName(QWidget *parent, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(parent, QString(), QString(), qtFileFilter(filter));
+    const auto dialog = makeFileDialog(parent, filter, true);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return QString();
+    return dialog->selectedFiles().constFirst();
 }
 
 } // namespace velra

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+class QFileDialog;
 class QMessageBox;
 class QWidget;
 
@@ -48,6 +49,16 @@ public:
                                                        int style);
     QString openFileName(QWidget *parent, const QString &filter) override;
     QString saveFileName(QWidget *parent, const QString &filter) override;
+
+    static constexpr QSize kDialogSize{820, 500};
+    // The dialog that openFileName (save false) or saveFileName shows, in the folder of the last
+    // picture chosen.
+    std::unique_ptr<QFileDialog> makeFileDialog(QWidget *parent, const QString &filter, bool save) const;
+    // Later dialogs open where this picture was found, as a system dialog does within a run.
+    void pictureChosen(const QString &path);
+
+private:
+    QString m_folder;
 };
 
 // "description|p1;p2" as a Qt file dialog filter: "description (p1 p2)".

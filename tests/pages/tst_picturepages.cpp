@@ -3,6 +3,10 @@
 #include "shell/Toolkit.h"
 
 #include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QStyleHints>
 #include <QMessageBox>
 #include <QTest>
@@ -175,6 +179,45 @@ private slots:
         QCOMPARE(text(p, "Text1"), QString());
     }
 #endif
+
+    // The filter's description shown once, a dialog large enough for its columns, and the second
+    // dialog opening where the first picture was found.
+    void fileDialogs_showTheFilterOnce_andStartWhereTheLastPictureWas()
+    {
+        PagesFixture f;
+        QtToolkit toolkit;
+        const auto open = toolkit.makeFileDialog(nullptr, PicturePage::pictureFilter(), false);
+        auto *types = open->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(types);
+        QCOMPARE(types->itemText(0), QStringLiteral("画像(*.bmp;*.jpg;*.jpeg)"));
+        QVERIFY(open->width() >= 800 && open->height() >= 480);
+        open->setDirectory(f.dir.path());
+        open->show();
+        auto *details = open->findChild<QTreeView *>(QStringLiteral("treeView"));
+        QVERIFY(details);
+        QTRY_COMPARE(details->model()->rowCount(details->rootIndex()), 2);
+        QApplication::processEvents();
+        for (int row = 0; row < 2; ++row) {
+            for (int column = 1; column < 4; ++column) {
+                const QString shown = details->model()->index(row, column, details->rootIndex()).data().toString();
+                QVERIFY2(details->header()->sectionSize(column) > details->fontMetrics().horizontalAdvance(shown),
+                         qPrintable(QStringLiteral("「%1」 is cut").arg(shown)));
+            }
+        }
+        open->close();
+        const auto save = toolkit.makeFileDialog(nullptr, QStringLiteral("テキストファイル(*.txt)|*.txt"), true);
+        QCOMPARE(save->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->itemText(0), QStringLiteral("テキストファイル(*.txt)"));
+        QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
+        QVERIFY(!save->testOption(QFileDialog::DontConfirmOverwrite));
+
+        const QString pictures = f.path(QStringLiteral("pictures"));
+        QVERIFY(QDir().mkpath(pictures));
+        toolkit.pictureChosen(pictures + QStringLiteral("/scroll.bmp"));
+        QCOMPARE(QFileInfo(toolkit.makeFileDialog(nullptr, PicturePage::pictureFilter(), false)->directory().path()).canonicalFilePath(),
+                 QFileInfo(pictures).canonicalFilePath());
+        QCOMPARE(QFileInfo(toolkit.makeFileDialog(nullptr, QStringLiteral("コミックファイル(*.csf)|*.csf"), true)->directory().path()).canonicalFilePath(),
+                 QFileInfo(pictures).canonicalFilePath());
+    }
 
     // A picture named like markup is shown as its characters.
     void messageBoxes_showPlainText()
