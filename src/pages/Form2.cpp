@@ -14,8 +14,9 @@ Form2::Form2(Wizard &wizard)
     const QPoint f(120, 240); // the frame's origin, in twips of the page
     QGroupBox *box = frame(this, QStringLiteral("Frame1"), QStringLiteral("スクロール対象ファイルの読み込み"),
                            twips(120, 240, 4335, 2415));
-    m_name = textBox(box, QStringLiteral("Text1"), twips(480, 570, 2895, 330, f));
-    QPushButton *browse = button(box, QStringLiteral("Command1"), QStringLiteral("参照"), twips(3480, 555, 615, 375, f));
+    // Two pixels lower than the twips would put them, clear of the frame's top border.
+    m_name = textBox(box, QStringLiteral("Text1"), twips(480, 600, 2895, 330, f));
+    QPushButton *browse = button(box, QStringLiteral("Command1"), QStringLiteral("参照"), twips(3480, 585, 615, 375, f));
     label(box, QStringLiteral("Label2"), QStringLiteral("対象ファイルのサイズ（pixel or dot)"), twips(240, 1140, 3255, 285, f));
     m_width = textBox(box, QStringLiteral("Text2"), twips(480, 1425, 615, 330, f));
     label(box, QStringLiteral("Label3"), QStringLiteral("×"), twips(1125, 1440, 255, 285, f));

@@ -15,22 +15,22 @@ Form3::Form3(Wizard &wizard)
 {
     // Laid out in pixels, tighter than the twips layout, with the advice set close, so that the
     // three lines of red advice and the two lines of the window advice show whole.
-    QGroupBox *upper = frame(this, QStringLiteral("Frame1"), QStringLiteral("背景画像ファイルの読み込み"), QRect(24, 0, 280, 132));
-    m_name = textBox(upper, QStringLiteral("Text1"), QRect(16, 18, 170, 22));
-    QPushButton *browse = button(upper, QStringLiteral("Command1"), QStringLiteral("参照"), QRect(190, 17, 44, 24));
-    label(upper, QStringLiteral("Label2"), QStringLiteral("背景画像ファイルのサイズ(pixel or dot)"), QRect(16, 43, 250, 18));
-    m_width = textBox(upper, QStringLiteral("Text2"), QRect(16, 61, 42, 22));
-    label(upper, QStringLiteral("Label1"), QStringLiteral("×"), QRect(60, 63, 14, 18));
-    m_height = textBox(upper, QStringLiteral("Text3"), QRect(74, 61, 42, 22));
+    QGroupBox *upper = frame(this, QStringLiteral("Frame1"), QStringLiteral("背景画像ファイルの読み込み"), QRect(24, 0, 280, 134));
+    m_name = textBox(upper, QStringLiteral("Text1"), QRect(16, 24, 170, 22));
+    QPushButton *browse = button(upper, QStringLiteral("Command1"), QStringLiteral("参照"), QRect(190, 23, 44, 24));
+    label(upper, QStringLiteral("Label2"), QStringLiteral("背景画像ファイルのサイズ(pixel or dot)"), QRect(16, 48, 250, 16));
+    m_width = textBox(upper, QStringLiteral("Text2"), QRect(16, 64, 42, 22));
+    label(upper, QStringLiteral("Label1"), QStringLiteral("×"), QRect(60, 66, 14, 18));
+    m_height = textBox(upper, QStringLiteral("Text3"), QRect(74, 64, 42, 22));
     auto *advice = named(new CompactLabel(QStringLiteral("背景画像ファイルのサイズについても、　　　　　　実際の情報と異なる場合以外は　　　　　　　　　　変更しないでください"), upper),
-                         QStringLiteral("Label3"), QRect(16, 87, 256, 42));
+                         QStringLiteral("Label3"), QRect(16, 89, 256, 42));
     advice->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
 
-    QGroupBox *lower = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールを実行するソフトのウィンドウサイズ"), QRect(24, 134, 280, 52));
-    m_windowWidth = textBox(lower, QStringLiteral("Text4"), QRect(16, 22, 42, 22), QStringLiteral("640"));
-    label(lower, QStringLiteral("Label4"), QStringLiteral("×"), QRect(60, 24, 14, 18));
-    m_windowHeight = textBox(lower, QStringLiteral("Text5"), QRect(74, 22, 42, 22), QStringLiteral("480"));
-    named(new CompactLabel(QStringLiteral("カスタマイズしていなければこのままでOK"), lower), QStringLiteral("Label5"), QRect(124, 19, 150, 30));
+    QGroupBox *lower = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールを実行するソフトのウィンドウサイズ"), QRect(24, 136, 280, 50));
+    m_windowWidth = textBox(lower, QStringLiteral("Text4"), QRect(16, 23, 42, 22), QStringLiteral("640"));
+    label(lower, QStringLiteral("Label4"), QStringLiteral("×"), QRect(60, 25, 14, 18));
+    m_windowHeight = textBox(lower, QStringLiteral("Text5"), QRect(74, 23, 42, 22), QStringLiteral("480"));
+    named(new CompactLabel(QStringLiteral("カスタマイズしていなければこのままでOK"), lower), QStringLiteral("Label5"), QRect(124, 20, 150, 29));
     QPushButton *next = button(this, QStringLiteral("Command2"), QStringLiteral("次へ"), QRect(200, 188, 104, 24));
 
     for (QLineEdit *box : {m_width, m_height, m_windowWidth, m_windowHeight})

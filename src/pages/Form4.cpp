@@ -26,7 +26,7 @@ Form4::Form4(Wizard &wizard)
     QRadioButton *detailed = option(box, QStringLiteral("Option2"), QStringLiteral("詳細設定モード"), QRect(16, 50, 200, 22));
     detailed->hide(); // created hidden, and nothing shows it
     m_explanation = label(box, QStringLiteral("Label1"), QStringLiteral("チェックすると、ここに説明が表示されます"),
-                          QRect(16, 80, 272, 76), true);
+                          QRect(8, 80, 282, 76), true); // each of its two lines whole
     QPushButton *next = button(this, QStringLiteral("Command1"), QStringLiteral("次へ"), QRect(216, 176, 88, 28));
 
     setTabOrder(m_simple, detailed);

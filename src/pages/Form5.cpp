@@ -21,8 +21,8 @@ Form5::Form5(Wizard &wizard)
         m_options[i] = option(direction, name(i + 1), QString::fromUtf16(arrows[i]), QRect(14 + 72 * i, 18, 60, 22));
 
     QGroupBox *interval = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールの間隔"), QRect(6, 50, 112, 48));
-    m_step = textBox(interval, QStringLiteral("Text1"), QRect(10, 20, 52, 22));
-    label(interval, QStringLiteral("Label2"), QStringLiteral("ドット"), QRect(66, 20, 42, 22));
+    m_step = textBox(interval, QStringLiteral("Text1"), QRect(10, 23, 52, 22));
+    label(interval, QStringLiteral("Label2"), QStringLiteral("ドット"), QRect(66, 23, 40, 22));
 
     QGroupBox *position = frame(this, QStringLiteral("Frame3"), QStringLiteral("スクロール位置"), QRect(122, 50, 184, 48));
     const QString alignments[] = {QStringLiteral("左寄せ"), QStringLiteral("中央"), QStringLiteral("右寄せ")};

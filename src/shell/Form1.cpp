@@ -31,7 +31,7 @@ Form1::Form1(Wizard &wizard)
     // needs 13 of them; at the font's own line spacing only 10 would show.
     auto *label = new CompactLabel(welcomeText(), frame);
     label->setObjectName(QStringLiteral("Label1"));
-    label->setGeometry(QRect(6, 15, 288, 167));
+    label->setGeometry(QRect(6, 23, 288, 156)); // below the frame's title and border
 
     auto *start = new QPushButton(QStringLiteral("作業開始"), this);
     start->setObjectName(QStringLiteral("Command1"));

@@ -7,6 +7,8 @@
 #include <QDialogButtonBox>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QStyleOptionGroupBox>
 #include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
@@ -72,8 +74,60 @@ private slots:
                     QVERIFY2(w->sizeHint().width() <= w->width(), qPrintable(where));
                 } else if (auto *box = qobject_cast<QGroupBox *>(w)) {
                     QVERIFY2(box->fontMetrics().horizontalAdvance(box->title()) + 16 <= w->width(), qPrintable(where));
+                    checkInsideTheBorder(box, where);
+                }
+                // A text of n lines (its own line breaks) takes n lines, none wrapped again.
+                if (auto *label = qobject_cast<QLabel *>(w); label && label->text().contains(QLatin1Char('\n'))) {
+                    const int room = label->contentsRect().width() - 2 * label->margin() - 2 * label->indent();
+                    for (const QString &line : label->text().split(QRegularExpression(QStringLiteral("\r\n|\n")))) {
+                        QVERIFY2(label->fontMetrics().horizontalAdvance(line) <= room,
+                                 qPrintable(QStringLiteral("%1: 「%2」 wraps").arg(where, line)));
+                    }
                 }
             }
+        }
+        // Form4's explanation, the longest text it shows, also in two lines.
+        Page *form4 = f.wizard->page(PageId::Form4);
+        click(form4, QStringLiteral("Option1"));
+        auto *explanation = child<QLabel>(form4, QStringLiteral("Label1"));
+        for (const QString &line : explanation->text().split(QStringLiteral("\r\n")))
+            QVERIFY2(explanation->fontMetrics().horizontalAdvance(line) <= explanation->contentsRect().width(), qPrintable(line));
+    }
+
+    // The controls inside a frame stay off its border and its title: a box or a button wholly below
+    // the top border line, the ink of a text below it too, and everything inside the sides.
+    static void checkInsideTheBorder(QGroupBox *box, const QString &where)
+    {
+        QStyleOptionGroupBox option;
+        option.initFrom(box);
+        option.text = box->title();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        option.lineWidth = 1;
+        const QRect contents = box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, box);
+        const int border = contents.top() - 2; // where the top line is drawn
+        const QRect sides = contents.adjusted(-2, -contents.top(), 2, 2); // the top is checked below
+        for (QWidget *child : box->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (child->isHidden())
+                continue;
+            const QRect g = child->geometry();
+            const QString what = QStringLiteral("%1 > %2 at %3,%4 %5x%6, border line at %7")
+                                     .arg(where, child->objectName())
+                                     .arg(g.x()).arg(g.y()).arg(g.width()).arg(g.height()).arg(border);
+            QVERIFY2(sides.contains(g), qPrintable(what));
+            const QFontMetrics fm = child->fontMetrics();
+            int top = g.top(); // where the control starts to draw
+            if (auto *label = qobject_cast<QLabel *>(child)) {
+                const QString first = label->text().section(QLatin1Char('\n'), 0, 0);
+                const int textHeight = label->wordWrap() ? label->heightForWidth(g.width()) : fm.height();
+                const bool centred = !qobject_cast<CompactLabel *>(child) && (label->alignment() & Qt::AlignVCenter);
+                top = g.top() + (centred ? qMax(0, (g.height() - textHeight) / 2) : 0) + fm.ascent()
+                    + fm.tightBoundingRect(first).top();
+            } else if (qobject_cast<QRadioButton *>(child)) {
+                const int indicator = child->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, nullptr, child);
+                top = g.top() + qMin((g.height() - indicator) / 2, (g.height() - fm.height()) / 2 + fm.ascent() - fm.capHeight());
+            }
+            QVERIFY2(top > border + (qobject_cast<QLineEdit *>(child) || qobject_cast<QPushButton *>(child) ? 1 : 0),
+                     qPrintable(what));
         }
     }
 
