@@ -21,7 +21,8 @@ else()
         share/icons/hicolor/64x64/apps/velloran.png
         share/icons/hicolor/128x128/apps/velloran.png
         share/icons/hicolor/256x256/apps/velloran.png
-        share/doc/velloran/README.md)
+        share/doc/velloran/README.md
+        share/doc/velloran/copyright)
     set(programs "${PREFIX}/bin/velra-script" "${PREFIX}/bin/velloran")
 endif()
 foreach(f IN LISTS expected)

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the Debian package and checks what a packager looks for: stripped programs, the copyright
+# file, the README, the declared dependencies and a maintainer line.
+#   check_deb.sh BUILD
+set -euo pipefail
+build=$(readlink -f "$1")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+(cd "$build" && cpack -G DEB -B "$work" >/dev/null)
+deb=$(ls "$work"/velloran_*.deb)
+dpkg-deb -x "$deb" "$work/root"
+for f in usr/bin/velloran usr/bin/velra-script usr/share/doc/velloran/copyright usr/share/doc/velloran/README.md; do
+    [ -e "$work/root/$f" ] || { echo "the package lacks /$f"; exit 1; }
+done
+for program in velloran velra-script; do
+    if readelf -S "$work/root/usr/bin/$program" | grep -q '\.symtab'; then
+        echo "/usr/bin/$program is not stripped"; exit 1
+    fi
+done
+control=$(dpkg-deb -f "$deb")
+grep -q '^Maintainer: .*<.*@.*>' <<<"$control" || { echo "no maintainer line"; exit 1; }
+grep -q '^Depends: .*qt6-translations-l10n' <<<"$control" || { echo "Qt's translations are not a dependency"; exit 1; }
+echo "$(basename "$deb"): stripped, with copyright and README"
