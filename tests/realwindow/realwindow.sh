@@ -1,22 +1,42 @@
 #!/usr/bin/env bash
-# Starts the real wizard under Xvfb, waits for its window titled "Velloran", closes it as the close
-# box would, and checks that the process has ended. Catches a missing platform plugin, font or
-# library that the offscreen tests cannot.
-#   realwindow.sh VELLORAN X11CLOSE
+# Starts the real wizard under Xvfb and uses it as a user would: waits for its window titled
+# "Velloran", double-clicks 作業開始 where the next page's 次へ appears (the second click must not
+# click that page: no refusal box, no settings log), clicks that 次へ once it has settled (its
+# refusal box must carry its title exactly), closes the window as the close box would, and checks
+# that the process has ended. Catches a missing platform plugin, font or library that the
+# offscreen tests cannot.
+#   realwindow.sh VELLORAN X11CLOSE X11CLICK
 set -u
 app=$1
 closer=$2
+clicker=$3
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
+# The hand-off files live beside the program (its folder is writable here).
+settings="$(dirname "$(readlink -f "$app")")/velra.dat"
+rm -f "$settings"
 xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
-    "$0" 2>"$2" & pid=$!
-    if ! "$1" Velloran 10; then kill $pid 2>/dev/null; exit 1; fi
+    app=$1 closer=$2 clicker=$3 log=$4 settings=$5
+    "$app" 2>"$log" & pid=$!
+    # 作業開始 spans the page bottom; the scroll-image page puts 次へ at 216,184 88x25.
+    if ! "$clicker" Velloran 260 198 10; then kill $pid 2>/dev/null; exit 1; fi
+    sleep 1
+    if "$closer" "記入情報がそろっていません" 0 --wait 2>/dev/null; then
+        echo "the second click of the double click clicked the next page (a refusal box appeared)"
+        kill $pid; exit 1
+    fi
+    if [ -e "$settings" ]; then echo "the double click wrote a settings log"; kill $pid; exit 1; fi
+    # A click once the page has settled is a click: the refusal box shows its title exactly.
+    "$clicker" Velloran 260 198 10 1 >/dev/null
+    if ! "$closer" "記入情報がそろっていません" 10; then echo "no box titled exactly 記入情報がそろっていません"; kill $pid; exit 1; fi
+    sleep 0.5
+    if ! "$closer" Velloran 10; then kill $pid 2>/dev/null; exit 1; fi
     for _ in $(seq 50); do
         kill -0 $pid 2>/dev/null || { wait $pid; rc=$?; echo "velloran ended (exit $rc)"; exit $rc; }
         sleep 0.1
     done
     echo "velloran still running 5 s after its window was closed"; kill $pid; exit 1
-' "$app" "$closer" "$log"
+' bash "$app" "$closer" "$clicker" "$log" "$settings"
 rc=$?
 [ $rc -eq 0 ] || { echo "--- what velloran printed:"; grep -v XDG_RUNTIME_DIR "$log"; }
 exit $rc
