@@ -2,6 +2,8 @@
 # The screenshot of the Windows wizard's first page shows what the reference picture shows: the
 # Japanese welcome text in a Japanese font (a missing font would draw boxes or nothing).
 #   same_picture.sh SCREENSHOT REFERENCE
+# After a deliberate change of the first page, renew the reference from the Windows leg:
+#   convert build-win/velloran-windows.png -trim +repage docs/pages/form1-windows.png
 set -euo pipefail
 shot=$1
 reference=$2
