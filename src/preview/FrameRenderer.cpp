@@ -1,0 +1,192 @@
+#include "FrameRenderer.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+namespace velra::preview {
+namespace {
+
+const QColor kOutside(0, 0, 0, 150);
+const QColor kMissing(220, 0, 160);
+
+// A picture moved right and/or down by half a pixel, exactly: each pixel is the average of the
+// pixels it now straddles, and the edges are half transparent.
+QImage halfShifted(const QImage &source, bool halfX, bool halfY)
+{
+    const QImage src = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int dx = halfX ? 1 : 0;
+    const int dy = halfY ? 1 : 0;
+    QImage out(src.width() + dx, src.height() + dy, QImage::Format_ARGB32_Premultiplied);
+    const int samples = (1 + dx) * (1 + dy);
+    const auto at = [&src](int x, int y) -> QRgb {
+        return x < 0 || y < 0 || x >= src.width() || y >= src.height() ? 0 : reinterpret_cast<const QRgb *>(src.constScanLine(y))[x];
+    };
+    for (int y = 0; y < out.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            int a = 0, r = 0, g = 0, b = 0;
+            for (int sy = y - dy; sy <= y; ++sy) {
+                for (int sx = x - dx; sx <= x; ++sx) {
+                    const QRgb p = at(sx, sy);
+                    a += qAlpha(p);
+                    r += qRed(p);
+                    g += qGreen(p);
+                    b += qBlue(p);
+                }
+            }
+            line[x] = qRgba((r + samples / 2) / samples, (g + samples / 2) / samples, (b + samples / 2) / samples,
+                            (a + samples / 2) / samples);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHash<QString, QString> &paths)
+    : m_frames(frames)
+    , m_window(window)
+{
+    for (const QString &name : m_frames.pictures) {
+        Picture picture{name, {}};
+        const QString path = paths.value(name);
+        QString problem;
+        if (path.isEmpty()) {
+            problem = QStringLiteral("画像「%1」の場所がわかりません（参照で選ばれていません）。").arg(name);
+        } else if (!QFileInfo(path).isFile()) {
+            problem = QStringLiteral("画像「%1」が見つかりません。").arg(QFileInfo(path).filePath());
+        } else {
+            QImageReader reader(path);
+            reader.setDecideFormatFromContent(true);
+            const QByteArray format = reader.format();
+            if (format != "bmp" && format != "jpeg")
+                problem = QStringLiteral("「%1」は BMP でも JPEG でもありません。").arg(QFileInfo(path).filePath());
+            else if (!reader.read(&picture.image))
+                problem = QStringLiteral("画像「%1」を読み込めません（%2）。").arg(QFileInfo(path).filePath(), reader.errorString());
+        }
+        if (!problem.isEmpty())
+            m_problems.append(problem);
+        m_pictures.append(picture);
+    }
+
+    // The view: the window, and the pictures' paths as far as half a window beyond it.
+    const QRectF windowRect(QPointF(0, 0), QSizeF(m_window));
+    QRectF reach = windowRect;
+    for (const Graphic &g : m_frames.graphics)
+        reach |= QRectF(g.x, g.y, g.width, g.height);
+    const qreal mx = m_window.width() / 2.0;
+    const qreal my = m_window.height() / 2.0;
+    m_view = reach & windowRect.adjusted(-mx, -my, mx, my);
+}
+
+QString FrameRenderer::frameLabel(qsizetype number, qsizetype count)
+{
+    return QStringLiteral("%1 / %2").arg(number).arg(count);
+}
+
+const QImage &FrameRenderer::prepared(int picture, int width, int height, bool halfX, bool halfY) const
+{
+    const auto key = std::make_tuple(picture, width, height, halfX, halfY);
+    auto found = m_prepared.find(key);
+    if (found != m_prepared.end())
+        return found->second;
+    QImage image = m_pictures[picture].image;
+    if (image.size() != QSize(width, height))
+        image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image = halfX || halfY ? halfShifted(image, halfX, halfY) : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return m_prepared.emplace(key, std::move(image)).first->second;
+}
+
+void FrameRenderer::drawGraphic(QPainter &painter, const Graphic &g) const
+{
+    const Picture &picture = m_pictures[g.picture];
+    const QRectF where(g.x, g.y, g.width, g.height);
+    if (picture.image.isNull()) {
+        // What is missing is shown as such, at the size and place the script gives.
+        painter.save();
+        painter.setPen(QPen(kMissing, 0));
+        painter.setBrush(QColor(kMissing.red(), kMissing.green(), kMissing.blue(), 40));
+        painter.drawRect(where);
+        painter.drawText(where, Qt::AlignCenter | Qt::TextWrapAnywhere, picture.name);
+        painter.restore();
+        return;
+    }
+    const qreal left = std::floor(g.x);
+    const qreal top = std::floor(g.y);
+    const bool halfX = g.x != left;
+    const bool halfY = g.y != top;
+    const QImage &image = prepared(g.picture, g.width, g.height, halfX, halfY);
+    painter.drawImage(QRectF(left, top, image.width(), image.height()), image);
+}
+
+void FrameRenderer::render(QPainter &painter, qsizetype k, const QRectF &target, const QRectF &view) const
+{
+    painter.save();
+    painter.setClipRect(target);
+    painter.translate(target.topLeft());
+    painter.scale(target.width() / view.width(), target.height() / view.height());
+    painter.translate(-view.topLeft());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.fillRect(view, Qt::black);
+    if (k >= 0 && k < m_frames.frameCount()) {
+        const Graphic *frame = m_frames.frame(k);
+        for (int i = 0; i < m_frames.linesPerFrame; ++i)
+            drawGraphic(painter, frame[i]);
+    }
+    // Outside the host window: dimmed, so that what will not be seen shows as such.
+    const QRectF window(QPointF(0, 0), QSizeF(m_window));
+    QPainterPath outside;
+    outside.addRect(view);
+    QPainterPath inside;
+    inside.addRect(window);
+    painter.fillPath(outside.subtracted(inside), kOutside);
+    painter.setPen(QPen(QColor(255, 255, 255, 160), 0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(window);
+    painter.restore();
+}
+
+QImage FrameRenderer::frameImage(qsizetype k) const
+{
+    QImage image(m_window, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    if (k >= 0 && k < m_frames.frameCount()) {
+        const Graphic *frame = m_frames.frame(k);
+        for (int i = 0; i < m_frames.linesPerFrame; ++i)
+            drawGraphic(painter, frame[i]);
+    }
+    return image;
+}
+
+QImage FrameRenderer::contactSheet(int count, int columns, int cellWidth) const
+{
+    const qsizetype frames = m_frames.frameCount();
+    count = int(qBound(qsizetype(1), qsizetype(count), qMax(qsizetype(1), frames)));
+    columns = qBound(1, columns, count);
+    const int thumbHeight = qMax(1, int(std::lround(cellWidth * m_view.height() / m_view.width())));
+    const int labelHeight = 22;
+    const int gap = 8;
+    const int rows = (count + columns - 1) / columns;
+    QImage sheet(gap + columns * (cellWidth + gap), gap + rows * (thumbHeight + labelHeight + gap), QImage::Format_RGB32);
+    sheet.fill(QColor(48, 48, 48));
+    QPainter painter(&sheet);
+    QFont font = painter.font();
+    font.setPixelSize(14);
+    painter.setFont(font);
+    for (int i = 0; i < count; ++i) {
+        const qsizetype k = count == 1 ? 0 : qsizetype(std::llround(double(i) * double(frames - 1) / (count - 1)));
+        const int x = gap + (i % columns) * (cellWidth + gap);
+        const int y = gap + (i / columns) * (thumbHeight + labelHeight + gap);
+        render(painter, k, QRectF(x, y, cellWidth, thumbHeight), m_view);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(x, y + thumbHeight, cellWidth, labelHeight), Qt::AlignCenter, frameLabel(k + 1, frames));
+    }
+    return sheet;
+}
+
+} // namespace velra::preview

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "script/ScriptFrames.h"
+
+#include <QHash>
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <QStringList>
+
+#include <map>
+#include <tuple>
+
+class QPainter;
+
+// Drawing the frames of a script as the host will show them. One renderer serves the preview
+// window, the command line's contact sheet and single frames, and the tests.
+namespace velra::preview {
+
+class FrameRenderer
+{
+public:
+    // `window` is the host window's size; `paths` says, by the file name in the script, where
+    // each picture is on disk. Pictures are decoded here, once.
+    FrameRenderer(const ScriptFrames &frames, QSize window, const QHash<QString, QString> &paths);
+
+    const ScriptFrames &frames() const { return m_frames; }
+    QSize windowSize() const { return m_window; }
+    // One Japanese sentence for each picture that is drawn as a labelled rectangle instead.
+    const QStringList &problems() const { return m_problems; }
+
+    // The area a view shows, in window pixels: the window, and around it as much of the pictures'
+    // paths as fits in half a window on each side.
+    QRectF viewArea() const { return m_view; }
+
+    // Draws frame k: the area `view` (window pixels) into `target` of the painter, with what lies
+    // outside the host window dimmed.
+    void render(QPainter &painter, qsizetype k, const QRectF &target, const QRectF &view) const;
+    // Frame k at the window's size, one image pixel per window pixel, the outside cut off.
+    QImage frameImage(qsizetype k) const;
+    // `count` frames evenly spaced from the first to the last, `columns` to a row, each labelled
+    // with its number ("12 / 742"), each `cellWidth` pixels wide.
+    QImage contactSheet(int count, int columns = 4, int cellWidth = 320) const;
+
+    // The frame shown as number `number` (1-based) of `count` frames.
+    static QString frameLabel(qsizetype number, qsizetype count);
+
+private:
+    struct Picture
+    {
+        QString name;
+        QImage image; // null when the picture is missing or unreadable
+    };
+
+    void drawGraphic(QPainter &painter, const Graphic &g) const;
+    const QImage &prepared(int picture, int width, int height, bool halfX, bool halfY) const;
+
+    ScriptFrames m_frames;
+    QSize m_window;
+    QRectF m_view;
+    QList<Picture> m_pictures;
+    QStringList m_problems;
+    // The pictures at the size the script gives and shifted by the half pixel it asks for.
+    mutable std::map<std::tuple<int, int, int, bool, bool>, QImage> m_prepared;
+};
+
+} // namespace velra::preview

@@ -1,0 +1,122 @@
+#include "ScriptFrames.h"
+
+#include "handoff/Cp932.h"
+
+#include <charconv>
+
+namespace velra {
+namespace {
+
+// Parses a decimal number with an optional sign and an optional ".5"-style fraction at `p`.
+bool number(const char *&p, const char *end, double &value)
+{
+    const char *start = p;
+    if (p < end && (*p == '-' || *p == '+'))
+        ++p;
+    const char *digits = p;
+    while (p < end && *p >= '0' && *p <= '9')
+        ++p;
+    if (p == digits)
+        return false;
+    if (p < end && *p == '.') {
+        ++p;
+        const char *fraction = p;
+        while (p < end && *p >= '0' && *p <= '9')
+            ++p;
+        if (p == fraction)
+            return false;
+    }
+    const auto result = std::from_chars(*start == '+' ? start + 1 : start, p, value);
+    return result.ec == std::errc() && result.ptr == p;
+}
+
+bool literal(const char *&p, const char *end, std::string_view text)
+{
+    if (size_t(end - p) < text.size() || std::string_view(p, text.size()) != text)
+        return false;
+    p += text.size();
+    return true;
+}
+
+} // namespace
+
+bool ScriptFrames::read(QByteArrayView script, ScriptFrames &out, QString *error)
+{
+    ScriptFrames frames;
+    QList<QByteArray> raw; // the names as they stand in the script
+    const char *p = script.data();
+    const char *const end = p + script.size();
+    for (int line = 1; p < end || line == 1; ++line) {
+        const char *lineEnd = p;
+        while (lineEnd < end && *lineEnd != '\r' && *lineEnd != '\n')
+            ++lineEnd;
+        const char *q = p;
+        Graphic g;
+        double w = 0;
+        double h = 0;
+        const char *nameStart = nullptr;
+        const char *nameEnd = nullptr;
+        bool ok = literal(q, lineEnd, "Graphic \"");
+        if (ok) {
+            nameStart = q;
+            while (q < lineEnd && *q != '"')
+                ++q;
+            nameEnd = q;
+            ok = q < lineEnd && literal(q, lineEnd, "\",");
+        }
+        // The four numbers and the effect name between the picture and /POS are the script's own
+        // and are not needed to draw the frame.
+        for (int comma = 0; ok && comma < 8; ++comma) {
+            while (q < lineEnd && *q != ',')
+                ++q;
+            ok = q < lineEnd && literal(q, lineEnd, ",");
+        }
+        ok = ok && literal(q, lineEnd, "\"/POS:") && number(q, lineEnd, g.x) && literal(q, lineEnd, ",")
+            && number(q, lineEnd, g.y) && literal(q, lineEnd, ",") && number(q, lineEnd, w) && literal(q, lineEnd, ",")
+            && number(q, lineEnd, h) && literal(q, lineEnd, "\"") && q == lineEnd && w >= 0 && h >= 0 && w <= 1e6
+            && h <= 1e6 && w == int(w) && h == int(h);
+        if (!ok) {
+            if (error) {
+                QString shown;
+                cp932::decode(QByteArrayView(p, qMin<qsizetype>(lineEnd - p, 120)), shown);
+                *error = QStringLiteral("スクリプトの %1 行目を読めません: 「%2」").arg(line).arg(shown);
+            }
+            return false;
+        }
+        g.width = int(w);
+        g.height = int(h);
+        // Two names alternate through the whole script: a look through the few seen so far.
+        const QByteArrayView name(nameStart, nameEnd - nameStart);
+        qsizetype index = 0;
+        while (index < raw.size() && raw[index] != name)
+            ++index;
+        if (index == raw.size()) {
+            QString decoded;
+            if (!cp932::decode(name, decoded)) {
+                if (error)
+                    *error = QStringLiteral("スクリプトの %1 行目のファイル名が Shift_JIS（CP932）として読めません。").arg(line);
+                return false;
+            }
+            raw.append(name.toByteArray());
+            frames.pictures.append(decoded);
+        }
+        g.picture = int(index);
+        frames.graphics.append(g);
+        p = lineEnd;
+        if (p < end && *p == '\r')
+            ++p;
+        if (p < end && *p == '\n')
+            ++p;
+        if (p >= end)
+            break;
+    }
+    if (frames.graphics.size() % frames.linesPerFrame != 0) {
+        if (error)
+            *error = QStringLiteral("スクリプトの Graphic 行の数（%1）が、背景と画像の組になっていません。").arg(frames.graphics.size());
+        return false;
+    }
+    out = std::move(frames);
+    return true;
+}
+
+} // namespace velra
