@@ -3,6 +3,7 @@
 #include "handoff/Cp932.h"
 #include "handoff/HandoffFiles.h"
 #include "shell/Toolkit.h"
+#include "shell/Wizard.h"
 
 #include <QFileInfo>
 #include <QLineEdit>
@@ -49,6 +50,7 @@ void PicturePage::browse(QLineEdit *name, QLineEdit *width, QLineEdit *height)
     // Qt gives paths with "/", which the backslash rule would leave whole; the name part is what
     // the script refers to the picture by.
     name->setText(GetFileName(QString(m_dialogFileName).replace(QLatin1Char('/'), QLatin1Char('\\'))));
+    wizard().rememberPicture(name->text(), m_dialogFileName);
 }
 
 bool PicturePage::acceptFileName(const QString &name)

@@ -3,12 +3,15 @@
 #include "BarProgress.h"
 #include "ScriptFile.h"
 #include "ScrollScript.h"
+#include "ScriptFrames.h"
 #include "handoff/ScriptBuffer.h"
+#include "preview/PreviewWindow.h"
 #include "handoff/SettingsLog.h"
 #include "shell/Controls.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 
+#include <QApplication>
 #include <QProgressBar>
 
 namespace velra {
@@ -37,10 +40,16 @@ Form7::Form7(Wizard &wizard)
           QRect(8, 174, 200, 36), true);
     m_save = button(this, QStringLiteral("Command2"), QStringLiteral("保存"), QRect(218, 180, 88, 28));
     m_save->setEnabled(false);
+    // A row of its own below the save, the page a little taller for it.
+    m_preview = button(this, QStringLiteral("Command3"), QStringLiteral("プレビュー"), QRect(218, 212, 88, 28));
+    m_preview->setEnabled(false);
+    label(this, QStringLiteral("Label5"), QStringLiteral("保存する前に、動きを確かめられます"), QRect(8, 212, 206, 28));
+    setFixedSize(kWidth, kHeight + 32);
 
     setFocusProxy(m_generate);
     connect(m_generate, &QPushButton::clicked, this, &Form7::generate);
     connect(m_save, &QPushButton::clicked, this, &Form7::save);
+    connect(m_preview, &QPushButton::clicked, this, &Form7::preview);
 }
 
 void Form7::generate()
@@ -71,6 +80,36 @@ void Form7::generate()
     unsetCursor();
     m_generate->setText(QStringLiteral("コード生成完了"));
     m_save->setEnabled(true);
+    m_preview->setEnabled(true);
+}
+
+void Form7::preview()
+{
+    if (m_previewWindow) {
+        m_previewWindow->raise();
+        m_previewWindow->activateWindow();
+        return;
+    }
+    // What the preview shows is what the script buffer says; nothing is written.
+    QByteArray script;
+    QString error;
+    ScriptFrames frames;
+    QList<LogValue> values;
+    if (!scriptbuffer::load(files().scriptBuffer(), script, &error) || !ScriptFrames::read(script, frames, &error)
+        || !settingslog::readFields(files().settingsLog(), kFieldCount, values, &error))
+        return message(error, QStringLiteral("プレビューを表示できません"), OkWithExclamation);
+    bool widthOk = false;
+    bool heightOk = false;
+    const QSize window(values[int(Field::WindowWidth)].text.toInt(&widthOk), values[int(Field::WindowHeight)].text.toInt(&heightOk));
+    if (!widthOk || !heightOk || window.width() <= 0 || window.height() <= 0)
+        return message(QStringLiteral("設定ファイルのウィンドウの大きさ（%1 × %2）が読めません。")
+                           .arg(shownValue(values[int(Field::WindowWidth)].text), shownValue(values[int(Field::WindowHeight)].text)),
+                       QStringLiteral("プレビューを表示できません"), OkWithExclamation);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    auto renderer = std::make_unique<preview::FrameRenderer>(frames, window, wizard().picturePaths());
+    QApplication::restoreOverrideCursor();
+    m_previewWindow = new preview::PreviewWindow(std::move(renderer), this);
+    m_previewWindow->show();
 }
 
 void Form7::save()

@@ -2,12 +2,17 @@
 
 #include "shell/Page.h"
 
+#include <QPointer>
+
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
 namespace velra {
+namespace preview {
+class PreviewWindow;
+}
 
 // The generation and save page: computes the script from the settings log into the script buffer,
 // then saves it into a comic script file or a text file, which ends the run.
@@ -21,6 +26,8 @@ public:
 private:
     void generate();
     void save();
+    // Plays the generated script in a window of its own; changes nothing.
+    void preview();
 
     QPushButton *m_generate;
     QProgressBar *m_progress;
@@ -28,6 +35,8 @@ private:
     QLineEdit *m_book;
     QLineEdit *m_page;
     QPushButton *m_save;
+    QPushButton *m_preview;
+    QPointer<preview::PreviewWindow> m_previewWindow;
 };
 
 } // namespace velra

@@ -2,6 +2,7 @@
 
 #include "handoff/HandoffFiles.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 
@@ -46,6 +47,11 @@ public:
     // A new run: the files of an earlier one are cleared and this run's folder is chosen.
     bool startRun(QString *error) { return m_files.startRun(error); }
 
+    // Where the pictures chosen with 参照 in this run are, by the file name the script names them by:
+    // the settings log keeps only the names.
+    void rememberPicture(const QString &name, const QString &path) { m_picturePaths.insert(name, path); }
+    const QHash<QString, QString> &picturePaths() const { return m_picturePaths; }
+
     Toolkit &toolkit() const { return m_toolkit; }
     const HandoffFiles &files() const { return m_files; }
 
@@ -65,6 +71,7 @@ private:
     std::array<QPointer<Page>, 7> m_pages;
     std::array<bool, 7> m_shown{};
     bool m_ending = false;
+    QHash<QString, QString> m_picturePaths;
     QPointer<Page> m_pressedPage; // where the last mouse press that counted went
     bool m_moving = false;        // an arrow key is being handled
 };

@@ -1,7 +1,12 @@
 #include "SmallDisk.h"
 #include "WizardFixture.h"
 #include "handoff/ScriptBuffer.h"
+#include "preview/PreviewWindow.h"
 #include "script/Form7.h"
+
+#include <QCheckBox>
+#include <QSlider>
+#include <QSpinBox>
 
 #include <QProgressBar>
 #include <QRadioButton>
@@ -243,6 +248,97 @@ private slots:
         click(f.page, QStringLiteral("Command2"));
         QVERIFY2(f.toolkit.lastPrompt().contains(QStringLiteral("がフォルダーです")), qPrintable(f.toolkit.lastPrompt()));
         QVERIFY(!f.toolkit.lastPrompt().contains(QStringLiteral("見つかりません")));
+    }
+
+    // The preview plays what the script buffer holds and changes nothing: the save afterwards
+    // writes what it would have written.
+    void preview_playsTheScript_andChangesNothing()
+    {
+        Form7Fixture f;
+        auto *previewButton = child<QPushButton>(f.page, QStringLiteral("Command3"));
+        QCOMPARE(previewButton->text(), QStringLiteral("プレビュー"));
+        QVERIFY(!previewButton->isEnabled());
+        f.generate();
+        QVERIFY(previewButton->isEnabled());
+        const QByteArray buffer = readAll(f.files.scriptBuffer());
+        const QByteArray log = f.log();
+        f.toolkit.messages.clear();
+        click(f.page, QStringLiteral("Command3"));
+        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Velloran プレビュー"));
+        auto *number = child<QLabel>(window, QStringLiteral("FrameNumber"));
+        QCOMPARE(number->text(), QStringLiteral("1 / 4"));
+        // Neither picture was chosen with 参照 in this run: both are labelled rectangles, and the
+        // window says so.
+        auto *problems = child<QLabel>(window, QStringLiteral("Problems"));
+        QVERIFY(!problems->isHidden());
+        QVERIFY(problems->text().contains(QStringLiteral("back.bmp")) && problems->text().contains(QStringLiteral("scroll.bmp")));
+
+        QTest::keyClick(window, Qt::Key_Right);
+        QCOMPARE(number->text(), QStringLiteral("2 / 4"));
+        QTest::keyClick(window, Qt::Key_End);
+        QCOMPARE(number->text(), QStringLiteral("4 / 4"));
+        QTest::keyClick(window, Qt::Key_Right);
+        QCOMPARE(number->text(), QStringLiteral("4 / 4"));
+        QTest::keyClick(window, Qt::Key_Home);
+        QCOMPARE(number->text(), QStringLiteral("1 / 4"));
+        click(window, QStringLiteral("Last"));
+        QCOMPARE(window->frame(), 3);
+        click(window, QStringLiteral("Back"));
+        QCOMPARE(window->frame(), 2);
+        child<QSlider>(window, QStringLiteral("Slider"))->setValue(1);
+        QCOMPARE(number->text(), QStringLiteral("2 / 4"));
+        child<QSpinBox>(window, QStringLiteral("Speed"))->setValue(120);
+        QTest::keyClick(window, Qt::Key_Space);
+        QVERIFY(window->isPlaying());
+        QTRY_COMPARE(number->text(), QStringLiteral("4 / 4"));
+        QTRY_VERIFY(!window->isPlaying()); // no loop: it stops at the end
+        child<QCheckBox>(window, QStringLiteral("Loop"))->setChecked(true);
+        QTest::keyClick(window, Qt::Key_Space);
+        QTRY_COMPARE(number->text(), QStringLiteral("4 / 4"));
+        QTRY_COMPARE(number->text(), QStringLiteral("1 / 4")); // round again
+        QTest::keyClick(window, Qt::Key_Space);
+        QVERIFY(!window->isPlaying());
+        QTest::keyClick(window, Qt::Key_Escape);
+        WizardFixture::flushDeletes();
+        QVERIFY(!f.page->findChild<preview::PreviewWindow *>());
+
+        QVERIFY(f.toolkit.messages.isEmpty());
+        QCOMPARE(readAll(f.files.scriptBuffer()), buffer);
+        QCOMPARE(f.log(), log);
+        QVERIFY(f.page->isVisible());
+        const QString target = f.path(QStringLiteral("after-preview.txt"));
+        f.toolkit.saveNames = {target};
+        click(f.page, QStringLiteral("Command2"));
+        QVERIFY(readAll(target).contains("\"/POS:610,0,100,50\""));
+        QCOMPARE(f.finished.size(), 1);
+    }
+
+    void preview_ofADamagedBuffer_saysWhichLine()
+    {
+        Form7Fixture f;
+        f.generate();
+        QVERIFY(scriptbuffer::store(f.files.scriptBuffer(), "Graphic \"b.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,640,480\"\r\nrubbish", nullptr));
+        click(f.page, QStringLiteral("Command3"));
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("プレビューを表示できません"));
+        QVERIFY2(f.toolkit.lastPrompt().contains(QStringLiteral("2 行目を読めません")), qPrintable(f.toolkit.lastPrompt()));
+        QVERIFY(!f.page->findChild<preview::PreviewWindow *>());
+        QVERIFY(f.saveButton()->isEnabled());
+    }
+
+    void closingThePage_closesThePreview_andEndsTheRun()
+    {
+        Form7Fixture f;
+        f.generate();
+        click(f.page, QStringLiteral("Command3"));
+        QPointer<preview::PreviewWindow> window = f.page->findChild<preview::PreviewWindow *>();
+        QVERIFY(window);
+        f.page->close();
+        WizardFixture::flushDeletes();
+        QVERIFY(!window);
+        QCOMPARE(f.finished.size(), 1);
     }
 
     void refusedName_showsMessage_beforeAnyDialog()

@@ -1,0 +1,207 @@
+#include "PreviewWindow.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace velra::preview {
+
+// Draws the current frame, the view scaled to fit while keeping its proportions.
+class PreviewWindow::Canvas final : public QWidget
+{
+public:
+    Canvas(const FrameRenderer &renderer, const qsizetype &frame, QWidget *parent)
+        : QWidget(parent)
+        , m_renderer(renderer)
+        , m_frame(frame)
+    {
+        setObjectName(QStringLiteral("Canvas"));
+        setMinimumSize(160, 120);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    }
+
+    QRectF target() const
+    {
+        const QRectF view = m_renderer.viewArea();
+        const qreal scale = qMin(width() / view.width(), height() / view.height());
+        const QSizeF size = view.size() * scale;
+        return QRectF(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), QColor(32, 32, 32));
+        m_renderer.render(painter, m_frame, target(), m_renderer.viewArea());
+    }
+
+private:
+    const FrameRenderer &m_renderer;
+    const qsizetype &m_frame;
+};
+
+namespace {
+
+QPushButton *control(const QString &name, const QString &text, const QString &tip, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setToolTip(tip);
+    // The keys belong to the window: Space plays, the arrows step.
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+} // namespace
+
+PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_renderer(std::move(renderer))
+{
+    setObjectName(QStringLiteral("Preview"));
+    setWindowTitle(QStringLiteral("Velloran プレビュー"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    const qsizetype count = m_renderer->frames().frameCount();
+
+    m_canvas = new Canvas(*m_renderer, m_frame, this);
+    auto *problems = new QLabel(m_renderer->problems().join(QLatin1Char('\n')), this);
+    problems->setObjectName(QStringLiteral("Problems"));
+    problems->setTextFormat(Qt::PlainText);
+    problems->setWordWrap(true);
+    problems->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+    problems->setVisible(!m_renderer->problems().isEmpty());
+
+    QPushButton *first = control(QStringLiteral("First"), QStringLiteral("|◀"), QStringLiteral("最初のコマ（Home）"), this);
+    QPushButton *back = control(QStringLiteral("Back"), QStringLiteral("◀"), QStringLiteral("1コマ戻る（←）"), this);
+    m_play = control(QStringLiteral("Play"), QString(), QStringLiteral("再生・一時停止（Space）"), this);
+    QPushButton *forward = control(QStringLiteral("Forward"), QStringLiteral("▶"), QStringLiteral("1コマ進む（→）"), this);
+    QPushButton *last = control(QStringLiteral("Last"), QStringLiteral("▶|"), QStringLiteral("最後のコマ（End）"), this);
+    m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider->setObjectName(QStringLiteral("Slider"));
+    m_slider->setRange(0, int(qMax<qsizetype>(0, count - 1)));
+    m_slider->setFocusPolicy(Qt::NoFocus);
+    m_number = new QLabel(this);
+    m_number->setObjectName(QStringLiteral("FrameNumber"));
+    m_number->setMinimumWidth(fontMetrics().horizontalAdvance(FrameRenderer::frameLabel(count, count)) + 8);
+    m_number->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_speed = new QSpinBox(this);
+    m_speed->setObjectName(QStringLiteral("Speed"));
+    m_speed->setRange(1, 120);
+    m_speed->setValue(30);
+    m_speed->setSuffix(QStringLiteral(" コマ/秒"));
+    m_speed->setFocusPolicy(Qt::ClickFocus);
+    m_loop = new QCheckBox(QStringLiteral("くり返す"), this);
+    m_loop->setObjectName(QStringLiteral("Loop"));
+    m_loop->setFocusPolicy(Qt::NoFocus);
+
+    auto *controls = new QHBoxLayout;
+    for (QWidget *w : std::initializer_list<QWidget *>{first, back, m_play, forward, last})
+        controls->addWidget(w);
+    controls->addWidget(m_slider, 1);
+    controls->addWidget(m_number);
+    auto *settings = new QHBoxLayout;
+    settings->addWidget(new QLabel(QStringLiteral("速度"), this));
+    settings->addWidget(m_speed);
+    settings->addWidget(m_loop);
+    settings->addStretch(1);
+    settings->addWidget(new QLabel(QStringLiteral("Space 再生・停止　← → 1コマ　Home End 最初・最後　Esc 閉じる"), this));
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_canvas, 1);
+    layout->addWidget(problems);
+    layout->addLayout(controls);
+    layout->addLayout(settings);
+
+    connect(first, &QPushButton::clicked, this, [this] { showFrame(0); });
+    connect(back, &QPushButton::clicked, this, [this] { showFrame(m_frame - 1); });
+    connect(m_play, &QPushButton::clicked, this, &PreviewWindow::togglePlay);
+    connect(forward, &QPushButton::clicked, this, [this] { showFrame(m_frame + 1); });
+    connect(last, &QPushButton::clicked, this, [this, count] { showFrame(count - 1); });
+    connect(m_slider, &QSlider::valueChanged, this, [this](int value) { showFrame(value); });
+    connect(m_speed, &QSpinBox::valueChanged, this, [this](int fps) { m_timer.setInterval(1000 / fps); });
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(1000 / m_speed->value());
+    connect(&m_timer, &QTimer::timeout, this, &PreviewWindow::tick);
+
+    setFocusPolicy(Qt::StrongFocus);
+    resize(760, 620);
+    showFrame(0);
+    updatePlayButton();
+}
+
+void PreviewWindow::showFrame(qsizetype k)
+{
+    const qsizetype count = m_renderer->frames().frameCount();
+    m_frame = qBound(qsizetype(0), k, qMax(qsizetype(0), count - 1));
+    const QSignalBlocker quiet(m_slider);
+    m_slider->setValue(int(m_frame));
+    m_number->setText(FrameRenderer::frameLabel(count ? m_frame + 1 : 0, count));
+    m_canvas->update();
+}
+
+void PreviewWindow::togglePlay()
+{
+    if (m_timer.isActive()) {
+        m_timer.stop();
+    } else {
+        // Play from the start again once the end has been reached.
+        if (m_frame + 1 >= m_renderer->frames().frameCount())
+            showFrame(0);
+        m_timer.start();
+    }
+    updatePlayButton();
+}
+
+void PreviewWindow::tick()
+{
+    const qsizetype count = m_renderer->frames().frameCount();
+    if (m_frame + 1 < count) {
+        showFrame(m_frame + 1);
+    } else if (m_loop->isChecked()) {
+        showFrame(0);
+    } else {
+        m_timer.stop();
+        updatePlayButton();
+    }
+}
+
+void PreviewWindow::updatePlayButton()
+{
+    m_play->setText(m_timer.isActive() ? QStringLiteral("一時停止") : QStringLiteral("再生"));
+}
+
+void PreviewWindow::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+        togglePlay();
+        break;
+    case Qt::Key_Left:
+        showFrame(m_frame - 1);
+        break;
+    case Qt::Key_Right:
+        showFrame(m_frame + 1);
+        break;
+    case Qt::Key_Home:
+        showFrame(0);
+        break;
+    case Qt::Key_End:
+        showFrame(m_renderer->frames().frameCount() - 1);
+        break;
+    case Qt::Key_Escape:
+        close();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+} // namespace velra::preview

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "FrameRenderer.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+
+namespace velra::preview {
+
+// The generated script played over the background, frame by frame, before it is saved. Changes
+// nothing: it only shows.
+class PreviewWindow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *parent);
+
+    qsizetype frame() const { return m_frame; }
+    bool isPlaying() const { return m_timer.isActive(); }
+
+    void showFrame(qsizetype k);
+    void togglePlay();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    class Canvas;
+
+    void tick();
+    void updatePlayButton();
+
+    std::unique_ptr<FrameRenderer> m_renderer;
+    qsizetype m_frame = 0;
+    QTimer m_timer;
+    Canvas *m_canvas;
+    QPushButton *m_play;
+    QSlider *m_slider;
+    QLabel *m_number;
+    QSpinBox *m_speed;
+    QCheckBox *m_loop;
+};
+
+} // namespace velra::preview
