@@ -5,13 +5,18 @@
 #include "script/OutputFile.h"
 #include "script/ScriptFile.h"
 #include "script/ScrollScript.h"
+#include "preview/FrameRenderer.h"
 
-#include <QCoreApplication>
-#include <QFile>
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 using namespace velra;
 
@@ -20,6 +25,8 @@ namespace {
 const char kUsage[] =
     "usage: velra-script generate LOG [-o OUT|-]\n"
     "       velra-script save LOG (--csf FILE | --txt FILE) --book NAME --page NAME\n"
+    "       velra-script preview LOG [--scroll-picture PATH] [--background-picture PATH]\n"
+    "                    (-o SHEET.png [--frames N] | --all -o DIR)\n"
     "       velra-script --help | --version\n"
     "\n"
     "generate  reads the fourteen values of the settings log LOG and writes the script text\n"
@@ -27,6 +34,9 @@ const char kUsage[] =
     "save      generates from LOG and saves the script into FILE as the wizard's save does:\n"
     "          --csf adds a book to a comic script file (with the header when the file is new\n"
     "          or empty), --txt to a text file.\n"
+    "preview   draws the frames of the script over the background: N frames (default 12) evenly\n"
+    "          spaced into one PNG contact sheet, or with --all every frame as DIR/frame-00001.png\n"
+    "          ... at the window's size. A picture not given is drawn as a labelled rectangle.\n"
     "\n"
     "Exit status: 0 done, 1 refused or failed (FILE or OUT untouched), 2 usage error.\n";
 
@@ -138,11 +148,114 @@ int save(const QStringList &args)
     return 0;
 }
 
+QByteArray png(const QImage &image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const auto compose = [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; };
+    QString reason;
+    if (output::write(path, compose, &reason))
+        return true;
+    *error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
+    return false;
+}
+
+int previewCommand(const QStringList &args)
+{
+    QString log;
+    QString out;
+    QString scrollPicture;
+    QString backgroundPicture;
+    int frames = 12;
+    bool all = false;
+    bool haveFrames = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == QLatin1String("--all")) {
+            all = true;
+        } else if (a == QLatin1String("-o") || a == QLatin1String("--scroll-picture") || a == QLatin1String("--background-picture")
+                   || a == QLatin1String("--frames")) {
+            if (++i >= args.size() || args[i].isEmpty())
+                return usageError("an option lacks its value");
+            if (a == QLatin1String("-o"))
+                out = args[i];
+            else if (a == QLatin1String("--scroll-picture"))
+                scrollPicture = args[i];
+            else if (a == QLatin1String("--background-picture"))
+                backgroundPicture = args[i];
+            else {
+                bool ok = false;
+                frames = args[i].toInt(&ok);
+                if (!ok || frames < 1 || frames > 1000)
+                    return usageError("--frames needs a number from 1 to 1000");
+                haveFrames = true;
+            }
+        } else if (log.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
+            log = a;
+        } else {
+            return usageError("unexpected argument");
+        }
+    }
+    if (log.isEmpty() || out.isEmpty())
+        return usageError("preview needs LOG and -o");
+    if (all && haveFrames)
+        return usageError("give --frames or --all, not both");
+
+    QList<LogValue> values;
+    QByteArray script;
+    QString error;
+    ScriptFrames parsed;
+    if (!settingslog::readFields(log, kFieldCount, values, &error) || !generateScript(values, script, nullptr, &error)
+        || !ScriptFrames::read(script, parsed, &error))
+        return failure(error);
+    bool widthOk = false;
+    bool heightOk = false;
+    const QSize window(values[int(Field::WindowWidth)].text.toInt(&widthOk), values[int(Field::WindowHeight)].text.toInt(&heightOk));
+    if (!widthOk || !heightOk || window.width() <= 0 || window.height() <= 0 || window.width() > 16384 || window.height() > 16384)
+        return failure(QStringLiteral("ウィンドウの大きさ（%1 × %2）では描けません。")
+                           .arg(shownValue(values[int(Field::WindowWidth)].text), shownValue(values[int(Field::WindowHeight)].text)));
+    QHash<QString, QString> paths;
+    if (!scrollPicture.isEmpty())
+        paths.insert(values[int(Field::ScrollImageFile)].text, scrollPicture);
+    if (!backgroundPicture.isEmpty())
+        paths.insert(values[int(Field::BackgroundFile)].text, backgroundPicture);
+    const preview::FrameRenderer renderer(parsed, window, paths);
+    for (const QString &problem : renderer.problems())
+        console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(problem)));
+
+    if (!all)
+        return writeBytes(out, png(renderer.contactSheet(frames)), &error) ? 0 : failure(error);
+    if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
+        return failure(QStringLiteral("フォルダー「%1」を作れません。").arg(shownValue(QDir::toNativeSeparators(out))));
+    for (qsizetype k = 0; k < parsed.frameCount(); ++k) {
+        const QString name = QDir(out).filePath(QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0')));
+        if (!writeBytes(name, png(renderer.frameImage(k)), &error))
+            return failure(error);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Pictures are drawn without a display: the offscreen platform, except on Windows, whose own
+    // platform needs no window to draw either.
+    const bool drawing = argc > 1 && std::strcmp(argv[1], "preview") == 0;
+#ifndef Q_OS_WIN
+    if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+    std::unique_ptr<QCoreApplication> application =
+        drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *application;
 #ifdef SIGPIPE
     // A reader that goes away (a closed pipe) is a failed write, reported as such.
     std::signal(SIGPIPE, SIG_IGN);
@@ -162,5 +275,7 @@ int main(int argc, char *argv[])
         return generate(args.mid(1));
     if (args[0] == QLatin1String("save"))
         return save(args.mid(1));
+    if (args[0] == QLatin1String("preview"))
+        return previewCommand(args.mid(1));
     return usageError("unknown command");
 }

@@ -56,7 +56,7 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
         const QString path = paths.value(name);
         QString problem;
         if (path.isEmpty()) {
-            problem = QStringLiteral("画像「%1」の場所がわかりません（参照で選ばれていません）。").arg(name);
+            problem = QStringLiteral("画像「%1」の場所が指定されていません。").arg(name);
         } else if (!QFileInfo(path).isFile()) {
             problem = QStringLiteral("画像「%1」が見つかりません。").arg(QFileInfo(path).filePath());
         } else {

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "script/ScriptFile.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -173,6 +174,52 @@ private slots:
         QCOMPARE(run(saveArgs(QStringLiteral("NUL"), "B")).code, 0);
     }
 #endif
+
+    // Pictures of the frames without a display: a contact sheet, or every frame at the window's size.
+    void preview_drawsTheFrames_asSheetOrOneFileEach()
+    {
+        QImage background(640, 480, QImage::Format_RGB32);
+        background.fill(Qt::red);
+        QImage picture(100, 50, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        QVERIFY(background.save(path("back.bmp"), "BMP") && picture.save(path("scroll.jpg"), "JPEG"));
+        const QStringList pictures{QStringLiteral("--scroll-picture"), path("scroll.jpg"), QStringLiteral("--background-picture"),
+                                   path("back.bmp")};
+        const Run sheet = run(QStringList{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("sheet.png"),
+                                          QStringLiteral("--frames"), QStringLiteral("3")} + pictures);
+        QVERIFY2(sheet.code == 0, sheet.err.constData());
+        QVERIFY2(!sheet.err.contains("velra-script:"), sheet.err.constData()); // no picture missing
+        const QImage image(path("sheet.png"));
+        QVERIFY(!image.isNull());
+        QCOMPARE(image.width(), 8 + 3 * (320 + 8));
+
+        const Run all = run(QStringList{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("--all"), QStringLiteral("-o"),
+                                        path("frames")} + pictures);
+        QVERIFY2(all.code == 0, all.err.constData());
+        QCOMPARE(QDir(path("frames")).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("frame-00001.png"), QStringLiteral("frame-00002.png"), QStringLiteral("frame-00003.png"),
+                              QStringLiteral("frame-00004.png")}));
+        const QImage last(path("frames/frame-00004.png"));
+        QCOMPARE(last.size(), QSize(640, 480));
+        QCOMPARE(QColor(last.pixel(620, 20)).blue() > 200 && QColor(last.pixel(620, 20)).red() < 60, true); // the picture at x 610
+        QCOMPARE(QColor(last.pixel(300, 300)).red() > 200, true);                                        // the background
+
+        // A picture that is not one is drawn as a labelled rectangle, and said so.
+        QVERIFY(writeAll(path("fake.bmp"), "no picture"));
+        const Run fake = run({QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("fake.png"),
+                              QStringLiteral("--scroll-picture"), path("fake.bmp")});
+        QCOMPARE(fake.code, 0);
+        QVERIFY2(QString::fromUtf8(fake.err).contains(QStringLiteral("BMP でも JPEG でもありません")), fake.err.constData());
+        QVERIFY(QFile::exists(path("fake.png")));
+        QCOMPARE(run({QStringLiteral("preview"), path("velra.dat")}).code, 2);
+        QCOMPARE(run({QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("x.png"), QStringLiteral("--frames"),
+                      QStringLiteral("0")}).code,
+                 2);
+        QVERIFY(writeAll(path("broken.dat"), "\"s\",\"1\"\r\n"));
+        const Run broken = run({QStringLiteral("preview"), path("broken.dat"), QStringLiteral("-o"), path("broken.png")});
+        QCOMPARE(broken.code, 1);
+        QVERIFY(!QFile::exists(path("broken.png")));
+    }
 
     void save_refusedName_leavesFileUntouched()
     {
