@@ -3,9 +3,13 @@
 #include "script/BarProgress.h"
 #include "script/ScriptFile.h"
 #include "script/ScrollScript.h"
+#include "preview/FrameRenderer.h"
+#include "script/ScriptFrames.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -127,6 +131,73 @@ void BM_CopySameBytes(benchmark::State &state)
 BENCHMARK(BM_CopySameBytes)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
+
+namespace {
+
+// Real pictures on disk, decoded by the renderer as the preview does.
+QHash<QString, QString> pictures(const QTemporaryDir &dir, QSize scroll)
+{
+    QImage background(640, 480, QImage::Format_RGB32);
+    background.fill(Qt::darkGreen);
+    QImage picture(scroll, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    background.save(dir.filePath(QStringLiteral("back.bmp")), "BMP");
+    picture.save(dir.filePath(QStringLiteral("scroll.bmp")), "BMP");
+    return {{QStringLiteral("back.bmp"), dir.filePath(QStringLiteral("back.bmp"))},
+            {QStringLiteral("scroll.bmp"), dir.filePath(QStringLiteral("scroll.bmp"))}};
+}
+
+void renderFrames(benchmark::State &state, const QList<LogValue> &values, QSize window, QSize scroll)
+{
+    QByteArray script;
+    generateScript(values, script, nullptr, nullptr);
+    ScriptFrames frames;
+    ScriptFrames::read(script, frames, nullptr);
+    QTemporaryDir dir;
+    const preview::FrameRenderer renderer(frames, window, pictures(dir, scroll));
+    QImage target(640, 480, QImage::Format_RGB32);
+    qsizetype k = 0;
+    for (auto _ : state) {
+        QPainter painter(&target);
+        renderer.render(painter, k, QRectF(0, 0, 640, 480), renderer.viewArea());
+        k = (k + 997) % frames.frameCount();
+    }
+    state.counters["frames"] = double(frames.frameCount());
+}
+
+} // namespace
+
+// One frame of the largest script (32,769 frames) into a 640 x 480 view: playing at 60 frames a
+// second needs 16 ms or less.
+void BM_RenderFrameLargest(benchmark::State &state)
+{
+    renderFrames(state, largest(), QSize(32667, 480), QSize(100, 50));
+}
+BENCHMARK(BM_RenderFrameLargest)->Unit(benchmark::kMillisecond);
+
+// A 4,000 x 4,000 picture over a 640 x 480 window, centred across (half pixels), into the view.
+void BM_RenderFrameHugePicture(benchmark::State &state)
+{
+    const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
+    const QList<LogValue> values{t("scroll.bmp"), t("4000"), t("4000"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
+                                 LogValue::number(1), LogValue::number(3), t("8"), LogValue::number(2), LogValue::number(2),
+                                 LogValue::empty()};
+    renderFrames(state, values, QSize(640, 480), QSize(4000, 4001));
+}
+BENCHMARK(BM_RenderFrameHugePicture)->Unit(benchmark::kMillisecond);
+
+// Reading the 65,538 Graphic lines of the largest script back, once per preview.
+void BM_ReadFramesLargest(benchmark::State &state)
+{
+    QByteArray script;
+    generateScript(largest(), script, nullptr, nullptr);
+    for (auto _ : state) {
+        ScriptFrames frames;
+        ScriptFrames::read(script, frames, nullptr);
+        benchmark::DoNotOptimize(frames.graphics.data());
+    }
+}
+BENCHMARK(BM_ReadFramesLargest)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
