@@ -3,6 +3,7 @@
 #include "ScriptedToolkit.h"
 #include "TestSupport.h"
 #include "pages/PicturePage.h"
+#include "preview/PreviewWindow.h"
 #include "shell/Application.h"
 #include "shell/Toolkit.h"
 #include "shell/Page.h"
@@ -10,6 +11,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QPainter>
+#include <QSlider>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -37,8 +40,33 @@ int main(int argc, char *argv[])
         QTest::qWait(150);
         page->grab().save(out + QLatin1Char('/') + name + QStringLiteral(".png"));
     };
-    const QString scroll = writePicture(dir.filePath(QStringLiteral("scroll.bmp")), 100, 480, "BMP");
-    const QString back = writePicture(dir.filePath(QStringLiteral("back.jpg")), 640, 480, "JPEG");
+    // Pictures that show the motion: a sky over hills, and a tall banner.
+    QImage sky(640, 480, QImage::Format_RGB32);
+    {
+        QPainter painter(&sky);
+        QLinearGradient gradient(0, 0, 0, 480);
+        gradient.setColorAt(0, QColor(90, 150, 230));
+        gradient.setColorAt(1, QColor(200, 230, 255));
+        painter.fillRect(sky.rect(), gradient);
+        painter.setBrush(QColor(70, 150, 80));
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(QRect(-100, 330, 500, 300));
+        painter.drawEllipse(QRect(280, 350, 520, 280));
+    }
+    QImage banner(100, 480, QImage::Format_RGB32);
+    {
+        QPainter painter(&banner);
+        painter.fillRect(banner.rect(), QColor(200, 40, 60));
+        painter.setPen(Qt::white);
+        QFont font = app.font();
+        font.setPixelSize(40);
+        painter.setFont(font);
+        painter.drawText(banner.rect(), Qt::AlignCenter | Qt::TextWrapAnywhere, QStringLiteral("スクロール"));
+    }
+    const QString scroll = dir.filePath(QStringLiteral("scroll.bmp"));
+    const QString back = dir.filePath(QStringLiteral("back.jpg"));
+    banner.save(scroll, "BMP");
+    sky.save(back, "JPEG");
 
     wizard.start();
     shoot(PageId::Form1, QStringLiteral("form1"));
@@ -68,6 +96,20 @@ int main(int argc, char *argv[])
     child<QLineEdit>(form7, QStringLiteral("Text1"))->setText(QStringLiteral("第一巻"));
     child<QLineEdit>(form7, QStringLiteral("Text2"))->setText(QStringLiteral("オープニング"));
     shoot(PageId::Form7, QStringLiteral("form7-generated"));
+    // The preview, opened from the page: the first, a middle and the last frame.
+    click(form7, QStringLiteral("Command3"));
+    auto *preview = form7->findChild<preview::PreviewWindow *>();
+    preview->resize(700, 560);
+    preview->activateWindow();
+    const qsizetype count = child<QSlider>(preview, QStringLiteral("Slider"))->maximum() + 1;
+    for (const auto &[frame, name] : {std::pair{qsizetype(0), "preview-first"}, std::pair{count / 2, "preview-middle"},
+                                      std::pair{count - 1, "preview-last"}}) {
+        preview->showFrame(frame);
+        QApplication::processEvents();
+        QTest::qWait(200);
+        preview->grab().save(out + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png"));
+    }
+    preview->close();
     // The open dialog as the background page's 参照 shows it: Japanese, in the pictures' folder.
     QtToolkit real;
     real.pictureChosen(scroll);
