@@ -1,4 +1,4 @@
-// The settings-log reader and the generation behind it, on arbitrary bytes.
+// The settings-log reader and the generation behind it (both modes), on arbitrary bytes.
 #include "handoff/Cp932.h"
 #include "handoff/HandoffFiles.h"
 #include "handoff/SettingsLog.h"
@@ -19,9 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         std::abort();
     if (!complete || size > 512) // long names make scripts of hundreds of megabytes: slow, not interesting
         return 0;
+    // A detailed-mode log has nineteen values.
+    if (values[int(velra::Field::SettingMode)].text.trimmed() == QLatin1String("2")
+        && !velra::settingslog::parseFields(text, velra::settingslog::kDetailedRunFieldCount, values))
+        return 0;
     QByteArray script;
     QString error;
-    if (velra::generateScript(values, script, nullptr, &error)) {
+    if (velra::generateFromLog(values, script, nullptr, &error)) {
         if (!script.startsWith("Graphic \"") || script.endsWith("\r\n"))
             std::abort();
     } else if (error.isEmpty() || !script.isEmpty()) {

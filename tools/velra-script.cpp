@@ -59,7 +59,7 @@ int failure(QString message)
 bool generateFrom(const QString &log, QByteArray &script, QString *error)
 {
     QList<LogValue> values;
-    return settingslog::readFields(log, kFieldCount, values, error) && generateScript(values, script, nullptr, error);
+    return settingslog::readRun(log, values, error) && generateFromLog(values, script, nullptr, error);
 }
 
 int generate(const QStringList &args)
@@ -212,7 +212,7 @@ int previewCommand(const QStringList &args)
     QByteArray script;
     QString error;
     ScriptFrames parsed;
-    if (!settingslog::readFields(log, kFieldCount, values, &error) || !generateScript(values, script, nullptr, &error)
+    if (!settingslog::readRun(log, values, &error) || !generateFromLog(values, script, nullptr, &error)
         || !ScriptFrames::read(script, parsed, &error))
         return failure(error);
     bool widthOk = false;

@@ -188,4 +188,13 @@ bool readFields(const QString &path, int count, QList<LogValue> &out, QString *e
     return true;
 }
 
+bool readRun(const QString &path, QList<LogValue> &out, QString *error)
+{
+    QList<LogValue> firstLines;
+    if (!readFields(path, int(Field::SettingMode) + 1, firstLines, error))
+        return false;
+    const bool detailed = firstLines[int(Field::SettingMode)].text.trimmed() == QLatin1String("2");
+    return readFields(path, detailed ? kDetailedRunFieldCount : kFieldCount, out, error);
+}
+
 } // namespace velra::settingslog

@@ -43,6 +43,10 @@ bool startLog(const QString &path, const LogLine &line, QString *error);
 bool appendLine(const QString &path, const LogLine &line, QString *error);
 // Reads the first `count` fields of the log at `path`.
 bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error);
+// Reads the whole run's fields: fourteen in the simple mode, nineteen in the detailed mode
+// (SettingMode 2, whose line 4 holds ten values).
+bool readRun(const QString &path, QList<LogValue> &out, QString *error);
+constexpr int kDetailedRunFieldCount = 19;
 
 } // namespace settingslog
 } // namespace velra

@@ -66,11 +66,11 @@ void Form7::generate()
     };
     QList<LogValue> values;
     QString error;
-    if (!settingslog::readFields(files().settingsLog(), kFieldCount, values, &error))
+    if (!settingslog::readRun(files().settingsLog(), values, &error))
         return stop(error);
     QByteArray script;
     BarProgress progress(m_progress);
-    if (!generateScript(values, script, &progress, &error))
+    if (!generateFromLog(values, script, &progress, &error))
         return stop(error);
     progress.finish();
     if (!scriptbuffer::store(files().scriptBuffer(), script, &error))
@@ -96,7 +96,7 @@ void Form7::preview()
     ScriptFrames frames;
     QList<LogValue> values;
     if (!scriptbuffer::load(files().scriptBuffer(), script, &error) || !ScriptFrames::read(script, frames, &error)
-        || !settingslog::readFields(files().settingsLog(), kFieldCount, values, &error))
+        || !settingslog::readRun(files().settingsLog(), values, &error))
         return message(error, QStringLiteral("プレビューを表示できません"), OkWithExclamation);
     bool widthOk = false;
     bool heightOk = false;

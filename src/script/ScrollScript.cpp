@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <climits>
 #include <optional>
 
 namespace velra {
@@ -107,6 +108,13 @@ struct FramePieces
     QByteArray before; // CR LF, background line, CR LF, picture line up to the moving coordinate
     QByteArray after;  // the rest of the picture line
 };
+
+bool fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
 
 bool encodeField(const QList<LogValue> &values, Field field, QByteArray &out, QString *error)
 {
@@ -304,6 +312,191 @@ bool generateScript(const QList<LogValue> &values, QByteArray &script, Generatio
         appendFrame(0, false);
     script.truncate(out - begin);
     return true;
+}
+
+QString detailFieldLabel(DetailField field)
+{
+    static const char *const labels[kDetailFieldCount] = {
+        "開始位置の x 座標", "開始位置の y 座標", "終了位置の x 座標", "終了位置の y 座標",       "動かし方",
+        "移動の量",     "速さの変化",   "最初に止めるコマ数", "最後に止めるコマ数", "背景の描き方",
+    };
+    return QString::fromUtf8(labels[int(field)]);
+}
+
+namespace {
+
+// a * num / den rounded to the nearest whole number, an exact half away from zero.
+qint64 roundedRatio(qint64 a, qint64 num, qint64 den)
+{
+    const qint64 product = a * num; // |a| < 65,536 and num <= den <= 32,767^3: well inside 63 bits
+    const qint64 magnitude = (2 * (product < 0 ? -product : product) + den) / (2 * den);
+    return product < 0 ? -magnitude : magnitude;
+}
+
+} // namespace
+
+qint64 DetailedMove::movingFrames(QString *error) const
+{
+    qint64 n = 0;
+    if (byFrameCount) {
+        n = amount;
+    } else {
+        const qint64 dx = qAbs(qint64(endX) - startX);
+        const qint64 dy = qAbs(qint64(endY) - startY);
+        const qint64 longest = qMax(dx, dy);
+        n = (longest + amount - 1) / amount + 1;
+    }
+    if (n > kMaxMovingFrames) {
+        if (error)
+            *error = QStringLiteral("動くコマが %1 コマになります。%2 コマまでにしてください（移動の量を見直してください）。")
+                         .arg(n)
+                         .arg(kMaxMovingFrames);
+        return 0;
+    }
+    return n;
+}
+
+void DetailedMove::position(qint64 i, qint64 n, qint64 &x, qint64 &y) const
+{
+    const qint64 m = n - 1;
+    if (m <= 0) {
+        x = startX;
+        y = startY;
+        return;
+    }
+    // c(i / m) as num / den, whole numbers only.
+    qint64 num = i;
+    qint64 den = m;
+    switch (curve) {
+    case 2:
+        num = i * i;
+        den = m * m;
+        break;
+    case 3:
+        num = m * m - (m - i) * (m - i);
+        den = m * m;
+        break;
+    case 4:
+        num = 3 * i * i * m - 2 * i * i * i;
+        den = m * m * m;
+        break;
+    default:
+        break;
+    }
+    x = startX + roundedRatio(qint64(endX) - startX, num, den);
+    y = startY + roundedRatio(qint64(endY) - startY, num, den);
+}
+
+bool readDetailedMove(const QList<LogValue> &values, DetailedMove &move, QString *error)
+{
+    const auto fail = [error](const QString &message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    if (values.size() < kDetailedLogFieldCount)
+        return fail(QStringLiteral("詳細設定の値が足りません（%1 個必要ですが、%2 個しかありません）。")
+                        .arg(kDetailedLogFieldCount)
+                        .arg(values.size()));
+    const auto read = [&](DetailField field, int low, int high, int &out) {
+        const QString &text = values[9 + int(field)].text;
+        bool ok = false;
+        const qint64 v = text.toLongLong(&ok);
+        const QString label = detailFieldLabel(field);
+        if (text.isEmpty())
+            return fail(QStringLiteral("%1が空です。").arg(label));
+        if (!isWholeNumberText(text))
+            return fail(QStringLiteral("%1の値「%2」は整数ではありません。").arg(label, shownValue(text)));
+        if (!ok || v < low || v > high)
+            return fail(QStringLiteral("%1の値「%2」は %3 から %4 の範囲を超えています。").arg(label, shownValue(text)).arg(low).arg(high));
+        out = int(v);
+        return true;
+    };
+    int kind = 0;
+    if (!read(DetailField::StartX, -32768, 32767, move.startX) || !read(DetailField::StartY, -32768, 32767, move.startY)
+        || !read(DetailField::EndX, -32768, 32767, move.endX) || !read(DetailField::EndY, -32768, 32767, move.endY)
+        || !read(DetailField::MoveKind, 1, 2, kind))
+        return false;
+    move.byFrameCount = kind == 2;
+    if (!read(DetailField::MoveAmount, 1, move.byFrameCount ? int(kMaxMovingFrames) : 32767, move.amount)
+        || !read(DetailField::Curve, 1, 4, move.curve) || !read(DetailField::HoldStart, 0, 32767, move.holdStart)
+        || !read(DetailField::HoldEnd, 0, 32767, move.holdEnd) || !read(DetailField::BackgroundMode, 1, 3, move.background))
+        return false;
+    return move.movingFrames(error) > 0;
+}
+
+bool generateDetailedScript(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress,
+                            QString *error)
+{
+    script.clear();
+    DetailedMove move;
+    if (!readDetailedMove(values, move, error))
+        return false;
+    QByteArray background = "Graphic \"";
+    if (!encodeField(values, Field::BackgroundFile, background, error))
+        return false;
+    background += "\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,";
+    if (!encodeField(values, Field::BackgroundWidth, background, error))
+        return false;
+    background += ',';
+    if (!encodeField(values, Field::BackgroundHeight, background, error))
+        return false;
+    background += "\"\r\n";
+    QByteArray before = "Graphic \"";
+    if (!encodeField(values, Field::ScrollImageFile, before, error))
+        return false;
+    before += "\",0,0,0,1,\"None\",0,0,0,\"/POS:";
+    QByteArray after = ",";
+    if (!encodeField(values, Field::ScrollImageWidth, after, error))
+        return false;
+    after += ',';
+    if (!encodeField(values, Field::ScrollImageHeight, after, error))
+        return false;
+    after += "\"\r\n";
+
+    const qint64 n = move.movingFrames(error);
+    const qint64 frames = move.holdStart + n + move.holdEnd;
+    constexpr qint64 kMaxDigits = 2 * 12 + 1;
+    const qint64 perFrame = background.size() + before.size() + kMaxDigits + after.size();
+    if (frames * perFrame > kMaxScriptBytes)
+        return fail(error, QStringLiteral("生成されるスクリプトが大きすぎます（約 %1 MB）。").arg(frames * perFrame / 1000000));
+    if (progress)
+        progress->setMaximum(int(qMin<qint64>(frames, INT_MAX)));
+
+    // One allocation; the loop only copies bytes.
+    script.resize(frames * perFrame);
+    char *const begin = script.data();
+    char *out = begin;
+    const auto put = [&out](const QByteArray &bytes) {
+        std::memcpy(out, bytes.constData(), size_t(bytes.size()));
+        out += bytes.size();
+    };
+    qint64 x = 0;
+    qint64 y = 0;
+    for (qint64 f = 0; f < frames; ++f) {
+        if (progress && (f & 255) == 0)
+            progress->setValue(int(f));
+        const qint64 i = qBound(qint64(0), f - move.holdStart, n - 1);
+        move.position(i, n, x, y);
+        if (move.background == 1 || (move.background == 2 && f == 0))
+            put(background);
+        put(before);
+        out = std::to_chars(out, out + 12, x).ptr;
+        *out++ = ',';
+        out = std::to_chars(out, out + 12, y).ptr;
+        put(after);
+    }
+    script.truncate(out - begin - 2); // no CR LF after the last line
+    if (progress)
+        progress->setValue(int(qMin<qint64>(frames, INT_MAX)));
+    return true;
+}
+
+bool generateFromLog(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress, QString *error)
+{
+    if (values.size() > int(Field::SettingMode) && values[int(Field::SettingMode)].text.trimmed() == QLatin1String("2"))
+        return generateDetailedScript(values, script, progress, error);
+    return generateScript(values, script, progress, error);
 }
 
 } // namespace velra

@@ -82,6 +82,32 @@ QList<QByteArray> range(int from, int to, int step)
     return r;
 }
 
+
+// A detailed-mode run: s.bmp 10 x 10 over b.bmp 64 x 48, the ten values of line 4 as given.
+QList<LogValue> detailed(const QStringList &line4)
+{
+    const auto t = [](const char *v) { return LogValue::textValue(QString::fromLatin1(v)); };
+    QList<LogValue> values{t("s.bmp"), t("10"), t("10"), t("b.bmp"), t("64"), t("48"), t("64"), t("48"), LogValue::number(2)};
+    const QList<int> codes{4, 6, 9}; // MoveKind, Curve, BackgroundMode are bare codes
+    for (int i = 0; i < line4.size(); ++i)
+        values.append(codes.contains(i) ? LogValue{LogValue::Kind::Number, line4[i]} : LogValue::textValue(line4[i]));
+    return values;
+}
+
+// The picture lines' positions of a detailed script, "x,y" each.
+QStringList positions(const QByteArray &script)
+{
+    QStringList out;
+    for (const QByteArray &line : script.split('\n')) {
+        if (line.contains("\"s.bmp\"")) {
+            const qsizetype at = line.indexOf("/POS:") + 5;
+            const QList<QByteArray> parts = line.mid(at).split(',');
+            out.append(QString::fromLatin1(parts[0] + ',' + parts[1]));
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 class TestScrollScript : public QObject
@@ -303,6 +329,90 @@ private slots:
         QCOMPARE(g.progress.values.last(), 32768);
         QCOMPARE(g.progress.maxima, QList<int>{32770});
         QVERIFY(g.script.endsWith("\"/POS:-101,0,100,50\""));
+    }
+
+    // Each curve, exactly: frame i of n at start + (end - start) * c(i / (n - 1)), halves away from zero.
+    void detailed_curves_exactPositions_data()
+    {
+        QTest::addColumn<QString>("curve");
+        QTest::addColumn<QStringList>("expected");
+        // 0 -> 10 in 5 frames (t = 0, 1/4, 1/2, 3/4, 1)
+        QTest::newRow("constant") << QStringLiteral("1") << QStringList{"0,0", "3,0", "5,0", "8,0", "10,0"};   // 2.5 -> 3, 7.5 -> 8
+        QTest::newRow("slow start") << QStringLiteral("2") << QStringList{"0,0", "1,0", "3,0", "6,0", "10,0"}; // 0.625 2.5 5.625
+        QTest::newRow("slow end") << QStringLiteral("3") << QStringList{"0,0", "4,0", "8,0", "9,0", "10,0"};   // 4.375 7.5 9.375
+        QTest::newRow("slow start and end") << QStringLiteral("4") << QStringList{"0,0", "2,0", "5,0", "8,0", "10,0"}; // 1.5625 5 8.4375
+    }
+
+    void detailed_curves_exactPositions()
+    {
+        QFETCH(QString, curve);
+        QFETCH(QStringList, expected);
+        QByteArray script;
+        QString error;
+        QVERIFY2(generateFromLog(detailed({"0", "0", "10", "0", "2", "5", curve, "0", "0", "3"}), script, nullptr, &error), qPrintable(error));
+        QCOMPARE(positions(script), expected);
+    }
+
+    void detailed_diagonalNegativeHoldsAndBackground_exactBytes()
+    {
+        QByteArray script;
+        QString error;
+        // From (-20, 30) to (4, -6) at most 12 dots a frame: the longest move is 36, so 4 frames.
+        QVERIFY2(generateFromLog(detailed({"-20", "30", "4", "-6", "1", "12", "1", "1", "2", "1"}), script, nullptr, &error), qPrintable(error));
+        QCOMPARE(positions(script), (QStringList{"-20,30", "-20,30", "-12,18", "-4,6", "4,-6", "4,-6", "4,-6"}));
+        const QByteArray bg = "Graphic \"b.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,64,48\"";
+        const auto pic = [](const char *xy) {
+            return QByteArray("Graphic \"s.bmp\",0,0,0,1,\"None\",0,0,0,\"/POS:") + xy + ",10,10\"";
+        };
+        QCOMPARE(script.left(bg.size() + 2 + pic("-20,30").size()), bg + "\r\n" + pic("-20,30"));
+        QVERIFY(script.endsWith(bg + "\r\n" + pic("4,-6")));
+        QCOMPARE(script.count("b.bmp"), 7);
+
+        // The background once, or never.
+        QVERIFY(generateFromLog(detailed({"0", "0", "3", "0", "1", "1", "1", "0", "0", "2"}), script, nullptr, &error));
+        QCOMPARE(script, bg + "\r\n" + pic("0,0") + "\r\n" + pic("1,0") + "\r\n" + pic("2,0") + "\r\n" + pic("3,0"));
+        QVERIFY(generateFromLog(detailed({"0", "0", "3", "0", "1", "1", "1", "0", "0", "3"}), script, nullptr, &error));
+        QCOMPARE(script, pic("0,0") + "\r\n" + pic("1,0") + "\r\n" + pic("2,0") + "\r\n" + pic("3,0"));
+    }
+
+    // The smallest count that moves no more than the given dots a frame; one frame when the start
+    // is the end.
+    void detailed_smallestCountRule()
+    {
+        QByteArray script;
+        QString error;
+        QVERIFY(generateFromLog(detailed({"0", "0", "10", "3", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
+        QCOMPARE(positions(script), (QStringList{"0,0", "3,1", "7,2", "10,3"})); // ceil(10 / 4) + 1
+        QVERIFY(generateFromLog(detailed({"0", "0", "12", "0", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
+        QCOMPARE(positions(script).size(), 4); // 12 / 4 exactly: 3 steps of 4
+        QVERIFY(generateFromLog(detailed({"5", "5", "5", "5", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
+        QCOMPARE(positions(script), QStringList{"5,5"});
+        QVERIFY(generateFromLog(detailed({"5", "5", "9", "9", "2", "1", "1", "0", "0", "3"}), script, nullptr, &error));
+        QCOMPARE(positions(script), QStringList{"5,5"}); // one frame: the start
+    }
+
+    void detailed_damagedRecords_areRefusedClearly_data()
+    {
+        QTest::addColumn<QStringList>("line4");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("missing values") << QStringList{"0", "0", "10"} << QStringLiteral("詳細設定の値が足りません");
+        QTest::newRow("not a number") << QStringList{"0", "x", "10", "0", "1", "1", "1", "0", "0", "1"} << QStringLiteral("開始位置の y 座標の値「x」は整数ではありません");
+        QTest::newRow("out of 16 bits") << QStringList{"0", "0", "40000", "0", "1", "1", "1", "0", "0", "1"} << QStringLiteral("終了位置の x 座標の値「40000」は -32768 から 32767");
+        QTest::newRow("no dots") << QStringList{"0", "0", "10", "0", "1", "0", "1", "0", "0", "1"} << QStringLiteral("移動の量の値「0」");
+        QTest::newRow("curve 5") << QStringList{"0", "0", "10", "0", "1", "1", "5", "0", "0", "1"} << QStringLiteral("速さの変化");
+        QTest::newRow("negative hold") << QStringList{"0", "0", "10", "0", "1", "1", "1", "-1", "0", "1"} << QStringLiteral("最初に止めるコマ数");
+        QTest::newRow("too many frames") << QStringList{"-32768", "0", "32767", "0", "1", "1", "1", "0", "0", "1"} << QStringLiteral("32768 コマまで");
+    }
+
+    void detailed_damagedRecords_areRefusedClearly()
+    {
+        QFETCH(QStringList, line4);
+        QFETCH(QString, expected);
+        QByteArray script;
+        QString error;
+        QVERIFY(!generateFromLog(detailed(line4), script, nullptr, &error));
+        QVERIFY2(error.contains(expected), qPrintable(error));
+        QVERIFY(script.isEmpty());
     }
 };
 
