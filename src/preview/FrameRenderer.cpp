@@ -81,6 +81,25 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
     const qreal mx = m_window.width() / 2.0;
     const qreal my = m_window.height() / 2.0;
     m_view = reach & windowRect.adjusted(-mx, -my, mx, my);
+
+    qsizetype cover = 0;
+    qsizetype line = 0;
+    for (qsizetype k = 0; k < m_frames.frameCount(); ++k) {
+        for (; line < m_frames.frameEnd(k); ++line) {
+            const Graphic &g = m_frames.graphics[line];
+            if (QRectF(g.x, g.y, g.width, g.height).contains(windowRect) && !m_pictures[g.picture].image.isNull())
+                cover = line;
+        }
+        m_redrawFrom.append(cover);
+    }
+}
+
+void FrameRenderer::drawFrame(QPainter &painter, qsizetype k) const
+{
+    if (k < 0 || k >= m_frames.frameCount())
+        return;
+    for (qsizetype line = m_redrawFrom[k]; line < m_frames.frameEnd(k); ++line)
+        drawGraphic(painter, m_frames.graphics[line]);
 }
 
 QString FrameRenderer::frameLabel(qsizetype number, qsizetype count)
@@ -132,11 +151,7 @@ void FrameRenderer::render(QPainter &painter, qsizetype k, const QRectF &target,
     painter.translate(-view.topLeft());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.fillRect(view, Qt::black);
-    if (k >= 0 && k < m_frames.frameCount()) {
-        const Graphic *frame = m_frames.frame(k);
-        for (int i = 0; i < m_frames.linesPerFrame; ++i)
-            drawGraphic(painter, frame[i]);
-    }
+    drawFrame(painter, k);
     // Outside the host window: dimmed, so that what will not be seen shows as such.
     const QRectF window(QPointF(0, 0), QSizeF(m_window));
     QPainterPath outside;
@@ -155,11 +170,7 @@ QImage FrameRenderer::frameImage(qsizetype k) const
     QImage image(m_window, QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter painter(&image);
-    if (k >= 0 && k < m_frames.frameCount()) {
-        const Graphic *frame = m_frames.frame(k);
-        for (int i = 0; i < m_frames.linesPerFrame; ++i)
-            drawGraphic(painter, frame[i]);
-    }
+    drawFrame(painter, k);
     return image;
 }
 

@@ -53,12 +53,16 @@ private:
     };
 
     void drawGraphic(QPainter &painter, const Graphic &g) const;
+    void drawFrame(QPainter &painter, qsizetype k) const;
     const QImage &prepared(int picture, int width, int height, bool halfX, bool halfY) const;
 
     ScriptFrames m_frames;
     QSize m_window;
     QRectF m_view;
     QList<Picture> m_pictures;
+    // For each frame, the first line to draw: the host draws onto what the lines before left, so a
+    // frame is everything since the last line that covered the whole window.
+    QList<qsizetype> m_redrawFrom;
     QStringList m_problems;
     // The pictures at the size the script gives and shifted by the half pixel it asks for.
     mutable std::map<std::tuple<int, int, int, bool, bool>, QImage> m_prepared;

@@ -110,10 +110,10 @@ bool ScriptFrames::read(QByteArrayView script, ScriptFrames &out, QString *error
         if (p >= end)
             break;
     }
-    if (frames.graphics.size() % frames.linesPerFrame != 0) {
-        if (error)
-            *error = QStringLiteral("スクリプトの Graphic 行の数（%1）が、背景と画像の組になっていません。").arg(frames.graphics.size());
-        return false;
+    const int moving = frames.graphics.constLast().picture;
+    for (qsizetype i = 0; i < frames.graphics.size(); ++i) {
+        if (frames.graphics[i].picture == moving)
+            frames.frameEnds.append(i + 1);
     }
     out = std::move(frames);
     return true;

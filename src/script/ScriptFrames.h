@@ -19,15 +19,20 @@ struct Graphic
     int height = 0;
 };
 
+// A frame is the lines up to and including the next line of the moving picture (the picture of the
+// script's last line): the background and the picture in the simple mode, and in the detailed mode
+// also the picture alone when the background is drawn once or never.
 struct ScriptFrames
 {
-    QStringList pictures;    // the file names, in order of first appearance
-    QList<Graphic> graphics; // every Graphic line, in order
-    int linesPerFrame = 2;   // the background, then the scrolled picture
+    QStringList pictures;       // the file names, in order of first appearance
+    QList<Graphic> graphics;    // every Graphic line, in order
+    QList<qsizetype> frameEnds; // one past the last line of each frame
 
-    qsizetype frameCount() const { return graphics.size() / linesPerFrame; }
-    // The lines of frame k, drawn in order.
-    const Graphic *frame(qsizetype k) const { return graphics.constData() + k * linesPerFrame; }
+    qsizetype frameCount() const { return frameEnds.size(); }
+    qsizetype frameStart(qsizetype k) const { return k == 0 ? 0 : frameEnds[k - 1]; }
+    qsizetype frameEnd(qsizetype k) const { return frameEnds[k]; }
+    // The first line of frame k; the frame's lines follow it.
+    const Graphic *frame(qsizetype k) const { return graphics.constData() + frameStart(k); }
 
     // Reads the CP932 script text. On failure returns false and sets `error` to a Japanese
     // sentence naming the line that could not be read.

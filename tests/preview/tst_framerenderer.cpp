@@ -92,9 +92,27 @@ private slots:
         const QByteArray good = "Graphic \"b.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,64,48\"";
         QTest::newRow("no POS") << good + "\r\nGraphic \"s.bmp\",0,0,0,1,\"None\",0,0,0,\"/XY:1,2\"" << QStringLiteral("2 行目を読めません");
         QTest::newRow("garbage") << QByteArray("\x08\x00\xFF\xFF", 4) << QStringLiteral("1 行目を読めません");
-        QTest::newRow("odd number of lines") << good << QStringLiteral("組になっていません");
         QTest::newRow("a letter in a number") << good + "\r\nGraphic \"s.bmp\",0,0,0,1,\"None\",0,0,0,\"/POS:1x,2,3,4\"" << QStringLiteral("2 行目");
         QTest::newRow("empty") << QByteArray() << QStringLiteral("1 行目を読めません");
+    }
+
+    // Frames end at each line of the moving picture: with the background drawn once, later frames
+    // are the picture alone, drawn over what the earlier ones left.
+    void framesWithoutBackground_drawOverWhatWasThere()
+    {
+        solidPicture("s.bmp", 10, 10, kBlue);
+        const QByteArray bg = "Graphic \"b.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,64,48\"\r\n";
+        const auto pic = [](const char *xy) { return QByteArray("Graphic \"s.bmp\",0,0,0,1,\"None\",0,0,0,\"/POS:") + xy + ",10,10\""; };
+        ScriptFrames frames;
+        QVERIFY(ScriptFrames::read(bg + pic("0,0") + "\r\n" + pic("20,0") + "\r\n" + pic("40,0"), frames, nullptr));
+        QCOMPARE(frames.frameCount(), 3);
+        QCOMPARE(frames.frameEnd(0), 2);
+        QCOMPARE(frames.frameEnd(2), 4);
+        FrameRenderer renderer(frames, QSize(64, 48), m_paths);
+        const QImage last = renderer.frameImage(2);
+        QVERIFY(near(last.pixel(45, 5), kBlue));
+        QVERIFY(near(last.pixel(5, 5), kBlue)); // the first frame's picture is still there
+        QVERIFY(near(last.pixel(32, 30), kRed));
     }
 
     void unreadableLines_areReported_neverGuessed()
