@@ -10,7 +10,12 @@ namespace {
 class DigitKeyFilter final : public QObject
 {
 public:
-    using QObject::QObject;
+    DigitKeyFilter(QLineEdit *box, bool sign)
+        : QObject(box)
+        , m_box(box)
+        , m_sign(sign)
+    {
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -23,8 +28,15 @@ protected:
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
             return false; // a shortcut; a paste it makes meets the validator
         const QString text = key->text();
+        // A minus sign only in front, and only once.
+        if (m_sign && text == QLatin1String("-") && m_box->cursorPosition() == 0 && !m_box->text().startsWith(QLatin1Char('-')))
+            return false;
         return !text.isEmpty() && !isAllDigits(text);
     }
+
+private:
+    QLineEdit *m_box;
+    bool m_sign;
 };
 
 } // namespace
@@ -40,8 +52,14 @@ bool isAllDigits(const QString &text)
 
 void makeDigitField(QLineEdit *box)
 {
-    box->installEventFilter(new DigitKeyFilter(box));
+    box->installEventFilter(new DigitKeyFilter(box, false));
     box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), box));
+}
+
+void makeSignedDigitField(QLineEdit *box)
+{
+    box->installEventFilter(new DigitKeyFilter(box, true));
+    box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), box));
 }
 
 } // namespace velra

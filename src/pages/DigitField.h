@@ -10,6 +10,8 @@ namespace velra {
 // Backspace included. Shortcuts and navigation keys are no typed characters and pass. Pasted or
 // dropped text that is not all digits is refused too.
 void makeDigitField(QLineEdit *box);
+// The same, with a minus sign allowed as the first character (window positions may be negative).
+void makeSignedDigitField(QLineEdit *box);
 
 bool isAllDigits(const QString &text);
 

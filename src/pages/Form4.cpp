@@ -24,7 +24,6 @@ Form4::Form4(Wizard &wizard)
     QGroupBox *box = frame(this, QStringLiteral("Frame1"), QStringLiteral("設定モードの選択"), QRect(8, 4, 296, 164));
     m_simple = option(box, QStringLiteral("Option1"), QStringLiteral("簡単設定モード"), QRect(16, 24, 200, 22));
     QRadioButton *detailed = option(box, QStringLiteral("Option2"), QStringLiteral("詳細設定モード"), QRect(16, 50, 200, 22));
-    detailed->hide(); // created hidden, and nothing shows it
     m_explanation = label(box, QStringLiteral("Label1"), QStringLiteral("チェックすると、ここに説明が表示されます"),
                           QRect(8, 80, 282, 76), true); // each of its two lines whole
     QPushButton *next = button(this, QStringLiteral("Command1"), QStringLiteral("次へ"), QRect(216, 176, 88, 28));

@@ -47,7 +47,8 @@ QImage halfShifted(const QImage &source, bool halfX, bool halfY)
 
 } // namespace
 
-FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHash<QString, QString> &paths)
+FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHash<QString, QString> &paths,
+                             QHash<QString, QImage> *decoded)
     : m_frames(frames)
     , m_window(window)
 {
@@ -57,6 +58,8 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
         QString problem;
         if (path.isEmpty()) {
             problem = QStringLiteral("画像「%1」の場所が指定されていません。").arg(name);
+        } else if (decoded && decoded->contains(path)) {
+            picture.image = decoded->value(path);
         } else if (!QFileInfo(path).isFile()) {
             problem = QStringLiteral("画像「%1」が見つかりません。").arg(QFileInfo(path).filePath());
         } else {
@@ -70,6 +73,8 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
         }
         if (!problem.isEmpty())
             m_problems.append(problem);
+        else if (decoded)
+            decoded->insert(path, picture.image);
         m_pictures.append(picture);
     }
 

@@ -22,7 +22,9 @@ class FrameRenderer
 public:
     // `window` is the host window's size; `paths` says, by the file name in the script, where
     // each picture is on disk. Pictures are decoded here, once.
-    FrameRenderer(const ScriptFrames &frames, QSize window, const QHash<QString, QString> &paths);
+    // `decoded`, when given, keeps the decoded pictures by path for the next renderer.
+    FrameRenderer(const ScriptFrames &frames, QSize window, const QHash<QString, QString> &paths,
+                  QHash<QString, QImage> *decoded = nullptr);
 
     const ScriptFrames &frames() const { return m_frames; }
     QSize windowSize() const { return m_window; }

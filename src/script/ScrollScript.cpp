@@ -404,7 +404,7 @@ bool readDetailedMove(const QList<LogValue> &values, DetailedMove &move, QString
         const qint64 v = text.toLongLong(&ok);
         const QString label = detailFieldLabel(field);
         if (text.isEmpty())
-            return fail(QStringLiteral("%1が空です。").arg(label));
+            return fail(QStringLiteral("%1が記入されていません。").arg(label));
         if (!isWholeNumberText(text))
             return fail(QStringLiteral("%1の値「%2」は整数ではありません。").arg(label, shownValue(text)));
         if (!ok || v < low || v > high)

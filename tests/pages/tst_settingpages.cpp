@@ -1,4 +1,6 @@
 #include "WizardFixture.h"
+#include "preview/FrameRenderer.h"
+#include "preview/PathPreview.h"
 #include "pages/Form4.h"
 
 #include <QTest>
@@ -27,6 +29,13 @@ struct Form5Fixture : WizardFixture
     QByteArray record() const { return log().mid(QByteArray(kThreeLines).replace("%1", "480").size()); }
 };
 
+// Clicks a choice on its round mark, which stays in place however wide a layout makes the button.
+void choose(QWidget *page, const QString &name)
+{
+    QWidget *choice = child(page, name);
+    QTest::mouseClick(choice, Qt::LeftButton, {}, QPoint(8, choice->height() / 2));
+}
+
 } // namespace
 
 class TestSettingPages : public QObject
@@ -41,7 +50,8 @@ private slots:
         auto *label = child<QLabel>(p, QStringLiteral("Label1"));
         QCOMPARE(child<QGroupBox>(p, QStringLiteral("Frame1"))->title(), QStringLiteral("設定モードの選択"));
         QCOMPARE(label->text(), QStringLiteral("チェックすると、ここに説明が表示されます"));
-        QVERIFY(child<QRadioButton>(p, QStringLiteral("Option2"))->isHidden());
+        QVERIFY(!child<QRadioButton>(p, QStringLiteral("Option2"))->isHidden());
+        QVERIFY(child<QRadioButton>(p, QStringLiteral("Option2"))->geometry().top() > child<QRadioButton>(p, QStringLiteral("Option1"))->geometry().bottom());
         QCOMPARE(child<QRadioButton>(p, QStringLiteral("Option2"))->text(), QStringLiteral("詳細設定モード"));
         click(p, QStringLiteral("Option1"));
         QCOMPARE(label->text(), QStringLiteral("殆どの設定をチェックボックスをクリック\r\nするだけで、スクロールスクリプトを書き出します"));
@@ -49,20 +59,81 @@ private slots:
         QCOMPARE(label->text(), QStringLiteral("開始座標を指定したり、背景画の表示無し\r\nなどの細かい設定が出来るモードです"));
     }
 
-    void form4_nothingChosen_appends2_andShowsTheEmptyPage()
+    void form4_nothingChosen_appends2_andShowsTheDetailedPage()
     {
         WizardFixture f;
         QVERIFY(writeAll(f.files.settingsLog(), "x\r\n"));
         Page *p = f.wizard->show(PageId::Form4);
         click(p, QStringLiteral("Command1"));
         QCOMPARE(f.log(), QByteArray("x\r\n2\r\n"));
-        Page *empty = f.wizard->page(PageId::Form6);
-        QCOMPARE(visibleWindows(), QWidgetList{empty});
-        QCOMPARE(empty->windowTitle(), QStringLiteral("Velloran"));
-        QCOMPARE(empty->size(), QSize(312, 213));
-        QVERIFY(empty->findChildren<QWidget *>().isEmpty());
-        empty->close();
+        Page *detailed = f.wizard->page(PageId::Form6);
+        QCOMPARE(visibleWindows(), QWidgetList{detailed});
+        QCOMPARE(detailed->windowTitle(), QStringLiteral("Velloran"));
+        detailed->close();
         QCOMPARE(f.finished.size(), 1);
+    }
+
+    // The detailed page opens on a leftward pass across the window, read from the settings log.
+    void form6_defaults_fromTheLog_andTheRecordItAppends()
+    {
+        WizardFixture f;
+        QVERIFY(writeAll(f.files.settingsLog(), "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"));
+        Page *p = f.wizard->show(PageId::Form6);
+        const auto text = [p](int n) { return child<QLineEdit>(p, QStringLiteral("Text%1").arg(n))->text(); };
+        QCOMPARE((QStringList{text(1), text(2), text(3), text(4)}), (QStringList{"640", "0", "-100", "0"}));
+        QVERIFY(child<QRadioButton>(p, QStringLiteral("Option1"))->isChecked());
+        QVERIFY(child<QRadioButton>(p, QStringLiteral("Option3"))->isChecked());
+        QVERIFY(child<QRadioButton>(p, QStringLiteral("Option7"))->isChecked());
+        auto *path = p->findChild<preview::PathPreview *>();
+        QVERIFY(path && path->renderer());
+        QCOMPARE(path->renderer()->frames().frameCount(), 186); // 740 / 4 + 1
+        // A diagonal, eased, held move without the background after the first frame.
+        auto *startY = child<QLineEdit>(p, QStringLiteral("Text2"));
+        startY->clear();
+        QTest::keyClicks(startY, QStringLiteral("-3-0")); // a minus only in front
+        QCOMPARE(startY->text(), QStringLiteral("-30"));
+        choose(p, QStringLiteral("Option2"));
+        child<QLineEdit>(p, QStringLiteral("Text6"))->setText(QStringLiteral("10"));
+        choose(p, QStringLiteral("Option6"));
+        child<QLineEdit>(p, QStringLiteral("Text7"))->setText(QStringLiteral("2"));
+        choose(p, QStringLiteral("Option8"));
+        QTRY_COMPARE(path->renderer()->frames().frameCount(), 12);
+        click(p, QStringLiteral("Command1"));
+        QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
+        QVERIFY(f.log().endsWith("2\r\n\"640\",\"-30\",\"-100\",\"0\",2,\"10\",4,\"2\",\"0\",2\r\n"));
+        QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form7)});
+    }
+
+    void form6_refusals_nameTheBox_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty start x") << 1 << QString() << QStringLiteral("開始位置の x 座標が記入されていません。");
+        QTest::newRow("a lone minus") << 2 << QStringLiteral("-") << QStringLiteral("開始位置の y 座標の値「-」は整数ではありません。");
+        QTest::newRow("beyond 16 bits") << 3 << QStringLiteral("-40000") << QStringLiteral("終了位置の x 座標の値「-40000」は -32768 から 32767 の範囲を超えています。");
+        QTest::newRow("no dots") << 5 << QStringLiteral("0") << QStringLiteral("移動の量の値「0」は 1 から 32767 の範囲を超えています。");
+        QTest::newRow("empty hold") << 8 << QString() << QStringLiteral("最後に止めるコマ数が記入されていません。");
+        QTest::newRow("too many frames") << 3 << QStringLiteral("-32768") << QStringLiteral("動くコマが");
+    }
+
+    void form6_refusals_nameTheBox()
+    {
+        QFETCH(int, box);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        WizardFixture f;
+        QVERIFY(writeAll(f.files.settingsLog(), "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"32767\",\"480\"\r\n2\r\n"));
+        Page *p = f.wizard->show(PageId::Form6);
+        if (box == 3 && value == QStringLiteral("-32768"))
+            child<QLineEdit>(p, QStringLiteral("Text5"))->setText(QStringLiteral("1"));
+        child<QLineEdit>(p, QStringLiteral("Text%1").arg(box))->setText(value);
+        const QByteArray before = f.log();
+        click(p, QStringLiteral("Command1"));
+        QVERIFY2(f.toolkit.lastPrompt().startsWith(expected), qPrintable(f.toolkit.lastPrompt()));
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("設定が正しくありません"));
+        QCOMPARE(f.log(), before);
+        QCOMPARE(visibleWindows(), QWidgetList{p});
     }
 
     // As on Windows: Enter presses the focused button, arrows select the choice they move to.
