@@ -105,7 +105,9 @@ private slots:
         expectEnded(f);
     }
 
-    void detailedMode_endsOnTheEmptyPage()
+    // The detailed mode from the start page to the saved file: a diagonal, eased move, the
+    // background in the first frame only.
+    void detailedMode_wholeRun()
     {
         WizardFixture f;
         QVERIFY(!writePicture(f.path(QStringLiteral("s.bmp")), 10, 10, "BMP").isEmpty());
@@ -120,14 +122,38 @@ private slots:
         QTest::keyClicks(child(form3, QStringLiteral("Text2")), QStringLiteral("640"));
         QTest::keyClicks(child(form3, QStringLiteral("Text3")), QStringLiteral("480"));
         click(form3, QStringLiteral("Command2"));
-        click(f.wizard->page(PageId::Form4), QStringLiteral("Command1"));
-        QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form6)});
-        QList<LogValue> values;
-        QVERIFY(settingslog::readFields(f.files.settingsLog(), 9, values, nullptr));
-        QVERIFY(!settingslog::readFields(f.files.settingsLog(), 10, values, nullptr));
-        QCOMPARE(values[8].text, QStringLiteral("2"));
-        QVERIFY(!QFile::exists(f.files.scriptBuffer()));
-        QVERIFY(f.toolkit.messages.isEmpty());
+        Page *form4 = f.wizard->page(PageId::Form4);
+        click(form4, QStringLiteral("Option2"));
+        click(form4, QStringLiteral("Command1"));
+        Page *form6 = f.wizard->page(PageId::Form6);
+        QCOMPARE(visibleWindows(), QWidgetList{form6});
+        const auto set = [form6](int n, const char *text) {
+            auto *box = child<QLineEdit>(form6, QStringLiteral("Text%1").arg(n));
+            box->selectAll();
+            QTest::keyClicks(box, QString::fromLatin1(text));
+        };
+        set(1, "-10");
+        set(2, "-10");
+        set(3, "20");
+        set(4, "20");
+        child<QRadioButton>(form6, QStringLiteral("Option2"))->click();
+        set(6, "4");
+        child<QRadioButton>(form6, QStringLiteral("Option6"))->click();
+        child<QRadioButton>(form6, QStringLiteral("Option8"))->click();
+        click(form6, QStringLiteral("Command1"));
+        QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
+        Page *form7 = f.wizard->page(PageId::Form7);
+        QCOMPARE(visibleWindows(), QWidgetList{form7});
+        click(form7, QStringLiteral("Command1"));
+        f.toolkit.saveNames = {f.path(QStringLiteral("detailed.txt"))};
+        click(form7, QStringLiteral("Command2"));
+        const QByteArray bg = "Graphic \"b.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,640,480\"\r\n";
+        const auto pic = [](const char *xy) { return QByteArray("Graphic \"s.bmp\",0,0,0,1,\"None\",0,0,0,\"/POS:") + xy + ",10,10\""; };
+        // 3t^2 - 2t^3 at t = 1/3 and 2/3: 7/27 and 20/27 of 30.
+        QCOMPARE(readAll(f.path(QStringLiteral("detailed.txt"))),
+                 "<Book=\"\">\r\n<Page=\"\">\r\n" + bg + pic("-10,-10") + "\r\n" + pic("-2,-2") + "\r\n" + pic("12,12") + "\r\n"
+                     + pic("20,20") + "\r\n<Page End>\r\n<Book End>\r\n");
+        expectEnded(f);
     }
 };
 

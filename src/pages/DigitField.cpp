@@ -29,8 +29,16 @@ protected:
             return false; // a shortcut; a paste it makes meets the validator
         const QString text = key->text();
         // A minus sign only in front, and only once.
-        if (m_sign && text == QLatin1String("-") && m_box->cursorPosition() == 0 && !m_box->text().startsWith(QLatin1Char('-')))
-            return false;
+        if (m_sign && text == QLatin1String("-")) {
+            // Where the sign would go, and what would stay after it once typed over the selection.
+            const bool selected = m_box->hasSelectedText();
+            const int at = selected ? m_box->selectionStart() : m_box->cursorPosition();
+            QString rest = m_box->text();
+            if (selected)
+                rest.remove(m_box->selectionStart(), m_box->selectedText().size());
+            if (at == 0 && !rest.startsWith(QLatin1Char('-')))
+                return false;
+        }
         return !text.isEmpty() && !isAllDigits(text);
     }
 

@@ -61,6 +61,10 @@ private slots:
         QTest::newRow("signed step") << QByteArray(kLog).replace("\"10\"", "\"-10\"") << QStringLiteral("負の値");
         QTest::newRow("spaces in a number") << QByteArray(kLog).replace("\"10\"", "\"1 0\"") << QStringLiteral("整数ではありません");
         QTest::newRow("invalid CP932") << QByteArray(kLog).replace("scroll", "scr\x81\x7Fll") << QStringLiteral("CP932");
+        const QByteArray detailedHead = "\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n2\r\n";
+        QTest::newRow("detailed, record missing") << detailedHead << QStringLiteral("値が足りません");
+        QTest::newRow("detailed, damaged record") << detailedHead + "\"0\",\"0\",\"9\",\"0\",1,\"1\",7,\"0\",\"0\",1\r\n"
+                                                  << QStringLiteral("速さの変化の値「7」は 1 から 4 の範囲を超えています");
         QTest::newRow("megabyte line") << QByteArray(4'000'000, '1') << QStringLiteral("が大きすぎます（64 KB を超えています）");
         QTest::newRow("gigabyte script") << QByteArray(kLog)
                                                 .replace("scroll.bmp", QByteArray(30'000, 's'))
@@ -81,6 +85,21 @@ private slots:
         QVERIFY2(QString::fromUtf8(r.err).contains(expected), r.err.constData());
         QCOMPARE(r.err.count('\n'), 1);
         QVERIFY(!QFile::exists(path("none.txt")));
+    }
+
+    void detailedLog_generatesAndSaves()
+    {
+        QVERIFY(writeAll(path("detailed.dat"), "\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n2\r\n"
+                                               "\"0\",\"0\",\"8\",\"-4\",1,\"4\",1,\"0\",\"1\",3\r\n"));
+        const Run r = run({QStringLiteral("generate"), path("detailed.dat")});
+        QVERIFY2(r.code == 0, r.err.constData());
+        const QByteArray pic = "Graphic \"s.bmp\",0,0,0,1,\"None\",0,0,0,\"/POS:";
+        QCOMPARE(r.out, pic + "0,0,10,10\"\r\n" + pic + "4,-2,10,10\"\r\n" + pic + "8,-4,10,10\"\r\n" + pic + "8,-4,10,10\"");
+        QCOMPARE(run({QStringLiteral("save"), path("detailed.dat"), QStringLiteral("--txt"), path("detailed.txt"), QStringLiteral("--book"),
+                      QStringLiteral("B"), QStringLiteral("--page"), QStringLiteral("P")})
+                     .code,
+                 0);
+        QCOMPARE(readAll(path("detailed.txt")), "<Book=\"B\">\r\n<Page=\"P\">\r\n" + r.out + "\r\n<Page End>\r\n<Book End>\r\n");
     }
 
     void logThatIsAFolder_exit1()
