@@ -51,6 +51,23 @@ void BM_GenerateLargest(benchmark::State &state)
 }
 BENCHMARK(BM_GenerateLargest)->Unit(benchmark::kMicrosecond);
 
+// The largest detailed script: 32,768 moving frames on a diagonal, slow start and end (the
+// costliest curve), the background in every frame.
+void BM_GenerateLargestDetailed(benchmark::State &state)
+{
+    const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
+    const QList<LogValue> values{t("scroll.bmp"), t("100"), t("50"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
+                                 LogValue::number(2), t("-32768"), t("-32768"), t("32767"), t("32767"), LogValue::number(2),
+                                 t("32768"), LogValue::number(4), t("0"), t("0"), LogValue::number(1)};
+    QByteArray script;
+    for (auto _ : state) {
+        generateFromLog(values, script, nullptr, nullptr);
+        benchmark::DoNotOptimize(script.data());
+    }
+    state.counters["bytes"] = double(script.size());
+}
+BENCHMARK(BM_GenerateLargestDetailed)->Unit(benchmark::kMicrosecond);
+
 void BM_MemcpySameBytes(benchmark::State &state)
 {
     const qint64 size = largestSize();

@@ -119,9 +119,46 @@ int main(int argc, char *argv[])
     dialog->grab().save(out + QStringLiteral("/open-dialog.png"));
     dialog->close();
 
-    Wizard detailed(toolkit, HandoffFiles(dir.path()));
-    detailed.show(PageId::Form6);
-    QTest::qWait(100);
-    detailed.page(PageId::Form6)->grab().save(out + QStringLiteral("/form6.png"));
+    // The detailed mode: a small picture from the top left to the bottom right, slow start and end.
+    QTemporaryDir second;
+    QImage mark(120, 90, QImage::Format_RGB32);
+    {
+        QPainter painter(&mark);
+        painter.fillRect(mark.rect(), QColor(250, 200, 40));
+        painter.setPen(QPen(QColor(120, 60, 0), 4));
+        painter.drawRect(mark.rect().adjusted(2, 2, -3, -3));
+    }
+    const QString markPath = second.filePath(QStringLiteral("mark.bmp"));
+    mark.save(markPath, "BMP");
+    ScriptedToolkit detailedToolkit;
+    Wizard detailed(detailedToolkit, HandoffFiles(second.path()));
+    detailed.start();
+    click(detailed.page(PageId::Form1), QStringLiteral("Command1"));
+    detailedToolkit.openNames = {markPath, back};
+    click(detailed.page(PageId::Form2), QStringLiteral("Command1"));
+    click(detailed.page(PageId::Form2), QStringLiteral("Command2"));
+    click(detailed.page(PageId::Form3), QStringLiteral("Command1"));
+    click(detailed.page(PageId::Form3), QStringLiteral("Command2"));
+    child<QRadioButton>(detailed.page(PageId::Form4), QStringLiteral("Option2"))->click();
+    click(detailed.page(PageId::Form4), QStringLiteral("Command1"));
+    Page *form6 = detailed.page(PageId::Form6);
+    for (const auto &[box, text] : {std::pair{1, "-120"}, std::pair{2, "-90"}, std::pair{3, "640"}, std::pair{4, "480"}, std::pair{6, "60"}})
+        child<QLineEdit>(form6, QStringLiteral("Text%1").arg(box))->setText(QString::fromLatin1(text));
+    child<QRadioButton>(form6, QStringLiteral("Option2"))->click();
+    child<QRadioButton>(form6, QStringLiteral("Option6"))->click();
+    form6->activateWindow();
+    QTest::qWait(300);
+    form6->grab().save(out + QStringLiteral("/form6.png"));
+    click(form6, QStringLiteral("Command1"));
+    Page *detailedForm7 = detailed.page(PageId::Form7);
+    click(detailedForm7, QStringLiteral("Command1"));
+    click(detailedForm7, QStringLiteral("Command3"));
+    auto *played = detailedForm7->findChild<preview::PreviewWindow *>();
+    played->resize(700, 560);
+    played->showFrame(20);
+    QApplication::processEvents();
+    QTest::qWait(200);
+    played->grab().save(out + QStringLiteral("/preview-detailed.png"));
+    played->close();
     return 0;
 }
