@@ -402,7 +402,10 @@ bool readDetailedMove(const QList<LogValue> &values, DetailedMove &move, QString
         const QString &text = values[9 + int(field)].text;
         bool ok = false;
         const qint64 v = text.toLongLong(&ok);
-        const QString label = detailFieldLabel(field);
+        // The amount is named as the page names its box.
+        const QString label = field != DetailField::MoveAmount ? detailFieldLabel(field)
+            : move.byFrameCount                                 ? QStringLiteral("コマ数")
+                                                                : QStringLiteral("1コマに動かすドット数");
         if (text.isEmpty())
             return fail(QStringLiteral("%1が記入されていません。").arg(label));
         if (!isWholeNumberText(text))
