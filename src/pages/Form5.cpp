@@ -6,7 +6,6 @@
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 
-#include <QTimer>
 
 namespace velra {
 using namespace controls;
@@ -55,15 +54,6 @@ Form5::Form5(Wizard &wizard)
     connect(m_next, &QPushButton::clicked, this, &Form5::next);
 }
 
-void Form5::showEvent(QShowEvent *event)
-{
-    Page::showEvent(event);
-    if (!m_loadedOnce) {
-        m_loadedOnce = true;
-        load();
-    }
-}
-
 void Form5::load()
 {
     QList<LogValue> values;
@@ -86,11 +76,7 @@ void Form5::load()
     if (!ok) {
         // Without the heights nothing on this page can be checked; the run cannot go on.
         m_next->setEnabled(false);
-        // Shown once the page is on the screen, in front of it: from inside the show event the box
-        // would stand alone, before its page appears.
-        QTimer::singleShot(0, this, [this, error] {
-            message(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
-        });
+        messageWhenShown(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
     }
 }
 

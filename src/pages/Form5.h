@@ -19,7 +19,7 @@ public:
     explicit Form5(Wizard &wizard);
 
 protected:
-    void showEvent(QShowEvent *event) override;
+    void firstShown() override { load(); }
 
 private:
     void load();
@@ -31,7 +31,6 @@ private:
     QLineEdit *m_step;
     QLineEdit *m_moves;
     QPushButton *m_next;
-    bool m_loadedOnce = false;
     int m_imageHeight = 0;
     int m_windowHeight = 0;
 };

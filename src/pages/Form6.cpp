@@ -143,15 +143,6 @@ Form6::Form6(Wizard &wizard)
     connect(m_next, &QPushButton::clicked, this, &Form6::next);
 }
 
-void Form6::showEvent(QShowEvent *event)
-{
-    Page::showEvent(event);
-    if (!m_loadedOnce) {
-        m_loadedOnce = true;
-        load();
-    }
-}
-
 void Form6::load()
 {
     QString error;
@@ -167,9 +158,7 @@ void Form6::load()
     }
     if (!ok) {
         m_next->setEnabled(false);
-        QTimer::singleShot(0, this, [this, error] {
-            message(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
-        });
+        messageWhenShown(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
         return;
     }
     m_boxes[0]->setText(QString::number(window));

@@ -29,7 +29,7 @@ public:
     static constexpr int kHeight = 330;
 
 protected:
-    void showEvent(QShowEvent *event) override;
+    void firstShown() override { load(); }
 
 private:
     void load();
@@ -45,7 +45,6 @@ private:
     QTimer m_pathTimer;
     QList<LogValue> m_firstLines; // lines 1 to 3 of the settings log
     QHash<QString, QImage> m_decoded;
-    bool m_loadedOnce = false;
 };
 
 } // namespace velra

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QStyleHints>
+#include <QTimer>
 
 // The pages live in a static library, whose resources the linker would otherwise drop.
 static void initResources()
@@ -60,6 +61,15 @@ void Page::showEvent(QShowEvent *event)
 {
     m_shown.start();
     QWidget::showEvent(event);
+    if (!m_shownBefore) {
+        m_shownBefore = true;
+        firstShown();
+    }
+}
+
+void Page::messageWhenShown(const QString &prompt, const QString &title, int style)
+{
+    QTimer::singleShot(0, this, [this, prompt, title, style] { message(prompt, title, style); });
 }
 
 void Page::closeEvent(QCloseEvent *event)

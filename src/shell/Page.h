@@ -35,6 +35,11 @@ protected:
     const HandoffFiles &files() const;
     // A modal message box through the toolkit seam.
     void message(const QString &prompt, const QString &title, int style);
+    // The same, once the page is on the screen, in front of it (from inside the show event the box
+    // would stand alone, before its page appears).
+    void messageWhenShown(const QString &prompt, const QString &title, int style);
+    // Called once, the first time the page is shown.
+    virtual void firstShown() {}
 
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -42,6 +47,7 @@ protected:
 private:
     Wizard &m_wizard;
     QElapsedTimer m_shown;
+    bool m_shownBefore = false;
 };
 
 } // namespace velra
