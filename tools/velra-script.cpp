@@ -56,6 +56,17 @@ int failure(QString message)
     return 1;
 }
 
+// Writes `bytes` as the whole of `path`: checked, the old file kept on failure, never replacing a device.
+bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const auto compose = [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; };
+    QString reason;
+    if (output::write(path, compose, &reason))
+        return true;
+    *error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
+    return false;
+}
+
 bool generateFrom(const QString &log, QByteArray &script, QString *error)
 {
     QList<LogValue> values;
@@ -90,10 +101,7 @@ int generate(const QStringList &args)
             return failure(QStringLiteral("標準出力に書き込めません。"));
         return 0;
     }
-    const auto compose = [&script](QByteArrayView, output::Pieces &pieces) { pieces << script; };
-    if (!output::write(out, compose, &error))
-        return failure(QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(out)), error));
-    return 0;
+    return writeFile(out, script, &error) ? 0 : failure(error);
 }
 
 int save(const QStringList &args)
@@ -148,23 +156,16 @@ int save(const QStringList &args)
     return 0;
 }
 
-QByteArray png(const QImage &image)
+// Writes `image` as a PNG file, as the saves write.
+bool writePng(const QString &path, const QImage &image, QString *error)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes, QString *error)
-{
-    const auto compose = [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; };
-    QString reason;
-    if (output::write(path, compose, &reason))
-        return true;
-    *error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
-    return false;
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        *error = QStringLiteral("「%1」の画像を PNG にできません。").arg(shownValue(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    return writeFile(path, bytes, error);
 }
 
 int previewCommand(const QStringList &args)
@@ -215,10 +216,9 @@ int previewCommand(const QStringList &args)
     if (!settingslog::readRun(log, values, &error) || !generateFromLog(values, script, nullptr, &error)
         || !ScriptFrames::read(script, parsed, &error))
         return failure(error);
-    bool widthOk = false;
-    bool heightOk = false;
-    const QSize window(values[int(Field::WindowWidth)].text.toInt(&widthOk), values[int(Field::WindowHeight)].text.toInt(&heightOk));
-    if (!widthOk || !heightOk || window.width() <= 0 || window.height() <= 0 || window.width() > 16384 || window.height() > 16384)
+    // One image pixel per window pixel with --all: a window far beyond a screen is refused.
+    QSize window;
+    if (!preview::windowSizeOf(values, window) || window.width() > 16384 || window.height() > 16384)
         return failure(QStringLiteral("ウィンドウの大きさ（%1 × %2）では描けません。")
                            .arg(shownValue(values[int(Field::WindowWidth)].text), shownValue(values[int(Field::WindowHeight)].text)));
     QHash<QString, QString> paths;
@@ -231,12 +231,12 @@ int previewCommand(const QStringList &args)
         console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(problem)));
 
     if (!all)
-        return writeBytes(out, png(renderer.contactSheet(frames)), &error) ? 0 : failure(error);
+        return writePng(out, renderer.contactSheet(frames), &error) ? 0 : failure(error);
     if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
         return failure(QStringLiteral("フォルダー「%1」を作れません。").arg(shownValue(QDir::toNativeSeparators(out))));
     for (qsizetype k = 0; k < parsed.frameCount(); ++k) {
         const QString name = QDir(out).filePath(QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0')));
-        if (!writeBytes(name, png(renderer.frameImage(k)), &error))
+        if (!writePng(name, renderer.frameImage(k), &error))
             return failure(error);
     }
     return 0;

@@ -86,10 +86,6 @@ const EncodeTable &encodeTable()
     return table;
 }
 
-} // namespace
-
-namespace {
-
 // Characters that input methods outside Windows type where Windows' own types the CP932 one, and
 // the CP932 character Windows' conversion writes for each.
 struct Counterpart
@@ -107,30 +103,6 @@ constexpr Counterpart kCounterparts[] = {
     {u'\u00AC', u'\uFFE2'}, // NOT SIGN -> FULLWIDTH NOT SIGN (0x81CA)
 };
 
-bool encodeWith(QStringView text, QByteArray &out, qsizetype *badIndex, bool counterparts);
-
-} // namespace
-
-char16_t windowsCounterpart(char16_t typed)
-{
-    for (const Counterpart &c : kCounterparts) {
-        if (c.typed == typed)
-            return c.windows;
-    }
-    return 0;
-}
-
-bool encode(QStringView text, QByteArray &out, qsizetype *badIndex)
-{
-    return encodeWith(text, out, badIndex, false);
-}
-
-bool encodeTyped(QStringView text, QByteArray &out, qsizetype *badIndex)
-{
-    return encodeWith(text, out, badIndex, true);
-}
-
-namespace {
 
 bool encodeWith(QStringView text, QByteArray &out, qsizetype *badIndex, bool counterparts)
 {
@@ -165,6 +137,26 @@ bool encodeWith(QStringView text, QByteArray &out, qsizetype *badIndex, bool cou
 }
 
 } // namespace
+
+char16_t windowsCounterpart(char16_t typed)
+{
+    for (const Counterpart &c : kCounterparts) {
+        if (c.typed == typed)
+            return c.windows;
+    }
+    return 0;
+}
+
+bool encode(QStringView text, QByteArray &out, qsizetype *badIndex)
+{
+    return encodeWith(text, out, badIndex, false);
+}
+
+bool encodeTyped(QStringView text, QByteArray &out, qsizetype *badIndex)
+{
+    return encodeWith(text, out, badIndex, true);
+}
+
 
 bool canEncode(QStringView text, qsizetype *badIndex)
 {

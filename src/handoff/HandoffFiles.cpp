@@ -32,6 +32,9 @@ QString fieldLabel(Field field)
 
 namespace {
 
+constexpr char kSettingsLogName[] = "velra.dat";
+constexpr char kScriptBufferName[] = "velra2.dat";
+
 QString withSeparator(const QString &folder)
 {
     return folder.isEmpty() || folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
@@ -86,7 +89,7 @@ bool HandoffFiles::startRun(QString *error)
     for (const QString &folder : {m_program, m_perUser}) {
         if (folder.isEmpty())
             continue;
-        for (const char *name : {"velra.dat", "velra2.dat"}) {
+        for (const char *name : {kSettingsLogName, kScriptBufferName}) {
             const QString path = folder + QString::fromLatin1(name);
             QFile file(path);
             if (QFileInfo(path).isFile() && !file.remove()) {
@@ -110,12 +113,12 @@ QString HandoffFiles::folder() const
 
 QString HandoffFiles::settingsLog() const
 {
-    return folder() + QStringLiteral("velra.dat");
+    return folder() + QLatin1String(kSettingsLogName);
 }
 
 QString HandoffFiles::scriptBuffer() const
 {
-    return folder() + QStringLiteral("velra2.dat");
+    return folder() + QLatin1String(kScriptBufferName);
 }
 
 QString fileErrorReason(const QFileDevice &file)

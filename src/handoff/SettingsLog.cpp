@@ -125,76 +125,79 @@ bool appendLine(const QString &path, const LogLine &line, QString *error)
     return writeLine(path, line, QIODevice::WriteOnly | QIODevice::Append, error);
 }
 
-bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error)
+namespace {
+
+// The log's text, read whole but never beyond the bound, and decoded from CP932.
+bool readText(const QString &path, QString &text, QString *error)
 {
+    const auto fail = [error](const QString &message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    const QString shown = QDir::toNativeSeparators(path);
     const QFileInfo info(path);
-    if (!info.exists()) {
-        if (error)
-            *error = QStringLiteral("設定ファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path));
-        return false;
-    }
-    if (info.isDir()) {
-        if (error)
-            *error = QStringLiteral("設定ファイル「%1」はフォルダーです。").arg(QDir::toNativeSeparators(path));
-        return false;
-    }
+    if (!info.exists())
+        return fail(QStringLiteral("設定ファイル「%1」が見つかりません。").arg(shown));
+    if (info.isDir())
+        return fail(QStringLiteral("設定ファイル「%1」はフォルダーです。").arg(shown));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
-        return false;
-    }
+    const auto unreadable = [&] { return fail(QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(shown, fileErrorReason(file))); };
+    if (!file.open(QIODevice::ReadOnly))
+        return unreadable();
     // Read no further than the bound, whatever the file claims to be: a device or a pipe may
     // never end.
     QByteArray bytes;
     char chunk[4096];
     while (bytes.size() <= kMaxLogBytes) {
         const qint64 got = file.read(chunk, sizeof chunk);
-        if (got < 0) {
-            if (error)
-                *error = QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
-            return false;
-        }
+        if (got < 0)
+            return unreadable();
         if (got == 0)
             break;
         bytes.append(chunk, got);
     }
     file.close();
-    if (bytes.size() > kMaxLogBytes) {
-        if (error)
-            *error = QStringLiteral("設定ファイル「%1」が大きすぎます（%2 KB を超えています）。設定ファイルではないようです。")
-                         .arg(QDir::toNativeSeparators(path))
-                         .arg(kMaxLogBytes / 1024);
-        return false;
-    }
-    QString text;
+    if (bytes.size() > kMaxLogBytes)
+        return fail(QStringLiteral("設定ファイル「%1」が大きすぎます（%2 KB を超えています）。設定ファイルではないようです。")
+                        .arg(shown)
+                        .arg(kMaxLogBytes / 1024));
     qsizetype bad = 0;
-    if (!cp932::decode(bytes, text, &bad)) {
-        if (error)
-            *error = QStringLiteral("設定ファイル「%1」の %2 バイト目が Shift_JIS（CP932）の文字として読めません。")
-                         .arg(QDir::toNativeSeparators(path))
-                         .arg(bad + 1);
-        return false;
-    }
-    int found = 0;
-    if (!parseFields(text, count, out, &found)) {
-        if (error)
-            *error = QStringLiteral("設定ファイル「%1」の値が足りません（%2 個必要ですが、%3 個しかありません）。")
-                         .arg(QDir::toNativeSeparators(path))
-                         .arg(count)
-                         .arg(found);
-        return false;
-    }
+    if (!cp932::decode(bytes, text, &bad))
+        return fail(QStringLiteral("設定ファイル「%1」の %2 バイト目が Shift_JIS（CP932）の文字として読めません。").arg(shown).arg(bad + 1));
     return true;
+}
+
+// The first `count` fields of the text of the log at `path`, or a message saying how many it holds.
+bool parseCounted(const QString &path, QStringView text, int count, QList<LogValue> &out, QString *error)
+{
+    int found = 0;
+    if (parseFields(text, count, out, &found))
+        return true;
+    if (error)
+        *error = QStringLiteral("設定ファイル「%1」の値が足りません（%2 個必要ですが、%3 個しかありません）。")
+                     .arg(QDir::toNativeSeparators(path))
+                     .arg(count)
+                     .arg(found);
+    return false;
+}
+
+} // namespace
+
+bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error)
+{
+    QString text;
+    return readText(path, text, error) && parseCounted(path, text, count, out, error);
 }
 
 bool readRun(const QString &path, QList<LogValue> &out, QString *error)
 {
+    QString text;
     QList<LogValue> firstLines;
-    if (!readFields(path, int(Field::SettingMode) + 1, firstLines, error))
+    if (!readText(path, text, error) || !parseCounted(path, text, int(Field::SettingMode) + 1, firstLines, error))
         return false;
     const bool detailed = firstLines[int(Field::SettingMode)].text.trimmed() == QLatin1String("2");
-    return readFields(path, detailed ? kDetailedRunFieldCount : kFieldCount, out, error);
+    return parseCounted(path, text, detailed ? kDetailedRunFieldCount : kFieldCount, out, error);
 }
 
 } // namespace velra::settingslog

@@ -192,11 +192,9 @@ void Form6::updatePath()
     QByteArray script;
     QString error;
     ScriptFrames frames;
-    bool widthOk = false;
-    bool heightOk = false;
-    const QSize window(values[int(Field::WindowWidth)].text.toInt(&widthOk), values[int(Field::WindowHeight)].text.toInt(&heightOk));
+    QSize window;
     if (!generateDetailedScript(values, script, nullptr, &error) || !ScriptFrames::read(script, frames, &error)
-        || !widthOk || !heightOk || window.isEmpty()) {
+        || !preview::windowSizeOf(values, window)) {
         m_path->setMove(nullptr, error);
         return;
     }

@@ -1,5 +1,7 @@
 #include "FrameRenderer.h"
 
+#include "handoff/HandoffFiles.h"
+
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
@@ -46,6 +48,14 @@ QImage halfShifted(const QImage &source, bool halfX, bool halfY)
 }
 
 } // namespace
+
+bool windowSizeOf(const QList<LogValue> &values, QSize &size)
+{
+    bool widthOk = false;
+    bool heightOk = false;
+    size = QSize(values.value(int(Field::WindowWidth)).text.toInt(&widthOk), values.value(int(Field::WindowHeight)).text.toInt(&heightOk));
+    return widthOk && heightOk && size.width() > 0 && size.height() > 0;
+}
 
 FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHash<QString, QString> &paths,
                              QHash<QString, QImage> *decoded)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "handoff/SettingsLog.h"
 #include "script/ScriptFrames.h"
 
 #include <QHash>
@@ -16,6 +17,10 @@ class QPainter;
 // Drawing the frames of a script as the host will show them. One renderer serves the preview
 // window, the command line's contact sheet and single frames, and the tests.
 namespace velra::preview {
+
+// The host window's size from the settings log's values: false unless both are positive whole
+// numbers.
+bool windowSizeOf(const QList<LogValue> &values, QSize &size);
 
 class FrameRenderer
 {

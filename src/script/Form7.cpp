@@ -98,10 +98,8 @@ void Form7::preview()
     if (!scriptbuffer::load(files().scriptBuffer(), script, &error) || !ScriptFrames::read(script, frames, &error)
         || !settingslog::readRun(files().settingsLog(), values, &error))
         return message(error, QStringLiteral("プレビューを表示できません"), OkWithExclamation);
-    bool widthOk = false;
-    bool heightOk = false;
-    const QSize window(values[int(Field::WindowWidth)].text.toInt(&widthOk), values[int(Field::WindowHeight)].text.toInt(&heightOk));
-    if (!widthOk || !heightOk || window.width() <= 0 || window.height() <= 0)
+    QSize window;
+    if (!preview::windowSizeOf(values, window))
         return message(QStringLiteral("設定ファイルのウィンドウの大きさ（%1 × %2）が読めません。")
                            .arg(shownValue(values[int(Field::WindowWidth)].text), shownValue(values[int(Field::WindowHeight)].text)),
                        QStringLiteral("プレビューを表示できません"), OkWithExclamation);

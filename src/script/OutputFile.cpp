@@ -24,11 +24,6 @@ namespace {
 // Files larger than this are written in pieces, as some systems refuse single huge writes.
 constexpr qint64 kChunk = qint64(1) << 24;
 
-struct Failure
-{
-    QString reason;
-};
-
 qint64 totalSize(const Pieces &pieces)
 {
     qint64 total = 0;
@@ -56,13 +51,6 @@ QString randomSuffix()
 }
 
 } // namespace
-
-// The sentence for a failure: what went wrong in the program's words, then the system's own.
-static QString withSystemWords(const QString &reason, int code)
-{
-    const QString detail = qt_error_string(code).trimmed();
-    return detail.isEmpty() ? reason + QStringLiteral("。") : QStringLiteral("%1（%2）。").arg(reason, detail);
-}
 
 QString temporaryPrefix(const QString &fileName)
 {
@@ -211,40 +199,32 @@ bool lockNative(Native h)
     return LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at);
 }
 
-} // namespace
-
-QString systemReason(int code)
+// What a system error code means for a save, in the program's words.
+const char *reasonFor(int code)
 {
-    QString reason;
     switch (code) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-        reason = QStringLiteral("ディスクの空きが足りません");
-        break;
+        return "ディスクの空きが足りません";
     case ERROR_ACCESS_DENIED:
-        reason = QStringLiteral("アクセスが許可されていません");
-        break;
+        return "アクセスが許可されていません";
     case ERROR_WRITE_PROTECT:
-        reason = QStringLiteral("書き込みが禁止されたドライブです");
-        break;
+        return "書き込みが禁止されたドライブです";
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-        reason = QStringLiteral("ほかのプログラムが使用中です");
-        break;
+        return "ほかのプログラムが使用中です";
     case ERROR_PATH_NOT_FOUND:
     case ERROR_FILE_NOT_FOUND:
-        reason = QStringLiteral("保存先のフォルダーが見つかりません");
-        break;
+        return "保存先のフォルダーが見つかりません";
     case ERROR_FILENAME_EXCED_RANGE:
     case ERROR_INVALID_NAME:
-        reason = QStringLiteral("ファイル名が使えません");
-        break;
+        return "ファイル名が使えません";
     default:
-        reason = QStringLiteral("ファイル操作に失敗しました");
-        break;
+        return "ファイル操作に失敗しました";
     }
-    return withSystemWords(reason, code);
 }
+
+} // namespace
 
 #else
 // ---------------------------------------------------------------------------------------------
@@ -363,61 +343,52 @@ QByteArray encoded(const QString &path)
     return QFile::encodeName(path);
 }
 
-} // namespace
-
-QString systemReason(int code)
+const char *reasonFor(int code)
 {
-    QString reason;
     switch (code) {
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
 #endif
-        reason = QStringLiteral("ディスクの空きが足りません");
-        break;
+        return "ディスクの空きが足りません";
     case EACCES:
     case EPERM:
-        reason = QStringLiteral("アクセスが許可されていません");
-        break;
+        return "アクセスが許可されていません";
     case EROFS:
-        reason = QStringLiteral("書き込みが禁止されたドライブです");
-        break;
+        return "書き込みが禁止されたドライブです";
     case EISDIR:
-        reason = QStringLiteral("同じ名前のフォルダーがあります");
-        break;
+        return "同じ名前のフォルダーがあります";
     case ENOENT:
     case ENOTDIR:
-        reason = QStringLiteral("保存先のフォルダーが見つかりません");
-        break;
+        return "保存先のフォルダーが見つかりません";
     case ENAMETOOLONG:
-        reason = QStringLiteral("ファイル名が長すぎます");
-        break;
+        return "ファイル名が長すぎます";
     case EFBIG:
-        reason = QStringLiteral("ファイルが大きすぎます");
-        break;
+        return "ファイルが大きすぎます";
     case EIO:
-        reason = QStringLiteral("ディスクの読み書きでエラーが起きました");
-        break;
+        return "ディスクの読み書きでエラーが起きました";
     case EPIPE:
     case ECONNREFUSED:
     case ENXIO:
-        reason = QStringLiteral("書き出し先が受け取りを止めました");
-        break;
+        return "書き出し先が受け取りを止めました";
     default:
-        reason = QStringLiteral("ファイル操作に失敗しました");
-        break;
+        return "ファイル操作に失敗しました";
     }
-    return withSystemWords(reason, code);
 }
+
+} // namespace
 
 #endif
 
-namespace {
-
-QString readOnlyReason()
+QString systemReason(int code)
 {
-    return QStringLiteral("ファイルが読み取り専用です。");
+    // The system's own words after the program's.
+    const QString reason = QString::fromUtf8(reasonFor(code));
+    const QString detail = qt_error_string(code).trimmed();
+    return detail.isEmpty() ? reason + QStringLiteral("。") : QStringLiteral("%1（%2）。").arg(reason, detail);
 }
+
+namespace {
 
 // One write into one path, from opening the target to letting it go.
 class Writer
@@ -597,13 +568,11 @@ bool Writer::replaceThroughTemporary(const Pieces &pieces, bool *fallBack, QStri
 #ifdef Q_OS_WIN
         m_temp = CreateFileW(wide(m_tempPath).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        code = lastError();
-        if (m_temp == kNone && code != ERROR_FILE_EXISTS)
+        if (m_temp == kNone && lastError() != ERROR_FILE_EXISTS)
             break;
 #else
         m_temp = ::open(encoded(m_tempPath).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        code = errno;
-        if (m_temp < 0 && code != EEXIST)
+        if (m_temp < 0 && errno != EEXIST)
             break;
 #endif
     }
@@ -611,7 +580,6 @@ bool Writer::replaceThroughTemporary(const Pieces &pieces, bool *fallBack, QStri
         m_tempPath.clear();
         // A folder that allows changing the file but not adding one: write the file in place.
         *fallBack = true;
-        Q_UNUSED(code);
         return false;
     }
 #ifndef Q_OS_WIN
@@ -744,7 +712,7 @@ bool Writer::run(QString *reason)
         // Replacing through a temporary file would succeed even here (and root may write
         // anything), but the author marked the file read-only.
         if (readOnly && m_options.refuseReadOnly)
-            return fail(reason, readOnlyReason());
+            return fail(reason, QStringLiteral("ファイルが読み取り専用です。"));
         break;
     case Found::Missing:
         break;

@@ -136,39 +136,57 @@ bool encodeField(const QList<LogValue> &values, Field field, QByteArray &out, QS
     return false;
 }
 
+// The two Graphic line forms, both modes' own: the whole background line, and the picture line
+// around its position ("…/POS:" before, ",width,height\"" after).
+struct LineForms
+{
+    QByteArray background;
+    QByteArray pictureStart;
+    QByteArray pictureEnd;
+};
+
+bool buildLineForms(const QList<LogValue> &values, LineForms &forms, QString *error)
+{
+    QByteArray &g = forms.background;
+    g = "Graphic \"";
+    if (!encodeField(values, Field::BackgroundFile, g, error))
+        return false;
+    g += "\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,";
+    if (!encodeField(values, Field::BackgroundWidth, g, error))
+        return false;
+    g += ',';
+    if (!encodeField(values, Field::BackgroundHeight, g, error))
+        return false;
+    g += '"';
+    QByteArray &p = forms.pictureStart;
+    p = "Graphic \"";
+    if (!encodeField(values, Field::ScrollImageFile, p, error))
+        return false;
+    p += "\",0,0,0,1,\"None\",0,0,0,\"/POS:";
+    QByteArray &e = forms.pictureEnd;
+    e = ",";
+    if (!encodeField(values, Field::ScrollImageWidth, e, error))
+        return false;
+    e += ',';
+    if (!encodeField(values, Field::ScrollImageHeight, e, error))
+        return false;
+    e += '"';
+    return true;
+}
+
 bool buildPieces(const QList<LogValue> &values, bool vertical, const QByteArray &fixed, FramePieces &pieces,
                  QString *error)
 {
-    QByteArray &b = pieces.before;
-    b = "\r\nGraphic \"";
-    if (!encodeField(values, Field::BackgroundFile, b, error))
+    LineForms forms;
+    if (!buildLineForms(values, forms, error))
         return false;
-    b += "\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,";
-    if (!encodeField(values, Field::BackgroundWidth, b, error))
-        return false;
-    b += ',';
-    if (!encodeField(values, Field::BackgroundHeight, b, error))
-        return false;
-    b += "\"\r\nGraphic \"";
-    if (!encodeField(values, Field::ScrollImageFile, b, error))
-        return false;
-    b += "\",0,0,0,1,\"None\",0,0,0,\"/POS:";
-    QByteArray &a = pieces.after;
-    a.clear();
-    if (vertical) {
-        b += fixed;
-        b += ',';
-    } else {
-        a += ',';
-        a += fixed;
-    }
-    a += ',';
-    if (!encodeField(values, Field::ScrollImageWidth, a, error))
-        return false;
-    a += ',';
-    if (!encodeField(values, Field::ScrollImageHeight, a, error))
-        return false;
-    a += '"';
+    pieces.before = "\r\n" + forms.background + "\r\n" + forms.pictureStart;
+    pieces.after.clear();
+    if (vertical)
+        pieces.before += fixed + ',';
+    else
+        pieces.after += ',' + fixed;
+    pieces.after += forms.pictureEnd;
     return true;
 }
 
@@ -435,27 +453,12 @@ bool generateDetailedScript(const QList<LogValue> &values, QByteArray &script, G
     DetailedMove move;
     if (!readDetailedMove(values, move, error))
         return false;
-    QByteArray background = "Graphic \"";
-    if (!encodeField(values, Field::BackgroundFile, background, error))
+    LineForms forms;
+    if (!buildLineForms(values, forms, error))
         return false;
-    background += "\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,";
-    if (!encodeField(values, Field::BackgroundWidth, background, error))
-        return false;
-    background += ',';
-    if (!encodeField(values, Field::BackgroundHeight, background, error))
-        return false;
-    background += "\"\r\n";
-    QByteArray before = "Graphic \"";
-    if (!encodeField(values, Field::ScrollImageFile, before, error))
-        return false;
-    before += "\",0,0,0,1,\"None\",0,0,0,\"/POS:";
-    QByteArray after = ",";
-    if (!encodeField(values, Field::ScrollImageWidth, after, error))
-        return false;
-    after += ',';
-    if (!encodeField(values, Field::ScrollImageHeight, after, error))
-        return false;
-    after += "\"\r\n";
+    const QByteArray background = forms.background + "\r\n";
+    const QByteArray &before = forms.pictureStart;
+    const QByteArray after = forms.pictureEnd + "\r\n";
 
     const qint64 n = move.movingFrames(error);
     const qint64 frames = move.holdStart + n + move.holdEnd;
