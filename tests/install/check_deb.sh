@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks what a packager looks for: stripped programs, the copyright
-# file, the README, the declared dependencies and a maintainer line.
+# file, the README, the declared dependencies and the maintainer line the build was configured with.
 #   check_deb.sh BUILD
 set -euo pipefail
 build=$(readlink -f "$1")
@@ -18,6 +18,8 @@ for program in velloran velra-script; do
     fi
 done
 control=$(dpkg-deb -f "$deb")
-grep -q '^Maintainer: .*<.*@.*>' <<<"$control" || { echo "no maintainer line"; exit 1; }
+contact=$(sed -n 's/^VELRA_PACKAGE_CONTACT:STRING=//p' "$build/CMakeCache.txt")
+grep -qxF "Maintainer: $contact" <<<"$control" || { echo "the maintainer line is not \"$contact\""; exit 1; }
+grep -q '^Maintainer: .*<.*@.*>' <<<"$control" || { echo "no maintainer address"; exit 1; }
 grep -q '^Depends: .*qt6-translations-l10n' <<<"$control" || { echo "Qt's translations are not a dependency"; exit 1; }
 echo "$(basename "$deb"): stripped, with copyright and README"
