@@ -1,5 +1,7 @@
 #include "HandoffFiles.h"
 
+#include "Failure.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -93,10 +95,8 @@ bool HandoffFiles::startRun(QString *error)
             const QString path = folder + QString::fromLatin1(name);
             QFile file(path);
             if (QFileInfo(path).isFile() && !file.remove()) {
-                if (error)
-                    *error = QStringLiteral("前回の作業ファイル「%1」を削除できません。\r\n%2")
-                                 .arg(QDir::toNativeSeparators(path), fileErrorReason(file));
-                return false;
+                return fail(error, QStringLiteral("前回の作業ファイル「%1」を削除できません。\r\n%2")
+                                       .arg(QDir::toNativeSeparators(path), fileErrorReason(file)));
             }
         }
     }

@@ -1,5 +1,6 @@
 #include "ScriptBuffer.h"
 
+#include "Failure.h"
 #include "HandoffFiles.h"
 
 #include <QDir>
@@ -32,32 +33,27 @@ bool write(QIODevice &device, QByteArrayView script)
 
 bool read(QIODevice &device, QByteArray &script, QString *reason)
 {
-    const auto fail = [reason](const QString &why) {
-        if (reason)
-            *reason = why;
-        return false;
-    };
     const QString truncated = QStringLiteral("ファイルが短すぎます（途中で切れています）");
     char head[6];
     if (device.read(head, 2) != 2)
-        return fail(truncated);
+        return fail(reason, truncated);
     const quint16 tag = qFromLittleEndian<quint16>(head);
     if (tag != kTextTag && tag != kLongTextTag)
-        return fail(QStringLiteral("スクリプトの一時ファイルの形式ではありません"));
+        return fail(reason, QStringLiteral("スクリプトの一時ファイルの形式ではありません"));
     const qint64 lengthSize = tag == kTextTag ? 2 : 4;
     if (device.read(head + 2, lengthSize) != lengthSize)
-        return fail(truncated);
+        return fail(reason, truncated);
     const qint64 length = tag == kTextTag ? qint64(qFromLittleEndian<quint16>(head + 2)) : qint64(qFromLittleEndian<quint32>(head + 2));
     // The writer uses the long layout only beyond 65,535 bytes; anything shorter is not its work.
     if (tag == kLongTextTag && length <= 0xFFFF)
-        return fail(QStringLiteral("長いテキストの形式なのに、記録された長さが %1 バイトです").arg(length));
+        return fail(reason, QStringLiteral("長いテキストの形式なのに、記録された長さが %1 バイトです").arg(length));
     if (length > kMaxReadLength)
-        return fail(QStringLiteral("記録された長さ %1 バイトは大きすぎます").arg(length));
+        return fail(reason, QStringLiteral("記録された長さ %1 バイトは大きすぎます").arg(length));
     if (!device.isSequential() && device.size() - device.pos() < length)
-        return fail(QStringLiteral("記録された長さ %1 バイトに対して、ファイルが途中で切れています").arg(length));
+        return fail(reason, QStringLiteral("記録された長さ %1 バイトに対して、ファイルが途中で切れています").arg(length));
     QByteArray bytes(length, Qt::Uninitialized);
     if (device.read(bytes.data(), length) != length)
-        return fail(QStringLiteral("記録された長さ %1 バイトに対して、ファイルが途中で切れています").arg(length));
+        return fail(reason, QStringLiteral("記録された長さ %1 バイトに対して、ファイルが途中で切れています").arg(length));
     script = std::move(bytes);
     return true;
 }
@@ -65,9 +61,7 @@ bool read(QIODevice &device, QByteArray &script, QString *reason)
 bool store(const QString &path, QByteArrayView script, QString *error)
 {
     if (script.size() > kMaxLength) {
-        if (error)
-            *error = QStringLiteral("スクリプトが大きすぎて一時ファイル「%1」に保存できません。").arg(QDir::toNativeSeparators(path));
-        return false;
+        return fail(error, QStringLiteral("スクリプトが大きすぎて一時ファイル「%1」に保存できません。").arg(QDir::toNativeSeparators(path)));
     }
     QFile file(path);
     // Opened without truncating: an older, longer buffer keeps its tail, which is never read.
@@ -77,9 +71,7 @@ bool store(const QString &path, QByteArrayView script, QString *error)
         written = file.error() == QFileDevice::NoError;
     }
     if (!written) {
-        if (error)
-            *error = QStringLiteral("スクリプトの一時ファイル「%1」に書き込めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
-        return false;
+        return fail(error, QStringLiteral("スクリプトの一時ファイル「%1」に書き込めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file)));
     }
     return true;
 }
@@ -88,27 +80,19 @@ bool load(const QString &path, QByteArray &script, QString *error)
 {
     const QFileInfo info(path);
     if (!info.exists()) {
-        if (error)
-            *error = QStringLiteral("スクリプトの一時ファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path));
-        return false;
+        return fail(error, QStringLiteral("スクリプトの一時ファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path)));
     }
     if (!info.isFile()) {
-        if (error)
-            *error = QStringLiteral("スクリプトの一時ファイル「%1」が%2です。")
-                         .arg(QDir::toNativeSeparators(path), info.isDir() ? QStringLiteral("フォルダー") : QStringLiteral("通常のファイルではない特殊なファイル"));
-        return false;
+        return fail(error, QStringLiteral("スクリプトの一時ファイル「%1」が%2です。")
+                               .arg(QDir::toNativeSeparators(path), info.isDir() ? QStringLiteral("フォルダー") : QStringLiteral("通常のファイルではない特殊なファイル")));
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("スクリプトの一時ファイル「%1」を読めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
-        return false;
+        return fail(error, QStringLiteral("スクリプトの一時ファイル「%1」を読めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file)));
     }
     QString reason;
     if (!read(file, script, &reason)) {
-        if (error)
-            *error = QStringLiteral("スクリプトの一時ファイル「%1」が壊れています。\r\n%2。").arg(QDir::toNativeSeparators(path), reason);
-        return false;
+        return fail(error, QStringLiteral("スクリプトの一時ファイル「%1」が壊れています。\r\n%2。").arg(QDir::toNativeSeparators(path), reason));
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #include "SettingsLog.h"
 
 #include "Cp932.h"
+#include "Failure.h"
 #include "HandoffFiles.h"
 
 #include <QDir>
@@ -21,9 +22,7 @@ bool writeLine(const QString &path, const LogLine &line, QIODevice::OpenMode mod
         if (file.error() == QFileDevice::NoError)
             return true;
     }
-    if (error)
-        *error = QStringLiteral("設定ファイル「%1」に書き込めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file));
-    return false;
+    return fail(error, QStringLiteral("設定ファイル「%1」に書き込めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file)));
 }
 
 bool isLineEnd(QChar c)
@@ -45,19 +44,15 @@ bool formatLine(const LogLine &line, QByteArray &out, QString *error)
         const bool quoted = value.kind == LogValue::Kind::Text;
         for (const QChar c : value.text) {
             if ((quoted && c == QLatin1Char('"')) || isLineEnd(c)) {
-                if (error)
-                    *error = QStringLiteral("「%1」には二重引用符（\"）や改行を含められません。").arg(value.text);
-                return false;
+                return fail(error, QStringLiteral("「%1」には二重引用符（\"）や改行を含められません。").arg(value.text));
             }
         }
         if (quoted)
             bytes.append('"');
         qsizetype bad = 0;
         if (!cp932::encode(value.text, bytes, &bad)) {
-            if (error)
-                *error = QStringLiteral("%1 は Shift_JIS（CP932）で保存できない文字です。")
-                             .arg(cp932::describeUnencodable(value.text, bad));
-            return false;
+            return fail(error, QStringLiteral("%1 は Shift_JIS（CP932）で保存できない文字です。")
+                                   .arg(cp932::describeUnencodable(value.text, bad)));
         }
         if (quoted)
             bytes.append('"');
@@ -130,19 +125,14 @@ namespace {
 // The log's text, read whole but never beyond the bound, and decoded from CP932.
 bool readText(const QString &path, QString &text, QString *error)
 {
-    const auto fail = [error](const QString &message) {
-        if (error)
-            *error = message;
-        return false;
-    };
     const QString shown = QDir::toNativeSeparators(path);
     const QFileInfo info(path);
     if (!info.exists())
-        return fail(QStringLiteral("設定ファイル「%1」が見つかりません。").arg(shown));
+        return fail(error, QStringLiteral("設定ファイル「%1」が見つかりません。").arg(shown));
     if (info.isDir())
-        return fail(QStringLiteral("設定ファイル「%1」はフォルダーです。").arg(shown));
+        return fail(error, QStringLiteral("設定ファイル「%1」はフォルダーです。").arg(shown));
     QFile file(path);
-    const auto unreadable = [&] { return fail(QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(shown, fileErrorReason(file))); };
+    const auto unreadable = [&] { return fail(error, QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(shown, fileErrorReason(file))); };
     if (!file.open(QIODevice::ReadOnly))
         return unreadable();
     // Read no further than the bound, whatever the file claims to be: a device or a pipe may
@@ -159,12 +149,12 @@ bool readText(const QString &path, QString &text, QString *error)
     }
     file.close();
     if (bytes.size() > kMaxLogBytes)
-        return fail(QStringLiteral("設定ファイル「%1」が大きすぎます（%2 KB を超えています）。設定ファイルではないようです。")
+        return fail(error, QStringLiteral("設定ファイル「%1」が大きすぎます（%2 KB を超えています）。設定ファイルではないようです。")
                         .arg(shown)
                         .arg(kMaxLogBytes / 1024));
     qsizetype bad = 0;
     if (!cp932::decode(bytes, text, &bad))
-        return fail(QStringLiteral("設定ファイル「%1」の %2 バイト目が Shift_JIS（CP932）の文字として読めません。").arg(shown).arg(bad + 1));
+        return fail(error, QStringLiteral("設定ファイル「%1」の %2 バイト目が Shift_JIS（CP932）の文字として読めません。").arg(shown).arg(bad + 1));
     return true;
 }
 
@@ -174,12 +164,10 @@ bool parseCounted(const QString &path, QStringView text, int count, QList<LogVal
     int found = 0;
     if (parseFields(text, count, out, &found))
         return true;
-    if (error)
-        *error = QStringLiteral("設定ファイル「%1」の値が足りません（%2 個必要ですが、%3 個しかありません）。")
-                     .arg(QDir::toNativeSeparators(path))
-                     .arg(count)
-                     .arg(found);
-    return false;
+    return fail(error, QStringLiteral("設定ファイル「%1」の値が足りません（%2 個必要ですが、%3 個しかありません）。")
+                           .arg(QDir::toNativeSeparators(path))
+                           .arg(count)
+                           .arg(found));
 }
 
 } // namespace

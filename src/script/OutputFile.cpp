@@ -1,5 +1,7 @@
 #include "OutputFile.h"
 
+#include "handoff/Failure.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -112,33 +114,25 @@ bool seekStart(Native h, int *code)
     return false;
 }
 
-bool readAllNative(Native h, qint64 max, QByteArray &out, int *code, bool *tooLarge)
+bool sizeNative(Native h, qint64 *size, int *code)
 {
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(h, &size)) {
+    LARGE_INTEGER value{};
+    if (!GetFileSizeEx(h, &value)) {
         *code = lastError();
         return false;
     }
-    if (size.QuadPart > max) {
-        *tooLarge = true;
+    *size = value.QuadPart;
+    return true;
+}
+
+bool readSomeNative(Native h, char *data, qint64 wanted, qint64 *done, int *code)
+{
+    DWORD got = 0;
+    if (!ReadFile(h, data, DWORD(wanted), &got, nullptr)) {
+        *code = lastError();
         return false;
     }
-    if (!seekStart(h, code))
-        return false;
-    out.resize(size.QuadPart);
-    qint64 have = 0;
-    while (have < out.size()) {
-        DWORD done = 0;
-        const DWORD chunk = DWORD(qMin(out.size() - have, kChunk));
-        if (!ReadFile(h, out.data() + have, chunk, &done, nullptr)) {
-            *code = lastError();
-            return false;
-        }
-        if (done == 0)
-            break;
-        have += done;
-    }
-    out.truncate(have);
+    *done = got;
     return true;
 }
 
@@ -280,34 +274,28 @@ bool seekStart(Native fd, int *code)
     return false;
 }
 
-bool readAllNative(Native fd, qint64 max, QByteArray &out, int *code, bool *tooLarge)
+bool sizeNative(Native fd, qint64 *size, int *code)
 {
     struct stat st;
     if (::fstat(fd, &st) != 0) {
         *code = errno;
         return false;
     }
-    if (st.st_size > max) {
-        *tooLarge = true;
+    *size = st.st_size;
+    return true;
+}
+
+bool readSomeNative(Native fd, char *data, qint64 wanted, qint64 *done, int *code)
+{
+    ssize_t got;
+    do {
+        got = ::read(fd, data, size_t(wanted));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        *code = errno;
         return false;
     }
-    if (!seekStart(fd, code))
-        return false;
-    out.resize(st.st_size);
-    qint64 have = 0;
-    while (have < out.size()) {
-        const ssize_t done = ::read(fd, out.data() + have, size_t(qMin(out.size() - have, kChunk)));
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done < 0) {
-            *code = errno;
-            return false;
-        }
-        if (done == 0)
-            break;
-        have += done;
-    }
-    out.truncate(have);
+    *done = got;
     return true;
 }
 
@@ -380,6 +368,35 @@ const char *reasonFor(int code)
 
 #endif
 
+namespace {
+
+bool readAllNative(Native h, qint64 max, QByteArray &out, int *code, bool *tooLarge)
+{
+    qint64 size = 0;
+    if (!sizeNative(h, &size, code))
+        return false;
+    if (size > max) {
+        *tooLarge = true;
+        return false;
+    }
+    if (!seekStart(h, code))
+        return false;
+    out.resize(size);
+    qint64 have = 0;
+    while (have < out.size()) {
+        qint64 done = 0;
+        if (!readSomeNative(h, out.data() + have, qMin(out.size() - have, kChunk), &done, code))
+            return false;
+        if (done == 0)
+            break;
+        have += done;
+    }
+    out.truncate(have);
+    return true;
+}
+
+} // namespace
+
 QString systemReason(int code)
 {
     // The system's own words after the program's.
@@ -421,12 +438,6 @@ private:
     bool writeStream(bool socket, QString *reason);
     static void removePath(const QString &path);
 
-    bool fail(QString *reason, const QString &why)
-    {
-        if (reason)
-            *reason = why;
-        return false;
-    }
     bool failCode(QString *reason, int code) { return fail(reason, systemReason(code)); }
 
     QString m_path;

@@ -1,6 +1,7 @@
 #include "ScriptFile.h"
 
 #include "handoff/Cp932.h"
+#include "handoff/Failure.h"
 #include "handoff/HandoffFiles.h"
 #include "OutputFile.h"
 
@@ -36,17 +37,13 @@ QString filter(Route route)
 bool encodeName(const QString &name, const QString &what, QByteArray &encoded, QString *error)
 {
     if (hasControlCharacter(name)) {
-        if (error)
-            *error = QStringLiteral("%1に改行などの制御文字が含まれています。\r\n制御文字を含まない名前にしてください。").arg(what);
-        return false;
+        return fail(error, QStringLiteral("%1に改行などの制御文字が含まれています。\r\n制御文字を含まない名前にしてください。").arg(what));
     }
     QByteArray bytes;
     qsizetype bad = 0;
     if (!cp932::encodeTyped(name, bytes, &bad)) {
-        if (error)
-            *error = QStringLiteral("%1の %2 は Shift_JIS（CP932）で保存できない文字です。\r\n別の文字に置き換えてください。")
-                         .arg(what, cp932::describeUnencodable(name, bad));
-        return false;
+        return fail(error, QStringLiteral("%1の %2 は Shift_JIS（CP932）で保存できない文字です。\r\n別の文字に置き換えてください。")
+                               .arg(what, cp932::describeUnencodable(name, bad)));
     }
     encoded = std::move(bytes);
     return true;
@@ -85,9 +82,7 @@ bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView 
     };
     if (output::write(path, compose, &reason))
         return true;
-    if (error)
-        *error = QStringLiteral("ファイル「%1」に保存できませんでした。\r\n%2").arg(QDir::toNativeSeparators(path), reason);
-    return false;
+    return fail(error, QStringLiteral("ファイル「%1」に保存できませんでした。\r\n%2").arg(QDir::toNativeSeparators(path), reason));
 }
 
 } // namespace velra::scriptfile

@@ -1,6 +1,7 @@
 #include "ScriptFrames.h"
 
 #include "handoff/Cp932.h"
+#include "handoff/Failure.h"
 
 #include <charconv>
 
@@ -93,9 +94,7 @@ bool ScriptFrames::read(QByteArrayView script, ScriptFrames &out, QString *error
         if (index == raw.size()) {
             QString decoded;
             if (!cp932::decode(name, decoded)) {
-                if (error)
-                    *error = QStringLiteral("スクリプトの %1 行目のファイル名が Shift_JIS（CP932）として読めません。").arg(line);
-                return false;
+                return fail(error, QStringLiteral("スクリプトの %1 行目のファイル名が Shift_JIS（CP932）として読めません。").arg(line));
             }
             raw.append(name.toByteArray());
             frames.pictures.append(decoded);

@@ -1,6 +1,7 @@
 #include "ScrollScript.h"
 
 #include "handoff/Cp932.h"
+#include "handoff/Failure.h"
 #include "handoff/HandoffFiles.h"
 
 #include <charconv>
@@ -109,31 +110,20 @@ struct FramePieces
     QByteArray after;  // the rest of the picture line
 };
 
-bool fail(QString *error, const QString &message)
-{
-    if (error)
-        *error = message;
-    return false;
-}
-
 bool encodeField(const QList<LogValue> &values, Field field, QByteArray &out, QString *error)
 {
     const QString &text = values[int(field)].text;
     // Checked as the pages check them: a line break would write lines of its own into the script,
     // and a double quote would end the command's text early.
     if (hasControlCharacter(text) || text.contains(QLatin1Char('"'))) {
-        if (error)
-            *error = QStringLiteral("%1の値「%2」に改行などの制御文字か二重引用符（\"）が含まれています。")
-                         .arg(fieldLabel(field), shownValue(text));
-        return false;
+        return fail(error, QStringLiteral("%1の値「%2」に改行などの制御文字か二重引用符（\"）が含まれています。")
+                               .arg(fieldLabel(field), shownValue(text)));
     }
     qsizetype bad = 0;
     if (cp932::encode(text, out, &bad))
         return true;
-    if (error)
-        *error = QStringLiteral("%1の %2 は Shift_JIS（CP932）で書き出せない文字です。")
-                     .arg(fieldLabel(field), cp932::describeUnencodable(text, bad));
-    return false;
+    return fail(error, QStringLiteral("%1の %2 は Shift_JIS（CP932）で書き出せない文字です。")
+                           .arg(fieldLabel(field), cp932::describeUnencodable(text, bad)));
 }
 
 // The two Graphic line forms, both modes' own: the whole background line, and the picture line
@@ -196,13 +186,8 @@ bool generateScript(const QList<LogValue> &values, QByteArray &script, Generatio
                     QString *error)
 {
     script.clear();
-    const auto fail = [error](const QString &message) {
-        if (error)
-            *error = message;
-        return false;
-    };
     if (values.size() < kFieldCount)
-        return fail(QStringLiteral("設定の値が足りません（%1 個必要ですが、%2 個しかありません）。")
+        return fail(error, QStringLiteral("設定の値が足りません（%1 個必要ですが、%2 個しかありません）。")
                         .arg(kFieldCount)
                         .arg(values.size()));
 
@@ -267,12 +252,12 @@ bool generateScript(const QList<LogValue> &values, QByteArray &script, Generatio
     const auto stepValue = convert.value(Field::ScrollStep);
     const auto movingBase = convert.value(fromWindow ? windowAlong : pictureAlong);
     if (convert.failed())
-        return fail(convert.error());
+        return fail(error, convert.error());
     const qint64 step = *stepValue;
     if (step == 0)
-        return fail(QStringLiteral("%1が 0 です。1 ドット以上の間隔が必要です。").arg(fieldLabel(Field::ScrollStep)));
+        return fail(error, QStringLiteral("%1が 0 です。1 ドット以上の間隔が必要です。").arg(fieldLabel(Field::ScrollStep)));
     if (step < 0)
-        return fail(QStringLiteral("%1が負の値（%2）です。1 ドット以上の間隔が必要です。")
+        return fail(error, QStringLiteral("%1が負の値（%2）です。1 ドット以上の間隔が必要です。")
                         .arg(fieldLabel(Field::ScrollStep))
                         .arg(step));
 
@@ -290,7 +275,7 @@ bool generateScript(const QList<LogValue> &values, QByteArray &script, Generatio
     constexpr qint64 kMaxDigits = 20;
     const qint64 perFrame = pieces.before.size() + kMaxDigits + pieces.after.size();
     if (frames * perFrame > kMaxScriptBytes)
-        return fail(QStringLiteral("生成されるスクリプトが大きすぎます（約 %1 MB）。ファイル名や設定を見直してください。")
+        return fail(error, QStringLiteral("生成されるスクリプトが大きすぎます（約 %1 MB）。ファイル名や設定を見直してください。")
                         .arg(frames * perFrame / 1000000));
 
     if (progress)
@@ -407,13 +392,8 @@ void DetailedMove::position(qint64 i, qint64 n, qint64 &x, qint64 &y) const
 
 bool readDetailedMove(const QList<LogValue> &values, DetailedMove &move, QString *error)
 {
-    const auto fail = [error](const QString &message) {
-        if (error)
-            *error = message;
-        return false;
-    };
     if (values.size() < kDetailedLogFieldCount)
-        return fail(QStringLiteral("詳細設定の値が足りません（%1 個必要ですが、%2 個しかありません）。")
+        return fail(error, QStringLiteral("詳細設定の値が足りません（%1 個必要ですが、%2 個しかありません）。")
                         .arg(kDetailedLogFieldCount)
                         .arg(values.size()));
     const auto read = [&](DetailField field, int low, int high, int &out) {
@@ -425,11 +405,11 @@ bool readDetailedMove(const QList<LogValue> &values, DetailedMove &move, QString
             : move.byFrameCount                                 ? QStringLiteral("コマ数")
                                                                 : QStringLiteral("1コマに動かすドット数");
         if (text.isEmpty())
-            return fail(QStringLiteral("%1が記入されていません。").arg(label));
+            return fail(error, QStringLiteral("%1が記入されていません。").arg(label));
         if (!isWholeNumberText(text))
-            return fail(QStringLiteral("%1の値「%2」は整数ではありません。").arg(label, shownValue(text)));
+            return fail(error, QStringLiteral("%1の値「%2」は整数ではありません。").arg(label, shownValue(text)));
         if (!ok || v < low || v > high)
-            return fail(QStringLiteral("%1の値「%2」は %3 から %4 の範囲を超えています。").arg(label, shownValue(text)).arg(low).arg(high));
+            return fail(error, QStringLiteral("%1の値「%2」は %3 から %4 の範囲を超えています。").arg(label, shownValue(text)).arg(low).arg(high));
         out = int(v);
         return true;
     };
