@@ -214,10 +214,8 @@ QString describeUnencodable(QStringView text, qsizetype index)
     if (c.category() == QChar::Other_Control)
         shown = QStringLiteral("制御文字");
     return QStringLiteral("「%1」の %2 文字目の「%3」(U+%4)")
-        .arg(text.toString())
-        .arg(index + 1)
-        .arg(shown)
-        .arg(QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        .arg(text.toString(), QString::number(index + 1), shown,
+             QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')));
 }
 
 } // namespace velra::cp932

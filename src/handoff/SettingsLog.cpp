@@ -150,11 +150,10 @@ bool readText(const QString &path, QString &text, QString *error)
     file.close();
     if (bytes.size() > kMaxLogBytes)
         return fail(error, QStringLiteral("設定ファイル「%1」が大きすぎます（%2 KB を超えています）。設定ファイルではないようです。")
-                        .arg(shown)
-                        .arg(kMaxLogBytes / 1024));
+                        .arg(shown, QString::number(kMaxLogBytes / 1024)));
     qsizetype bad = 0;
     if (!cp932::decode(bytes, text, &bad))
-        return fail(error, QStringLiteral("設定ファイル「%1」の %2 バイト目が Shift_JIS（CP932）の文字として読めません。").arg(shown).arg(bad + 1));
+        return fail(error, QStringLiteral("設定ファイル「%1」の %2 バイト目が Shift_JIS（CP932）の文字として読めません。").arg(shown, QString::number(bad + 1)));
     return true;
 }
 
@@ -165,9 +164,7 @@ bool parseCounted(const QString &path, QStringView text, int count, QList<LogVal
     if (parseFields(text, count, out, &found))
         return true;
     return fail(error, QStringLiteral("設定ファイル「%1」の値が足りません（%2 個必要ですが、%3 個しかありません）。")
-                           .arg(QDir::toNativeSeparators(path))
-                           .arg(count)
-                           .arg(found));
+                           .arg(QDir::toNativeSeparators(path), QString::number(count), QString::number(found)));
 }
 
 } // namespace

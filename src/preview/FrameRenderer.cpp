@@ -119,7 +119,7 @@ void FrameRenderer::drawFrame(QPainter &painter, qsizetype k) const
 
 QString FrameRenderer::frameLabel(qsizetype number, qsizetype count)
 {
-    return QStringLiteral("%1 / %2").arg(number).arg(count);
+    return QStringLiteral("%1 / %2").arg(QString::number(number), QString::number(count));
 }
 
 const QImage &FrameRenderer::prepared(int picture, int width, int height, bool halfX, bool halfY) const

@@ -13,7 +13,9 @@
 // result checked. Where a replacement would change what the author set on the file (its owner and
 // group, its hard links) or the folder allows no new file, the file is written in place instead,
 // and its old content is written back if that fails. A character device, a FIFO or a socket is
-// written as a stream: nothing is read from it and nothing replaces it. A folder is refused.
+// written as a stream: nothing is read from it and nothing replaces it; so is standard output named
+// as /dev/stdout or /dev/fd/1. A folder is refused. A link is followed to its file (and stays a
+// link), except one that leads nowhere or that another user put in a folder shared by everyone.
 namespace velra::output {
 
 // An existing file larger than this is refused rather than read into memory.
@@ -30,14 +32,21 @@ struct Options
     // Refuse a file whose owner may not write it, even where the system would let us (root).
     bool refuseReadOnly = true;
     qint64 maxExistingBytes = kMaxExistingBytes;
+    // How long a lock that nobody lets go of is waited for. Saves into one file that follow each
+    // other (the file changes) start it again.
+    int lockPatienceMs = 5000;
+    // Called while the save waits for another program's lock, from a second on: what is waited for
+    // ("ほかのプログラムが「NAME」を使っています…"). Returning false gives the save up.
+    std::function<bool(const QString &waitingFor)> waiting;
 };
 
 // Writes the composed content to `path`. On failure returns false, leaves what was at `path` as it
 // was, and sets `reason` to a Japanese sentence (without the file's name).
 bool write(const QString &path, const Compose &compose, QString *reason, const Options &options = {});
 
-// The name part that marks this program's temporary files beside `fileName`.
-QString temporaryPrefix(const QString &fileName);
+// The name of the temporary file written beside `fileName` before it replaces it: the same for
+// every save into one file (saves into one file take turns), another for every other name.
+QString temporaryName(const QString &fileName);
 
 // A short Japanese sentence for a system error code (errno, or GetLastError on Windows), with the
 // system's own words after it.

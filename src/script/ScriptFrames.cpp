@@ -80,7 +80,7 @@ bool ScriptFrames::read(QByteArrayView script, ScriptFrames &out, QString *error
             if (error) {
                 QString shown;
                 cp932::decode(QByteArrayView(p, qMin<qsizetype>(lineEnd - p, 120)), shown);
-                *error = QStringLiteral("スクリプトの %1 行目を読めません: 「%2」").arg(line).arg(shown);
+                *error = QStringLiteral("スクリプトの %1 行目を読めません: 「%2」").arg(QString::number(line), shown);
             }
             return false;
         }

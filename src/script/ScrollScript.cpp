@@ -57,7 +57,7 @@ public:
         if (failed())
             return std::nullopt;
         if (!fitsInt16(result)) {
-            m_error = QStringLiteral("%1 %2 が -32768 から 32767 の範囲を超えています。").arg(what).arg(result);
+            m_error = QStringLiteral("%1 %2 が -32768 から 32767 の範囲を超えています。").arg(what, QString::number(result));
             return std::nullopt;
         }
         return int(result);
@@ -188,8 +188,7 @@ bool generateScript(const QList<LogValue> &values, QByteArray &script, Generatio
     script.clear();
     if (values.size() < kFieldCount)
         return fail(error, QStringLiteral("設定の値が足りません（%1 個必要ですが、%2 個しかありません）。")
-                        .arg(kFieldCount)
-                        .arg(values.size()));
+                        .arg(QString::number(kFieldCount), QString::number(values.size())));
 
     Converter convert(values);
     const auto code = [&](Field f) {
@@ -258,8 +257,7 @@ bool generateScript(const QList<LogValue> &values, QByteArray &script, Generatio
         return fail(error, QStringLiteral("%1が 0 です。1 ドット以上の間隔が必要です。").arg(fieldLabel(Field::ScrollStep)));
     if (step < 0)
         return fail(error, QStringLiteral("%1が負の値（%2）です。1 ドット以上の間隔が必要です。")
-                        .arg(fieldLabel(Field::ScrollStep))
-                        .arg(step));
+                        .arg(fieldLabel(Field::ScrollStep), QString::number(step)));
 
     if (layout.endMode == 2 && distance % step > 0)
         distance += step;
@@ -328,12 +326,14 @@ QString detailFieldLabel(DetailField field)
 
 namespace {
 
-// a * num / den rounded to the nearest whole number, an exact half away from zero.
-qint64 roundedRatio(qint64 a, qint64 num, qint64 den)
+// (start * den + delta * num) / den, the position itself rounded to the nearest whole number with
+// an exact half away from zero: rounding only the offset from the start would round a half towards
+// the start instead. |position| <= 32,768 and den <= 32,767^3 keep every product inside 63 bits.
+qint64 roundedPosition(qint64 start, qint64 delta, qint64 num, qint64 den)
 {
-    const qint64 product = a * num; // |a| < 65,536 and num <= den <= 32,767^3: well inside 63 bits
-    const qint64 magnitude = (2 * (product < 0 ? -product : product) + den) / (2 * den);
-    return product < 0 ? -magnitude : magnitude;
+    const qint64 scaled = start * den + delta * num;
+    const qint64 magnitude = (2 * (scaled < 0 ? -scaled : scaled) + den) / (2 * den);
+    return scaled < 0 ? -magnitude : magnitude;
 }
 
 } // namespace
@@ -352,8 +352,7 @@ qint64 DetailedMove::movingFrames(QString *error) const
     if (n > kMaxMovingFrames) {
         if (error)
             *error = QStringLiteral("動くコマが %1 コマになります。%2 コマまでにしてください（移動の量を見直してください）。")
-                         .arg(n)
-                         .arg(kMaxMovingFrames);
+                         .arg(QString::number(n), QString::number(kMaxMovingFrames));
         return 0;
     }
     return n;
@@ -386,16 +385,15 @@ void DetailedMove::position(qint64 i, qint64 n, qint64 &x, qint64 &y) const
     default:
         break;
     }
-    x = startX + roundedRatio(qint64(endX) - startX, num, den);
-    y = startY + roundedRatio(qint64(endY) - startY, num, den);
+    x = roundedPosition(startX, qint64(endX) - startX, num, den);
+    y = roundedPosition(startY, qint64(endY) - startY, num, den);
 }
 
 bool readDetailedMove(const QList<LogValue> &values, DetailedMove &move, QString *error)
 {
     if (values.size() < kDetailedLogFieldCount)
         return fail(error, QStringLiteral("詳細設定の値が足りません（%1 個必要ですが、%2 個しかありません）。")
-                        .arg(kDetailedLogFieldCount)
-                        .arg(values.size()));
+                        .arg(QString::number(kDetailedLogFieldCount), QString::number(values.size())));
     const auto read = [&](DetailField field, int low, int high, int &out) {
         const QString &text = values[9 + int(field)].text;
         bool ok = false;
@@ -409,7 +407,7 @@ bool readDetailedMove(const QList<LogValue> &values, DetailedMove &move, QString
         if (!isWholeNumberText(text))
             return fail(error, QStringLiteral("%1の値「%2」は整数ではありません。").arg(label, shownValue(text)));
         if (!ok || v < low || v > high)
-            return fail(error, QStringLiteral("%1の値「%2」は %3 から %4 の範囲を超えています。").arg(label, shownValue(text)).arg(low).arg(high));
+            return fail(error, QStringLiteral("%1の値「%2」は %3 から %4 の範囲を超えています。").arg(label, shownValue(text), QString::number(low), QString::number(high)));
         out = int(v);
         return true;
     };

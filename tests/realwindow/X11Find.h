@@ -6,11 +6,33 @@
 #include <X11/Xlib.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
 
 namespace x11find {
+
+// Windows come and go while the tree is walked (Wine makes and destroys many): a window that
+// vanished between listing and asking is not an error, and Xlib's default handler would end the
+// helper for it. Any other error is reported and ends the helper, as before.
+inline int tolerateVanishedWindows(Display *display, XErrorEvent *error)
+{
+    if (error->error_code == BadWindow || error->error_code == BadDrawable)
+        return 0;
+    char text[256];
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    std::fprintf(stderr, "X error: %s (request %d)\n", text, int(error->request_code));
+    std::exit(1);
+}
+
+// The display with the tolerant error handler installed; nullptr when there is none.
+inline Display *open()
+{
+    XSetErrorHandler(tolerateVanishedWindows);
+    return XOpenDisplay(nullptr);
+}
 
 inline std::string titleOf(Display *display, Window window)
 {

@@ -27,7 +27,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: x11click TITLE X Y SECONDS [CLICKS]\n");
         return 2;
     }
-    Display *display = XOpenDisplay(nullptr);
+    Display *display = x11find::open();
     if (!display) {
         std::fprintf(stderr, "x11click: no display\n");
         return 2;

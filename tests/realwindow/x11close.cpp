@@ -16,7 +16,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: x11close TITLE SECONDS [--wait]\n");
         return 2;
     }
-    Display *display = XOpenDisplay(nullptr);
+    Display *display = x11find::open();
     if (!display) {
         std::fprintf(stderr, "x11close: no display\n");
         return 2;

@@ -331,25 +331,33 @@ private slots:
         QVERIFY(g.script.endsWith("\"/POS:-101,0,100,50\""));
     }
 
-    // Each curve, exactly: frame i of n at start + (end - start) * c(i / (n - 1)), halves away from zero.
+    // Each curve, exactly: frame i of n at start + (end - start) * c(i / (n - 1)), the position
+    // itself rounded with an exact half away from zero (not the offset from the start).
     void detailed_curves_exactPositions_data()
     {
-        QTest::addColumn<QString>("curve");
+        QTest::addColumn<QStringList>("move"); // start x, end x, frames, curve
         QTest::addColumn<QStringList>("expected");
         // 0 -> 10 in 5 frames (t = 0, 1/4, 1/2, 3/4, 1)
-        QTest::newRow("constant") << QStringLiteral("1") << QStringList{"0,0", "3,0", "5,0", "8,0", "10,0"};   // 2.5 -> 3, 7.5 -> 8
-        QTest::newRow("slow start") << QStringLiteral("2") << QStringList{"0,0", "1,0", "3,0", "6,0", "10,0"}; // 0.625 2.5 5.625
-        QTest::newRow("slow end") << QStringLiteral("3") << QStringList{"0,0", "4,0", "8,0", "9,0", "10,0"};   // 4.375 7.5 9.375
-        QTest::newRow("slow start and end") << QStringLiteral("4") << QStringList{"0,0", "2,0", "5,0", "8,0", "10,0"}; // 1.5625 5 8.4375
+        QTest::newRow("constant") << QStringList{"0", "10", "5", "1"} << QStringList{"0,0", "3,0", "5,0", "8,0", "10,0"}; // 2.5 -> 3, 7.5 -> 8
+        QTest::newRow("slow start") << QStringList{"0", "10", "5", "2"} << QStringList{"0,0", "1,0", "3,0", "6,0", "10,0"}; // 0.625 2.5 5.625
+        QTest::newRow("slow end") << QStringList{"0", "10", "5", "3"} << QStringList{"0,0", "4,0", "8,0", "9,0", "10,0"}; // 4.375 7.5 9.375
+        QTest::newRow("slow start and end") << QStringList{"0", "10", "5", "4"} << QStringList{"0,0", "2,0", "5,0", "8,0", "10,0"}; // 1.5625 5 8.4375
+        // 300 -> -640 in 9 frames: 182.5 is 183, 65 exact, -52.5 is -53, -405 exact, -522.5 is -523
+        QTest::newRow("leftwards, halves above and below zero")
+            << QStringList{"300", "-640", "9", "1"}
+            << QStringList{"300,0", "183,0", "65,0", "-53,0", "-170,0", "-288,0", "-405,0", "-523,0", "-640,0"};
+        // -10 -> 0 in 5 frames: -7.5 is -8, -2.5 is -3 (the offsets 2.5 and 7.5 would give -7 and -2)
+        QTest::newRow("rightwards from below zero") << QStringList{"-10", "0", "5", "1"} << QStringList{"-10,0", "-8,0", "-5,0", "-3,0", "0,0"};
     }
 
     void detailed_curves_exactPositions()
     {
-        QFETCH(QString, curve);
+        QFETCH(QStringList, move);
         QFETCH(QStringList, expected);
         QByteArray script;
         QString error;
-        QVERIFY2(generateFromLog(detailed({"0", "0", "10", "0", "2", "5", curve, "0", "0", "3"}), script, nullptr, &error), qPrintable(error));
+        QVERIFY2(generateFromLog(detailed({move[0], "0", move[1], "0", "2", move[2], move[3], "0", "0", "3"}), script, nullptr, &error),
+                 qPrintable(error));
         QCOMPARE(positions(script), expected);
     }
 

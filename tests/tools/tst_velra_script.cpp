@@ -1,6 +1,7 @@
 #include "CompanionRun.h"
 #include "TestSupport.h"
 #include "script/ScriptFile.h"
+#include "script/OutputFile.h"
 
 #include <QImage>
 #include <QProcess>
@@ -22,6 +23,7 @@ class TestVelraScript : public QObject
 
     QTemporaryDir m_dir;
     QString path(const char *name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
     QStringList saveArgs(const QString &target, const char *book) const
     {
         return {QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), target, QStringLiteral("--book"),
@@ -175,13 +177,21 @@ private slots:
     // A save killed before its final step left its complete temporary file behind.
     void staleTemporaryFiles_ofThisTarget_areRemoved()
     {
-        const QString stale = path(".stale.csf.velra-abcd1234");
-        const QString other = path(".other.csf.velra-abcd1234");
+        const QString stale = path(output::temporaryName(QStringLiteral("stale.csf")));
         QVERIFY(writeAll(stale, "left behind"));
-        QVERIFY(writeAll(other, "another file's"));
+        // Names only alike are other files' (a target named "stale*.csf" must not match them).
+        const QStringList others{path(".stale.csf.velra-abcd1234"), path(".other.csf.velra-abcd1234"),
+                                 path(output::temporaryName(QStringLiteral("stale2.csf")))};
+        for (const QString &other : others)
+            QVERIFY(writeAll(other, "another file's"));
         QCOMPARE(run(saveArgs(path("stale.csf"), "B")).code, 0);
+        QCOMPARE(run(saveArgs(path("stale*.csf"), "B")).code, 0);
         QVERIFY(!QFile::exists(stale));
-        QVERIFY(QFile::exists(other));
+        for (const QString &other : others)
+            QVERIFY(QFile::exists(other));
+        // Names alike in their first 200 bytes have temporaries of their own.
+        const QString longName = QString(230, QLatin1Char('n'));
+        QVERIFY(output::temporaryName(longName + QStringLiteral("1.csf")) != output::temporaryName(longName + QStringLiteral("2.csf")));
     }
 
 #ifdef Q_OS_WIN

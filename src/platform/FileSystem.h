@@ -1,0 +1,129 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+class QFile;
+
+// The file primitives the careful writers and the hand-off files are built from, one implementation
+// per system (FileSystem_unix.cpp, FileSystem_win.cpp). Codes are errno or GetLastError values.
+namespace velra::platform {
+
+#ifdef Q_OS_WIN
+using Handle = void *;
+#else
+using Handle = int;
+#endif
+
+// An open file, closed when it goes.
+class File
+{
+public:
+    File() = default;
+    ~File() { close(); }
+    File(const File &) = delete;
+    File &operator=(const File &) = delete;
+
+    bool isOpen() const;
+    Handle handle() const { return m_handle; }
+    void close();
+    // A close that reports what a buffered write failed with (network file systems report late).
+    bool closeChecked(int *code);
+
+    // Every byte, in order; a short write is retried, an empty one is an error.
+    bool writeAll(const QList<QByteArrayView> &pieces, int *code) const;
+    // The whole file from its start, refused (tooLarge) when it holds more than `max` bytes.
+    bool readAll(qint64 max, QByteArray &out, int *code, bool *tooLarge) const;
+    // From the start: the pieces, the length cut to theirs, synced. The in-place write.
+    bool rewrite(const QList<QByteArrayView> &pieces, int *code) const;
+    bool sync(int *code) const;
+
+    enum class Lock { Held, Busy, Unsupported, Failed };
+    // An exclusive advisory lock, without waiting.
+    Lock tryLock(int *code) const;
+
+    // Number of names the file has (hard links).
+    int linkCount() const;
+    // Whether `path` still names this open file (another save may have replaced it meanwhile).
+    bool isAt(const QString &path) const;
+    // The file carries what a replacement cannot carry over: access control lists, extended
+    // attributes. Then it is written in place.
+    bool hasExtraAttributes() const;
+
+    // Opens the regular file at `path` (never through a link in its last part) for reading and
+    // writing, creating it empty when missing (`created`). `device` is set instead when the name is
+    // a device (Windows' NUL): the file is then open for writing as a stream.
+    bool openForSave(const QString &path, bool *created, bool *device, int *code);
+    // A new file that must not exist yet (O_EXCL), readable and writable by its owner only.
+    bool createNew(const QString &path, int *code);
+    // For writing a stream: a character device, a FIFO, a connected local socket.
+    bool openStream(const QString &path, bool socket, int *code);
+    // Standard output or error (or another open descriptor) for writing, left open when done.
+    void borrow(int descriptor);
+
+    // The replacement keeps what the author set on the old file: owner, group, mode (attributes on
+    // Windows). False with `inPlace` when that cannot be done, so that the caller writes in place.
+    bool copyKeptAttributes(const File &from, bool *inPlace, int *code) const;
+
+private:
+    Handle m_handle = invalidHandle();
+    bool m_borrowed = false;
+    bool m_socket = false;
+    static Handle invalidHandle();
+};
+
+// What a save target is, after following links the way a careful program does.
+struct Target
+{
+    enum class Kind {
+        Missing,    // nothing there: a new file
+        Regular,
+        Directory,
+        Stream,     // character device or FIFO: written as a stream
+        Socket,     // a local socket: connected to and written as a stream
+        Descriptor, // standard output, standard error, /dev/fd/N: the open descriptor itself
+        Other,      // a block device or anything else not to be written
+        Refused,    // `reason` says why (a link that must not be followed, a dangling link)
+        Failed,     // `code` says why
+    };
+    Kind kind = Kind::Missing;
+    QString path;        // the file itself, with every link followed
+    int descriptor = -1; // Descriptor
+    bool readOnly = false;
+    int code = 0;
+    QString reason;
+};
+Target classify(const QString &path);
+
+// Something that changes whenever the file at `path` is replaced or written: a save that waits for
+// another one's lock sees it move on.
+QByteArray stamp(const QString &path);
+
+// Removes the name, whatever it names (a link is removed, never followed). True when it is gone.
+bool removeEntry(const QString &path, int *code = nullptr);
+// Replaces `to` by `from` (a rename). False with `inPlace` when the system cannot do it for this
+// file (a mount point, a file Windows keeps open): the caller writes in place instead.
+bool replace(const QString &from, const QString &to, bool *inPlace, int *code);
+// The folder's entries are on disk (after a rename); not every file system can.
+void syncFolder(const QString &folder);
+
+// The sentence for a system error code, and the system's own words for it (may be empty).
+const char *reasonFor(int code);
+QString systemText(int code);
+
+// While a save writes `path` (its temporary), Ctrl+C and termination remove it before the program
+// ends. One at a time.
+void removeOnInterrupt(const QString &path);
+void keepOnInterrupt();
+
+// Hand-off files live in folders that others may be able to write into: open them without following
+// links, never open a FIFO or a device, and take only a regular file that is the user's own.
+// `problem` says what was found instead.
+bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bool append, QString *problem);
+// A folder that other users may put files into without the sticky bit that keeps their hands off
+// ours (mode 0777): no place for hand-off files.
+bool othersMayReplaceIn(const QString &folder);
+
+} // namespace velra::platform

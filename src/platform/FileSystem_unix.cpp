@@ -1,0 +1,572 @@
+#include "FileSystem.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtGlobal>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace velra::platform {
+namespace {
+
+// Files larger than this are written in pieces, as some systems refuse single huge writes.
+constexpr qint64 kChunk = qint64(1) << 24;
+
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+bool fail(int *code, int value)
+{
+    if (code)
+        *code = value;
+    return false;
+}
+
+bool writeBytes(int fd, const char *data, qint64 left, int *code, bool socket)
+{
+    while (left > 0) {
+        const size_t chunk = size_t(qMin(left, kChunk));
+        const ssize_t done = socket ? ::send(fd, data, chunk, MSG_NOSIGNAL) : ::write(fd, data, chunk);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return fail(code, done < 0 ? errno : EIO);
+        data += done;
+        left -= done;
+    }
+    return true;
+}
+
+} // namespace
+
+Handle File::invalidHandle()
+{
+    return -1;
+}
+
+bool File::isOpen() const
+{
+    return m_handle >= 0;
+}
+
+void File::close()
+{
+    if (m_handle >= 0 && !m_borrowed)
+        ::close(m_handle);
+    m_handle = -1;
+    m_borrowed = false;
+}
+
+bool File::closeChecked(int *code)
+{
+    if (m_borrowed || m_handle < 0) {
+        close();
+        return true;
+    }
+    const int result = ::close(m_handle);
+    m_handle = -1;
+    // A close interrupted by a signal has still closed the descriptor on Linux.
+    return result == 0 || errno == EINTR || fail(code, errno);
+}
+
+bool File::writeAll(const QList<QByteArrayView> &pieces, int *code) const
+{
+    for (const QByteArrayView piece : pieces) {
+        if (!writeBytes(m_handle, piece.data(), piece.size(), code, m_socket))
+            return false;
+    }
+    return true;
+}
+
+bool File::readAll(qint64 max, QByteArray &out, int *code, bool *tooLarge) const
+{
+    struct stat st;
+    if (::fstat(m_handle, &st) != 0)
+        return fail(code, errno);
+    if (st.st_size > max) {
+        *tooLarge = true;
+        return false;
+    }
+    if (::lseek(m_handle, 0, SEEK_SET) != 0)
+        return fail(code, errno);
+    out.resize(st.st_size);
+    qint64 have = 0;
+    while (have < out.size()) {
+        const ssize_t got = ::read(m_handle, out.data() + have, size_t(qMin(out.size() - have, kChunk)));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return fail(code, errno);
+        if (got == 0)
+            break;
+        have += got;
+    }
+    out.truncate(have);
+    return true;
+}
+
+bool File::rewrite(const QList<QByteArrayView> &pieces, int *code) const
+{
+    qint64 total = 0;
+    for (const QByteArrayView piece : pieces)
+        total += piece.size();
+    if (::lseek(m_handle, 0, SEEK_SET) != 0)
+        return fail(code, errno);
+    if (!writeAll(pieces, code))
+        return false;
+    if (::ftruncate(m_handle, off_t(total)) != 0)
+        return fail(code, errno);
+    return sync(code);
+}
+
+bool File::sync(int *code) const
+{
+    return ::fsync(m_handle) == 0 || fail(code, errno);
+}
+
+File::Lock File::tryLock(int *code) const
+{
+    for (;;) {
+        if (::flock(m_handle, LOCK_EX | LOCK_NB) == 0)
+            return Lock::Held;
+        if (errno == EINTR)
+            continue;
+        if (errno == EWOULDBLOCK)
+            return Lock::Busy;
+        // File systems without locks still get a careful write, only not serialised.
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL)
+            return Lock::Unsupported;
+        fail(code, errno);
+        return Lock::Failed;
+    }
+}
+
+int File::linkCount() const
+{
+    struct stat st;
+    return ::fstat(m_handle, &st) == 0 ? int(st.st_nlink) : 1;
+}
+
+bool File::isAt(const QString &path) const
+{
+    struct stat held;
+    struct stat now;
+    return ::fstat(m_handle, &held) == 0 && ::lstat(encoded(path).constData(), &now) == 0
+        && held.st_dev == now.st_dev && held.st_ino == now.st_ino;
+}
+
+bool File::hasExtraAttributes() const
+{
+    char names[4096];
+    const ssize_t size = ::flistxattr(m_handle, names, sizeof names);
+    if (size < 0)
+        return errno == ERANGE; // more than fits here: certainly some
+    // A security label is the system's, given to the new file by its own rules.
+    for (ssize_t at = 0; at < size; at += ssize_t(std::strlen(names + at)) + 1) {
+        if (std::strncmp(names + at, "security.", 9) != 0)
+            return true;
+    }
+    return false;
+}
+
+bool File::openForSave(const QString &path, bool *created, bool *device, int *code)
+{
+    close();
+    *created = false;
+    *device = false;
+    const QByteArray name = encoded(path);
+    // Non-blocking, so that a FIFO put there meanwhile cannot hold the save; it is refused below.
+    // Another save may make the file between the two opens: then it is there to open.
+    for (int attempt = 0; attempt < 100 && m_handle < 0; ++attempt) {
+        m_handle = ::open(name.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (m_handle >= 0 || errno != ENOENT)
+            break;
+        m_handle = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        *created = m_handle >= 0;
+        if (m_handle < 0 && errno != EEXIST)
+            break;
+    }
+    if (m_handle < 0)
+        return fail(code, errno == ELOOP ? EPERM : errno);
+    struct stat st;
+    if (::fstat(m_handle, &st) != 0)
+        return fail(code, errno);
+    if (!S_ISREG(st.st_mode)) {
+        close();
+        return fail(code, EINVAL);
+    }
+    const int flags = ::fcntl(m_handle, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(m_handle, F_SETFL, flags & ~O_NONBLOCK);
+    return true;
+}
+
+bool File::createNew(const QString &path, int *code)
+{
+    close();
+    m_handle = ::open(encoded(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    return m_handle >= 0 || fail(code, errno);
+}
+
+bool File::openStream(const QString &path, bool socket, int *code)
+{
+    close();
+    m_socket = socket;
+    const QByteArray name = encoded(path);
+    if (!socket) {
+        m_handle = ::open(name.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+        return m_handle >= 0 || fail(code, errno);
+    }
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    if (size_t(name.size()) >= sizeof(address.sun_path))
+        return fail(code, ENAMETOOLONG);
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    m_handle = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_handle < 0)
+        return fail(code, errno);
+    if (::connect(m_handle, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        const int why = errno;
+        close();
+        return fail(code, why);
+    }
+    return true;
+}
+
+void File::borrow(int descriptor)
+{
+    close();
+    m_handle = descriptor;
+    m_borrowed = true;
+    struct stat st;
+    m_socket = ::fstat(descriptor, &st) == 0 && S_ISSOCK(st.st_mode);
+}
+
+bool File::copyKeptAttributes(const File &from, bool *inPlace, int *code) const
+{
+    *inPlace = false;
+    struct stat old;
+    struct stat mine;
+    if (::fstat(from.m_handle, &old) != 0 || ::fstat(m_handle, &mine) != 0)
+        return fail(code, errno);
+    if ((mine.st_uid != old.st_uid || mine.st_gid != old.st_gid) && ::fchown(m_handle, old.st_uid, old.st_gid) != 0) {
+        *inPlace = true;
+        return false;
+    }
+    return ::fchmod(m_handle, old.st_mode & 07777) == 0 || fail(code, errno);
+}
+
+namespace {
+
+// /dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N: names of descriptors this process has open.
+int descriptorNamed(const QByteArray &name)
+{
+    if (name == "/dev/stdout")
+        return 1;
+    if (name == "/dev/stderr")
+        return 2;
+    const QByteArray self = "/proc/" + QByteArray::number(qint64(::getpid())) + "/fd/";
+    for (const QByteArray &prefix : {QByteArray("/dev/fd/"), QByteArray("/proc/self/fd/"),
+                                     QByteArray("/proc/thread-self/fd/"), self}) {
+        if (name.startsWith(prefix)) {
+            bool ok = false;
+            const int fd = name.mid(prefix.size()).toInt(&ok);
+            return ok && fd >= 0 && name.mid(prefix.size()) == QByteArray::number(fd) ? fd : -1;
+        }
+    }
+    return -1;
+}
+
+// The kernel's rule for links in a folder that everyone may write into and whose sticky bit keeps
+// them from each other's files (/tmp): a link there is followed only when it is ours or the
+// folder owner's. Another user's link could otherwise lead the save into any file of ours.
+bool mayFollow(const QByteArray &link, const struct stat &st)
+{
+    if (st.st_uid == ::geteuid())
+        return true;
+    const qsizetype slash = link.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : link.left(slash);
+    struct stat dir;
+    if (::stat(folder.constData(), &dir) != 0)
+        return false;
+    const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
+    return !shared || st.st_uid == dir.st_uid;
+}
+
+} // namespace
+
+Target classify(const QString &path)
+{
+    Target target;
+    QByteArray name = encoded(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        const int fd = descriptorNamed(name);
+        if (fd >= 0) {
+            if (::fcntl(fd, F_GETFD) < 0) {
+                target.kind = Target::Kind::Failed;
+                target.code = errno;
+            } else {
+                target.kind = Target::Kind::Descriptor;
+                target.descriptor = fd;
+            }
+            return target;
+        }
+        struct stat st;
+        if (::lstat(name.constData(), &st) != 0) {
+            if (errno == ENOENT && hops > 0) {
+                target.kind = Target::Kind::Refused;
+                target.reason = QStringLiteral("リンクの先にファイルがありません（壊れたリンクです）。");
+            } else {
+                target.kind = errno == ENOENT ? Target::Kind::Missing : Target::Kind::Failed;
+                target.code = errno;
+            }
+            target.path = QFile::decodeName(name);
+            return target;
+        }
+        if (S_ISLNK(st.st_mode)) {
+            if (!mayFollow(name, st)) {
+                target.kind = Target::Kind::Refused;
+                target.reason = QStringLiteral("ほかのユーザーが作ったリンクのため、たどりません。");
+                return target;
+            }
+            QByteArray to(qMax<qint64>(st.st_size, 255) + 1, Qt::Uninitialized);
+            const ssize_t size = ::readlink(name.constData(), to.data(), size_t(to.size()));
+            if (size < 0 || size >= to.size()) {
+                target.kind = Target::Kind::Failed;
+                target.code = size < 0 ? errno : ENAMETOOLONG;
+                return target;
+            }
+            to.truncate(size);
+            if (!to.startsWith('/')) {
+                const qsizetype slash = name.lastIndexOf('/');
+                to.prepend(slash < 0 ? QByteArray() : name.left(slash + 1));
+            }
+            name = to;
+            continue;
+        }
+        target.path = QFile::decodeName(name);
+        if (S_ISDIR(st.st_mode))
+            target.kind = Target::Kind::Directory;
+        else if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode))
+            target.kind = Target::Kind::Stream;
+        else if (S_ISSOCK(st.st_mode))
+            target.kind = Target::Kind::Socket;
+        else if (!S_ISREG(st.st_mode))
+            target.kind = Target::Kind::Other;
+        else {
+            target.kind = Target::Kind::Regular;
+            target.readOnly = !(st.st_mode & S_IWUSR) || ::access(name.constData(), W_OK) != 0;
+        }
+        return target;
+    }
+    target.kind = Target::Kind::Failed;
+    target.code = ELOOP;
+    return target;
+}
+
+QByteArray stamp(const QString &path)
+{
+    struct stat st;
+    if (::stat(encoded(path).constData(), &st) != 0)
+        return QByteArray();
+    const qint64 values[] = {qint64(st.st_dev), qint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec),
+                             qint64(st.st_mtim.tv_nsec), qint64(st.st_ctim.tv_nsec)};
+    return QByteArray(reinterpret_cast<const char *>(values), sizeof values);
+}
+
+bool removeEntry(const QString &path, int *code)
+{
+    return ::unlink(encoded(path).constData()) == 0 || errno == ENOENT || fail(code, errno);
+}
+
+bool replace(const QString &from, const QString &to, bool *inPlace, int *code)
+{
+    *inPlace = false;
+    if (::rename(encoded(from).constData(), encoded(to).constData()) == 0)
+        return true;
+    // A file that is a mount point (a bind mount) cannot be renamed over.
+    if (errno == EBUSY)
+        *inPlace = true;
+    return fail(code, errno);
+}
+
+void syncFolder(const QString &folder)
+{
+    const int dir = ::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+}
+
+const char *reasonFor(int code)
+{
+    switch (code) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return "ディスクの空きが足りません";
+    case EACCES:
+    case EPERM:
+        return "アクセスが許可されていません";
+    case EROFS:
+        return "書き込みが禁止されたドライブです";
+    case EISDIR:
+        return "同じ名前のフォルダーがあります";
+    case ENOENT:
+    case ENOTDIR:
+        return "保存先のフォルダーが見つかりません";
+    case ENAMETOOLONG:
+        return "ファイル名が長すぎます";
+    case EFBIG:
+        return "ファイルが大きすぎます";
+    case EIO:
+        return "ディスクの読み書きでエラーが起きました";
+    case EPIPE:
+    case ECONNREFUSED:
+    case ENXIO:
+        return "書き出し先が受け取りを止めました";
+    case EBADF:
+        return "書き出し先が開かれていません";
+    case ELOOP:
+        return "リンクが循環しています";
+    case EINVAL:
+        return "通常のファイルではありません";
+    default:
+        return "ファイル操作に失敗しました";
+    }
+}
+
+QString systemText(int code)
+{
+    return qt_error_string(code).trimmed();
+}
+
+namespace {
+
+// What the signal handler removes: set before the temporary exists, cleared after it is gone or
+// renamed. Plain bytes, as a handler may call no more than unlink.
+char g_interruptPath[4096];
+volatile sig_atomic_t g_interruptArmed = 0;
+struct sigaction g_previous[3];
+constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+
+void removeAndEnd(int signal)
+{
+    if (g_interruptArmed)
+        ::unlink(g_interruptPath);
+    g_interruptArmed = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (kSignals[i] == signal)
+            ::sigaction(signal, &g_previous[i], nullptr);
+    }
+    ::raise(signal);
+}
+
+} // namespace
+
+void removeOnInterrupt(const QString &path)
+{
+    const QByteArray name = encoded(path);
+    if (size_t(name.size()) >= sizeof g_interruptPath)
+        return;
+    std::memcpy(g_interruptPath, name.constData(), size_t(name.size()) + 1);
+    struct sigaction action = {};
+    action.sa_handler = removeAndEnd;
+    sigemptyset(&action.sa_mask);
+    for (int i = 0; i < 3; ++i) {
+        struct sigaction current;
+        ::sigaction(kSignals[i], nullptr, &current);
+        // A signal the program ignores (nohup) stays ignored.
+        if (current.sa_handler == SIG_IGN)
+            continue;
+        ::sigaction(kSignals[i], &action, &g_previous[i]);
+    }
+    g_interruptArmed = 1;
+}
+
+void keepOnInterrupt()
+{
+    if (!g_interruptArmed)
+        return;
+    g_interruptArmed = 0;
+    for (int i = 0; i < 3; ++i) {
+        struct sigaction current;
+        ::sigaction(kSignals[i], nullptr, &current);
+        if (current.sa_handler == removeAndEnd)
+            ::sigaction(kSignals[i], &g_previous[i], nullptr);
+    }
+}
+
+bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bool append, QString *problem)
+{
+    const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (write ? O_RDWR | O_CREAT : O_RDONLY) | (append ? O_APPEND : 0);
+    const int fd = ::open(encoded(path).constData(), flags, 0666);
+    if (fd < 0) {
+        const int why = errno;
+        if (problem) {
+            // O_NOFOLLOW's refusal of a link is ELOOP; a FIFO without a reader, ENXIO.
+            *problem = why == ELOOP ? QStringLiteral("リンクになっています（ほかのユーザーが置いた可能性があるため、開きません）")
+                : why == ENXIO      ? QStringLiteral("通常のファイルではありません")
+                                    : QString::fromUtf8(reasonFor(why)) + QStringLiteral("（%1）").arg(systemText(why));
+        }
+        errno = why;
+        return false;
+    }
+    struct stat st;
+    QString what;
+    if (::fstat(fd, &st) != 0)
+        what = QString::fromUtf8(reasonFor(errno));
+    else if (S_ISDIR(st.st_mode))
+        what = QStringLiteral("フォルダーです");
+    else if (!S_ISREG(st.st_mode))
+        what = QStringLiteral("通常のファイルではありません");
+    else if (st.st_uid != ::geteuid())
+        what = QStringLiteral("ほかのユーザーのファイルです");
+    if (!what.isEmpty()) {
+        ::close(fd);
+        if (problem)
+            *problem = what;
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (write && truncate && ::ftruncate(fd, 0) != 0) {
+        const int why = errno;
+        ::close(fd);
+        if (problem)
+            *problem = QString::fromUtf8(reasonFor(why));
+        return false;
+    }
+    QIODevice::OpenMode mode = write ? QIODevice::ReadWrite : QIODevice::ReadOnly;
+    if (append)
+        mode |= QIODevice::Append;
+    if (!file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        if (problem)
+            *problem = QStringLiteral("開けませんでした");
+        return false;
+    }
+    return true;
+}
+
+bool othersMayReplaceIn(const QString &folder)
+{
+    struct stat st;
+    if (::stat(encoded(folder).constData(), &st) != 0)
+        return false;
+    return (st.st_mode & S_IWOTH) && !(st.st_mode & S_ISVTX);
+}
+
+} // namespace velra::platform

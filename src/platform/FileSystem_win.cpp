@@ -1,0 +1,412 @@
+#include "FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtGlobal>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <csignal>
+#include <cstring>
+
+namespace velra::platform {
+namespace {
+
+// Files larger than this are written in pieces, as some systems refuse single huge writes.
+constexpr qint64 kChunk = qint64(1) << 24;
+
+std::wstring wide(const QString &path)
+{
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+
+bool fail(int *code, int value)
+{
+    if (code)
+        *code = value;
+    return false;
+}
+
+int lastError()
+{
+    return int(GetLastError());
+}
+
+bool seekTo(HANDLE h, qint64 offset, int *code)
+{
+    LARGE_INTEGER at{};
+    at.QuadPart = offset;
+    return SetFilePointerEx(h, at, nullptr, FILE_BEGIN) || fail(code, lastError());
+}
+
+struct Identity
+{
+    DWORD volume = 0;
+    DWORD high = 0;
+    DWORD low = 0;
+    DWORD links = 0;
+};
+
+bool identityOf(HANDLE h, Identity &id)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h, &info))
+        return false;
+    id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow, info.nNumberOfLinks};
+    return true;
+}
+
+HANDLE openForQuery(const QString &path)
+{
+    return CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+} // namespace
+
+Handle File::invalidHandle()
+{
+    return INVALID_HANDLE_VALUE;
+}
+
+bool File::isOpen() const
+{
+    return m_handle != INVALID_HANDLE_VALUE;
+}
+
+void File::close()
+{
+    if (m_handle != INVALID_HANDLE_VALUE && !m_borrowed)
+        CloseHandle(m_handle);
+    m_handle = INVALID_HANDLE_VALUE;
+    m_borrowed = false;
+}
+
+bool File::closeChecked(int *code)
+{
+    if (m_borrowed || m_handle == INVALID_HANDLE_VALUE) {
+        close();
+        return true;
+    }
+    const bool ok = CloseHandle(m_handle);
+    m_handle = INVALID_HANDLE_VALUE;
+    return ok || fail(code, lastError());
+}
+
+bool File::writeAll(const QList<QByteArrayView> &pieces, int *code) const
+{
+    for (const QByteArrayView piece : pieces) {
+        const char *data = piece.data();
+        qint64 left = piece.size();
+        while (left > 0) {
+            DWORD done = 0;
+            if (!WriteFile(m_handle, data, DWORD(qMin(left, kChunk)), &done, nullptr) || done == 0) {
+                const int why = lastError();
+                return fail(code, why ? why : ERROR_WRITE_FAULT);
+            }
+            data += done;
+            left -= done;
+        }
+    }
+    return true;
+}
+
+bool File::readAll(qint64 max, QByteArray &out, int *code, bool *tooLarge) const
+{
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(m_handle, &size))
+        return fail(code, lastError());
+    if (size.QuadPart > max) {
+        *tooLarge = true;
+        return false;
+    }
+    if (!seekTo(m_handle, 0, code))
+        return false;
+    out.resize(size.QuadPart);
+    qint64 have = 0;
+    while (have < out.size()) {
+        DWORD got = 0;
+        if (!ReadFile(m_handle, out.data() + have, DWORD(qMin(out.size() - have, kChunk)), &got, nullptr))
+            return fail(code, lastError());
+        if (got == 0)
+            break;
+        have += got;
+    }
+    out.truncate(have);
+    return true;
+}
+
+bool File::rewrite(const QList<QByteArrayView> &pieces, int *code) const
+{
+    qint64 total = 0;
+    for (const QByteArrayView piece : pieces)
+        total += piece.size();
+    if (!seekTo(m_handle, 0, code) || !writeAll(pieces, code) || !seekTo(m_handle, total, code))
+        return false;
+    if (!SetEndOfFile(m_handle))
+        return fail(code, lastError());
+    return sync(code);
+}
+
+bool File::sync(int *code) const
+{
+    return FlushFileBuffers(m_handle) || fail(code, lastError());
+}
+
+// Locks a range far past the end: Windows locks are mandatory for the bytes they cover, and other
+// programs must still be able to read the file while a save holds it.
+File::Lock File::tryLock(int *code) const
+{
+    OVERLAPPED at{};
+    at.Offset = 0xFFFFFFF0u;
+    at.OffsetHigh = 0x7FFFFFFFu;
+    if (LockFileEx(m_handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+        return Lock::Held;
+    const int why = lastError();
+    if (why == ERROR_LOCK_VIOLATION || why == ERROR_IO_PENDING)
+        return Lock::Busy;
+    if (why == ERROR_NOT_SUPPORTED || why == ERROR_INVALID_FUNCTION)
+        return Lock::Unsupported;
+    fail(code, why);
+    return Lock::Failed;
+}
+
+int File::linkCount() const
+{
+    Identity id;
+    return identityOf(m_handle, id) ? int(id.links) : 1;
+}
+
+bool File::isAt(const QString &path) const
+{
+    Identity held;
+    Identity now;
+    HANDLE h = openForQuery(path);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    const bool same = identityOf(m_handle, held) && identityOf(h, now) && held.volume == now.volume
+        && held.high == now.high && held.low == now.low;
+    CloseHandle(h);
+    return same;
+}
+
+bool File::hasExtraAttributes() const
+{
+    // The replacement takes the folder's inherited permissions as any new file does; alternate data
+    // streams are not written by the host.
+    return false;
+}
+
+bool File::openForSave(const QString &path, bool *created, bool *device, int *code)
+{
+    close();
+    m_handle = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (m_handle == INVALID_HANDLE_VALUE)
+        return fail(code, lastError());
+    *created = GetLastError() != ERROR_ALREADY_EXISTS;
+    *device = GetFileType(m_handle) != FILE_TYPE_DISK;
+    return true;
+}
+
+bool File::createNew(const QString &path, int *code)
+{
+    close();
+    m_handle = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    return m_handle != INVALID_HANDLE_VALUE || fail(code, lastError());
+}
+
+bool File::openStream(const QString &path, bool, int *code)
+{
+    close();
+    m_handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return m_handle != INVALID_HANDLE_VALUE || fail(code, lastError());
+}
+
+void File::borrow(int descriptor)
+{
+    close();
+    m_handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    m_borrowed = true;
+}
+
+bool File::copyKeptAttributes(const File &from, bool *inPlace, int *code) const
+{
+    *inPlace = false;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(from.m_handle, &info))
+        return fail(code, lastError());
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE
+        | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (!(info.dwFileAttributes & kept))
+        return true;
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = info.dwFileAttributes & kept;
+    return SetFileInformationByHandle(m_handle, FileBasicInfo, &basic, sizeof basic) || fail(code, lastError());
+}
+
+Target classify(const QString &path)
+{
+    Target target;
+    target.path = path;
+    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const int why = lastError();
+        // Devices such as NUL have no attributes to read; opening them tells what they are.
+        target.kind = why == ERROR_FILE_NOT_FOUND ? Target::Kind::Missing : Target::Kind::Regular;
+        return target;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        target.kind = Target::Kind::Directory;
+        return target;
+    }
+    target.kind = Target::Kind::Regular;
+    target.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return target;
+}
+
+QByteArray stamp(const QString &path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data))
+        return QByteArray();
+    Identity id;
+    HANDLE h = openForQuery(path);
+    if (h != INVALID_HANDLE_VALUE) {
+        identityOf(h, id);
+        CloseHandle(h);
+    }
+    const quint64 values[] = {data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime.dwHighDateTime,
+                              data.ftLastWriteTime.dwLowDateTime, id.high, id.low};
+    return QByteArray(reinterpret_cast<const char *>(values), sizeof values);
+}
+
+bool removeEntry(const QString &path, int *code)
+{
+    if (DeleteFileW(wide(path).c_str()))
+        return true;
+    const int why = lastError();
+    return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND || fail(code, why);
+}
+
+bool replace(const QString &from, const QString &to, bool *inPlace, int *code)
+{
+    *inPlace = false;
+    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    // Systems that cannot replace a file another handle holds open (this save's own lock) get the
+    // file written in place instead, still under the lock.
+    *inPlace = true;
+    return fail(code, lastError());
+}
+
+void syncFolder(const QString &)
+{
+    // MOVEFILE_WRITE_THROUGH has put the rename on disk.
+}
+
+const char *reasonFor(int code)
+{
+    switch (code) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return "ディスクの空きが足りません";
+    case ERROR_ACCESS_DENIED:
+        return "アクセスが許可されていません";
+    case ERROR_WRITE_PROTECT:
+        return "書き込みが禁止されたドライブです";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return "ほかのプログラムが使用中です";
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+        return "保存先のフォルダーが見つかりません";
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_INVALID_NAME:
+        return "ファイル名が使えません";
+    case ERROR_INVALID_HANDLE:
+        return "書き出し先が開かれていません";
+    default:
+        return "ファイル操作に失敗しました";
+    }
+}
+
+QString systemText(int code)
+{
+    return qt_error_string(code).trimmed();
+}
+
+void removeOnInterrupt(const QString &)
+{
+}
+
+void keepOnInterrupt()
+{
+}
+
+bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bool append, QString *problem)
+{
+    // A link or junction planted under the name is opened as itself, and refused below.
+    HANDLE h = CreateFileW(wide(path).c_str(), write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, write ? OPEN_ALWAYS : OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const int why = lastError();
+        if (problem)
+            *problem = QString::fromUtf8(reasonFor(why)) + QStringLiteral("（%1）").arg(systemText(why));
+        return false;
+    }
+    QString what;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(h) != FILE_TYPE_DISK)
+        what = QStringLiteral("通常のファイルではありません");
+    else if (!GetFileInformationByHandle(h, &info))
+        what = QString::fromUtf8(reasonFor(lastError()));
+    else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        what = QStringLiteral("リンクになっています（ほかのユーザーが置いた可能性があるため、開きません）");
+    else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        what = QStringLiteral("フォルダーです");
+    if (what.isEmpty() && write && truncate && !SetEndOfFile(h))
+        what = QString::fromUtf8(reasonFor(lastError()));
+    if (what.isEmpty() && append) {
+        LARGE_INTEGER zero{};
+        SetFilePointerEx(h, zero, nullptr, FILE_END);
+    }
+    if (!what.isEmpty()) {
+        CloseHandle(h);
+        if (problem)
+            *problem = what;
+        return false;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), write ? _O_RDWR | _O_BINARY : _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        if (problem)
+            *problem = QStringLiteral("開けませんでした");
+        return false;
+    }
+    QIODevice::OpenMode mode = write ? QIODevice::ReadWrite : QIODevice::ReadOnly;
+    if (append)
+        mode |= QIODevice::Append;
+    if (!file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
+        _close(fd);
+        if (problem)
+            *problem = QStringLiteral("開けませんでした");
+        return false;
+    }
+    return true;
+}
+
+bool othersMayReplaceIn(const QString &)
+{
+    // Windows folders that others may write into are guarded by their access lists, which the
+    // probe that makes a file in the folder cannot see; the hand-off files are opened as files only.
+    return false;
+}
+
+} // namespace velra::platform
