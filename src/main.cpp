@@ -31,6 +31,7 @@ int main(int argc, char *argv[])
     velra::QtToolkit toolkit;
     velra::Wizard wizard(toolkit);
     QObject::connect(&wizard, &velra::Wizard::finished, &app, &QApplication::quit, Qt::QueuedConnection);
-    wizard.start();
+    if (!wizard.start())
+        return 0;
     return app.exec();
 }

@@ -70,7 +70,7 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
 bool generateFrom(const QString &log, QByteArray &script, QString *error)
 {
     QList<LogValue> values;
-    return settingslog::readRun(log, values, error) && generateFromLog(values, script, nullptr, error);
+    return settingslog::readRun(log, values, error, settingslog::Access::Named) && generateFromLog(values, script, nullptr, error);
 }
 
 int generate(const QStringList &args)
@@ -213,7 +213,7 @@ int previewCommand(const QStringList &args)
     QByteArray script;
     QString error;
     ScriptFrames parsed;
-    if (!settingslog::readRun(log, values, &error) || !generateFromLog(values, script, nullptr, &error)
+    if (!settingslog::readRun(log, values, &error, settingslog::Access::Named) || !generateFromLog(values, script, nullptr, &error)
         || !ScriptFrames::read(script, parsed, &error))
         return failure(error);
     // One image pixel per window pixel with --all: a window far beyond a screen is refused.

@@ -2,7 +2,11 @@
 
 #include "Failure.h"
 
+#include "platform/FileSystem.h"
+
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QLockFile>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -71,9 +75,12 @@ HandoffFiles::HandoffFiles(const QString &programFolder, const QString &perUserF
 }
 
 // Whether a file can be made in `folder`, found by making one: Windows' read-only flag and file
-// attributes say nothing about a folder's access rights ("C:\Program Files").
+// attributes say nothing about a folder's access rights ("C:\Program Files"). A folder that
+// others may fill (mode 0777) could hold their links under our files' names: not ours to use.
 static bool canCreateFilesIn(const QString &folder)
 {
+    if (platform::othersMayReplaceIn(folder))
+        return false;
     QTemporaryFile probe(folder + QStringLiteral("velra-probe-XXXXXX"));
     return probe.open();
 }
@@ -86,21 +93,80 @@ QString HandoffFiles::choose() const
     return m_perUser;
 }
 
+namespace {
+
+constexpr char kLockName[] = ".velra.lock";
+
+std::shared_ptr<QLockFile> lockFolder(const QString &folder, qint64 *holder)
+{
+    auto lock = std::make_shared<QLockFile>(folder + QLatin1String(kLockName));
+    // A lock whose copy is gone (killed, crashed) is taken over, however recent.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0))
+        return lock;
+    if (holder) {
+        QString host;
+        QString application;
+        if (!lock->getLockInfo(holder, &host, &application))
+            *holder = 0;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QString alreadyRunningMessage()
+{
+    return QStringLiteral("Velloran はすでに起動しています。");
+}
+
+bool HandoffFiles::holdFolder(QString *error)
+{
+    const QString chosen = folder();
+    if (m_lock && m_lockedFolder == chosen)
+        return true;
+    std::shared_ptr<QLockFile> lock = lockFolder(chosen, &m_otherCopy);
+    if (!lock) {
+        // Without a lock file at all (a folder that takes no file) there is nothing to share either.
+        if (!QFileInfo::exists(chosen + QLatin1String(kLockName)) && !QFileInfo(chosen).isWritable())
+            return true;
+        return fail(error, alreadyRunningMessage());
+    }
+    m_lock = std::move(lock);
+    m_lockedFolder = chosen;
+    return true;
+}
+
+QString HandoffFiles::folderKey() const
+{
+    const QByteArray who = QDir::homePath().toUtf8() + '\0' + folder().toUtf8();
+    return QStringLiteral("velloran-") + QString::fromLatin1(QCryptographicHash::hash(who, QCryptographicHash::Sha256).toHex().left(16));
+}
+
 bool HandoffFiles::startRun(QString *error)
 {
+    m_chosen = choose();
+    if (!holdFolder(error))
+        return false;
     for (const QString &folder : {m_program, m_perUser}) {
         if (folder.isEmpty())
             continue;
+        // Another copy's run in the other place is left alone.
+        std::shared_ptr<QLockFile> other;
+        if (folder != m_lockedFolder && QFileInfo::exists(folder) && !(other = lockFolder(folder, nullptr))
+            && QFileInfo::exists(folder + QLatin1String(kLockName)))
+            continue;
         for (const char *name : {kSettingsLogName, kScriptBufferName}) {
             const QString path = folder + QString::fromLatin1(name);
-            QFile file(path);
-            if (QFileInfo(path).isFile() && !file.remove()) {
+            int code = 0;
+            // Removed as a name: a link planted there goes, and what it points to stays.
+            const QFileInfo entry(path);
+            if ((entry.exists() || entry.isSymLink()) && !entry.isDir() && !platform::removeEntry(path, &code)) {
                 return fail(error, QStringLiteral("前回の作業ファイル「%1」を削除できません。\r\n%2")
-                                       .arg(QDir::toNativeSeparators(path), fileErrorReason(file)));
+                                       .arg(QDir::toNativeSeparators(path), QString::fromUtf8(platform::reasonFor(code)) + QStringLiteral("。")));
             }
         }
     }
-    m_chosen = choose();
     return true;
 }
 

@@ -3,6 +3,10 @@
 #include <QFileDevice>
 #include <QString>
 
+#include <memory>
+
+class QLockFile;
+
 namespace velra {
 
 // The fourteen values of the settings log, in file order.
@@ -48,8 +52,20 @@ public:
     HandoffFiles(const QString &programFolder, const QString &perUserFolder);
 
     // Deletes the files of an earlier run wherever a run may have left them, then chooses this
-    // run's folder. On failure `error` names the file that could not be deleted.
+    // run's folder and holds it. On failure `error` names the file that could not be deleted, or
+    // says that another copy of the program holds the folder. Whatever else is under a hand-off
+    // file's name (a link, a FIFO) is removed without being opened. A folder that another copy
+    // holds is left alone.
     bool startRun(QString *error);
+
+    // Holds this run's folder for this copy of the program until it ends, so that a second copy
+    // started from the same folder does not mix its run into this one's. False when another copy
+    // holds it: `error` says so, and otherCopy() is that copy's process.
+    bool holdFolder(QString *error);
+    qint64 otherCopy() const { return m_otherCopy; }
+    // The name by which the copy holding the folder can be reached: the same for every copy that
+    // would use this folder.
+    QString folderKey() const;
 
     // This run's folder; chosen on first use when no run was started.
     QString folder() const;
@@ -62,7 +78,14 @@ private:
     QString m_program;
     QString m_perUser;
     mutable QString m_chosen;
+    // Shared by the copies of this object that one wizard hands around; released with the last.
+    std::shared_ptr<QLockFile> m_lock;
+    QString m_lockedFolder;
+    qint64 m_otherCopy = 0;
 };
+
+// "Velloran はすでに起動しています。"
+QString alreadyRunningMessage();
 
 // A short Japanese reason for a failed file operation, with the system's own words after it.
 QString fileErrorReason(const QFileDevice &file);

@@ -2,6 +2,7 @@
 
 #include "Failure.h"
 #include "HandoffFiles.h"
+#include "platform/FileSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,9 +64,13 @@ bool store(const QString &path, QByteArrayView script, QString *error)
     if (script.size() > kMaxLength) {
         return fail(error, QStringLiteral("スクリプトが大きすぎて一時ファイル「%1」に保存できません。").arg(QDir::toNativeSeparators(path)));
     }
-    QFile file(path);
-    // Opened without truncating: an older, longer buffer keeps its tail, which is never read.
-    bool written = file.open(QIODevice::ReadWrite) && write(file, script) && file.flush();
+    QFile file;
+    QString problem;
+    // Opened without truncating: an older, longer buffer keeps its tail, which is never read. Never
+    // through a link or into a FIFO that someone put under its name.
+    if (!platform::openPrivate(file, path, true, false, false, &problem))
+        return fail(error, QStringLiteral("スクリプトの一時ファイル「%1」に書き込めません。\r\n%2。").arg(QDir::toNativeSeparators(path), problem));
+    bool written = write(file, script) && file.flush();
     if (written) {
         file.close();
         written = file.error() == QFileDevice::NoError;
@@ -79,16 +84,16 @@ bool store(const QString &path, QByteArrayView script, QString *error)
 bool load(const QString &path, QByteArray &script, QString *error)
 {
     const QFileInfo info(path);
-    if (!info.exists()) {
+    if (!info.exists() && !info.isSymLink()) {
         return fail(error, QStringLiteral("スクリプトの一時ファイル「%1」が見つかりません。").arg(QDir::toNativeSeparators(path)));
     }
-    if (!info.isFile()) {
-        return fail(error, QStringLiteral("スクリプトの一時ファイル「%1」が%2です。")
-                               .arg(QDir::toNativeSeparators(path), info.isDir() ? QStringLiteral("フォルダー") : QStringLiteral("通常のファイルではない特殊なファイル")));
+    if (info.isDir()) {
+        return fail(error, QStringLiteral("スクリプトの一時ファイル「%1」がフォルダーです。").arg(QDir::toNativeSeparators(path)));
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return fail(error, QStringLiteral("スクリプトの一時ファイル「%1」を読めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file)));
+    QFile file;
+    QString problem;
+    if (!platform::openPrivate(file, path, false, false, false, &problem)) {
+        return fail(error, QStringLiteral("スクリプトの一時ファイル「%1」を読めません。\r\n%2。").arg(QDir::toNativeSeparators(path), problem));
     }
     QString reason;
     if (!read(file, script, &reason)) {

@@ -3,6 +3,7 @@
 #include "Cp932.h"
 #include "Failure.h"
 #include "HandoffFiles.h"
+#include "platform/FileSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,13 +12,18 @@
 namespace velra::settingslog {
 namespace {
 
-bool writeLine(const QString &path, const LogLine &line, QIODevice::OpenMode mode, QString *error)
+bool writeLine(const QString &path, const LogLine &line, bool truncate, QString *error)
 {
     QByteArray bytes;
     if (!formatLine(line, bytes, error))
         return false;
-    QFile file(path);
-    if (file.open(mode) && file.write(bytes) == bytes.size() && file.flush()) {
+    QFile file;
+    QString problem;
+    // The log's folder may be one that others can write into: a link or a FIFO put there under
+    // its name is refused, never followed or waited on.
+    if (!platform::openPrivate(file, path, true, truncate, !truncate, &problem))
+        return fail(error, QStringLiteral("設定ファイル「%1」に書き込めません。\r\n%2。").arg(QDir::toNativeSeparators(path), problem));
+    if (file.write(bytes) == bytes.size() && file.flush()) {
         file.close();
         if (file.error() == QFileDevice::NoError)
             return true;
@@ -112,29 +118,36 @@ bool parseFields(QStringView text, int count, QList<LogValue> &out, int *found)
 
 bool startLog(const QString &path, const LogLine &line, QString *error)
 {
-    return writeLine(path, line, QIODevice::WriteOnly | QIODevice::Truncate, error);
+    return writeLine(path, line, true, error);
 }
 
 bool appendLine(const QString &path, const LogLine &line, QString *error)
 {
-    return writeLine(path, line, QIODevice::WriteOnly | QIODevice::Append, error);
+    return writeLine(path, line, false, error);
 }
 
 namespace {
 
 // The log's text, read whole but never beyond the bound, and decoded from CP932.
-bool readText(const QString &path, QString &text, QString *error)
+bool readText(const QString &path, QString &text, QString *error, Access access)
 {
-    const QString shown = QDir::toNativeSeparators(path);
+    const QString shown = shownValue(QDir::toNativeSeparators(path));
     const QFileInfo info(path);
-    if (!info.exists())
+    if (!info.exists() && !info.isSymLink())
         return fail(error, QStringLiteral("設定ファイル「%1」が見つかりません。").arg(shown));
+    if (!info.exists())
+        return fail(error, QStringLiteral("設定ファイル「%1」は%2。").arg(shown, platform::notARegularFile(path)));
     if (info.isDir())
         return fail(error, QStringLiteral("設定ファイル「%1」はフォルダーです。").arg(shown));
     QFile file(path);
     const auto unreadable = [&] { return fail(error, QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(shown, fileErrorReason(file))); };
-    if (!file.open(QIODevice::ReadOnly))
+    QString problem;
+    if (access == Access::Handoff) {
+        if (!platform::openPrivate(file, path, false, false, false, &problem))
+            return fail(error, QStringLiteral("設定ファイル「%1」を読めません。\r\n%2。").arg(shown, problem));
+    } else if (!file.open(QIODevice::ReadOnly)) {
         return unreadable();
+    }
     // Read no further than the bound, whatever the file claims to be: a device or a pipe may
     // never end.
     QByteArray bytes;
@@ -172,14 +185,14 @@ bool parseCounted(const QString &path, QStringView text, int count, QList<LogVal
 bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error)
 {
     QString text;
-    return readText(path, text, error) && parseCounted(path, text, count, out, error);
+    return readText(path, text, error, Access::Handoff) && parseCounted(path, text, count, out, error);
 }
 
-bool readRun(const QString &path, QList<LogValue> &out, QString *error)
+bool readRun(const QString &path, QList<LogValue> &out, QString *error, Access access)
 {
     QString text;
     QList<LogValue> firstLines;
-    if (!readText(path, text, error) || !parseCounted(path, text, int(Field::SettingMode) + 1, firstLines, error))
+    if (!readText(path, text, error, access) || !parseCounted(path, text, int(Field::SettingMode) + 1, firstLines, error))
         return false;
     const bool detailed = firstLines[int(Field::SettingMode)].text.trimmed() == QLatin1String("2");
     return parseCounted(path, text, detailed ? kDetailedRunFieldCount : kFieldCount, out, error);

@@ -118,6 +118,11 @@ QString systemText(int code);
 void removeOnInterrupt(const QString &path);
 void keepOnInterrupt();
 
+// Empty for a regular file (links followed); else what the name is instead, to follow 「NAME」は:
+// "見つかりません", "フォルダーです", "名前付きパイプ（FIFO）です"... Nothing is opened: a FIFO would
+// wait for a writer for ever.
+QString notARegularFile(const QString &path);
+
 // Hand-off files live in folders that others may be able to write into: open them without following
 // links, never open a FIFO or a device, and take only a regular file that is the user's own.
 // `problem` says what was found instead.

@@ -561,6 +561,29 @@ bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bo
     return true;
 }
 
+QString notARegularFile(const QString &path)
+{
+    const QByteArray name = encoded(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0) {
+        struct stat link;
+        if (errno == ELOOP || (errno == ENOENT && ::lstat(name.constData(), &link) == 0))
+            return QStringLiteral("リンクですが、その先のファイルが見つかりません");
+        if (errno == ENOENT || errno == ENOTDIR)
+            return QStringLiteral("見つかりません");
+        return QString::fromUtf8(reasonFor(errno));
+    }
+    if (S_ISREG(st.st_mode))
+        return QString();
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("フォルダーです");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("名前付きパイプ（FIFO）で、ファイルではありません");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("ソケットで、ファイルではありません");
+    return QStringLiteral("デバイスで、ファイルではありません");
+}
+
 bool othersMayReplaceIn(const QString &folder)
 {
     struct stat st;

@@ -402,6 +402,16 @@ bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bo
     return true;
 }
 
+QString notARegularFile(const QString &path)
+{
+    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return QStringLiteral("見つかりません");
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return QStringLiteral("フォルダーです");
+    return QString();
+}
+
 bool othersMayReplaceIn(const QString &)
 {
     // Windows folders that others may write into are guarded by their access lists, which the

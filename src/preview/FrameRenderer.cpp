@@ -1,7 +1,9 @@
 #include "FrameRenderer.h"
 
 #include "handoff/HandoffFiles.h"
+#include "platform/FileSystem.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
@@ -14,6 +16,13 @@ namespace {
 
 const QColor kOutside(0, 0, 0, 150);
 const QColor kMissing(220, 0, 160);
+// The missing picture's rectangle is opaque, as the picture would be: a frame whose rectangle
+// covers the window starts there, exactly as with the picture itself.
+const QColor kMissingFill(34, 0, 25);
+
+// Pictures are kept scaled and shifted by half a pixel up to this size (64 MB); a larger size in
+// the script is drawn straight from the picture, so that memory follows what is really drawn.
+constexpr qint64 kMaxPreparedPixels = qint64(1) << 24;
 
 // A picture moved right and/or down by half a pixel, exactly: each pixel is the average of the
 // pixels it now straddles, and the edges are half transparent.
@@ -23,6 +32,8 @@ QImage halfShifted(const QImage &source, bool halfX, bool halfY)
     const int dx = halfX ? 1 : 0;
     const int dy = halfY ? 1 : 0;
     QImage out(src.width() + dx, src.height() + dy, QImage::Format_ARGB32_Premultiplied);
+    if (src.isNull() || out.isNull())
+        return QImage();
     const int samples = (1 + dx) * (1 + dy);
     const auto at = [&src](int x, int y) -> QRgb {
         return x < 0 || y < 0 || x >= src.width() || y >= src.height() ? 0 : reinterpret_cast<const QRgb *>(src.constScanLine(y))[x];
@@ -67,19 +78,19 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
         const QString path = paths.value(name);
         QString problem;
         if (path.isEmpty()) {
-            problem = QStringLiteral("画像「%1」の場所が指定されていません。").arg(name);
+            problem = QStringLiteral("画像「%1」の場所が指定されていません。").arg(shownValue(name));
         } else if (decoded && decoded->contains(path)) {
             picture.image = decoded->value(path);
-        } else if (!QFileInfo(path).isFile()) {
-            problem = QStringLiteral("画像「%1」が見つかりません。").arg(QFileInfo(path).filePath());
+        } else if (const QString what = platform::notARegularFile(path); !what.isEmpty()) {
+            problem = QStringLiteral("画像「%1」は%2。").arg(shownValue(QDir::toNativeSeparators(path)), what);
         } else {
             QImageReader reader(path);
             reader.setDecideFormatFromContent(true);
             const QByteArray format = reader.format();
             if (format != "bmp" && format != "jpeg")
-                problem = QStringLiteral("「%1」は BMP でも JPEG でもありません。").arg(QFileInfo(path).filePath());
+                problem = QStringLiteral("「%1」は BMP でも JPEG でもありません。").arg(shownValue(QDir::toNativeSeparators(path)));
             else if (!reader.read(&picture.image))
-                problem = QStringLiteral("画像「%1」を読み込めません（%2）。").arg(QFileInfo(path).filePath(), reader.errorString());
+                problem = QStringLiteral("画像「%1」を読み込めません（%2）。").arg(shownValue(QDir::toNativeSeparators(path)), reader.errorString());
         }
         if (!problem.isEmpty())
             m_problems.append(problem);
@@ -102,7 +113,7 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
     for (qsizetype k = 0; k < m_frames.frameCount(); ++k) {
         for (; line < m_frames.frameEnd(k); ++line) {
             const Graphic &g = m_frames.graphics[line];
-            if (QRectF(g.x, g.y, g.width, g.height).contains(windowRect) && !m_pictures[g.picture].image.isNull())
+            if (QRectF(g.x, g.y, g.width, g.height).contains(windowRect))
                 cover = line;
         }
         m_redrawFrom.append(cover);
@@ -131,6 +142,8 @@ const QImage &FrameRenderer::prepared(int picture, int width, int height, bool h
     QImage image = m_pictures[picture].image;
     if (image.size() != QSize(width, height))
         image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.isNull())
+        return m_prepared.emplace(key, QImage()).first->second;
     image = halfX || halfY ? halfShifted(image, halfX, halfY) : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     return m_prepared.emplace(key, std::move(image)).first->second;
 }
@@ -143,10 +156,14 @@ void FrameRenderer::drawGraphic(QPainter &painter, const Graphic &g) const
         // What is missing is shown as such, at the size and place the script gives.
         painter.save();
         painter.setPen(QPen(kMissing, 0));
-        painter.setBrush(QColor(kMissing.red(), kMissing.green(), kMissing.blue(), 40));
+        painter.setBrush(kMissingFill);
         painter.drawRect(where);
         painter.drawText(where, Qt::AlignCenter | Qt::TextWrapAnywhere, picture.name);
         painter.restore();
+        return;
+    }
+    if (qint64(g.width) * g.height > kMaxPreparedPixels) {
+        painter.drawImage(where, picture.image);
         return;
     }
     const qreal left = std::floor(g.x);
@@ -154,6 +171,10 @@ void FrameRenderer::drawGraphic(QPainter &painter, const Graphic &g) const
     const bool halfX = g.x != left;
     const bool halfY = g.y != top;
     const QImage &image = prepared(g.picture, g.width, g.height, halfX, halfY);
+    if (image.isNull()) {
+        m_outOfMemory = true;
+        return;
+    }
     painter.drawImage(QRectF(left, top, image.width(), image.height()), image);
 }
 
@@ -183,6 +204,8 @@ void FrameRenderer::render(QPainter &painter, qsizetype k, const QRectF &target,
 QImage FrameRenderer::frameImage(qsizetype k) const
 {
     QImage image(m_window, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
     image.fill(Qt::black);
     QPainter painter(&image);
     drawFrame(painter, k);
@@ -194,11 +217,14 @@ QImage FrameRenderer::contactSheet(int count, int columns, int cellWidth) const
     const qsizetype frames = m_frames.frameCount();
     count = int(qBound(qsizetype(1), qsizetype(count), qMax(qsizetype(1), frames)));
     columns = qBound(1, columns, count);
-    const int thumbHeight = qMax(1, int(std::lround(cellWidth * m_view.height() / m_view.width())));
+    // A view far taller than wide gets a cut-down cell rather than a sheet beyond any memory.
+    const int thumbHeight = qBound(1, int(std::lround(cellWidth * m_view.height() / m_view.width())), 4 * cellWidth);
     const int labelHeight = 22;
     const int gap = 8;
     const int rows = (count + columns - 1) / columns;
     QImage sheet(gap + columns * (cellWidth + gap), gap + rows * (thumbHeight + labelHeight + gap), QImage::Format_RGB32);
+    if (sheet.isNull())
+        return sheet;
     sheet.fill(QColor(48, 48, 48));
     QPainter painter(&sheet);
     QFont font = painter.font();

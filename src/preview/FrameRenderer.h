@@ -35,6 +35,8 @@ public:
     QSize windowSize() const { return m_window; }
     // One Japanese sentence for each picture that is drawn as a labelled rectangle instead.
     const QStringList &problems() const { return m_problems; }
+    // A picture could not be prepared for drawing for want of memory: what was drawn is incomplete.
+    bool ranOutOfMemory() const { return m_outOfMemory; }
 
     // The area a view shows, in window pixels: the window, and around it as much of the pictures'
     // paths as fits in half a window on each side.
@@ -43,10 +45,11 @@ public:
     // Draws frame k: the area `view` (window pixels) into `target` of the painter, with what lies
     // outside the host window dimmed.
     void render(QPainter &painter, qsizetype k, const QRectF &target, const QRectF &view) const;
-    // Frame k at the window's size, one image pixel per window pixel, the outside cut off.
+    // Frame k at the window's size, one image pixel per window pixel, the outside cut off. Null
+    // when memory ran out.
     QImage frameImage(qsizetype k) const;
     // `count` frames evenly spaced from the first to the last, `columns` to a row, each labelled
-    // with its number ("12 / 742"), each `cellWidth` pixels wide.
+    // with its number ("12 / 742"), each `cellWidth` pixels wide. Null when memory ran out.
     QImage contactSheet(int count, int columns = 4, int cellWidth = 320) const;
 
     // The frame shown as number `number` (1-based) of `count` frames.
@@ -73,6 +76,7 @@ private:
     QStringList m_problems;
     // The pictures at the size the script gives and shifted by the half pixel it asks for.
     mutable std::map<std::tuple<int, int, int, bool, bool>, QImage> m_prepared;
+    mutable bool m_outOfMemory = false;
 };
 
 } // namespace velra::preview

@@ -11,11 +11,20 @@
 #include <QSpacerItem>
 
 #include "handoff/HandoffFiles.h"
+#include "platform/FileSystem.h"
+
+#include <QDir>
 
 namespace velra {
 
 bool Toolkit::measurePicture(const QString &path, QSize &size, QString *error)
 {
+    // Looked at before anything opens it: a FIFO under a picture's name would never answer.
+    if (const QString what = platform::notARegularFile(path); !what.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("「%1」は%2。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shownValue(QDir::toNativeSeparators(path)), what);
+        return false;
+    }
     QImageReader reader(path);
     // Recognised by content: a JPEG named .bmp is still a JPEG, and a text file named .jpg is no picture.
     reader.setDecideFormatFromContent(true);

@@ -1,6 +1,8 @@
 #include "Wizard.h"
 
 #include "Form1.h"
+#include "Toolkit.h"
+#include "platform/FrontDoor.h"
 #include "pages/Form2.h"
 #include "pages/Form3.h"
 #include "pages/Form4.h"
@@ -28,9 +30,46 @@ Wizard::~Wizard()
         delete page.data();
 }
 
-void Wizard::start()
+bool Wizard::start()
 {
+    QString error;
+    if (!m_files.holdFolder(&error)) {
+        m_ending = true;
+        m_toolkit.messageBox(nullptr, error, QStringLiteral("すでに起動しています"), OkWithExclamation);
+        platform::knock(m_files.folderKey(), m_files.otherCopy());
+        emit finished();
+        return false;
+    }
+    openFrontDoor();
     show(PageId::Form1);
+    return true;
+}
+
+bool Wizard::startRun(QString *error)
+{
+    if (!m_files.startRun(error))
+        return false;
+    openFrontDoor();
+    return true;
+}
+
+// A second copy that finds the folder held knocks here: the page on the screen comes to the front.
+void Wizard::openFrontDoor()
+{
+    const QString key = m_files.folderKey();
+    if (m_frontDoor && key == m_frontDoorKey)
+        return;
+    m_frontDoorKey = key;
+    m_frontDoor = std::make_unique<platform::FrontDoor>(key, [this] {
+        for (const auto &page : m_pages) {
+            if (page && page->isVisible()) {
+                if (page->isMinimized())
+                    page->showNormal();
+                page->raise();
+                page->activateWindow();
+            }
+        }
+    });
 }
 
 Page *Wizard::show(PageId id)

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include <array>
+#include <memory>
 
 namespace velra {
 
@@ -25,8 +26,10 @@ public:
     explicit Wizard(Toolkit &toolkit, const HandoffFiles &files = HandoffFiles());
     ~Wizard() override;
 
-    // Shows the start page.
-    void start();
+    // Shows the start page, once this copy holds the hand-off folder. A second copy of the program
+    // started from the same folder says that one is running, brings that one to the front, and ends
+    // (returns false) without touching a file.
+    bool start();
     // Hides `leaving` and shows `next` without making it modal. A page is never shown twice.
     void handOver(Page *leaving, PageId next);
     // Shows `id` as the first page of a run (the start page, or a later page for tools and tests).
@@ -45,7 +48,7 @@ public:
     bool isEnding() const { return m_ending; }
 
     // A new run: the files of an earlier one are cleared and this run's folder is chosen.
-    bool startRun(QString *error) { return m_files.startRun(error); }
+    bool startRun(QString *error);
 
     // Where the pictures chosen with 参照 in this run are, by the file name the script names them by:
     // the settings log keeps only the names.
@@ -66,8 +69,12 @@ private:
     Page *create(PageId id);
     Page *pageOf(QObject *object) const;
 
+    void openFrontDoor();
+
     Toolkit &m_toolkit;
     HandoffFiles m_files;
+    std::unique_ptr<QObject> m_frontDoor;
+    QString m_frontDoorKey;
     std::array<QPointer<Page>, 7> m_pages;
     std::array<bool, 7> m_shown{};
     bool m_ending = false;
