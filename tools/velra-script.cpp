@@ -38,6 +38,8 @@ const char kUsage[] =
     "          spaced into one PNG contact sheet, or with --all every frame as DIR/frame-00001.png\n"
     "          ... at the window's size. A picture not given is drawn as a labelled rectangle.\n"
     "\n"
+    "          FILE is a file: standard output (-) is for generate alone.\n"
+    "\n"
     "Exit status: 0 done, 1 refused or failed (FILE or OUT untouched), 2 usage error.\n";
 
 int usageError(const char *what)
@@ -56,12 +58,25 @@ int failure(QString message)
     return 1;
 }
 
+// How the saves wait for a file another program holds: said once on standard error.
+output::Options waitingOptions()
+{
+    output::Options options;
+    options.waiting = [said = false](const QString &what) mutable {
+        if (!said)
+            console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(what)));
+        said = true;
+        return true;
+    };
+    return options;
+}
+
 // Writes `bytes` as the whole of `path`: checked, the old file kept on failure, never replacing a device.
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
     const auto compose = [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; };
     QString reason;
-    if (output::write(path, compose, &reason))
+    if (output::write(path, compose, &reason, waitingOptions()))
         return true;
     *error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
     return false;
@@ -144,6 +159,9 @@ int save(const QStringList &args)
     }
     if (log.isEmpty() || target.isEmpty() || !haveBook || !havePage)
         return usageError("save needs LOG, --csf or --txt, --book and --page");
+    // A save adds to what a file holds: standard output holds nothing to add to.
+    if (target == QLatin1String("-"))
+        return usageError("save writes into a file, not standard output (a file named - is ./-)");
     QByteArray bookBytes;
     QByteArray pageBytes;
     QString error;
@@ -151,7 +169,8 @@ int save(const QStringList &args)
         || !scriptfile::encodeName(page, QStringLiteral("ページ名"), pageBytes, &error))
         return failure(error);
     QByteArray script;
-    if (!generateFrom(log, script, &error) || !scriptfile::save(target, route, bookBytes, pageBytes, script, &error))
+    if (!generateFrom(log, script, &error)
+        || !scriptfile::save(target, route, bookBytes, pageBytes, script, &error, waitingOptions()))
         return failure(error);
     return 0;
 }
@@ -177,12 +196,18 @@ int previewCommand(const QStringList &args)
     int frames = 12;
     bool all = false;
     bool haveFrames = false;
+    QStringList seen;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args[i];
+        const bool option = a == QLatin1String("--all") || a == QLatin1String("-o") || a == QLatin1String("--scroll-picture")
+            || a == QLatin1String("--background-picture") || a == QLatin1String("--frames");
+        if (option && seen.contains(a))
+            return usageError("an option is given twice");
+        if (option)
+            seen.append(a);
         if (a == QLatin1String("--all")) {
             all = true;
-        } else if (a == QLatin1String("-o") || a == QLatin1String("--scroll-picture") || a == QLatin1String("--background-picture")
-                   || a == QLatin1String("--frames")) {
+        } else if (option) {
             if (++i >= args.size() || args[i].isEmpty())
                 return usageError("an option lacks its value");
             if (a == QLatin1String("-o"))
@@ -229,14 +254,22 @@ int previewCommand(const QStringList &args)
     const preview::FrameRenderer renderer(parsed, window, paths);
     for (const QString &problem : renderer.problems())
         console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(problem)));
+    const QString noMemory = QStringLiteral("メモリが足りないため、画像を描けません。");
 
-    if (!all)
-        return writePng(out, renderer.contactSheet(frames), &error) ? 0 : failure(error);
+    if (!all) {
+        const QImage sheet = renderer.contactSheet(frames);
+        if (sheet.isNull() || renderer.ranOutOfMemory())
+            return failure(noMemory);
+        return writePng(out, sheet, &error) ? 0 : failure(error);
+    }
     if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
         return failure(QStringLiteral("フォルダー「%1」を作れません。").arg(shownValue(QDir::toNativeSeparators(out))));
     for (qsizetype k = 0; k < parsed.frameCount(); ++k) {
         const QString name = QDir(out).filePath(QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0')));
-        if (!writePng(name, renderer.frameImage(k), &error))
+        const QImage frame = renderer.frameImage(k);
+        if (frame.isNull() || renderer.ranOutOfMemory())
+            return failure(noMemory);
+        if (!writePng(name, frame, &error))
             return failure(error);
     }
     return 0;
@@ -244,8 +277,24 @@ int previewCommand(const QStringList &args)
 
 } // namespace
 
+// Qt's own warnings ("QStandardPaths: XDG_RUNTIME_DIR not set", "QImage: out of memory") are not
+// for the author's terminal: what went wrong is said in the program's words.
+void quiet(QtMsgType, const QMessageLogContext &, const QString &)
+{
+}
+
+// Standard output must take the whole text, or the run has failed.
+int printed(const QString &text)
+{
+    if (console::writeText(stdout, text))
+        return 0;
+    console::writeText(stderr, QStringLiteral("velra-script: 標準出力に書き込めません。\n"));
+    return 1;
+}
+
 int main(int argc, char *argv[])
 {
+    qInstallMessageHandler(quiet);
     // Pictures are drawn without a display: the offscreen platform, except on Windows, whose own
     // platform needs no window to draw either.
     const bool drawing = argc > 1 && std::strcmp(argv[1], "preview") == 0;
@@ -261,16 +310,21 @@ int main(int argc, char *argv[])
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     const QStringList args = app.arguments().mid(1);
+#ifndef Q_OS_WIN
+    // A name whose bytes are not text in the locale would come back as another name: refused
+    // rather than written or read under that other name.
+    for (int i = 1; i < argc && i - 1 < args.size(); ++i) {
+        if (QFile::encodeName(args[i - 1]) != QByteArray(argv[i]))
+            return failure(QStringLiteral("引数「%1」に文字として読めないバイトがあります。ファイル名は UTF-8 の文字で指定してください。")
+                               .arg(shownValue(args[i - 1])));
+    }
+#endif
     if (args.isEmpty())
         return usageError("no command");
-    if (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
-        console::writeText(stdout, QLatin1String(kUsage));
-        return 0;
-    }
-    if (args[0] == QLatin1String("--version")) {
-        console::writeText(stdout, QStringLiteral("velra-script (Velloran) %1\n").arg(QLatin1String(VELRA_VERSION)));
-        return 0;
-    }
+    if (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))
+        return printed(QLatin1String(kUsage));
+    if (args[0] == QLatin1String("--version"))
+        return printed(QStringLiteral("velra-script (Velloran) %1\n").arg(QLatin1String(VELRA_VERSION)));
     if (args[0] == QLatin1String("generate"))
         return generate(args.mid(1));
     if (args[0] == QLatin1String("save"))

@@ -164,6 +164,10 @@ bool readText(const QString &path, QString &text, QString *error, Access access)
     if (bytes.size() > kMaxLogBytes)
         return fail(error, QStringLiteral("設定ファイル「%1」が大きすぎます（%2 KB を超えています）。設定ファイルではないようです。")
                         .arg(shown, QString::number(kMaxLogBytes / 1024)));
+    // A NUL is no character of any value: the file is damaged (or not a settings log at all).
+    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
+        return fail(error, QStringLiteral("設定ファイル「%1」の %2 バイト目に NUL 文字があります。設定ファイルが壊れています。")
+                               .arg(shown, QString::number(nul + 1)));
     qsizetype bad = 0;
     if (!cp932::decode(bytes, text, &bad))
         return fail(error, QStringLiteral("設定ファイル「%1」の %2 バイト目が Shift_JIS（CP932）の文字として読めません。").arg(shown, QString::number(bad + 1)));

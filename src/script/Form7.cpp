@@ -131,7 +131,11 @@ void Form7::save()
     m_save->setText(QStringLiteral("保存処理中"));
     m_save->setEnabled(false);
     m_save->repaint();
-    if (!scriptfile::save(path, route, book, page, script, &error)) {
+    output::Options options;
+    options.waiting = [this](const QString &what) { return toolkit().stillWaiting(this, what); };
+    const bool saved = scriptfile::save(path, route, book, page, script, &error, options);
+    toolkit().waitOver();
+    if (!saved) {
         // The script is still in the buffer: the author can save elsewhere.
         message(error, QStringLiteral("保存できません"), OkWithExclamation);
         m_save->setText(QStringLiteral("保存"));

@@ -74,15 +74,15 @@ bool writeComposed(QIODevice &out, Route route, QByteArrayView existing, QByteAr
 }
 
 bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView page, QByteArrayView script,
-          QString *error)
+          QString *error, const output::Options &options)
 {
     QString reason;
     const auto compose = [&](QByteArrayView existing, output::Pieces &pieces) {
         composePieces(route, existing, book, page, script, pieces);
     };
-    if (output::write(path, compose, &reason))
+    if (output::write(path, compose, &reason, options))
         return true;
-    return fail(error, QStringLiteral("ファイル「%1」に保存できませんでした。\r\n%2").arg(QDir::toNativeSeparators(path), reason));
+    return fail(error, QStringLiteral("ファイル「%1」に保存できませんでした。\r\n%2").arg(shownValue(QDir::toNativeSeparators(path)), reason));
 }
 
 } // namespace velra::scriptfile

@@ -35,6 +35,6 @@ bool writeComposed(QIODevice &out, Route route, QByteArrayView existing, QByteAr
 // Saves into `path` (see OutputFile.h): a failure leaves the original as it was, and `error` names
 // the file and the reason.
 bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView page, QByteArrayView script,
-          QString *error);
+          QString *error, const output::Options &options = {});
 
 } // namespace velra::scriptfile

@@ -8,6 +8,7 @@
 #include <QSplitter>
 #include <QTreeView>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QSpacerItem>
 
 #include "handoff/HandoffFiles.h"
@@ -118,6 +119,28 @@ QString QtToolkit::openFileName(QWidget *parent, const QString &filter)
     const QString chosen = dialog->selectedFiles().constFirst();
     pictureChosen(chosen);
     return chosen;
+}
+
+QtToolkit::QtToolkit() = default;
+QtToolkit::~QtToolkit() = default;
+
+bool QtToolkit::stillWaiting(QWidget *parent, const QString &text)
+{
+    if (!m_waiting) {
+        m_waiting = std::make_unique<QProgressDialog>(text, QStringLiteral("待つのをやめる"), 0, 0, parent);
+        m_waiting->setWindowTitle(QStringLiteral("保存を待っています"));
+        m_waiting->setWindowModality(Qt::WindowModal);
+        m_waiting->setMinimumDuration(0);
+        m_waiting->show();
+    }
+    m_waiting->setLabelText(text);
+    QCoreApplication::processEvents();
+    return !m_waiting->wasCanceled();
+}
+
+void QtToolkit::waitOver()
+{
+    m_waiting.reset();
 }
 
 QString QtToolkit::saveFileName(QWidget *parent, const QString &filter)

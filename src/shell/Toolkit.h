@@ -7,6 +7,7 @@
 
 class QFileDialog;
 class QMessageBox;
+class QProgressDialog;
 class QWidget;
 
 namespace velra {
@@ -35,12 +36,20 @@ public:
     // The pixel size of a BMP or JPEG picture, read from its header. On failure returns false and
     // sets `error` to a Japanese sentence.
     virtual bool measurePicture(const QString &path, QSize &size, QString *error);
+
+    // While a save waits for a file another program holds: shows `text` with a way to give up,
+    // and returns false once the author has taken it. Called again and again while the wait lasts;
+    // waitOver() ends the showing.
+    virtual bool stillWaiting(QWidget *parent, const QString &text) = 0;
+    virtual void waitOver() {}
 };
 
 // The real dialogs.
 class QtToolkit final : public Toolkit
 {
 public:
+    QtToolkit();
+    ~QtToolkit() override;
     int messageBox(QWidget *parent, const QString &prompt, const QString &title, int style) override;
     // Room in a title bar besides the title: the window icon and the close button.
     static constexpr int kTitleBarExtra = 96;
@@ -49,6 +58,8 @@ public:
                                                        int style);
     QString openFileName(QWidget *parent, const QString &filter) override;
     QString saveFileName(QWidget *parent, const QString &filter) override;
+    bool stillWaiting(QWidget *parent, const QString &text) override;
+    void waitOver() override;
 
     static constexpr QSize kDialogSize{820, 500};
     // The dialog that openFileName (save false) or saveFileName shows, in the folder of the last
@@ -59,6 +70,7 @@ public:
 
 private:
     QString m_folder;
+    std::unique_ptr<QProgressDialog> m_waiting;
 };
 
 // "description|p1;p2" as a Qt file dialog filter: "description (p1 p2)".

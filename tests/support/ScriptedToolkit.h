@@ -43,6 +43,13 @@ public:
         return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
     }
 
+    bool stillWaiting(QWidget *, const QString &text) override
+    {
+        waits.append(text);
+        return waits.size() < giveUpAfter;
+    }
+    void waitOver() override { ++waitsOver; }
+
     QString lastPrompt() const { return messages.isEmpty() ? QString() : messages.last().prompt; }
     QString lastTitle() const { return messages.isEmpty() ? QString() : messages.last().title; }
 
@@ -52,6 +59,9 @@ public:
     QStringList openFilters;
     QStringList saveFilters;
     std::function<void()> onMessage; // runs while a message box is "open"
+    QStringList waits;               // what the saves waited for, once per call
+    int giveUpAfter = 1000000;       // the wait's n-th call gives it up
+    int waitsOver = 0;
 };
 
 } // namespace velra::test
