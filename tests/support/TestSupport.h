@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -35,6 +37,24 @@ inline QString writePicture(const QString &path, int width, int height, const ch
     QTest::qFail(qPrintable(QStringLiteral("cannot write the %1 picture %2").arg(QLatin1String(format), path)), __FILE__, __LINE__);
     return QString();
 }
+
+// Another program's lock on a file, taken as the saves take theirs, held until it goes.
+class HeldLock
+{
+public:
+    explicit HeldLock(const QString &path)
+    {
+        bool created = false;
+        bool device = false;
+        int code = 0;
+        m_held = m_file.openForSave(path, &created, &device, &code) && m_file.tryLock(&code) == platform::File::Lock::Held;
+    }
+    bool isHeld() const { return m_held; }
+
+private:
+    platform::File m_file;
+    bool m_held = false;
+};
 
 // UTF-8 source text as the CP932 bytes Windows would write for it (only for texts in the tests).
 QByteArray sjis(const QString &text);

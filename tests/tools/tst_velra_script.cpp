@@ -4,6 +4,8 @@
 #include "script/OutputFile.h"
 
 #include <QImage>
+
+#include <vector>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -117,6 +119,17 @@ private slots:
         QCOMPARE(run({}).code, 2);
         QCOMPARE(run({QStringLiteral("frobnicate")}).code, 2);
         QCOMPARE(run({QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), path("a.csf")}).code, 2);
+        // Each option once, as generate and save take them; save writes files only.
+        for (const char *twice : {"-o", "--frames", "--scroll-picture", "--background-picture", "--all"}) {
+            QStringList args{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("sheet.png")};
+            const QString option = QString::fromLatin1(twice);
+            const QStringList value = option == QLatin1String("--all") ? QStringList() : QStringList{QStringLiteral("2")};
+            args << option << value << option << value;
+            QCOMPARE(run(args).code, 2);
+        }
+        QVERIFY(!QFile::exists(path("sheet.png")));
+        QCOMPARE(run(saveArgs(QStringLiteral("-"), "B")).code, 2);
+        QVERIFY(!QFile::exists(QStringLiteral("-")));
         const Run help = run({QStringLiteral("--help")});
         QCOMPARE(help.code, 0);
         QVERIFY(help.out.contains("usage: velra-script generate"));
@@ -192,6 +205,93 @@ private slots:
         // Names alike in their first 200 bytes have temporaries of their own.
         const QString longName = QString(230, QLatin1Char('n'));
         QVERIFY(output::temporaryName(longName + QStringLiteral("1.csf")) != output::temporaryName(longName + QStringLiteral("2.csf")));
+    }
+
+    // Values are shown as they are in every message: a %2 in a name is never filled with another
+    // value, and long names are cut.
+    void messages_showValuesAsTheyAre_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("notExpected");
+        const QString big = path(QStringLiteral("big%2.dat"));
+        writeAll(big, QByteArray(70 * 1024, 'x'));
+        QTest::newRow("log name") << QStringList{QStringLiteral("generate"), big} << QStringLiteral("big%2.dat」が大きすぎます（64 KB")
+                                  << QStringLiteral("big64");
+        QTest::newRow("book name") << QStringList{QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), path("p.csf"),
+                                                  QStringLiteral("--book"), QStringLiteral("A%2B%3C\u2603"),
+                                                  QStringLiteral("--page"), QStringLiteral("P")}
+                                   << QStringLiteral("「A%2B%3C\u2603」の 8 文字目") << QString();
+        const QString deep = path(QString(4400, QLatin1Char('d')) + QStringLiteral("/x.csf"));
+        QTest::newRow("long path") << saveArgs(deep, "B") << QStringLiteral("…（") << QString(201, QLatin1Char('d'));
+        QTest::newRow("folder that is not there") << QStringList{QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"),
+                                                                 path("newdir/")}
+                                                  << QStringLiteral("ファイル名がありません") << QStringLiteral("同じ名前のフォルダー");
+        const QString nul = path("nul.dat");
+        writeAll(nul, QByteArray(kLog).replace("\r\n1\r\n", QByteArray("\r\n\0" "1\r\n", 6)));
+        QTest::newRow("NUL in the mode line") << QStringList{QStringLiteral("generate"), nul} << QStringLiteral("NUL 文字")
+                                              << QStringLiteral("ScrollStep");
+    }
+
+    void messages_showValuesAsTheyAre()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, expected);
+        QFETCH(QString, notExpected);
+        const Run r = run(args);
+        const QString err = QString::fromUtf8(r.err);
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err.count('\n'), 1);
+        QVERIFY2(err.contains(expected), r.err.constData());
+        if (!notExpected.isEmpty())
+            QVERIFY2(!err.contains(notExpected), r.err.constData());
+    }
+
+    // Many saves into one file at once take turns: every book ends up in it.
+    void manySavesAtOnce_allTakeTheirTurn()
+    {
+        const QString target = path("crowd.csf");
+        std::vector<std::unique_ptr<QProcess>> runs;
+        for (int i = 0; i < 40; ++i)
+            runs.push_back(startRun(saveArgs(target, QByteArray("B" + QByteArray::number(i)).constData())));
+        for (auto &r : runs) {
+            const Run done = finish(std::move(r));
+            QVERIFY2(done.code == 0, done.err.constData());
+        }
+        const QByteArray bytes = readAll(target);
+        for (int i = 0; i < 40; ++i)
+            QCOMPARE(bytes.count("<Book=\"B" + QByteArray::number(i) + "\">"), 1);
+    }
+
+    // A file another program keeps locked: the save says what it waits for, then gives up and
+    // leaves the file as it was.
+    void lockHeldByAnotherProgram_isWaitedFor_thenRefused()
+    {
+        const QString target = path("held.csf");
+        QVERIFY(writeAll(target, "held\r\n"));
+        HeldLock held(target);
+        QVERIFY(held.isHeld());
+        const Run r = run(saveArgs(target, "B"));
+        const QString err = QString::fromUtf8(r.err);
+        QCOMPARE(r.code, 1);
+        QVERIFY2(err.contains(QStringLiteral("ほかのプログラムが「held.csf」を使っています…")), r.err.constData());
+        QVERIFY2(err.contains(QStringLiteral("ほかのプログラムが使用中です")), r.err.constData());
+        QCOMPARE(readAll(target), QByteArray("held\r\n"));
+    }
+
+    void helpAndVersion_intoAFullOutput_fail()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("no full device on Windows");
+#else
+        for (const char *what : {"--help", "--version"}) {
+            QProcess p;
+            p.setStandardOutputFile(QStringLiteral("/dev/full"));
+            p.start(QStringLiteral(VELRA_SCRIPT), {QString::fromLatin1(what)});
+            QVERIFY(p.waitForFinished(30000));
+            QCOMPARE(p.exitCode(), 1);
+        }
+#endif
     }
 
 #ifdef Q_OS_WIN

@@ -8,7 +8,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "script/OutputFile.h"
+
+#include <csignal>
 #include <cstring>
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/xattr.h>
 
 #include <sys/socket.h>
 #include <sys/sysmacros.h>
@@ -273,6 +280,211 @@ private slots:
         QVERIFY2(r.code == 0, r.err.constData());
         QVERIFY(readAll(target).startsWith("text\r\n<Book=\"B\">"));
         QVERIFY(readAll(target).endsWith("<Book End>\r\n"));
+    }
+
+    // Names of open descriptors are the descriptor itself, written as a stream like -o -: the
+    // shell's file keeps what came before and after, and /dev/stdout stays the system's link.
+    void descriptorNames_areWrittenAsStreams_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("deletedStdout");
+        QTest::newRow("/dev/stdout") << QStringLiteral("/dev/stdout") << false;
+        QTest::newRow("/dev/fd/1") << QStringLiteral("/dev/fd/1") << false;
+        QTest::newRow("/proc/self/fd/1") << QStringLiteral("/proc/self/fd/1") << false;
+        QTest::newRow("a link of the author's to /proc/self/fd/1") << path(QStringLiteral("mine")) << false;
+        QTest::newRow("/dev/stdout, a deleted file") << QStringLiteral("/dev/stdout") << true;
+    }
+
+    void descriptorNames_areWrittenAsStreams()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, deletedStdout);
+        QFile::remove(path(QStringLiteral("mine")));
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/fd/1"), path(QStringLiteral("mine"))));
+        const QByteArray script = run({QStringLiteral("generate"), log()}).out;
+        const QString out = path(QStringLiteral("shell.txt"));
+        const QString command = deletedStdout
+            ? QStringLiteral("exec >\"$3\"; rm \"$3\"; \"$1\" generate \"$2\" -o \"$4\"")
+            : QStringLiteral("{ echo HEADER; \"$1\" generate \"$2\" -o \"$4\"; echo FOOTER; } >\"$3\"");
+        QCOMPARE(QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), command, QStringLiteral("sh"),
+                                                          QStringLiteral(VELRA_SCRIPT), log(), out, name}),
+                 0);
+        if (!deletedStdout)
+            QCOMPARE(readAll(out), "HEADER\n" + script + "FOOTER\n");
+        QVERIFY(QFileInfo(QStringLiteral("/dev/stdout")).isSymLink());
+        QVERIFY(QFileInfo(path(QStringLiteral("mine"))).isSymLink());
+    }
+
+    // A link that leads nowhere is refused (it is not replaced by a file, nor is a file made at
+    // its end); in a folder shared by everyone (/tmp), another user's link is not followed.
+    void links_danglingOrOthers_areNotFollowed()
+    {
+        const QString dangling = path(QStringLiteral("dangling.csf"));
+        const QString nowhere = path(QStringLiteral("nowhere.csf"));
+        QVERIFY(QFile::link(nowhere, dangling));
+        const Run r = run(saveArgs(log(), dangling));
+        QCOMPARE(r.code, 1);
+        QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("壊れたリンク")), r.err.constData());
+        QVERIFY(QFileInfo(dangling).isSymLink());
+        QVERIFY(!QFileInfo::exists(nowhere));
+
+        // The author's own link is followed, and stays a link.
+        const QString notes = path(QStringLiteral("notes.txt"));
+        QVERIFY(writeAll(notes, "notes"));
+        const QString own = path(QStringLiteral("own.csf"));
+        QVERIFY(QFile::link(notes, own));
+        QCOMPARE(run(saveArgs(log(), own, "B", "--txt")).code, 0);
+        QVERIFY(QFileInfo(own).isSymLink());
+        QVERIFY(readAll(notes).startsWith("notes\r\n<Book=\"B\">"));
+
+        if (!isRoot())
+            QSKIP("needs root to plant another user's link");
+        const QString shared = path(QStringLiteral("shared"));
+        QVERIFY(QDir().mkpath(shared));
+        QCOMPARE(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+        const QString planted = shared + QStringLiteral("/book.csf");
+        QVERIFY(writeAll(notes, "victim"));
+        QVERIFY(QFile::link(notes, planted));
+        QCOMPARE(::lchown(QFile::encodeName(planted).constData(), 4242, 4242), 0);
+        const Run refused = run(saveArgs(log(), planted));
+        QCOMPARE(refused.code, 1);
+        QVERIFY2(QString::fromUtf8(refused.err).contains(QStringLiteral("ほかのユーザーが作ったリンク")), refused.err.constData());
+        QCOMPARE(readAll(notes), QByteArray("victim"));
+        QVERIFY(QFileInfo(planted).isSymLink());
+    }
+
+    // What a replacement cannot carry over (an access list, user attributes) keeps the file: it is
+    // written in place. So is a file that is a mount point.
+    void extendedAttributesAndMountPoints_keepTheFile()
+    {
+        const QString target = path(QStringLiteral("tagged.csf"));
+        QVERIFY(writeAll(target, "tagged"));
+        const QByteArray name = QFile::encodeName(target);
+        if (::setxattr(name.constData(), "user.velra", "kept", 4, 0) != 0)
+            QSKIP("this file system takes no user attributes");
+        const ino_t inode = statOf(target).st_ino;
+        QCOMPARE(run(saveArgs(log(), target)).code, 0);
+        char value[16] = {};
+        QCOMPARE(::getxattr(name.constData(), "user.velra", value, sizeof value), ssize_t(4));
+        QCOMPARE(QByteArray(value), QByteArray("kept"));
+        QCOMPARE(statOf(target).st_ino, inode);
+        QVERIFY(readAll(target).startsWith("tagged\r\n<Book=\"B\">"));
+
+        if (!isRoot())
+            QSKIP("needs root to mount");
+        const QString mounted = path(QStringLiteral("mounted.csf"));
+        const QString source = path(QStringLiteral("source.csf"));
+        QVERIFY(writeAll(mounted, "under"));
+        QVERIFY(writeAll(source, "mounted"));
+        if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("--bind"), source, mounted}) != 0)
+            QSKIP("cannot bind-mount here");
+        const Run r = run(saveArgs(log(), mounted));
+        const QByteArray after = readAll(mounted);
+        QProcess::execute(QStringLiteral("umount"), {mounted});
+        QVERIFY2(r.code == 0, r.err.constData());
+        QVERIFY(after.startsWith("mounted\r\n<Book=\"B\">"));
+        QVERIFY(readAll(source).startsWith("mounted\r\n<Book=\"B\">"));
+    }
+
+    // Ctrl+C or termination during a save removes its temporary file; a kill -9 of a new file's
+    // save leaves at most an empty file under the final name, never a part of the script.
+    void interruptedSaves_leaveNoTemporaryAndNoPartialFile_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("SIGTERM, existing file") << int(SIGTERM) << true;
+        QTest::newRow("SIGINT, new file") << int(SIGINT) << false;
+        QTest::newRow("SIGKILL, new file") << int(SIGKILL) << false;
+    }
+
+    void interruptedSaves_leaveNoTemporaryAndNoPartialFile()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, existing);
+        // About 13 MB of script: 98,302 frames, each with its background.
+        const QString big = path(QStringLiteral("big.dat"));
+        QVERIFY(writeAll(big, QByteArray(kLog).replace("\r\n1\r\n3,\"10\",1,3,\"2\"\r\n",
+                                                       "\r\n2\r\n\"0\",\"0\",\"-32768\",\"0\",2,\"32768\",1,\"32767\",\"32767\",1\r\n")));
+        const QString folder = path(QStringLiteral("interrupted"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString target = folder + QStringLiteral("/out.txt");
+        const QString temporary = folder + QLatin1Char('/') + velra::output::temporaryName(QStringLiteral("out.txt"));
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            QFile::remove(target);
+            QFile::remove(temporary);
+            if (existing)
+                QVERIFY(writeAll(target, "old"));
+            const int watch = ::inotify_init1(IN_CLOEXEC);
+            QVERIFY(watch >= 0);
+            ::inotify_add_watch(watch, QFile::encodeName(folder).constData(), IN_CREATE);
+            auto p = startRun({QStringLiteral("generate"), big, QStringLiteral("-o"), target});
+            QVERIFY(p->waitForStarted());
+            // The moment the temporary file appears, the save is stopped.
+            bool seen = false;
+            while (!seen && p->state() == QProcess::Running) {
+                pollfd fds{watch, POLLIN, 0};
+                if (::poll(&fds, 1, 20) <= 0)
+                    continue;
+                alignas(inotify_event) char events[4096];
+                const ssize_t got = ::read(watch, events, sizeof events);
+                for (ssize_t at = 0; at < got;) {
+                    const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+                    if (event->len && QFile::decodeName(event->name) == QFileInfo(temporary).fileName()) {
+                        ::kill(pid_t(p->processId()), signal);
+                        seen = true;
+                    }
+                    at += ssize_t(sizeof(inotify_event) + event->len);
+                }
+            }
+            ::close(watch);
+            p->waitForFinished(60000);
+            if (!seen || p->exitStatus() == QProcess::NormalExit)
+                continue; // the save was done before the signal came: try again
+            if (signal != SIGKILL)
+                QVERIFY(!QFileInfo::exists(temporary));
+            if (existing)
+                QCOMPARE(readAll(target), QByteArray("old"));
+            else
+                QVERIFY(!QFileInfo::exists(target) || QFileInfo(target).size() == 0);
+            // The next save into the file removes what a kill left behind.
+            QCOMPARE(run({QStringLiteral("generate"), log(), QStringLiteral("-o"), target}).code, 0);
+            QVERIFY(!QFileInfo::exists(temporary));
+            return;
+        }
+        QSKIP("the save always finished before it could be interrupted");
+    }
+
+    // Arguments whose bytes are not text are refused, never written under another name.
+    void namesThatAreNotText_areRefused()
+    {
+        QProcess p;
+        p.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("exec \"$1\" generate \"$2\" -o \"$3$(printf '\\377').csf\""),
+                                       QStringLiteral("sh"), QStringLiteral(VELRA_SCRIPT), log(), path(QStringLiteral("a"))});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY2(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("文字として読めない")), "no message");
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("a*.csf")}, QDir::Files), QStringList());
+    }
+
+    // Pictures and logs that are not files: said what they are, never opened (a FIFO would hang).
+    void picturesAndLogsThatAreNotFiles_areSaidSo()
+    {
+        const QString fifo = path(QStringLiteral("picture.bmp"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString folder = path(QStringLiteral("folder.bmp"));
+        QVERIFY(QDir().mkpath(folder));
+        const Run r = run({QStringLiteral("preview"), log(), QStringLiteral("--scroll-picture"), fifo, QStringLiteral("--background-picture"),
+                           folder, QStringLiteral("-o"), path(QStringLiteral("sheet.png"))});
+        QCOMPARE(r.code, 0);
+        const QString err = QString::fromUtf8(r.err);
+        QVERIFY2(err.contains(QStringLiteral("FIFO")) && err.contains(QStringLiteral("フォルダーです")), r.err.constData());
+        QVERIFY(!err.contains(QStringLiteral("QStandardPaths")));
+
+        const QString loop = path(QStringLiteral("loop.dat"));
+        QVERIFY(QFile::link(loop, loop));
+        const Run looped = run({QStringLiteral("generate"), loop});
+        QCOMPARE(looped.code, 1);
+        QVERIFY2(QString::fromUtf8(looped.err).contains(QStringLiteral("リンク")), looped.err.constData());
     }
 
     // Hand-edited text stays in its place: a line break inside a name never writes lines of its
