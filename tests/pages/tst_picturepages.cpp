@@ -11,6 +11,10 @@
 #include <QMessageBox>
 #include <QTest>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 using namespace velra;
 using namespace velra::test;
 
@@ -109,17 +113,40 @@ private slots:
         QCOMPARE(text(p, "Text2"), QStringLiteral("1280"));
     }
 
+    // A text file, a folder or a FIFO picked as the picture: said what it is (a FIFO is never opened,
+    // it would wait for ever), and the page keeps the picture it had.
+    void unreadablePicture_isReported_andFieldsStay_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("text") << QStringLiteral("text") << QStringLiteral("画像として読み込めません");
+        QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("フォルダーです");
+#ifndef Q_OS_WIN
+        QTest::newRow("FIFO") << QStringLiteral("fifo") << QStringLiteral("名前付きパイプ（FIFO）");
+#endif
+    }
+
     void unreadablePicture_isReported_andFieldsStay()
     {
+        QFETCH(QString, kind);
+        QFETCH(QString, expected);
         PagesFixture f;
         Page *p = f.form2();
         const QString fake = f.path(QStringLiteral("fake.bmp"));
-        QVERIFY(writeAll(fake, "this is no picture"));
+        if (kind == QLatin1String("text"))
+            QVERIFY(writeAll(fake, "this is no picture"));
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(fake));
+#ifndef Q_OS_WIN
+        else
+            QCOMPARE(::mkfifo(QFile::encodeName(fake).constData(), 0600), 0);
+#endif
         f.toolkit.openNames = {f.bmp1280, fake};
         click(p, QStringLiteral("Command1"));
         click(p, QStringLiteral("Command1"));
         QCOMPARE(f.toolkit.messages.size(), 1);
-        QVERIFY(f.toolkit.lastPrompt().contains(fake));
+        QVERIFY(f.toolkit.lastPrompt().contains(QDir::toNativeSeparators(fake)));
+        QVERIFY2(f.toolkit.lastPrompt().contains(expected), qPrintable(f.toolkit.lastPrompt()));
         QCOMPARE(text(p, "Text1"), QStringLiteral("scroll.bmp"));
         QCOMPARE(text(p, "Text2"), QStringLiteral("1280"));
     }

@@ -223,6 +223,33 @@ private slots:
         QVERIFY(FrameRenderer(frames, QSize(64, 48), paths).problems().constFirst().contains(QStringLiteral("見つかりません")));
     }
 
+    // What a log claims is not what is allocated: a 10 x 10 picture that the script stretches to
+    // 32767 x 32767 is drawn straight into the frame; and a missing background's rectangle covers
+    // the window as the picture would, so that frames start there rather than at the first line.
+    void claimedSizesAndMissingPictures_drawOnlyWhatIsSeen()
+    {
+        solidPicture("s.bmp", 10, 10, kBlue);
+        ScriptFrames huge;
+        QVERIFY(ScriptFrames::read("Graphic \"s.bmp\",0,0,0,1,\"None\",0,0,0,\"/POS:-100,-100,32767,32767\"", huge, nullptr));
+        FrameRenderer stretched(huge, QSize(64, 48), m_paths);
+        const QImage frame = stretched.frameImage(0);
+        QVERIFY(!stretched.ranOutOfMemory());
+        QVERIFY(near(frame.pixel(0, 0), kBlue) && near(frame.pixel(63, 47), kBlue));
+        QVERIFY(!stretched.contactSheet(2).isNull());
+
+        const ScriptFrames frames = framesOf(settings(3, 8, 1, 1, 10, 10));
+        FrameRenderer missing(frames, QSize(64, 48), {});
+        QCOMPARE(missing.problems().size(), 2);
+        const QImage first = missing.frameImage(2);
+        const QImage later = missing.frameImage(frames.frameCount() - 1);
+        const Graphic &moving = frames.frame(2)[1];
+        const QPoint spot(int(moving.x) + 5, int(moving.y) + 5); // frame 3's picture, gone later
+        QVERIFY(first.valid(spot));
+        QVERIFY(frames.frame(frames.frameCount() - 1)[1].x != moving.x);
+        QVERIFY(first.pixel(spot) != qRgb(34, 0, 25));
+        QCOMPARE(later.pixel(spot), qRgb(34, 0, 25)); // the background's rectangle, opaque, nothing left over
+    }
+
     void contactSheet_holdsTheFramesEvenlySpaced()
     {
         solidPicture("s.bmp", 10, 10, kBlue);

@@ -3,7 +3,7 @@
 # "Velloran", double-clicks 作業開始 where the next page's 次へ appears (the second click must not
 # click that page: no refusal box, no settings log), clicks that 次へ once it has settled (its
 # refusal box must carry its title exactly), closes the window as the close box would, and checks
-# that the process has ended. Catches a missing platform plugin, font or library that the
+# that the process has ended. A second copy started meanwhile says that one is running and ends. Catches a missing platform plugin, font or library that the
 # offscreen tests cannot.
 #   realwindow.sh VELLORAN X11CLOSE X11CLICK
 set -u
@@ -26,6 +26,13 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
         kill $pid; exit 1
     fi
     if [ -e "$settings" ]; then echo "the double click wrote a settings log"; kill $pid; exit 1; fi
+    # A second copy from the same folder says that one runs, and ends; the first goes on.
+    "$app" 2>>"$log" & second=$!
+    if ! "$closer" "すでに起動しています" 10; then echo "the second copy did not say that one is running"; kill $pid $second; exit 1; fi
+    for _ in $(seq 50); do kill -0 $second 2>/dev/null || break; sleep 0.1; done
+    if kill -0 $second 2>/dev/null; then echo "the second copy did not end"; kill $pid $second; exit 1; fi
+    wait $second || { echo "the second copy ended with an error"; kill $pid; exit 1; }
+    if ! kill -0 $pid 2>/dev/null; then echo "the first copy ended with the second"; exit 1; fi
     # A click once the page has settled is a click: the refusal box shows its title exactly.
     "$clicker" Velloran 260 198 10 1 >/dev/null
     if ! "$closer" "記入情報がそろっていません" 10; then echo "no box titled exactly 記入情報がそろっていません"; kill $pid; exit 1; fi

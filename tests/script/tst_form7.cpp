@@ -207,6 +207,30 @@ private slots:
         QCOMPARE(f.finished.size(), 1);
     }
 
+    // A file another program holds: the page says what it waits for and lets the author give up;
+    // the file stays as it was and the save can be tried again.
+    void saveIntoAHeldFile_canBeGivenUp()
+    {
+        Form7Fixture f;
+        f.generate();
+        f.fillSave(true, QStringLiteral("B"), QStringLiteral("P"));
+        const QString target = f.path(QStringLiteral("held.csf"));
+        QVERIFY(writeAll(target, "held\r\n"));
+        HeldLock held(target);
+        QVERIFY(held.isHeld());
+        f.toolkit.giveUpAfter = 2;
+        f.toolkit.saveNames = {target};
+        click(f.page, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.waits.size(), 2);
+        QCOMPARE(f.toolkit.waits.first(), QStringLiteral("ほかのプログラムが「held.csf」を使っています…"));
+        QCOMPARE(f.toolkit.waitsOver, 1);
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("保存できません"));
+        QVERIFY(f.toolkit.lastPrompt().contains(QStringLiteral("保存を取りやめました")));
+        QCOMPARE(readAll(target), QByteArray("held\r\n"));
+        QVERIFY(f.saveButton()->isEnabled());
+        QCOMPARE(f.finished.size(), 0);
+    }
+
     // The disk runs full while the file is written: no completion, the original as it was, and
     // the author can try again elsewhere.
     void fullDisk_showsTheFailure_andKeepsTheOriginal_data() { SmallDisk::addFullDiskRows(false); }

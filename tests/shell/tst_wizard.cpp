@@ -1,4 +1,5 @@
 #include "WizardFixture.h"
+#include "handoff/ScriptBuffer.h"
 #include "handoff/SettingsLog.h"
 #include "shell/CompactLabel.h"
 #include "shell/Form1.h"
@@ -12,6 +13,11 @@
 #include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QSysInfo>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 using namespace velra;
 using namespace velra::test;
@@ -211,8 +217,9 @@ private slots:
         Wizard wizard(toolkit, HandoffFiles(program, perUser));
         wizard.start();
         click(wizard.page(PageId::Form1), QStringLiteral("Command1"));
-        QCOMPARE(QDir(program).entryList(QDir::Files), QStringList());
-        QCOMPARE(QDir(perUser).entryList(QDir::Files), QStringList());
+        const QStringList handoff{QStringLiteral("velra.dat"), QStringLiteral("velra2.dat")};
+        QCOMPARE(QDir(program).entryList(handoff, QDir::Files), QStringList());
+        QCOMPARE(QDir(perUser).entryList(handoff, QDir::Files), QStringList());
         QCOMPARE(wizard.files().folder(), program + QLatin1Char('/'));
 
         QVERIFY(QDir(program).removeRecursively());
@@ -226,6 +233,109 @@ private slots:
         QCOMPARE(QDir(perUser).entryList(QDir::Files), QStringList());
         QCOMPARE(visibleWindows(), QWidgetList{form2});
     }
+
+    // A second copy started from the same folder touches no hand-off file: it says that one is
+    // running, brings that one to the front and ends. Copies with other folders run side by side;
+    // the lock of a copy that was killed is taken over.
+    void secondCopy_sameFolder_saysSo_andEnds()
+    {
+        WizardFixture first;
+        QVERIFY(first.wizard->start());
+        click(first.wizard->page(PageId::Form1), QStringLiteral("Command1"));
+        QVERIFY(writeAll(first.files.settingsLog(), "\"first.bmp\",\"1\",\"1\"\r\n"));
+        Page *form2 = first.wizard->page(PageId::Form2);
+        form2->showMinimized();
+        QVERIFY(form2->isMinimized());
+
+        ScriptedToolkit toolkit;
+        Wizard second(toolkit, HandoffFiles(first.dir.path()));
+        QSignalSpy finished(&second, &Wizard::finished);
+        QVERIFY(!second.start());
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(toolkit.messages.size(), 1);
+        QCOMPARE(toolkit.lastPrompt(), QStringLiteral("Velloran はすでに起動しています。"));
+        QVERIFY(!second.page(PageId::Form1));
+        QCOMPARE(readAll(first.files.settingsLog()), QByteArray("\"first.bmp\",\"1\",\"1\"\r\n"));
+#ifndef Q_OS_WIN
+        QTRY_VERIFY(!form2->isMinimized()); // the first copy came to the front
+#endif
+
+        WizardFixture elsewhere;
+        QVERIFY(elsewhere.wizard->start());
+        QVERIFY(elsewhere.toolkit.messages.isEmpty());
+
+        // A lock left by a copy that no longer runs.
+        QTemporaryDir dir;
+        QVERIFY(writeAll(dir.filePath(QStringLiteral(".velra.lock")),
+                         "2147483600\nvelloran\n" + QSysInfo::machineHostName().toUtf8() + "\n"));
+        ScriptedToolkit afterCrash;
+        Wizard later(afterCrash, HandoffFiles(dir.path()));
+        QVERIFY(later.start());
+        QVERIFY(afterCrash.messages.isEmpty());
+    }
+
+#ifndef Q_OS_WIN
+    // Hand-off files in a folder others can reach: what is planted under their names (a link to
+    // the user's file, a FIFO) is refused at once and left alone, never followed, written or waited
+    // on; the next start removes it without opening it.
+    void plantedHandoffEntries_areRefused_thenRemovedAtStart_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("fifo");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("velra.dat, a link") << QStringLiteral("velra.dat") << false << QStringLiteral("リンクになっています");
+        QTest::newRow("velra2.dat, a link") << QStringLiteral("velra2.dat") << false << QStringLiteral("リンクになっています");
+        QTest::newRow("velra.dat, a FIFO") << QStringLiteral("velra.dat") << true << QStringLiteral("通常のファイルではありません");
+        QTest::newRow("velra2.dat, a FIFO") << QStringLiteral("velra2.dat") << true << QStringLiteral("通常のファイルではありません");
+    }
+
+    void plantedHandoffEntries_areRefused_thenRemovedAtStart()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, fifo);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        HandoffFiles files(dir.path());
+        QVERIFY(files.startRun(nullptr));
+        const QString victim = dir.filePath(QStringLiteral("profile"));
+        QVERIFY(writeAll(victim, "the user's own"));
+        const QString planted = dir.filePath(name);
+        const auto plant = [&] {
+            return fifo ? ::mkfifo(QFile::encodeName(planted).constData(), 0666) == 0 : QFile::link(victim, planted);
+        };
+        QVERIFY(plant());
+        QString error;
+        QList<LogValue> fields;
+        QByteArray script;
+        if (name == QLatin1String("velra.dat")) {
+            QVERIFY(!settingslog::startLog(planted, {LogValue::number(1)}, &error));
+            QVERIFY2(error.contains(expected), qPrintable(error));
+            QVERIFY(!settingslog::appendLine(planted, {LogValue::number(1)}, &error));
+            QVERIFY(!settingslog::readFields(planted, 1, fields, &error));
+            QVERIFY2(error.contains(expected), qPrintable(error));
+        } else {
+            QVERIFY(!scriptbuffer::store(planted, "Graphic", &error));
+            QVERIFY2(error.contains(expected), qPrintable(error));
+            QVERIFY(!scriptbuffer::load(planted, script, &error));
+            QVERIFY2(error.contains(expected), qPrintable(error));
+        }
+        QCOMPARE(readAll(victim), QByteArray("the user's own"));
+        QVERIFY(files.startRun(nullptr));
+        QVERIFY(!QFileInfo(planted).exists() && !QFileInfo(planted).isSymLink());
+        QCOMPARE(readAll(victim), QByteArray("the user's own"));
+    }
+
+    // A program folder that everyone may write into (mode 0777, no sticky bit) is not used.
+    void programFolderOpenToAll_usesThePerUserFolder()
+    {
+        QTemporaryDir program;
+        QTemporaryDir perUser;
+        QCOMPARE(::chmod(QFile::encodeName(program.path()).constData(), 0777), 0);
+        HandoffFiles files(program.path(), perUser.path());
+        QVERIFY(files.startRun(nullptr));
+        QCOMPARE(files.folder(), perUser.path() + QLatin1Char('/'));
+    }
+#endif
 
     // A program folder that exists but takes no new file (a copy under "C:\\Program Files", here a
     // read-only file system) leaves the hand-off files to the per-user folder.
