@@ -39,8 +39,8 @@ bool Toolkit::measurePicture(const QString &path, QSize &size, QString *error)
     if (!measured.isValid()) {
         if (error) {
             *error = format.isEmpty() || format == "bmp" || format == "jpeg"
-                ? QStringLiteral("「%1」を画像として読み込めません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shownValue(path))
-                : QStringLiteral("「%1」は BMP でも JPEG でもありません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shownValue(path));
+                ? QStringLiteral("「%1」を画像として読み込めません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shownValue(QDir::toNativeSeparators(path)))
+                : QStringLiteral("「%1」は BMP でも JPEG でもありません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shownValue(QDir::toNativeSeparators(path)));
         }
         return false;
     }

@@ -198,7 +198,9 @@ private slots:
         for (const QString &other : others)
             QVERIFY(writeAll(other, "another file's"));
         QCOMPARE(run(saveArgs(path("stale.csf"), "B")).code, 0);
-        QCOMPARE(run(saveArgs(path("stale*.csf"), "B")).code, 0);
+#ifndef Q_OS_WIN
+        QCOMPARE(run(saveArgs(path("stale*.csf"), "B")).code, 0); // no such name on Windows
+#endif
         QVERIFY(!QFile::exists(stale));
         for (const QString &other : others)
             QVERIFY(QFile::exists(other));
@@ -227,7 +229,7 @@ private slots:
         QTest::newRow("folder that is not there") << QStringList{QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"),
                                                                  path("newdir/")}
                                                   << QStringLiteral("ファイル名がありません") << QStringLiteral("同じ名前のフォルダー");
-        const QString nul = path("nul.dat");
+        const QString nul = path("zero-byte.dat"); // "nul.dat" would be Windows' NUL device
         writeAll(nul, QByteArray(kLog).replace("\r\n1\r\n", QByteArray("\r\n\0" "1\r\n", 6)));
         QTest::newRow("NUL in the mode line") << QStringList{QStringLiteral("generate"), nul} << QStringLiteral("NUL 文字")
                                               << QStringLiteral("ScrollStep");
