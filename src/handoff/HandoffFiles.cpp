@@ -187,6 +187,12 @@ QString HandoffFiles::scriptBuffer() const
     return folder() + QLatin1String(kScriptBufferName);
 }
 
+QString HandoffFiles::rememberedSettings() const
+{
+    const QString where = m_perUser.isEmpty() ? m_program : m_perUser;
+    return where + QStringLiteral("velra-last.dat");
+}
+
 QString fileErrorReason(const QFileDevice &file)
 {
     QString reason;
@@ -274,6 +280,13 @@ QString shownValue(const QString &value)
     if (value.size() <= kLongest)
         return escapeControls(value);
     return escapeControls(value.left(kLongest)) + QStringLiteral("…（%1 文字）").arg(value.size());
+}
+
+QString withoutFieldNames(QString message)
+{
+    for (int f = 0; f < kFieldCount; ++f)
+        message.remove(QStringLiteral("（%1）").arg(fieldName(Field(f))));
+    return message;
 }
 
 QString restartMessage(const QString &what)

@@ -71,6 +71,9 @@ public:
     QString folder() const;
     QString settingsLog() const;
     QString scriptBuffer() const;
+    // Where the settings of the last run that generated a script are kept for the next run: the
+    // per-user folder (the fixed folder where there is only one).
+    QString rememberedSettings() const;
 
 private:
     QString choose() const;
@@ -102,6 +105,10 @@ bool isWholeNumberText(QStringView text);
 QString shownValue(const QString &value);
 // Control characters escaped, nothing cut.
 QString escapeControls(const QString &text);
+
+// A message for a page: the internal names of the settings log's values ("（ScrollStep）") left
+// out, the page's own words kept.
+QString withoutFieldNames(QString message);
 
 // Joins the two lines of a failure message: what went wrong, and that the run must start again.
 QString restartMessage(const QString &what);

@@ -128,8 +128,10 @@ bool appendLine(const QString &path, const LogLine &line, QString *error)
 
 namespace {
 
-// The log's text, read whole but never beyond the bound, and decoded from CP932.
-bool readText(const QString &path, QString &text, QString *error, Access access)
+} // namespace
+
+// The log's bytes, read whole but never beyond the bound.
+bool readBytes(const QString &path, QByteArray &bytes, QString *error, Access access)
 {
     const QString shown = shownValue(QDir::toNativeSeparators(path));
     const QFileInfo info(path);
@@ -150,7 +152,7 @@ bool readText(const QString &path, QString &text, QString *error, Access access)
     }
     // Read no further than the bound, whatever the file claims to be: a device or a pipe may
     // never end.
-    QByteArray bytes;
+    bytes.clear();
     char chunk[4096];
     while (bytes.size() <= kMaxLogBytes) {
         const qint64 got = file.read(chunk, sizeof chunk);
@@ -164,6 +166,18 @@ bool readText(const QString &path, QString &text, QString *error, Access access)
     if (bytes.size() > kMaxLogBytes)
         return fail(error, QStringLiteral("設定ファイル「%1」が大きすぎます（%2 KB を超えています）。設定ファイルではないようです。")
                         .arg(shown, QString::number(kMaxLogBytes / 1024)));
+    return true;
+}
+
+namespace {
+
+// The log's text, decoded from CP932.
+bool readText(const QString &path, QString &text, QString *error, Access access)
+{
+    QByteArray bytes;
+    if (!readBytes(path, bytes, error, access))
+        return false;
+    const QString shown = shownValue(QDir::toNativeSeparators(path));
     // A NUL is no character of any value: the file is damaged (or not a settings log at all).
     if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
         return fail(error, QStringLiteral("設定ファイル「%1」の %2 バイト目に NUL 文字があります。設定ファイルが壊れています。")

@@ -41,11 +41,13 @@ bool parseFields(QStringView text, int count, QList<LogValue> &out, int *found =
 bool startLog(const QString &path, const LogLine &line, QString *error);
 // Appends `line`, creating the log when it is missing.
 bool appendLine(const QString &path, const LogLine &line, QString *error);
-// Reads the first `count` fields of the log at `path`.
-bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error);
 // How the log is opened: a hand-off file only when it is the user's own regular file, never
 // through a link; a log named by the user (the command line) as named, a pipe too.
 enum class Access { Handoff, Named };
+// Reads the first `count` fields of the log at `path`.
+bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error);
+// The log's bytes as they are, refused beyond kMaxLogBytes.
+bool readBytes(const QString &path, QByteArray &bytes, QString *error, Access access = Access::Handoff);
 // Reads the whole run's fields: fourteen in the simple mode, nineteen in the detailed mode
 // (SettingMode 2, whose line 4 holds ten values).
 bool readRun(const QString &path, QList<LogValue> &out, QString *error, Access access = Access::Handoff);

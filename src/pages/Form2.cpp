@@ -34,8 +34,22 @@ Form2::Form2(Wizard &wizard)
     setTabOrder(m_height, next);
     setFocusProxy(m_name);
 
-    connect(browse, &QPushButton::clicked, this, [this] { PicturePage::browse(m_name, m_width, m_height); });
+    setPictureBoxes(m_name, m_width, m_height);
+    m_next = next;
+    connect(browse, &QPushButton::clicked, this, [this] { PicturePage::browse(); });
     connect(next, &QPushButton::clicked, this, &Form2::next);
+}
+
+void Form2::firstShown()
+{
+    const QList<LogValue> &last = wizard().rememberedValues();
+    if (last.size() <= int(Field::ScrollImageHeight))
+        return;
+    fillRemembered(wizard().remembered()->scrollPicture, last[int(Field::ScrollImageFile)],
+                   last[int(Field::ScrollImageWidth)], last[int(Field::ScrollImageHeight)]);
+    // An author who changes one value presses Enter through the rest.
+    setFocusProxy(m_next);
+    m_next->setFocus();
 }
 
 void Form2::next()

@@ -2,6 +2,8 @@
 
 #include "PicturePage.h"
 
+class QPushButton;
+
 namespace velra {
 
 // The scroll-image page: the picture to scroll, its file name and size; starts the settings log.
@@ -12,9 +14,13 @@ class Form2 final : public PicturePage
 public:
     explicit Form2(Wizard &wizard);
 
+protected:
+    void firstShown() override;
+
 private:
     void next();
 
+    QPushButton *m_next;
     QLineEdit *m_name;
     QLineEdit *m_width;
     QLineEdit *m_height;

@@ -43,8 +43,23 @@ Form3::Form3(Wizard &wizard)
     setTabOrder(m_windowHeight, next);
     setFocusProxy(m_name);
 
-    connect(browse, &QPushButton::clicked, this, [this] { PicturePage::browse(m_name, m_width, m_height); });
+    setPictureBoxes(m_name, m_width, m_height);
+    m_next = next;
+    connect(browse, &QPushButton::clicked, this, [this] { PicturePage::browse(); });
     connect(next, &QPushButton::clicked, this, &Form3::next);
+}
+
+void Form3::firstShown()
+{
+    const QList<LogValue> &last = wizard().rememberedValues();
+    if (last.size() <= int(Field::WindowHeight))
+        return;
+    fillRemembered(wizard().remembered()->backgroundPicture, last[int(Field::BackgroundFile)],
+                   last[int(Field::BackgroundWidth)], last[int(Field::BackgroundHeight)]);
+    m_windowWidth->setText(last[int(Field::WindowWidth)].text);
+    m_windowHeight->setText(last[int(Field::WindowHeight)].text);
+    setFocusProxy(m_next);
+    m_next->setFocus();
 }
 
 void Form3::next()

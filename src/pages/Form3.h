@@ -2,6 +2,8 @@
 
 #include "PicturePage.h"
 
+class QPushButton;
+
 namespace velra {
 
 // The background and window page: the background picture and the host window's size, which must
@@ -13,9 +15,13 @@ class Form3 final : public PicturePage
 public:
     explicit Form3(Wizard &wizard);
 
+protected:
+    void firstShown() override;
+
 private:
     void next();
 
+    QPushButton *m_next;
     QLineEdit *m_name;
     QLineEdit *m_width;
     QLineEdit *m_height;

@@ -23,10 +23,10 @@ Form4::Form4(Wizard &wizard)
 {
     QGroupBox *box = frame(this, QStringLiteral("Frame1"), QStringLiteral("設定モードの選択"), QRect(8, 4, 296, 164));
     m_simple = option(box, QStringLiteral("Option1"), QStringLiteral("簡単設定モード"), QRect(16, 24, 200, 22));
-    QRadioButton *detailed = option(box, QStringLiteral("Option2"), QStringLiteral("詳細設定モード"), QRect(16, 50, 200, 22));
+    QRadioButton *detailed = m_detailed = option(box, QStringLiteral("Option2"), QStringLiteral("詳細設定モード"), QRect(16, 50, 200, 22));
     m_explanation = label(box, QStringLiteral("Label1"), QStringLiteral("チェックすると、ここに説明が表示されます"),
                           QRect(8, 80, 282, 76), true); // each of its two lines whole
-    QPushButton *next = button(this, QStringLiteral("Command1"), QStringLiteral("次へ"), QRect(216, 176, 88, 28));
+    QPushButton *next = m_next = button(this, QStringLiteral("Command1"), QStringLiteral("次へ"), QRect(216, 176, 88, 28));
 
     setTabOrder(m_simple, detailed);
     setTabOrder(detailed, next);
@@ -35,6 +35,18 @@ Form4::Form4(Wizard &wizard)
     connect(m_simple, &QRadioButton::clicked, this, [this] { m_explanation->setText(simpleExplanation()); });
     connect(detailed, &QRadioButton::clicked, this, [this] { m_explanation->setText(detailedExplanation()); });
     connect(next, &QPushButton::clicked, this, &Form4::next);
+}
+
+void Form4::firstShown()
+{
+    const QList<LogValue> &last = wizard().rememberedValues();
+    if (last.size() <= int(Field::SettingMode))
+        return;
+    QRadioButton *mode = last[int(Field::SettingMode)].text.trimmed() == QLatin1String("1") ? m_simple : m_detailed;
+    mode->setChecked(true);
+    m_explanation->setText(mode == m_simple ? simpleExplanation() : detailedExplanation());
+    setFocusProxy(m_next);
+    m_next->setFocus();
 }
 
 void Form4::next()

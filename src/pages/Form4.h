@@ -3,6 +3,7 @@
 #include "shell/Page.h"
 
 class QLabel;
+class QPushButton;
 class QRadioButton;
 
 namespace velra {
@@ -18,10 +19,15 @@ public:
     static QString simpleExplanation();
     static QString detailedExplanation();
 
+protected:
+    void firstShown() override;
+
 private:
     void next();
 
     QRadioButton *m_simple;
+    QRadioButton *m_detailed;
+    QPushButton *m_next;
     QLabel *m_explanation;
 };
 

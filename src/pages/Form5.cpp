@@ -2,6 +2,7 @@
 
 #include "DigitField.h"
 #include "handoff/SettingsLog.h"
+#include "script/ScrollScript.h"
 #include "shell/Controls.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
@@ -54,9 +55,44 @@ Form5::Form5(Wizard &wizard)
     connect(m_next, &QPushButton::clicked, this, &Form5::next);
 }
 
+void Form5::firstShown()
+{
+    load();
+    if (m_next->isEnabled())
+        fillRemembered();
+}
+
+void Form5::fillRemembered()
+{
+    const QList<LogValue> &last = wizard().rememberedValues();
+    if (last.size() < kFieldCount || last[int(Field::SettingMode)].text.trimmed() != QLatin1String("1"))
+        return;
+    const auto code = [&last](Field field, int count) {
+        const int v = last[int(field)].text.trimmed().toInt();
+        return v >= 1 && v <= count ? v : 0;
+    };
+    const int direction = code(Field::ScrollDirection, 4);
+    // A vertical scroll the picture is now too tall for is left to choose again.
+    if (direction == 1 || direction == 2) {
+        m_options[direction - 1]->setChecked(true);
+        vertical();
+    } else if (direction >= 3 && m_imageHeight <= m_windowHeight) {
+        m_options[direction - 1]->setChecked(true);
+        horizontalCaptions();
+    }
+    if (const int alignment = code(Field::ScrollAlignment, 3))
+        m_options[3 + alignment]->setChecked(true);
+    if (const int end = code(Field::ScrollEndMode, 3))
+        m_options[6 + end]->setChecked(true);
+    m_step->setText(last[int(Field::ScrollStep)].text);
+    m_moves->setText(last[int(Field::MoveCount)].text);
+    setFocusProxy(m_next);
+    m_next->setFocus();
+}
+
 void Form5::load()
 {
-    QList<LogValue> values;
+    QList<LogValue> &values = m_firstLines;
     QString error;
     bool ok = settingslog::readFields(files().settingsLog(), 9, values, &error);
     if (ok) {
@@ -95,9 +131,42 @@ void Form5::horizontal(QRadioButton *clicked)
         unselect(clicked);
         return;
     }
+    horizontalCaptions();
+}
+
+void Form5::horizontalCaptions()
+{
     m_options[4]->setText(QStringLiteral("上寄せ"));
     m_options[6]->setText(QStringLiteral("下寄せ"));
     m_options[7]->setText(QStringLiteral("0,*"));
+}
+
+bool Form5::checkValues(int endMode)
+{
+    const QString title = QStringLiteral("設定が正しくありません");
+    const auto inRange = [&](const QString &text, int low, int high, const QString &box) {
+        bool ok = false;
+        const int v = text.toInt(&ok);
+        if (ok && v >= low && v <= high)
+            return true;
+        message(QStringLiteral("%1の「%2」は %3 から %4 の範囲外です。").arg(box, shownValue(text), QString::number(low), QString::number(high)),
+                title, OkWithExclamation);
+        return false;
+    };
+    if (!inRange(m_step->text(), 1, 32767, QStringLiteral("スクロールの間隔")))
+        return false;
+    if (endMode == 3) {
+        if (!inRange(m_moves->text(), 0, 32767, QStringLiteral("移動回数")))
+            return false;
+        const qint64 distance = qint64(m_step->text().toInt()) * m_moves->text().toInt();
+        if (distance > 32767) {
+            message(QStringLiteral("スクロールの間隔と移動回数の積（%1 ドット）が 32767 を超えています。\r\nどちらかを小さくしてください。")
+                        .arg(QString::number(distance)),
+                    title, OkWithExclamation);
+            return false;
+        }
+    }
+    return true;
 }
 
 void Form5::next()
@@ -125,10 +194,19 @@ void Form5::next()
     if (endMode == 3 && m_moves->text().isEmpty())
         return message(QString(), notFilled, OkWithExclamation);
 
+    if (!checkValues(endMode))
+        return;
+
     const LogLine record{LogValue::number(direction), LogValue::textValue(m_step->text()),
                          LogValue::number(alignment), LogValue::number(endMode),
                          endMode == 3 ? LogValue::textValue(m_moves->text()) : LogValue::empty()};
     QString error;
+    // Whatever else the generation would refuse for these values is said here, not after it.
+    QList<LogValue> values = m_firstLines;
+    values.append(record);
+    QByteArray script;
+    if (!generateScript(values, script, nullptr, &error))
+        return message(withoutFieldNames(error), QStringLiteral("設定が正しくありません"), OkWithExclamation);
     if (!settingslog::appendLine(files().settingsLog(), record, &error))
         return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
     wizard().handOver(this, PageId::Form7);

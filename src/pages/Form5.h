@@ -1,5 +1,6 @@
 #pragma once
 
+#include "handoff/SettingsLog.h"
 #include "shell/Page.h"
 
 #include <array>
@@ -19,12 +20,17 @@ public:
     explicit Form5(Wizard &wizard);
 
 protected:
-    void firstShown() override { load(); }
+    void firstShown() override;
 
 private:
     void load();
+    // The last run's direction, step, alignment, end and moves.
+    void fillRemembered();
+    // What would make the generation fail for these values, in this page's words.
+    bool checkValues(int endMode);
     void vertical();
     void horizontal(QRadioButton *clicked);
+    void horizontalCaptions();
     void next();
 
     std::array<QRadioButton *, 10> m_options{}; // Option1 to Option10
@@ -33,6 +39,7 @@ private:
     QPushButton *m_next;
     int m_imageHeight = 0;
     int m_windowHeight = 0;
+    QList<LogValue> m_firstLines; // lines 1 to 3 of the settings log
 };
 
 } // namespace velra

@@ -165,7 +165,33 @@ void Form6::load()
     m_boxes[1]->setText(QStringLiteral("0"));
     m_boxes[2]->setText(QString::number(-picture));
     m_boxes[3]->setText(QStringLiteral("0"));
+    fillRemembered();
     updatePath();
+}
+
+void Form6::fillRemembered()
+{
+    const QList<LogValue> &last = wizard().rememberedValues();
+    if (last.size() < settingslog::kDetailedRunFieldCount || last[int(Field::SettingMode)].text.trimmed() != QLatin1String("2"))
+        return;
+    const auto value = [&last](DetailField field) { return last[9 + int(field)].text; };
+    const auto choose = [this, &value](DetailField field, int first, int count) {
+        const int v = value(field).trimmed().toInt();
+        if (v >= 1 && v <= count)
+            m_options[first + v - 2]->setChecked(true);
+    };
+    m_boxes[0]->setText(value(DetailField::StartX));
+    m_boxes[1]->setText(value(DetailField::StartY));
+    m_boxes[2]->setText(value(DetailField::EndX));
+    m_boxes[3]->setText(value(DetailField::EndY));
+    choose(DetailField::MoveKind, 1, 2);
+    m_boxes[m_options[1]->isChecked() ? 5 : 4]->setText(value(DetailField::MoveAmount));
+    choose(DetailField::Curve, 3, 4);
+    m_boxes[6]->setText(value(DetailField::HoldStart));
+    m_boxes[7]->setText(value(DetailField::HoldEnd));
+    choose(DetailField::BackgroundMode, 7, 3);
+    setFocusProxy(m_next);
+    m_next->setFocus();
 }
 
 LogLine Form6::record() const

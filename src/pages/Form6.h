@@ -33,6 +33,7 @@ protected:
 
 private:
     void load();
+    void fillRemembered();
     // The ten values of line 4, as the boxes and choices stand.
     LogLine record() const;
     void updatePath();

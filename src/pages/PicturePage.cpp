@@ -5,7 +5,12 @@
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QLineEdit>
 
 namespace velra {
@@ -21,36 +26,100 @@ QString PicturePage::pictureFilter()
     return QStringLiteral("画像(*.bmp;*.jpg;*.jpeg)|*.bmp;*.jpg;*.jpeg");
 }
 
-void PicturePage::browse(QLineEdit *name, QLineEdit *width, QLineEdit *height)
+PicturePage::PicturePage(Wizard &wizard, const QString &name)
+    : Page(wizard, name)
+{
+    setAcceptDrops(true);
+}
+
+void PicturePage::setPictureBoxes(QLineEdit *name, QLineEdit *width, QLineEdit *height)
+{
+    m_nameBox = name;
+    m_widthBox = width;
+    m_heightBox = height;
+}
+
+void PicturePage::browse()
 {
     const QString chosen = toolkit().openFileName(this, pictureFilter());
+    if (!chosen.isEmpty())
+        take(chosen);
+    else if (!m_dialogFileName.isEmpty())
+        take(m_dialogFileName); // cancelled: the file last chosen, measured again
+}
+
+bool PicturePage::take(const QString &path)
+{
 #ifndef Q_OS_WIN
     // Only "\" separates folders in the script, so such a name would name another file there;
     // Windows cannot hold it either.
-    const QString fileName = QFileInfo(chosen).fileName();
+    const QString fileName = QFileInfo(path).fileName();
     if (fileName.contains(QLatin1Char('\\'))) {
         message(QStringLiteral("ファイル名「%1」に円記号（\\）が含まれています。\r\n円記号を含まない名前に変更してから選び直してください。")
                     .arg(shownValue(fileName)),
                 QStringLiteral("ファイル名が使えません"), OkWithExclamation);
-        return;
+        return false;
     }
 #endif
-    if (!chosen.isEmpty())
-        m_dialogFileName = chosen;
-    if (m_dialogFileName.isEmpty())
-        return; // cancelled before any picture was ever chosen here
+    m_dialogFileName = path;
     QSize size;
     QString error;
-    if (!toolkit().measurePicture(m_dialogFileName, size, &error)) {
+    if (!toolkit().measurePicture(path, size, &error)) {
         message(error, QStringLiteral("画像を読み込めません"), OkWithExclamation);
-        return;
+        return false;
     }
-    width->setText(QString::number(size.width()));
-    height->setText(QString::number(size.height()));
+    m_widthBox->setText(QString::number(size.width()));
+    m_heightBox->setText(QString::number(size.height()));
     // Qt gives paths with "/", which the backslash rule would leave whole; the name part is what
     // the script refers to the picture by.
-    name->setText(GetFileName(QString(m_dialogFileName).replace(QLatin1Char('/'), QLatin1Char('\\'))));
-    wizard().rememberPicture(name->text(), m_dialogFileName);
+    m_nameBox->setText(GetFileName(QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'))));
+    wizard().rememberPicture(m_nameBox->text(), path);
+    return true;
+}
+
+void PicturePage::fillRemembered(const QString &path, const LogValue &name, const LogValue &width, const LogValue &height)
+{
+    const QString title = QStringLiteral("前回の設定");
+    QSize size;
+    if (!path.isEmpty() && toolkit().measurePicture(path, size, nullptr)) {
+        m_dialogFileName = path;
+        m_nameBox->setText(GetFileName(QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'))));
+        m_widthBox->setText(QString::number(size.width()));
+        m_heightBox->setText(QString::number(size.height()));
+        wizard().rememberPicture(m_nameBox->text(), path);
+        if (m_widthBox->text() != width.text || m_heightBox->text() != height.text)
+            messageWhenShown(QStringLiteral("前回の画像「%1」の大きさが変わっています（前回 %2 × %3、今 %4 × %5）。\r\n今の大きさを記入しました。")
+                                 .arg(shownValue(QDir::toNativeSeparators(path)), shownValue(width.text), shownValue(height.text),
+                                      m_widthBox->text(), m_heightBox->text()),
+                             title, OkWithExclamation);
+        return;
+    }
+    m_nameBox->setText(name.text);
+    m_widthBox->setText(width.text);
+    m_heightBox->setText(height.text);
+    if (!path.isEmpty())
+        messageWhenShown(QStringLiteral("前回の画像「%1」が見つかりません。\r\n参照で選び直してください。").arg(shownValue(QDir::toNativeSeparators(path))),
+                         title, OkWithExclamation);
+}
+
+void PicturePage::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void PicturePage::dropEvent(QDropEvent *event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    const QString title = QStringLiteral("画像を読み込めません");
+    event->acceptProposedAction();
+    if (urls.size() != 1)
+        return message(QStringLiteral("画像ファイルは 1 つずつドロップしてください。"), title, OkWithExclamation);
+    if (!urls.constFirst().isLocalFile())
+        return message(QStringLiteral("「%1」はこのパソコンのファイルではありません。\r\n画像ファイルを保存してからドロップしてください。")
+                           .arg(shownValue(urls.constFirst().toDisplayString())),
+                       title, OkWithExclamation);
+    take(urls.constFirst().toLocalFile());
 }
 
 bool PicturePage::acceptFileName(const QString &name)

@@ -14,7 +14,7 @@ class PicturePage : public Page
     Q_OBJECT
 
 public:
-    using Page::Page;
+    PicturePage(Wizard &wizard, const QString &name);
 
     // The text after the last "\" of `vstrName`; only the backslash separates folders.
     static QString GetFileName(const QString &vstrName);
@@ -22,9 +22,21 @@ public:
     static QString pictureFilter();
 
 protected:
-    // The browse: the open dialog, then the picture's size into `width` and `height` and its file
-    // name into `name`. A cancelled dialog falls back to the file last chosen with this page's dialog.
-    void browse(QLineEdit *name, QLineEdit *width, QLineEdit *height);
+    // The boxes the picture's file name and size go into.
+    void setPictureBoxes(QLineEdit *name, QLineEdit *width, QLineEdit *height);
+    // The browse: the open dialog, then the picture's size and its file name into the boxes. A
+    // cancelled dialog falls back to the file last chosen with this page's dialog.
+    void browse();
+    // The picture at `path`, taken as the browse takes the chosen one (a dropped file, the last
+    // run's picture): false, with a message, when it is refused.
+    bool take(const QString &path);
+    // The last run's picture: measured again where it still is (the page says when its size has
+    // changed), else the last run's name and size (the page says the picture is gone).
+    void fillRemembered(const QString &path, const LogValue &name, const LogValue &width, const LogValue &height);
+
+    // A picture file dropped on the page is taken as if chosen with 参照.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
     // Refuses a file name that could not be read back from the settings log as written.
     bool acceptFileName(const QString &name);
@@ -37,6 +49,9 @@ protected:
 
 private:
     QString m_dialogFileName; // the dialog's own memory of the last file chosen with it
+    QLineEdit *m_nameBox = nullptr;
+    QLineEdit *m_widthBox = nullptr;
+    QLineEdit *m_heightBox = nullptr;
 };
 
 } // namespace velra

@@ -44,12 +44,16 @@ Form7::Form7(Wizard &wizard)
     m_preview = button(this, QStringLiteral("Command3"), QStringLiteral("プレビュー"), QRect(218, 212, 88, 28));
     m_preview->setEnabled(false);
     label(this, QStringLiteral("Label5"), QStringLiteral("保存する前に、動きを確かめられます"), QRect(8, 212, 206, 28));
-    setFixedSize(kWidth, kHeight + 32);
+    // Adjust and go again: a row of its own at the bottom.
+    m_remake = button(this, QStringLiteral("Command4"), QStringLiteral("設定を変えて作り直す"), QRect(8, 246, 298, 28));
+    m_remake->setEnabled(false);
+    setFixedSize(kWidth, kHeight + 66);
 
     setFocusProxy(m_generate);
     connect(m_generate, &QPushButton::clicked, this, &Form7::generate);
     connect(m_save, &QPushButton::clicked, this, &Form7::save);
     connect(m_preview, &QPushButton::clicked, this, &Form7::preview);
+    connect(m_remake, &QPushButton::clicked, this, &Form7::remake);
 }
 
 void Form7::generate()
@@ -59,10 +63,15 @@ void Form7::generate()
     m_generate->setEnabled(false);
     m_generate->repaint();
 
-    // A failed generation leaves the buttons as they are now: a new run is the only way on.
+    // A failed generation says why in the page's words and offers the way on: another try, or a
+    // new run with the values changed.
     const auto stop = [this](const QString &error) {
         unsetCursor();
-        message(restartMessage(error), QStringLiteral("スクリプトを生成できません"), OkWithExclamation);
+        m_generate->setText(QStringLiteral("コード生成"));
+        m_generate->setEnabled(true);
+        m_remake->setEnabled(true);
+        message(withoutFieldNames(error) + QStringLiteral("\r\n「設定を変えて作り直す」で設定を直せます。"),
+                QStringLiteral("スクリプトを生成できません"), OkWithExclamation);
     };
     QList<LogValue> values;
     QString error;
@@ -76,11 +85,27 @@ void Form7::generate()
     if (!scriptbuffer::store(files().scriptBuffer(), script, &error))
         return stop(error);
 
+    m_generated = true;
+    wizard().rememberRun();
     message(QStringLiteral("スクリプトの内部生成が完了しました\r\n保存の作業に移ってください"), QStringLiteral("生成完了"), OkOnly);
     unsetCursor();
     m_generate->setText(QStringLiteral("コード生成完了"));
     m_save->setEnabled(true);
     m_preview->setEnabled(true);
+    m_remake->setEnabled(true);
+}
+
+void Form7::remake()
+{
+    if (m_generated
+        && !toolkit().question(this, QStringLiteral("保存していないスクリプトがあります。作り直しますか?"),
+                               QStringLiteral("作り直し")))
+        return;
+    if (m_previewWindow)
+        m_previewWindow->close();
+    QString error;
+    if (!wizard().restart(&error))
+        message(error, QStringLiteral("作り直せません"), OkWithExclamation);
 }
 
 void Form7::preview()
@@ -130,6 +155,7 @@ void Form7::save()
 
     m_save->setText(QStringLiteral("保存処理中"));
     m_save->setEnabled(false);
+    m_remake->setEnabled(false);
     m_save->repaint();
     output::Options options;
     options.waiting = [this](const QString &what) { return toolkit().stillWaiting(this, what); };
@@ -140,6 +166,7 @@ void Form7::save()
         message(error, QStringLiteral("保存できません"), OkWithExclamation);
         m_save->setText(QStringLiteral("保存"));
         m_save->setEnabled(true);
+        m_remake->setEnabled(true);
         return;
     }
     message(QStringLiteral("ファイルの書き出しが終了しました\r\nOKをクリックすると終了します"),

@@ -28,6 +28,8 @@ private:
     void save();
     // Plays the generated script in a window of its own; changes nothing.
     void preview();
+    // A new run with this run's values, for an author who wants to change one of them.
+    void remake();
 
     QPushButton *m_generate;
     QProgressBar *m_progress;
@@ -36,6 +38,8 @@ private:
     QLineEdit *m_page;
     QPushButton *m_save;
     QPushButton *m_preview;
+    QPushButton *m_remake;
+    bool m_generated = false; // a script stands in the buffer, not yet saved
     QPointer<preview::PreviewWindow> m_previewWindow;
 };
 

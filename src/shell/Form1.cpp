@@ -4,6 +4,7 @@
 #include "Toolkit.h"
 #include "Wizard.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
 
@@ -33,9 +34,18 @@ Form1::Form1(Wizard &wizard)
     label->setObjectName(QStringLiteral("Label1"));
     label->setGeometry(QRect(6, 23, 288, 156)); // below the frame's title and border
 
+    // The last run's settings fill the pages unless the author starts empty: a row of its own, the
+    // page that much taller.
+    m_useLast = new QCheckBox(QStringLiteral("前回の設定を使う"), this);
+    m_useLast->setObjectName(QStringLiteral("Check1"));
+    m_useLast->setGeometry(QRect(10, 186, 296, 22));
+    m_useLast->setChecked(true);
+    m_useLast->setEnabled(wizard.hasRememberedSettings());
+
     auto *start = new QPushButton(QStringLiteral("作業開始"), this);
     start->setObjectName(QStringLiteral("Command1"));
-    start->setGeometry(QRect(6, 186, 300, 25));
+    start->setGeometry(QRect(6, 210, 300, 25));
+    setFixedSize(kWidth, kHeight + 24);
     start->setDefault(true);
     setFocusProxy(start);
     connect(start, &QPushButton::clicked, this, &Form1::startWork);
@@ -44,6 +54,8 @@ Form1::Form1(Wizard &wizard)
 void Form1::startWork()
 {
     QString error;
+    if (!(m_useLast->isEnabled() && m_useLast->isChecked() && wizard().useRememberedSettings()))
+        wizard().setRemembered(std::nullopt);
     if (!wizard().startRun(&error)) {
         message(error, QStringLiteral("作業を開始できません"), OkWithExclamation);
         return;

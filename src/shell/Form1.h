@@ -2,6 +2,8 @@
 
 #include "Page.h"
 
+class QCheckBox;
+
 namespace velra {
 
 // The start page: a welcome text and the button that clears the hand-off files and starts the run.
@@ -16,6 +18,8 @@ public:
 
 private:
     void startWork();
+
+    QCheckBox *m_useLast;
 };
 
 } // namespace velra

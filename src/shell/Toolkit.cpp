@@ -74,6 +74,15 @@ int QtToolkit::messageBox(QWidget *parent, const QString &prompt, const QString 
     return 1;
 }
 
+bool QtToolkit::question(QWidget *parent, const QString &prompt, const QString &title)
+{
+    const auto box = makeMessageBox(parent, prompt, title, OkOnly);
+    box->setIcon(QMessageBox::Question);
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::No);
+    return box->exec() == QMessageBox::Yes;
+}
+
 QString qtFileFilter(const QString &filter)
 {
     const qsizetype bar = filter.indexOf(QLatin1Char('|'));

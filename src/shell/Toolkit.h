@@ -27,6 +27,9 @@ public:
     // Shows a modal message box; returns 1 when OK is pressed, the only way it returns.
     virtual int messageBox(QWidget *parent, const QString &prompt, const QString &title, int style) = 0;
 
+    // A modal question with はい and いいえ; true for はい.
+    virtual bool question(QWidget *parent, const QString &prompt, const QString &title) = 0;
+
     // `filter` is "description|pattern;pattern". Returns the chosen file's full path, or an empty
     // text when the dialog was cancelled.
     virtual QString openFileName(QWidget *parent, const QString &filter) = 0;
@@ -51,6 +54,7 @@ public:
     QtToolkit();
     ~QtToolkit() override;
     int messageBox(QWidget *parent, const QString &prompt, const QString &title, int style) override;
+    bool question(QWidget *parent, const QString &prompt, const QString &title) override;
     // Room in a title bar besides the title: the window icon and the close button.
     static constexpr int kTitleBarExtra = 96;
     // The box that messageBox shows.

@@ -10,7 +10,11 @@
 #include "pages/Form6.h"
 #include "script/Form7.h"
 
+#include "handoff/SettingsLog.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -104,6 +108,73 @@ void Wizard::closeAll()
             page->close();
     }
     emit finished();
+}
+
+void Wizard::setRemembered(std::optional<lastrun::Settings> settings)
+{
+    m_remembered = std::move(settings);
+    m_rememberedValues = m_remembered ? m_remembered->values() : QList<LogValue>();
+}
+
+bool Wizard::hasRememberedSettings() const
+{
+    lastrun::Settings settings;
+    return lastrun::load(m_files.rememberedSettings(), settings);
+}
+
+bool Wizard::useRememberedSettings()
+{
+    lastrun::Settings settings;
+    if (!lastrun::load(m_files.rememberedSettings(), settings)) {
+        setRemembered(std::nullopt);
+        return false;
+    }
+    setRemembered(std::move(settings));
+    return true;
+}
+
+lastrun::Settings Wizard::currentSettings() const
+{
+    lastrun::Settings settings;
+    settingslog::readBytes(m_files.settingsLog(), settings.log, nullptr);
+    const QList<LogValue> values = settings.values();
+    if (values.size() > int(Field::BackgroundFile)) {
+        settings.scrollPicture = m_picturePaths.value(values[int(Field::ScrollImageFile)].text);
+        settings.backgroundPicture = m_picturePaths.value(values[int(Field::BackgroundFile)].text);
+    }
+    return settings;
+}
+
+void Wizard::rememberRun() const
+{
+    const lastrun::Settings settings = currentSettings();
+    if (settings.log.isEmpty())
+        return;
+    QDir().mkpath(QFileInfo(m_files.rememberedSettings()).absolutePath());
+    lastrun::save(m_files.rememberedSettings(), settings, nullptr);
+}
+
+bool Wizard::restart(QString *error)
+{
+    lastrun::Settings settings = currentSettings();
+    // The files are cleared first: should that fail, this run's pages are still there.
+    if (!m_files.startRun(error))
+        return false;
+    openFrontDoor();
+    for (auto &page : m_pages) {
+        if (page) {
+            page->hide();
+            page->deleteLater(); // the generation page is inside its own button's click
+        }
+        page = nullptr;
+    }
+    m_shown = {};
+    m_picturePaths.clear();
+    m_pressedPage = nullptr;
+    setRemembered(std::move(settings));
+    m_shown[int(PageId::Form1) - 1] = true;
+    show(PageId::Form2);
+    return true;
 }
 
 Page *Wizard::pageOf(QObject *object) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "handoff/HandoffFiles.h"
+#include "handoff/LastRun.h"
 
 #include <QHash>
 #include <QObject>
@@ -8,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 namespace velra {
 
@@ -55,6 +57,23 @@ public:
     void rememberPicture(const QString &name, const QString &path) { m_picturePaths.insert(name, path); }
     const QHash<QString, QString> &picturePaths() const { return m_picturePaths; }
 
+    // The settings this run's pages start with: the last run's (when the start page asked for
+    // them) or, on a new run from the generation page, the run before's. Null for an empty start.
+    const lastrun::Settings *remembered() const { return m_remembered ? &*m_remembered : nullptr; }
+    const QList<LogValue> &rememberedValues() const { return m_rememberedValues; }
+    void setRemembered(std::optional<lastrun::Settings> settings);
+    // Whether an earlier run left settings to start with.
+    bool hasRememberedSettings() const;
+    // Loads them for this run (false when there are none).
+    bool useRememberedSettings();
+    // This run's settings, as the settings log and the pictures chosen say now.
+    lastrun::Settings currentSettings() const;
+    // Keeps this run's settings for the next run; says nothing when they cannot be kept.
+    void rememberRun() const;
+    // A new run from the generation page: the pages of this run are closed, the hand-off files
+    // cleared as the start page clears them, and the scroll-image page shows this run's values.
+    bool restart(QString *error);
+
     Toolkit &toolkit() const { return m_toolkit; }
     const HandoffFiles &files() const { return m_files; }
 
@@ -79,6 +98,8 @@ private:
     std::array<bool, 7> m_shown{};
     bool m_ending = false;
     QHash<QString, QString> m_picturePaths;
+    std::optional<lastrun::Settings> m_remembered;
+    QList<LogValue> m_rememberedValues;
     QPointer<Page> m_pressedPage; // where the last mouse press that counted went
     bool m_moving = false;        // an arrow key is being handled
 };

@@ -5,6 +5,7 @@
 #include "shell/Form1.h"
 #include "shell/Toolkit.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QMenu>
 #include <QMessageBox>
@@ -34,7 +35,7 @@ private slots:
         Page *page = f.wizard->page(PageId::Form1);
         QCOMPARE(visibleWindows(), QWidgetList{page});
         QCOMPARE(page->windowTitle(), QStringLiteral("Velloran"));
-        QCOMPARE(page->size(), QSize(312, 213));
+        QCOMPARE(page->size(), QSize(312, 213 + 24)); // and the row of 前回の設定を使う
         QCOMPARE(page->minimumSize(), page->maximumSize());
         QVERIFY(!page->windowIcon().isNull());
         const QImage icon(QStringLiteral(":/velra/icon.xpm"));
@@ -42,6 +43,10 @@ private slots:
         QVERIFY(icon.colorCount() <= 16);
         QCOMPARE(child<QGroupBox>(page, QStringLiteral("Frame1"))->title(), QStringLiteral("ようこそ"));
         QCOMPARE(child<QPushButton>(page, QStringLiteral("Command1"))->text(), QStringLiteral("作業開始"));
+        auto *useLast = child<QCheckBox>(page, QStringLiteral("Check1"));
+        QCOMPARE(useLast->text(), QStringLiteral("前回の設定を使う"));
+        QVERIFY(useLast->isChecked());
+        QVERIFY(!useLast->isEnabled()); // no earlier run here
         QCOMPARE(Form1::welcomeText().count(QChar(0x3000)), 74);
         QVERIFY(Form1::welcomeText().startsWith(QStringLiteral("Velloran（略称VELRA）　をご利用")));
         QVERIFY(Form1::welcomeText().endsWith(QStringLiteral("編集・操作しないでください。")));

@@ -31,6 +31,13 @@ public:
         return 1;
     }
 
+    // Recorded with the messages (style -1); answered from `answers`, はい when none is left.
+    bool question(QWidget *parent, const QString &prompt, const QString &title) override
+    {
+        messages.append({prompt, title, -1, parent && parent->isVisible()});
+        return answers.isEmpty() ? true : answers.takeFirst();
+    }
+
     QString openFileName(QWidget *, const QString &filter) override
     {
         openFilters.append(filter);
@@ -59,6 +66,7 @@ public:
     QStringList openFilters;
     QStringList saveFilters;
     std::function<void()> onMessage; // runs while a message box is "open"
+    QList<bool> answers;             // answers of the questions, in order
     QStringList waits;               // what the saves waited for, once per call
     int giveUpAfter = 1000000;       // the wait's n-th call gives it up
     int waitsOver = 0;

@@ -1,0 +1,69 @@
+#include "LastRun.h"
+
+#include "Cp932.h"
+#include "Failure.h"
+#include "HandoffFiles.h"
+#include "script/OutputFile.h"
+
+#include <QFile>
+
+namespace velra::lastrun {
+namespace {
+
+// A first line to recognise the file by, the two paths (UTF-8, one a line), an empty line, then
+// the settings log's bytes as they were.
+constexpr char kHeader[] = "Velloran last settings 1\n";
+
+bool fitsOnALine(const QString &path)
+{
+    return !path.contains(QLatin1Char('\n')) && !path.contains(QLatin1Char('\r'));
+}
+
+} // namespace
+
+QList<LogValue> Settings::values() const
+{
+    QString text;
+    if (!cp932::decode(log, text))
+        return {};
+    QList<LogValue> fields;
+    for (const int count : {settingslog::kDetailedRunFieldCount, kFieldCount, int(Field::SettingMode) + 1, int(Field::WindowHeight) + 1,
+                            int(Field::ScrollImageHeight) + 1}) {
+        if (settingslog::parseFields(text, count, fields))
+            break;
+    }
+    // A simple run's line 4 read as if detailed would take the fields of nothing: keep fourteen.
+    if (fields.size() == settingslog::kDetailedRunFieldCount && fields[int(Field::SettingMode)].text.trimmed() != QLatin1String("2"))
+        fields.resize(kFieldCount);
+    return fields;
+}
+
+bool save(const QString &path, const Settings &settings, QString *error)
+{
+    QByteArray bytes = kHeader;
+    for (const QString &picture : {settings.scrollPicture, settings.backgroundPicture})
+        bytes += (fitsOnALine(picture) ? picture.toUtf8() : QByteArray()) + '\n';
+    bytes += '\n' + settings.log;
+    const auto compose = [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; };
+    return output::write(path, compose, error);
+}
+
+bool load(const QString &path, Settings &settings)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > settingslog::kMaxLogBytes + 8192)
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (!bytes.startsWith(kHeader))
+        return false;
+    const QList<QByteArray> lines = bytes.mid(qsizetype(sizeof kHeader) - 1).split('\n');
+    if (lines.size() < 4 || !lines[2].isEmpty())
+        return false;
+    settings.scrollPicture = QString::fromUtf8(lines[0]);
+    settings.backgroundPicture = QString::fromUtf8(lines[1]);
+    const qsizetype logStart = qsizetype(sizeof kHeader) - 1 + lines[0].size() + lines[1].size() + 3;
+    settings.log = bytes.mid(logStart);
+    return true;
+}
+
+} // namespace velra::lastrun
