@@ -2,6 +2,9 @@
 #include "script/ScriptFile.h"
 #include "handoff/SettingsLog.h"
 #include "script/ScrollScript.h"
+#include "handoff/LastRun.h"
+
+#include <QCheckBox>
 
 #include <QTest>
 
@@ -59,7 +62,194 @@ class TestWholeRun : public QObject
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
+    // Clicks 次へ on `id` once it is the page on the screen, with nothing to say.
+    static Page *next(Wizard &wizard, ScriptedToolkit &toolkit, PageId id, const char *button = "Command2")
+    {
+        Page *page = wizard.page(id);
+        if (!page || visibleWindows() != QWidgetList{page})
+            return nullptr;
+        const qsizetype before = toolkit.messages.size();
+        click(page, QString::fromLatin1(button));
+        return toolkit.messages.size() == before ? page : nullptr;
+    }
+
 private slots:
+    // The author's loop: run 1 saves a CSF; run 2 starts with run 1's values, changes only the
+    // step, and saves into the same file, which then holds both books.
+    void secondRun_startsFilled_changesTheStep_addsItsBook()
+    {
+        WizardFixture f;
+        throughTheInputPages(f, 3, "10", 1, 3, "2");
+        const QString target = f.path(QStringLiteral("comic.csf"));
+        generateAndSave(f, true, target);
+        expectEnded(f);
+        const QByteArray first = readAll(target);
+        f.wizard.reset(); // the first copy has ended
+
+        ScriptedToolkit toolkit;
+        Wizard wizard(toolkit, HandoffFiles(f.dir.path()));
+        QVERIFY(wizard.start());
+        Page *form1 = wizard.page(PageId::Form1);
+        QVERIFY(child<QCheckBox>(form1, QStringLiteral("Check1"))->isEnabled());
+        QVERIFY(child<QCheckBox>(form1, QStringLiteral("Check1"))->isChecked());
+        click(form1, QStringLiteral("Command1"));
+        Page *form2 = wizard.page(PageId::Form2);
+        QCOMPARE(child<QLineEdit>(form2, QStringLiteral("Text1"))->text(), QStringLiteral("scroll.bmp"));
+        QCOMPARE(child<QLineEdit>(form2, QStringLiteral("Text2"))->text(), QStringLiteral("100"));
+        QCOMPARE(form2->focusWidget(), child<QWidget>(form2, QStringLiteral("Command2")));
+        QVERIFY(next(wizard, toolkit, PageId::Form2));
+        QCOMPARE(child<QLineEdit>(wizard.page(PageId::Form3), QStringLiteral("Text1"))->text(), QStringLiteral("背景.jpg"));
+        QVERIFY(next(wizard, toolkit, PageId::Form3));
+        QVERIFY(child<QRadioButton>(wizard.page(PageId::Form4), QStringLiteral("Option1"))->isChecked());
+        QVERIFY(next(wizard, toolkit, PageId::Form4, "Command1"));
+        Page *form5 = wizard.page(PageId::Form5);
+        QVERIFY(child<QRadioButton>(form5, QStringLiteral("Option3"))->isChecked());
+        QCOMPARE(child<QLineEdit>(form5, QStringLiteral("Text2"))->text(), QStringLiteral("2"));
+        auto *step = child<QLineEdit>(form5, QStringLiteral("Text1"));
+        QCOMPARE(step->text(), QStringLiteral("10"));
+        step->selectAll();
+        QTest::keyClicks(step, QStringLiteral("8"));
+        QVERIFY(next(wizard, toolkit, PageId::Form5, "Command1"));
+        QList<LogValue> values;
+        QVERIFY(settingslog::readFields(HandoffFiles(f.dir.path()).settingsLog(), kFieldCount, values, nullptr));
+        QByteArray script;
+        QVERIFY(generateScript(values, script, nullptr, nullptr));
+        QVERIFY(script.contains("/POS:624,0,100,50"));
+        Page *form7 = wizard.page(PageId::Form7);
+        click(form7, QStringLiteral("Command1"));
+        click(form7, QStringLiteral("Option1"));
+        QTest::keyClicks(child(form7, QStringLiteral("Text1")), QStringLiteral("Book2"));
+        QTest::keyClicks(child(form7, QStringLiteral("Text2")), QStringLiteral("Page1"));
+        toolkit.saveNames = {target};
+        click(form7, QStringLiteral("Command2"));
+        QCOMPARE(readAll(target), first + "\r\n<Book=\"Book2\">\r\n<Page=\"Page1\">\r\n" + script + "\r\n<Page End>\r\n<Book End>\r\n");
+    }
+
+    // What the last run left is checked again: a picture that is gone or has another size is said
+    // so; an author who asks for an empty start gets empty pages.
+    void rememberedPictures_goneOrChanged_orAnEmptyStart_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("moved") << QStringLiteral("moved") << QStringLiteral("が見つかりません");
+        QTest::newRow("resized") << QStringLiteral("resized") << QStringLiteral("大きさが変わっています（前回 100 × 50、今 120 × 60）");
+        QTest::newRow("empty start") << QStringLiteral("empty") << QString();
+    }
+
+    void rememberedPictures_goneOrChanged_orAnEmptyStart()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, expected);
+        WizardFixture f;
+        const QString scroll = writePicture(f.path(QStringLiteral("scroll.bmp")), 100, 50, "BMP");
+        lastrun::Settings last;
+        last.scrollPicture = scroll;
+        last.log = "\"scroll.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n3,\"10\",1,3,\"2\"\r\n";
+        QVERIFY(lastrun::save(f.files.rememberedSettings(), last, nullptr));
+        if (what == QLatin1String("moved"))
+            QVERIFY(QFile::remove(scroll));
+        if (what == QLatin1String("resized"))
+            writePicture(scroll, 120, 60, "BMP");
+        f.wizard.reset();
+        f.wizard = std::make_unique<Wizard>(f.toolkit, f.files);
+        QVERIFY(f.wizard->start());
+        if (what == QLatin1String("empty"))
+            child<QCheckBox>(f.wizard->page(PageId::Form1), QStringLiteral("Check1"))->click();
+        click(f.wizard->page(PageId::Form1), QStringLiteral("Command1"));
+        QCoreApplication::processEvents(); // the page's word comes once it is on the screen
+        Page *form2 = f.wizard->page(PageId::Form2);
+        const QString width = child<QLineEdit>(form2, QStringLiteral("Text2"))->text();
+        if (expected.isEmpty()) {
+            QVERIFY(f.toolkit.messages.isEmpty());
+            QCOMPARE(child<QLineEdit>(form2, QStringLiteral("Text1"))->text(), QString());
+            return;
+        }
+        QCOMPARE(f.toolkit.messages.size(), 1);
+        QVERIFY2(f.toolkit.lastPrompt().contains(expected), qPrintable(f.toolkit.lastPrompt()));
+        QCOMPARE(width, what == QLatin1String("resized") ? QStringLiteral("120") : QStringLiteral("100"));
+        QCOMPARE(child<QLineEdit>(form2, QStringLiteral("Text1"))->text(), QStringLiteral("scroll.bmp"));
+    }
+
+    // A new run from the generation page, with this run's values: after a generation (asked first,
+    // as the script is not saved), after a failed one (nothing to lose), or not at all (いいえ).
+    void newRunFromForm7_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("after a generation, はい") << QStringLiteral("10") << true;
+        QTest::newRow("after a generation, いいえ") << QStringLiteral("10") << false;
+        QTest::newRow("after a failure") << QStringLiteral("99999") << true;
+    }
+
+    void newRunFromForm7()
+    {
+        QFETCH(QString, step);
+        QFETCH(bool, answer);
+        WizardFixture f;
+        throughTheInputPages(f, 3, "10", 1, 3, "2");
+        const bool fails = step != QLatin1String("10");
+        if (fails) // a damaged hand-off file: the step in the log out of range
+            QVERIFY(writeAll(f.files.settingsLog(), f.log().replace("\"10\"", "\"99999\"")));
+        Page *form7 = f.wizard->page(PageId::Form7);
+        auto *remake = child<QPushButton>(form7, QStringLiteral("Command4"));
+        QCOMPARE(remake->text(), QStringLiteral("設定を変えて作り直す"));
+        QVERIFY(!remake->isEnabled());
+        click(form7, QStringLiteral("Command1"));
+        QVERIFY(remake->isEnabled());
+        f.toolkit.messages.clear();
+        f.toolkit.answers = {answer};
+        click(form7, QStringLiteral("Command4"));
+        if (!fails) {
+            QCOMPARE(f.toolkit.messages.size(), 1);
+            QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("保存していないスクリプトがあります。作り直しますか?"));
+        } else {
+            QVERIFY(f.toolkit.messages.isEmpty());
+        }
+        if (!answer) {
+            QCOMPARE(visibleWindows(), QWidgetList{form7});
+            QVERIFY(QFile::exists(f.files.scriptBuffer()));
+            return;
+        }
+        WizardFixture::flushDeletes();
+        Page *form2 = f.wizard->page(PageId::Form2);
+        QVERIFY(form2);
+        QCOMPARE(visibleWindows(), QWidgetList{form2});
+        QVERIFY(!QFile::exists(f.files.settingsLog()));
+        QVERIFY(!QFile::exists(f.files.scriptBuffer()));
+        QCOMPARE(child<QLineEdit>(form2, QStringLiteral("Text1"))->text(), QStringLiteral("scroll.bmp"));
+        // The same run goes on: the pages follow each other again, each once.
+        QVERIFY(next(*f.wizard, f.toolkit, PageId::Form2));
+        QVERIFY(next(*f.wizard, f.toolkit, PageId::Form3));
+        QVERIFY(next(*f.wizard, f.toolkit, PageId::Form4, "Command1"));
+        Page *form5 = f.wizard->page(PageId::Form5);
+        QCOMPARE(child<QLineEdit>(form5, QStringLiteral("Text1"))->text(), step);
+        QCOMPARE(f.finished.size(), 0);
+    }
+
+    // Everything that makes a simple generation fail is said at the settings page, naming its box.
+    void settingsPage_refusesWhatTheGenerationWould_data()
+    {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("moves");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("step 0") << QStringLiteral("0") << QStringLiteral("2") << QStringLiteral("スクロールの間隔の「0」は 1 から 32767 の範囲外です。");
+        QTest::newRow("step 40000") << QStringLiteral("40000") << QStringLiteral("2") << QStringLiteral("スクロールの間隔の「40000」は 1 から 32767 の範囲外です。");
+        QTest::newRow("too far") << QStringLiteral("300") << QStringLiteral("200") << QStringLiteral("積（60000 ドット）が 32767 を超えています");
+    }
+
+    void settingsPage_refusesWhatTheGenerationWould()
+    {
+        QFETCH(QString, step);
+        QFETCH(QString, moves);
+        QFETCH(QString, expected);
+        WizardFixture f;
+        throughTheInputPages(f, 3, step.toLatin1().constData(), 1, 3, moves.toLatin1().constData());
+        QVERIFY2(f.toolkit.lastPrompt().contains(expected), qPrintable(f.toolkit.lastPrompt()));
+        QVERIFY(!f.toolkit.lastPrompt().contains(QStringLiteral("ScrollStep")));
+        QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form5)});
+        QCOMPARE(f.log().count("\r\n"), 3);
+    }
+
     void downward_csf_byteForByte()
     {
         WizardFixture f;

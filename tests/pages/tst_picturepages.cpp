@@ -9,7 +9,9 @@
 #include <QTreeView>
 #include <QStyleHints>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
@@ -149,6 +151,52 @@ private slots:
         QVERIFY2(f.toolkit.lastPrompt().contains(expected), qPrintable(f.toolkit.lastPrompt()));
         QCOMPARE(text(p, "Text1"), QStringLiteral("scroll.bmp"));
         QCOMPARE(text(p, "Text2"), QStringLiteral("1280"));
+    }
+
+    // A picture dropped on the page is taken as if chosen with 参照; several files or something
+    // that is not a file here are refused with a message.
+    void droppedFiles_areTakenAsIfBrowsed_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("drop");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("one file, Form2") << 2 << QStringLiteral("one") << QString();
+        QTest::newRow("one file, Form3") << 3 << QStringLiteral("one") << QString();
+        QTest::newRow("two files") << 2 << QStringLiteral("two") << QStringLiteral("1 つずつドロップしてください");
+        QTest::newRow("a web address") << 3 << QStringLiteral("url") << QStringLiteral("このパソコンのファイルではありません");
+    }
+
+    void droppedFiles_areTakenAsIfBrowsed()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, drop);
+        QFETCH(QString, expected);
+        PagesFixture f;
+        Page *p = page == 2 ? f.form2() : f.form3();
+        QList<QUrl> urls{QUrl::fromLocalFile(f.jpeg)};
+        if (drop == QLatin1String("two"))
+            urls.append(QUrl::fromLocalFile(f.bmp1280));
+        if (drop == QLatin1String("url"))
+            urls = {QUrl(QStringLiteral("https://example.invalid/picture.jpg"))};
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(p, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        const qsizetype before = f.toolkit.messages.size();
+        QCoreApplication::sendEvent(p, &dropped);
+        if (!expected.isEmpty()) {
+            QCOMPARE(f.toolkit.messages.size(), before + 1);
+            QVERIFY2(f.toolkit.lastPrompt().contains(expected), qPrintable(f.toolkit.lastPrompt()));
+            QCOMPARE(text(p, "Text1"), QString());
+            return;
+        }
+        QCOMPARE(f.toolkit.messages.size(), before);
+        QCOMPARE(text(p, "Text1"), QStringLiteral("背景.jpg"));
+        QCOMPARE(text(p, "Text2"), QStringLiteral("640"));
+        QCOMPARE(text(p, "Text3"), QStringLiteral("480"));
+        QCOMPARE(f.wizard->picturePaths().value(QStringLiteral("背景.jpg")), f.jpeg); // for the preview
     }
 
     void pictureIsRecognisedByContent()
