@@ -2,6 +2,7 @@
 // shows. Run under a real window system (Xvfb): shots OUTDIR. Not a test.
 #include "ScriptedToolkit.h"
 #include "TestSupport.h"
+#include "handoff/LastRun.h"
 #include "pages/PicturePage.h"
 #include "preview/PreviewWindow.h"
 #include "shell/Application.h"
@@ -10,6 +11,7 @@
 #include "shell/Wizard.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QPainter>
 #include <QSlider>
@@ -68,8 +70,13 @@ int main(int argc, char *argv[])
     banner.save(scroll, "BMP");
     sky.save(back, "JPEG");
 
+    // An earlier run's settings, so that the start page offers them; this run starts empty.
+    lastrun::Settings earlier;
+    earlier.log = "\"scroll.bmp\",\"100\",\"480\"\r\n\"back.jpg\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n4,\"8\",2,3,\"30\"\r\n";
+    lastrun::save(HandoffFiles(dir.path()).rememberedSettings(), earlier, nullptr);
     wizard.start();
     shoot(PageId::Form1, QStringLiteral("form1"));
+    child<QCheckBox>(wizard.page(PageId::Form1), QStringLiteral("Check1"))->setChecked(false);
     click(wizard.page(PageId::Form1), QStringLiteral("Command1"));
     toolkit.openNames = {scroll, back};
     click(wizard.page(PageId::Form2), QStringLiteral("Command1"));
@@ -110,6 +117,10 @@ int main(int argc, char *argv[])
         preview->grab().save(out + QLatin1Char('/') + QString::fromLatin1(name) + QStringLiteral(".png"));
     }
     preview->close();
+    // Adjust and go again: a new run from the generation page starts with this run's values.
+    click(form7, QStringLiteral("Command4"));
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    shoot(PageId::Form2, QStringLiteral("form2-again"));
     // The open dialog as the background page's 参照 shows it: Japanese, in the pictures' folder.
     QtToolkit real;
     real.pictureChosen(scroll);
