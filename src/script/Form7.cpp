@@ -12,6 +12,7 @@
 #include "shell/Wizard.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QProgressBar>
 
 namespace velra {
@@ -152,6 +153,13 @@ void Form7::save()
     const QString path = toolkit().saveFileName(this, scriptfile::filter(route));
     if (path.isEmpty())
         return; // cancelled: nothing is touched
+    // The file keeps its text: say what will happen to it rather than the dialog's "replace?".
+    const QFileInfo existing(path);
+    if (existing.isFile() && existing.size() > 0
+        && !toolkit().question(this, QStringLiteral("「%1」の最後に新しいブックを追加します。よろしいですか?")
+                                         .arg(shownValue(existing.fileName())),
+                               QStringLiteral("保存先の確認"), true))
+        return;
 
     m_save->setText(QStringLiteral("保存処理中"));
     m_save->setEnabled(false);

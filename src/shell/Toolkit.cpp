@@ -74,12 +74,12 @@ int QtToolkit::messageBox(QWidget *parent, const QString &prompt, const QString 
     return 1;
 }
 
-bool QtToolkit::question(QWidget *parent, const QString &prompt, const QString &title)
+bool QtToolkit::question(QWidget *parent, const QString &prompt, const QString &title, bool yesByDefault)
 {
     const auto box = makeMessageBox(parent, prompt, title, OkOnly);
     box->setIcon(QMessageBox::Question);
     box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box->setDefaultButton(QMessageBox::No);
+    box->setDefaultButton(yesByDefault ? QMessageBox::Yes : QMessageBox::No);
     return box->exec() == QMessageBox::Yes;
 }
 
@@ -100,6 +100,8 @@ std::unique_ptr<QFileDialog> QtToolkit::makeFileDialog(QWidget *parent, const QS
     dialog->setOption(QFileDialog::HideNameFilterDetails);
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // "Replace it?" would be untrue: a save keeps the file's text and adds a book after it.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, save);
     // Wide and tall enough for the name, size, type and date columns, each shown whole (Qt's own
     // dialog; a native one sizes itself).
     dialog->resize(kDialogSize);

@@ -27,13 +27,13 @@ public:
     // Shows a modal message box; returns 1 when OK is pressed, the only way it returns.
     virtual int messageBox(QWidget *parent, const QString &prompt, const QString &title, int style) = 0;
 
-    // A modal question with はい and いいえ; true for はい.
-    virtual bool question(QWidget *parent, const QString &prompt, const QString &title) = 0;
+    // A modal question with はい and いいえ; true for はい. Enter answers `yesByDefault`.
+    virtual bool question(QWidget *parent, const QString &prompt, const QString &title, bool yesByDefault = false) = 0;
 
     // `filter` is "description|pattern;pattern". Returns the chosen file's full path, or an empty
     // text when the dialog was cancelled.
     virtual QString openFileName(QWidget *parent, const QString &filter) = 0;
-    // The save dialog asks before an existing file is replaced.
+    // The save dialog asks nothing about an existing file: a save adds to it, and the page says so.
     virtual QString saveFileName(QWidget *parent, const QString &filter) = 0;
 
     // The pixel size of a BMP or JPEG picture, read from its header. On failure returns false and
@@ -54,7 +54,7 @@ public:
     QtToolkit();
     ~QtToolkit() override;
     int messageBox(QWidget *parent, const QString &prompt, const QString &title, int style) override;
-    bool question(QWidget *parent, const QString &prompt, const QString &title) override;
+    bool question(QWidget *parent, const QString &prompt, const QString &title, bool yesByDefault = false) override;
     // Room in a title bar besides the title: the window icon and the close button.
     static constexpr int kTitleBarExtra = 96;
     // The box that messageBox shows.

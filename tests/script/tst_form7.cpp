@@ -210,6 +210,30 @@ private slots:
         QCOMPARE(f.finished.size(), 1);
     }
 
+    // Saving into a file that holds text adds a book after it: the page says so instead of the
+    // dialog's "replace?", and いいえ leaves everything as it was.
+    void saveIntoAFileWithText_saysABookIsAdded()
+    {
+        Form7Fixture f;
+        f.generate();
+        f.fillSave(true, QStringLiteral("B"), QStringLiteral("P"));
+        const QString target = f.path(QStringLiteral("comic.csf"));
+        QVERIFY(writeAll(target, "earlier\r\n"));
+        f.toolkit.messages.clear();
+        f.toolkit.answers = {false};
+        f.toolkit.saveNames = {target};
+        click(f.page, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.messages.size(), 1);
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("「comic.csf」の最後に新しいブックを追加します。よろしいですか?"));
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("保存先の確認"));
+        QCOMPARE(readAll(target), QByteArray("earlier\r\n"));
+        QVERIFY(f.saveButton()->isEnabled());
+        f.toolkit.saveNames = {target};
+        click(f.page, QStringLiteral("Command2"));
+        QVERIFY(readAll(target).startsWith("earlier\r\n\r\n<Book=\"B\">"));
+        QCOMPARE(f.finished.size(), 1);
+    }
+
     // A file another program holds: the page says what it waits for and lets the author give up;
     // the file stays as it was and the save can be tried again.
     void saveIntoAHeldFile_canBeGivenUp()

@@ -32,7 +32,7 @@ public:
     }
 
     // Recorded with the messages (style -1); answered from `answers`, はい when none is left.
-    bool question(QWidget *parent, const QString &prompt, const QString &title) override
+    bool question(QWidget *parent, const QString &prompt, const QString &title, bool = false) override
     {
         messages.append({prompt, title, -1, parent && parent->isVisible()});
         return answers.isEmpty() ? true : answers.takeFirst();
