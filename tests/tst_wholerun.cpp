@@ -262,6 +262,8 @@ private slots:
         };
         QCOMPARE(readAll(target), scriptfile::headerBlock() + "\r\n<Book=\"Book\">\r\n<Page=\"Page1\">\r\n" + back + pic("-50")
                      + back + pic("-30") + back + pic("-10") + "<Page End>\r\n<Book End>\r\n");
+        QCOMPARE(f.toolkit.dialogTitles,
+                 (QStringList{QStringLiteral("スクロールする画像を選択"), QStringLiteral("背景画像を選択"), QStringLiteral("保存先を選択")}));
         QCOMPARE(f.log(), "\"scroll.bmp\",\"100\",\"50\"\r\n\"" + sjis(QStringLiteral("背景.jpg"))
                      + "\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n1,\"20\",1,3,\"1\"\r\n");
         expectEnded(f);

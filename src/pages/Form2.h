@@ -16,6 +16,7 @@ public:
 
 protected:
     void firstShown() override;
+    QString dialogTitle() const override { return QStringLiteral("スクロールする画像を選択"); }
 
 private:
     void next();

@@ -17,6 +17,7 @@ public:
 
 protected:
     void firstShown() override;
+    QString dialogTitle() const override { return QStringLiteral("背景画像を選択"); }
 
 private:
     void next();

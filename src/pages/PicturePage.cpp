@@ -41,7 +41,7 @@ void PicturePage::setPictureBoxes(QLineEdit *name, QLineEdit *width, QLineEdit *
 
 void PicturePage::browse()
 {
-    const QString chosen = toolkit().openFileName(this, pictureFilter());
+    const QString chosen = toolkit().openFileName(this, pictureFilter(), dialogTitle());
     if (!chosen.isEmpty())
         take(chosen);
     else if (!m_dialogFileName.isEmpty())

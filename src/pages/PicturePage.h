@@ -20,6 +20,8 @@ public:
     static QString GetFileName(const QString &vstrName);
 
     static QString pictureFilter();
+    // The open dialog's title: which picture is being chosen.
+    virtual QString dialogTitle() const = 0;
 
 protected:
     // The boxes the picture's file name and size go into.

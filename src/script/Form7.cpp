@@ -150,7 +150,7 @@ void Form7::save()
         || !scriptfile::encodeName(m_page->text(), QStringLiteral("保存ページ名"), page, &error))
         return message(error, QStringLiteral("名前が使えません"), OkWithExclamation);
 
-    const QString path = toolkit().saveFileName(this, scriptfile::filter(route));
+    const QString path = toolkit().saveFileName(this, scriptfile::filter(route), QStringLiteral("保存先を選択"));
     if (path.isEmpty())
         return; // cancelled: nothing is touched
     // The file keeps its text: say what will happen to it rather than the dialog's "replace?".

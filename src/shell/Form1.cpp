@@ -34,17 +34,19 @@ Form1::Form1(Wizard &wizard)
     label->setObjectName(QStringLiteral("Label1"));
     label->setGeometry(QRect(6, 23, 288, 156)); // below the frame's title and border
 
-    // The last run's settings fill the pages unless the author starts empty: a row of its own, the
+    auto *start = new QPushButton(QStringLiteral("作業開始"), this);
+    start->setObjectName(QStringLiteral("Command1"));
+    start->setGeometry(QRect(6, 186, 300, 25));
+
+    // The last run's settings fill the pages unless the author starts empty: a row of its own below
+    // the button (which stays where the next page's 次へ appears, for the double-click guard), the
     // page that much taller.
     m_useLast = new QCheckBox(QStringLiteral("前回の設定を使う"), this);
     m_useLast->setObjectName(QStringLiteral("Check1"));
-    m_useLast->setGeometry(QRect(10, 186, 296, 22));
+    m_useLast->setGeometry(QRect(10, 213, 296, 22));
     m_useLast->setChecked(true);
     m_useLast->setEnabled(wizard.hasRememberedSettings());
-
-    auto *start = new QPushButton(QStringLiteral("作業開始"), this);
-    start->setObjectName(QStringLiteral("Command1"));
-    start->setGeometry(QRect(6, 210, 300, 25));
+    setTabOrder(start, m_useLast);
     setFixedSize(kWidth, kHeight + 24);
     start->setDefault(true);
     setFocusProxy(start);

@@ -93,9 +93,10 @@ QString qtFileFilter(const QString &filter)
     return QStringLiteral("%1 (%2)").arg(filter.left(bar), patterns);
 }
 
-std::unique_ptr<QFileDialog> QtToolkit::makeFileDialog(QWidget *parent, const QString &filter, bool save) const
+std::unique_ptr<QFileDialog> QtToolkit::makeFileDialog(QWidget *parent, const QString &filter, bool save,
+                                                       const QString &title) const
 {
-    auto dialog = std::make_unique<QFileDialog>(parent, QString(), m_folder, qtFileFilter(filter));
+    auto dialog = std::make_unique<QFileDialog>(parent, title, m_folder, qtFileFilter(filter));
     // The description already names the patterns: shown once, as the page gives it.
     dialog->setOption(QFileDialog::HideNameFilterDetails);
     dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -122,9 +123,9 @@ void QtToolkit::pictureChosen(const QString &path)
     m_folder = QFileInfo(path).absolutePath();
 }
 
-QString QtToolkit::openFileName(QWidget *parent, const QString &filter)
+QString QtToolkit::openFileName(QWidget *parent, const QString &filter, const QString &title)
 {
-    const auto dialog = makeFileDialog(parent, filter, false);
+    const auto dialog = makeFileDialog(parent, filter, false, title);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
     const QString chosen = dialog->selectedFiles().constFirst();
@@ -154,9 +155,9 @@ void QtToolkit::waitOver()
     m_waiting.reset();
 }
 
-QString QtToolkit::saveFileName(QWidget *parent, const QString &filter)
+QString QtToolkit::saveFileName(QWidget *parent, const QString &filter, const QString &title)
 {
-    const auto dialog = makeFileDialog(parent, filter, true);
+    const auto dialog = makeFileDialog(parent, filter, true, title);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
     return dialog->selectedFiles().constFirst();

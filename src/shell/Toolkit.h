@@ -30,11 +30,11 @@ public:
     // A modal question with はい and いいえ; true for はい. Enter answers `yesByDefault`.
     virtual bool question(QWidget *parent, const QString &prompt, const QString &title, bool yesByDefault = false) = 0;
 
-    // `filter` is "description|pattern;pattern". Returns the chosen file's full path, or an empty
-    // text when the dialog was cancelled.
-    virtual QString openFileName(QWidget *parent, const QString &filter) = 0;
+    // `filter` is "description|pattern;pattern"; `title` the dialog's title. Returns the chosen
+    // file's full path, or an empty text when the dialog was cancelled.
+    virtual QString openFileName(QWidget *parent, const QString &filter, const QString &title) = 0;
     // The save dialog asks nothing about an existing file: a save adds to it, and the page says so.
-    virtual QString saveFileName(QWidget *parent, const QString &filter) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &filter, const QString &title) = 0;
 
     // The pixel size of a BMP or JPEG picture, read from its header. On failure returns false and
     // sets `error` to a Japanese sentence.
@@ -60,15 +60,16 @@ public:
     // The box that messageBox shows.
     static std::unique_ptr<QMessageBox> makeMessageBox(QWidget *parent, const QString &prompt, const QString &title,
                                                        int style);
-    QString openFileName(QWidget *parent, const QString &filter) override;
-    QString saveFileName(QWidget *parent, const QString &filter) override;
+    QString openFileName(QWidget *parent, const QString &filter, const QString &title) override;
+    QString saveFileName(QWidget *parent, const QString &filter, const QString &title) override;
     bool stillWaiting(QWidget *parent, const QString &text) override;
     void waitOver() override;
 
     static constexpr QSize kDialogSize{820, 500};
     // The dialog that openFileName (save false) or saveFileName shows, in the folder of the last
     // picture chosen.
-    std::unique_ptr<QFileDialog> makeFileDialog(QWidget *parent, const QString &filter, bool save) const;
+    std::unique_ptr<QFileDialog> makeFileDialog(QWidget *parent, const QString &filter, bool save,
+                                                const QString &title = QString()) const;
     // Later dialogs open where this picture was found, as a system dialog does within a run.
     void pictureChosen(const QString &path);
 

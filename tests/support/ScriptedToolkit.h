@@ -38,15 +38,17 @@ public:
         return answers.isEmpty() ? true : answers.takeFirst();
     }
 
-    QString openFileName(QWidget *, const QString &filter) override
+    QString openFileName(QWidget *, const QString &filter, const QString &title) override
     {
         openFilters.append(filter);
+        dialogTitles.append(title);
         return openNames.isEmpty() ? QString() : openNames.takeFirst();
     }
 
-    QString saveFileName(QWidget *, const QString &filter) override
+    QString saveFileName(QWidget *, const QString &filter, const QString &title) override
     {
         saveFilters.append(filter);
+        dialogTitles.append(title);
         return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
     }
 
@@ -65,6 +67,7 @@ public:
     QStringList saveNames;
     QStringList openFilters;
     QStringList saveFilters;
+    QStringList dialogTitles;
     std::function<void()> onMessage; // runs while a message box is "open"
     QList<bool> answers;             // answers of the questions, in order
     QStringList waits;               // what the saves waited for, once per call

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The author's loop in a real window, with the mouse and the keyboard: run 1 picks both pictures
+# in the open dialog, sets a leftward scroll of 10 dots, generates and saves a new CSF; run 2 starts
+# with run 1's values (前回の設定を使う), goes through the pages with Enter, changes only the step to
+# 8, and saves into the same file, which must then hold both books with their own frames.
+#   loop.sh COMMAND_PREFIX... -- X11CLOSE X11CLICK X11KEYS PATH_STYLE
+# COMMAND_PREFIX starts the wizard (velloran, or wine-run.sh velloran.exe); PATH_STYLE is "unix"
+# or "windows" (paths typed into the dialogs as Z:\...).
+set -u
+command=()
+while [ "$1" != -- ]; do command+=("$1"); shift; done
+shift
+closer=$1 clicker=$2 keys=$3 style=$4
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+export XDG_DATA_HOME=$tmp/data
+
+# Two pictures, black 24-bit BMPs: 100 x 50 to scroll, 640 x 480 behind.
+le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $((($1 >> 8) & 255)) $((($1 >> 16) & 255)) $((($1 >> 24) & 255)); }
+bmp() {
+    local size=$(($2 * 3 * $3))
+    { printf 'BM'; printf "$(le32 $((54 + size)))$(le32 0)$(le32 54)$(le32 40)$(le32 "$2")$(le32 "$3")"
+      printf '\x01\x00\x18\x00'; printf "$(le32 0)$(le32 $size)$(le32 2835)$(le32 2835)$(le32 0)$(le32 0)"
+      head -c $size /dev/zero; } >"$1"
+}
+bmp "$tmp/scroll.bmp" 100 50
+bmp "$tmp/back.bmp" 640 480
+target=$tmp/comic.csf
+typed() { if [ "$style" = windows ]; then printf 'Z:%s' "${1//\//\\}"; else printf '%s' "$1"; fi; }
+
+xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
+    closer=$1 clicker=$2 keys=$3 scroll=$4 back=$5 target=$6 log=$7; shift 7
+    fail() { echo "$1"; kill $pid 2>/dev/null; exit 1; }
+    click() { "$clicker" Velloran "$1" "$2" 20 1 >/dev/null || fail "no page to click at $1,$2 ($3)"; }
+    ended() {
+        for _ in $(seq 100); do kill -0 $pid 2>/dev/null || { wait $pid; return; }; sleep 0.1; done
+        fail "the wizard did not end after the completion message"
+    }
+
+    # Run 1: everything chosen by hand.
+    "$@" 2>>"$log" & pid=$!
+    click 150 198 作業開始
+    click 252 51 参照
+    "$keys" スクロールする画像を選択 30 "$scroll" "{Return}" || fail "no open dialog for the picture"
+    click 260 196 次へ
+    click 236 35 参照
+    "$keys" 背景画像を選択 30 "$back" "{Return}" || fail "no open dialog for the background"
+    click 252 200 次へ
+    click 40 39 簡単設定モード
+    click 260 190 次へ
+    click 175 31 ←
+    click 140 81 上寄せ
+    click 215 133 移動回数指定
+    click 40 84 間隔; "$keys" - 0 10
+    click 250 159 回数; "$keys" - 0 2
+    click 262 195 次へ
+    click 70 54 コード生成
+    "$closer" 生成完了 20 >/dev/null || fail "no message that the generation is done"
+    click 30 103 CSF
+    click 250 129 ブック名; "$keys" - 0 Book1
+    click 250 155 ページ名; "$keys" - 0 P
+    click 262 194 保存
+    "$keys" 保存先を選択 30 "$target" "{Return}" || fail "no save dialog"
+    "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 1: no completion message"
+    ended
+
+    # Run 2: the last values, Enter through the pages, only the step changed.
+    "$@" 2>>"$log" & pid=$!
+    click 150 198 作業開始
+    for page in Form2 Form3 Form4; do
+        "$keys" Velloran 20 "{Return}" || fail "run 2: no $page"
+        sleep 0.5
+    done
+    click 40 84 間隔; "$keys" - 0 "{ctrl+a}" 8
+    click 262 195 次へ
+    click 70 54 コード生成
+    "$closer" 生成完了 20 >/dev/null || fail "run 2: no message that the generation is done"
+    click 30 103 CSF
+    click 250 129 ブック名; "$keys" - 0 Book2
+    click 250 155 ページ名; "$keys" - 0 P
+    click 262 194 保存
+    "$keys" 保存先を選択 30 "$target" "{Return}" || fail "no save dialog"
+    "$keys" 保存先の確認 20 "{Return}" || fail "run 2: no word that a book is added"
+    "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 2: no completion message"
+    ended
+' bash "$closer" "$clicker" "$keys" "$(typed "$tmp/scroll.bmp")" "$(typed "$tmp/back.bmp")" "$(typed "$target")" \
+    "$tmp/log" "${command[@]}"
+rc=$?
+if [ $rc -ne 0 ]; then echo "--- what the wizard printed:"; grep -v XDG_RUNTIME_DIR "$tmp/log"; exit $rc; fi
+[ -f "$target" ] || { echo "no file was saved"; exit 1; }
+books=$(grep -c '^<Book=' "$target")
+[ "$books" = 2 ] || { echo "the file holds $books books, not 2:"; cat "$target"; exit 1; }
+head -1 "$target" | grep -q '^/// Fablescope for Win95' || { echo "no header"; exit 1; }
+book2=$(sed -n '/^<Book="Book2">/,$p' "$target")
+grep -q '/POS:640,0,100,50' <<<"$book2" && grep -q '/POS:624,0,100,50' <<<"$book2" \
+    || { echo "the second book does not move 8 dots a frame:"; echo "$book2"; exit 1; }
+sed -n '/^<Book="Book1">/,/^<Book End>/p' "$target" | grep -q '/POS:630,0,100,50' \
+    || { echo "the first book does not move 10 dots a frame"; exit 1; }
+echo "both books saved, 10 and 8 dots a frame"
