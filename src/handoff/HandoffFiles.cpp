@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QLockFile>
+#include <QSet>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -97,19 +98,40 @@ namespace {
 
 constexpr char kLockName[] = ".velra.lock";
 
+// The folders this process holds: a lock file naming this process but not among them was left by
+// an earlier copy that had the same process number (Wine, and small PID namespaces, reuse them).
+QSet<QString> &heldHere()
+{
+    static QSet<QString> folders;
+    return folders;
+}
+
 std::shared_ptr<QLockFile> lockFolder(const QString &folder, qint64 *holder)
 {
-    auto lock = std::make_shared<QLockFile>(folder + QLatin1String(kLockName));
+    const QString name = folder + QLatin1String(kLockName);
+    const auto release = [folder](QLockFile *lock) {
+        if (lock->isLocked())
+            heldHere().remove(folder);
+        delete lock;
+    };
+    std::shared_ptr<QLockFile> lock(new QLockFile(name), release);
     // A lock whose copy is gone (killed, crashed) is taken over, however recent.
     lock->setStaleLockTime(0);
-    if (lock->tryLock(0))
-        return lock;
-    if (holder) {
-        QString host;
-        QString application;
-        if (!lock->getLockInfo(holder, &host, &application))
-            *holder = 0;
+    bool held = lock->tryLock(0);
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    if (!held && lock->getLockInfo(&pid, &host, &application) && pid == QCoreApplication::applicationPid()
+        && !heldHere().contains(folder)) {
+        lock->removeStaleLockFile();
+        held = lock->tryLock(0);
     }
+    if (held) {
+        heldHere().insert(folder);
+        return lock;
+    }
+    if (holder)
+        *holder = pid;
     return nullptr;
 }
 

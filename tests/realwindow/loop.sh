@@ -14,6 +14,12 @@ closer=$1 clicker=$2 keys=$3 style=$4
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export XDG_DATA_HOME=$tmp/data
+if [ "$style" = windows ]; then
+    # The Windows platform, on Xvfb; the last run's settings of an earlier test gone from the prefix.
+    export QT_QPA_PLATFORM=windows WINEQT_QPA_PLATFORM=windows
+    rm -f "${WINEPREFIX:?}"/drive_c/users/*/AppData/Roaming/velloran/velra-last.dat
+    /usr/lib/wine/wineserver -w
+fi
 
 # Two pictures, black 24-bit BMPs: 100 x 50 to scroll, 640 x 480 behind.
 le32() { printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $((($1 >> 8) & 255)) $((($1 >> 16) & 255)) $((($1 >> 24) & 255)); }
@@ -29,9 +35,22 @@ target=$tmp/comic.csf
 typed() { if [ "$style" = windows ]; then printf 'Z:%s' "${1//\//\\}"; else printf '%s' "$1"; fi; }
 
 xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
-    closer=$1 clicker=$2 keys=$3 scroll=$4 back=$5 target=$6 log=$7; shift 7
-    fail() { echo "$1"; kill $pid 2>/dev/null; exit 1; }
-    click() { "$clicker" Velloran "$1" "$2" 20 1 >/dev/null || fail "no page to click at $1,$2 ($3)"; }
+    closer=$1 clicker=$2 keys=$3 scroll=$4 back=$5 target=$6 log=$7 settle=$8; shift 8
+    # VELRA_LOOP_SHOT=FILE.png keeps a picture of the screen where it went wrong.
+    fail() {
+        echo "$1"
+        [ -n "${VELRA_LOOP_SHOT:-}" ] && import -window root "$VELRA_LOOP_SHOT"
+        kill $pid 2>/dev/null; exit 1
+    }
+    # A page takes clicks once the double-click time has passed since it showed; Wine places and
+    # activates a new window a while after it appears.
+    click() { sleep "$settle"; "$clicker" Velloran "$1" "$2" 60 1 >/dev/null || fail "no page to click at $1,$2 ($3)"; }
+    # A file dialog: the full path typed into its name box, then Enter once the box has taken it.
+    choose() {
+        "$keys" "$1" 30 "$2" || fail "no dialog titled $1"
+        sleep 1
+        "$keys" - 0 "{Return}"
+    }
     ended() {
         for _ in $(seq 100); do kill -0 $pid 2>/dev/null || { wait $pid; return; }; sleep 0.1; done
         fail "the wizard did not end after the completion message"
@@ -41,10 +60,10 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     "$@" 2>>"$log" & pid=$!
     click 150 198 作業開始
     click 252 51 参照
-    "$keys" スクロールする画像を選択 30 "$scroll" "{Return}" || fail "no open dialog for the picture"
+    choose スクロールする画像を選択 "$scroll"
     click 260 196 次へ
     click 236 35 参照
-    "$keys" 背景画像を選択 30 "$back" "{Return}" || fail "no open dialog for the background"
+    choose 背景画像を選択 "$back"
     click 252 200 次へ
     click 40 39 簡単設定モード
     click 260 190 次へ
@@ -60,7 +79,7 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     click 250 129 ブック名; "$keys" - 0 Book1
     click 250 155 ページ名; "$keys" - 0 P
     click 262 194 保存
-    "$keys" 保存先を選択 30 "$target" "{Return}" || fail "no save dialog"
+    choose 保存先を選択 "$target"
     "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 1: no completion message"
     ended
 
@@ -68,8 +87,8 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     "$@" 2>>"$log" & pid=$!
     click 150 198 作業開始
     for page in Form2 Form3 Form4; do
+        sleep "$settle"
         "$keys" Velloran 20 "{Return}" || fail "run 2: no $page"
-        sleep 0.5
     done
     click 40 84 間隔; "$keys" - 0 "{ctrl+a}" 8
     click 262 195 次へ
@@ -79,12 +98,12 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     click 250 129 ブック名; "$keys" - 0 Book2
     click 250 155 ページ名; "$keys" - 0 P
     click 262 194 保存
-    "$keys" 保存先を選択 30 "$target" "{Return}" || fail "no save dialog"
+    choose 保存先を選択 "$target"
     "$keys" 保存先の確認 20 "{Return}" || fail "run 2: no word that a book is added"
     "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 2: no completion message"
     ended
 ' bash "$closer" "$clicker" "$keys" "$(typed "$tmp/scroll.bmp")" "$(typed "$tmp/back.bmp")" "$(typed "$target")" \
-    "$tmp/log" "${command[@]}"
+    "$tmp/log" "$([ "$style" = windows ] && echo 2 || echo 0.3)" "${command[@]}"
 rc=$?
 if [ $rc -ne 0 ]; then echo "--- what the wizard printed:"; grep -v XDG_RUNTIME_DIR "$tmp/log"; exit $rc; fi
 [ -f "$target" ] || { echo "no file was saved"; exit 1; }
