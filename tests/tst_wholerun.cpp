@@ -170,6 +170,34 @@ private slots:
         QCOMPARE(child<QLineEdit>(form2, QStringLiteral("Text1"))->text(), QStringLiteral("scroll.bmp"));
     }
 
+    // The detailed page starts with the last run's ten values.
+    void detailedValues_areRemembered()
+    {
+        WizardFixture f;
+        lastrun::Settings last;
+        last.log = "\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
+                   "\"-10\",\"-20\",\"30\",\"40\",2,\"7\",3,\"1\",\"2\",2\r\n";
+        QVERIFY(lastrun::save(f.files.rememberedSettings(), last, nullptr));
+        f.wizard.reset();
+        f.wizard = std::make_unique<Wizard>(f.toolkit, f.files);
+        QVERIFY(f.wizard->start());
+        click(f.wizard->page(PageId::Form1), QStringLiteral("Command1"));
+        QVERIFY(next(*f.wizard, f.toolkit, PageId::Form2));
+        QVERIFY(next(*f.wizard, f.toolkit, PageId::Form3));
+        QVERIFY(next(*f.wizard, f.toolkit, PageId::Form4, "Command1"));
+        Page *form6 = f.wizard->page(PageId::Form6);
+        QVERIFY(form6);
+        QStringList boxes;
+        for (int n = 1; n <= 8; ++n)
+            boxes << child<QLineEdit>(form6, QStringLiteral("Text%1").arg(n))->text();
+        QCOMPARE(boxes.mid(0, 4), (QStringList{"-10", "-20", "30", "40"}));
+        QCOMPARE(boxes.mid(5), (QStringList{"7", "1", "2"}));
+        for (const char *chosen : {"Option2", "Option5", "Option8"})
+            QVERIFY(child<QRadioButton>(form6, QString::fromLatin1(chosen))->isChecked());
+        QVERIFY(next(*f.wizard, f.toolkit, PageId::Form6, "Command1"));
+        QVERIFY(f.log().endsWith("\"-10\",\"-20\",\"30\",\"40\",2,\"7\",3,\"1\",\"2\",2\r\n"));
+    }
+
     // A new run from the generation page, with this run's values: after a generation (asked first,
     // as the script is not saved), after a failed one (nothing to lose), or not at all (いいえ).
     void newRunFromForm7_data()
