@@ -1,6 +1,6 @@
 // Speed of the engine against plain memory copies of the same bytes.
 #include "handoff/SettingsLog.h"
-#include "script/BarProgress.h"
+#include "pages/BarProgress.h"
 #include "script/ScriptFile.h"
 #include "script/ScrollScript.h"
 #include "preview/FrameRenderer.h"

@@ -8,7 +8,7 @@
 #include "pages/Form4.h"
 #include "pages/Form5.h"
 #include "pages/Form6.h"
-#include "script/Form7.h"
+#include "pages/Form7.h"
 
 #include "handoff/SettingsLog.h"
 

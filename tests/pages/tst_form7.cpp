@@ -2,7 +2,7 @@
 #include "WizardFixture.h"
 #include "handoff/ScriptBuffer.h"
 #include "preview/PreviewWindow.h"
-#include "script/Form7.h"
+#include "pages/Form7.h"
 
 #include <QCheckBox>
 #include <QSlider>

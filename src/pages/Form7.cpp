@@ -1,9 +1,9 @@
 #include "Form7.h"
 
 #include "BarProgress.h"
-#include "ScriptFile.h"
-#include "ScrollScript.h"
-#include "ScriptFrames.h"
+#include "script/ScriptFile.h"
+#include "script/ScrollScript.h"
+#include "script/ScriptFrames.h"
 #include "handoff/ScriptBuffer.h"
 #include "preview/PreviewWindow.h"
 #include "handoff/SettingsLog.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScrollScript.h"
+#include "script/ScrollScript.h"
 
 #include <QElapsedTimer>
 #include <QProgressBar>
