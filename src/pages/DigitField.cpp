@@ -23,7 +23,9 @@ protected:
         if (event->type() != QEvent::KeyPress)
             return QObject::eventFilter(watched, event);
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Delete)
+        // The editing keys are no typed characters: an author must be able to correct a typo.
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Delete
+            || key->key() == Qt::Key_Backspace)
             return false;
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
             return false; // a shortcut; a paste it makes meets the validator

@@ -9,6 +9,7 @@
 #include "shell/Wizard.h"
 
 #include <QGridLayout>
+#include <QLabel>
 #include <QHBoxLayout>
 
 namespace velra {
@@ -101,9 +102,15 @@ Form6::Form6(Wizard &wizard)
     auto *left = new QVBoxLayout;
     for (QWidget *w : std::initializer_list<QWidget *>{positions, moving, speed, holds, background})
         left->addWidget(w);
+    // The view takes the window's proportions (set once the window's size is known), with the
+    // number of frames the values give below it.
+    m_frameCount = new QLabel(this);
+    m_frameCount->setObjectName(QStringLiteral("Label1"));
     auto *right = new QVBoxLayout;
-    right->addWidget(preview, 1);
-    m_path->setMinimumSize(220, 170);
+    right->addWidget(preview);
+    right->addWidget(m_frameCount);
+    right->addStretch(1);
+    m_path->setFixedSize(kPathWidth, kPathWidth * 3 / 4);
     auto *bottom = new QHBoxLayout;
     bottom->addStretch(1);
     bottom->addWidget(m_next);
@@ -140,6 +147,13 @@ Form6::Form6(Wizard &wizard)
         connect(edit, &QLineEdit::textChanged, &m_pathTimer, qOverload<>(&QTimer::start));
     for (QRadioButton *radio : m_options)
         connect(radio, &QRadioButton::toggled, &m_pathTimer, qOverload<>(&QTimer::start));
+    // Only the amount of the chosen way of moving can be typed.
+    const auto amountsFollowTheChoice = [this] {
+        m_boxes[4]->setEnabled(m_options[0]->isChecked());
+        m_boxes[5]->setEnabled(m_options[1]->isChecked());
+    };
+    connect(m_options[0], &QRadioButton::toggled, this, amountsFollowTheChoice);
+    amountsFollowTheChoice();
     connect(m_next, &QPushButton::clicked, this, &Form6::next);
 }
 
@@ -160,6 +174,14 @@ void Form6::load()
         m_next->setEnabled(false);
         messageWhenShown(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
         return;
+    }
+    bool heightOk = false;
+    const int windowHeight = m_firstLines[int(Field::WindowHeight)].text.toInt(&heightOk);
+    if (heightOk && window > 0 && windowHeight > 0) {
+        m_path->setFixedSize(kPathWidth, qBound(kPathWidth / 4, int(qint64(kPathWidth) * windowHeight / window), kPathWidth));
+        layout()->invalidate();
+        setFixedSize(layout()->sizeHint().expandedTo(QSize(kWidth, kHeight)));
+        layout()->activate();
     }
     m_boxes[0]->setText(QString::number(window));
     m_boxes[1]->setText(QStringLiteral("0"));
@@ -219,6 +241,14 @@ void Form6::updatePath()
     QString error;
     ScriptFrames frames;
     QSize window;
+    DetailedMove move;
+    qint64 moving = 0;
+    if (readDetailedMove(values, move, nullptr) && (moving = move.movingFrames()) > 0)
+        m_frameCount->setText(QStringLiteral("全 %1 コマ（動き %2・止め %3）")
+                                  .arg(QString::number(moving + move.holdStart + move.holdEnd), QString::number(moving),
+                                       QString::number(move.holdStart + move.holdEnd)));
+    else
+        m_frameCount->setText(QStringLiteral("全 － コマ（値を直してください）"));
     if (!generateDetailedScript(values, script, nullptr, &error) || !ScriptFrames::read(script, frames, &error)
         || !preview::windowSizeOf(values, window)) {
         m_path->setMove(nullptr, error);

@@ -7,6 +7,7 @@
 
 #include <array>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -27,6 +28,7 @@ public:
 
     static constexpr int kWidth = 560;
     static constexpr int kHeight = 330;
+    static constexpr int kPathWidth = 360; // the path view's width; its height follows the window
 
 protected:
     void firstShown() override { load(); }
@@ -42,6 +44,7 @@ private:
     std::array<QLineEdit *, 8> m_boxes{};        // Text1 to Text8
     std::array<QRadioButton *, 9> m_options{}; // Option1 to Option9
     preview::PathPreview *m_path;
+    QLabel *m_frameCount;
     QPushButton *m_next;
     QTimer m_pathTimer;
     QList<LogValue> m_firstLines; // lines 1 to 3 of the settings log

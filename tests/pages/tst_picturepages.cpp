@@ -312,8 +312,16 @@ private slots:
         auto *box = child<QLineEdit>(p, QStringLiteral("Text2"));
         QTest::keyClicks(box, QStringLiteral("1a 2-3"));
         QCOMPARE(box->text(), QStringLiteral("123"));
+        // The editing keys correct a typo.
         QTest::keyClick(box, Qt::Key_Backspace);
-        QCOMPARE(box->text(), QStringLiteral("123"));
+        QCOMPARE(box->text(), QStringLiteral("12"));
+        QTest::keyClick(box, Qt::Key_Home);
+        QTest::keyClick(box, Qt::Key_Delete);
+        QCOMPARE(box->text(), QStringLiteral("2"));
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QCOMPARE(box->text(), QString());
+        QTest::keyClicks(box, QStringLiteral("123"));
         QGuiApplication::clipboard()->setText(QStringLiteral("45x"));
         box->paste();
         QCOMPARE(box->text(), QStringLiteral("123"));

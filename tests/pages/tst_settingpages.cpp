@@ -87,6 +87,19 @@ private slots:
         auto *path = p->findChild<preview::PathPreview *>();
         QVERIFY(path && path->renderer());
         QCOMPARE(path->renderer()->frames().frameCount(), 186); // 740 / 4 + 1
+        QCOMPARE(child<QLabel>(p, QStringLiteral("Label1"))->text(), QStringLiteral("全 186 コマ（動き 186・止め 0）"));
+        QCOMPARE(path->height() * 640, path->width() * 480); // the window's proportions
+        QVERIFY(child<QLineEdit>(p, QStringLiteral("Text5"))->isEnabled());
+        QVERIFY(!child<QLineEdit>(p, QStringLiteral("Text6"))->isEnabled()); // the amount not chosen
+        // A signed box can be corrected: all selected and erased, a typo taken back.
+        auto *startX = child<QLineEdit>(p, QStringLiteral("Text1"));
+        startX->setFocus();
+        QTest::keyClick(startX, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(startX, Qt::Key_Backspace);
+        QCOMPARE(startX->text(), QString());
+        QTest::keyClicks(startX, QStringLiteral("6400"));
+        QTest::keyClick(startX, Qt::Key_Backspace);
+        QCOMPARE(startX->text(), QStringLiteral("640"));
         // A diagonal, eased, held move without the background after the first frame.
         auto *startY = child<QLineEdit>(p, QStringLiteral("Text2"));
         startY->clear();
@@ -98,6 +111,9 @@ private slots:
         child<QLineEdit>(p, QStringLiteral("Text7"))->setText(QStringLiteral("2"));
         choose(p, QStringLiteral("Option8"));
         QTRY_COMPARE(path->renderer()->frames().frameCount(), 12);
+        QCOMPARE(child<QLabel>(p, QStringLiteral("Label1"))->text(), QStringLiteral("全 12 コマ（動き 10・止め 2）"));
+        QVERIFY(!child<QLineEdit>(p, QStringLiteral("Text5"))->isEnabled());
+        QVERIFY(child<QLineEdit>(p, QStringLiteral("Text6"))->isEnabled());
         click(p, QStringLiteral("Command1"));
         QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
         QVERIFY(f.log().endsWith("2\r\n\"640\",\"-30\",\"-100\",\"0\",2,\"10\",4,\"2\",\"0\",2\r\n"));
@@ -268,7 +284,8 @@ private slots:
     void form5_digitFilter()
     {
         Form5Fixture f;
-        f.type("Text1", "a1 b");
+        f.type("Text1", "a1 b2");
+        QCOMPARE(child<QLineEdit>(f.page, QStringLiteral("Text1"))->text(), QStringLiteral("12"));
         QTest::keyClick(child(f.page, QStringLiteral("Text1")), Qt::Key_Backspace);
         QCOMPARE(child<QLineEdit>(f.page, QStringLiteral("Text1"))->text(), QStringLiteral("1"));
     }
