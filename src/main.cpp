@@ -12,11 +12,16 @@ int main(int argc, char *argv[])
 {
     // Answered before the application object exists: no display is needed to ask for the version.
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            velra::console::attachParentConsole();
-            velra::console::writeText(stdout, QStringLiteral("Velloran (VELRA) %1\n").arg(QLatin1String(VELRA_VERSION)));
-            return 0;
-        }
+        const bool version = std::strcmp(argv[i], "--version") == 0;
+        const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
+        if (!version && !help)
+            continue;
+        velra::console::attachParentConsole();
+        const QString text = version ? QStringLiteral("Velloran (VELRA) %1\n").arg(QLatin1String(VELRA_VERSION))
+                                     : QStringLiteral("使い方: velloran [--help | --version]\n"
+                                                      "引数なしで起動すると、ウィザードの最初のページを開きます。\n"
+                                                      "--version  版を表示して終わります。\n");
+        return velra::console::writeText(stdout, text) ? 0 : 1;
     }
 #ifdef SIGPIPE
     // Saving into a FIFO whose reader goes away is a failed save, reported as such, not the end.

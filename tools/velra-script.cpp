@@ -23,28 +23,27 @@ using namespace velra;
 namespace {
 
 const char kUsage[] =
-    "usage: velra-script generate LOG [-o OUT|-]\n"
-    "       velra-script save LOG (--csf FILE | --txt FILE) --book NAME --page NAME\n"
-    "       velra-script preview LOG [--scroll-picture PATH] [--background-picture PATH]\n"
-    "                    (-o SHEET.png [--frames N] | --all -o DIR)\n"
-    "       velra-script --help | --version\n"
+    "使い方: velra-script generate LOG [-o OUT|-]\n"
+    "        velra-script save LOG (--csf FILE | --txt FILE) --book NAME --page NAME\n"
+    "        velra-script preview LOG [--scroll-picture PATH] [--background-picture PATH]\n"
+    "                     (-o SHEET.png [--frames N] | --all -o DIR)\n"
+    "        velra-script --help | --version\n"
     "\n"
-    "generate  reads the fourteen values of the settings log LOG and writes the script text\n"
-    "          (CP932, as the script buffer holds it) to OUT, or to standard output.\n"
-    "save      generates from LOG and saves the script into FILE as the wizard's save does:\n"
-    "          --csf adds a book to a comic script file (with the header when the file is new\n"
-    "          or empty), --txt to a text file.\n"
-    "preview   draws the frames of the script over the background: N frames (default 12) evenly\n"
-    "          spaced into one PNG contact sheet, or with --all every frame as DIR/frame-00001.png\n"
-    "          ... at the window's size. A picture not given is drawn as a labelled rectangle.\n"
+    "generate  設定ファイル LOG の値からスクリプトを作り、OUT に書き出します（- または -o なしで\n"
+    "          標準出力）。中身はスクリプトの一時ファイルと同じ CP932 のテキストです。\n"
+    "save      LOG からスクリプトを作り、ウィザードの保存と同じように FILE に保存します。--csf は\n"
+    "          コミックスクリプトファイルにブックを追加し（新しいファイルや空のファイルには見出しも\n"
+    "          書きます）、--txt はテキストファイルに追加します。FILE はファイルに限ります（標準出力に\n"
+    "          書き出せるのは generate だけです）。\n"
+    "preview   スクリプトのコマを背景の上に描きます。最初から最後まで等間隔に N コマ（既定 12）を\n"
+    "          1 枚の PNG に並べるか、--all ですべてのコマを DIR/frame-00001.png … としてウィンドウの\n"
+    "          大きさで書き出します。指定のない画像は名前入りの四角で描きます。\n"
     "\n"
-    "          FILE is a file: standard output (-) is for generate alone.\n"
-    "\n"
-    "Exit status: 0 done, 1 refused or failed (FILE or OUT untouched), 2 usage error.\n";
+    "終了コード: 0 完了、1 設定の誤りか失敗（FILE・OUT はそのまま）、2 使い方の誤り。\n";
 
-int usageError(const char *what)
+int usageError(const QString &what)
 {
-    console::writeText(stderr, QStringLiteral("velra-script: %1\n%2").arg(QLatin1String(what), QLatin1String(kUsage)));
+    console::writeText(stderr, QStringLiteral("velra-script: %1\n%2").arg(escapeControls(what), QString::fromUtf8(kUsage)));
     return 2;
 }
 
@@ -52,6 +51,7 @@ int failure(QString message)
 {
     // The message's own line breaks join into one line; any other control character came from
     // the input and is shown escaped, so that it cannot act on the terminal.
+    message.replace(QStringLiteral("。\r\n"), QStringLiteral("。"));
     message.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     message = escapeControls(message);
     console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(message));
@@ -96,17 +96,17 @@ int generate(const QStringList &args)
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("-o")) {
             if (++i >= args.size() || haveOut || args[i].isEmpty())
-                return usageError("-o needs one file name (- for standard output)");
+                return usageError(QStringLiteral("-o にはファイル名を 1 つ指定してください（- は標準出力）。"));
             out = args[i];
             haveOut = true;
         } else if (log.isEmpty() && !args[i].startsWith(QLatin1Char('-'))) {
             log = args[i];
         } else {
-            return usageError("unexpected argument");
+            return usageError(QStringLiteral("使えない引数があります。"));
         }
     }
     if (log.isEmpty())
-        return usageError("generate needs the settings log");
+        return usageError(QStringLiteral("generate には設定ファイル LOG が必要です。"));
     QByteArray script;
     QString error;
     if (!generateFrom(log, script, &error))
@@ -134,34 +134,34 @@ int save(const QStringList &args)
             || a == QLatin1String("--book") || a == QLatin1String("--page");
         if (takesValue) {
             if (++i >= args.size())
-                return usageError("an option lacks its value");
+                return usageError(QStringLiteral("オプションの値がありません。"));
             if (a == QLatin1String("--book")) {
                 if (haveBook)
-                    return usageError("--book given twice");
+                    return usageError(QStringLiteral("--book が 2 回指定されています。"));
                 book = args[i];
                 haveBook = true;
             } else if (a == QLatin1String("--page")) {
                 if (havePage)
-                    return usageError("--page given twice");
+                    return usageError(QStringLiteral("--page が 2 回指定されています。"));
                 page = args[i];
                 havePage = true;
             } else {
                 if (!target.isEmpty())
-                    return usageError("give exactly one of --csf and --txt");
+                    return usageError(QStringLiteral("--csf と --txt のどちらか 1 つだけを指定してください。"));
                 target = args[i];
                 route = a == QLatin1String("--csf") ? scriptfile::Route::Csf : scriptfile::Route::Text;
             }
         } else if (log.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
             log = a;
         } else {
-            return usageError("unexpected argument");
+            return usageError(QStringLiteral("使えない引数があります。"));
         }
     }
     if (log.isEmpty() || target.isEmpty() || !haveBook || !havePage)
-        return usageError("save needs LOG, --csf or --txt, --book and --page");
+        return usageError(QStringLiteral("save には LOG、--csf か --txt、--book、--page が必要です。"));
     // A save adds to what a file holds: standard output holds nothing to add to.
     if (target == QLatin1String("-"))
-        return usageError("save writes into a file, not standard output (a file named - is ./-)");
+        return usageError(QStringLiteral("save が書き出せるのはファイルだけです（「-」という名前のファイルは ./- と書いてください）。"));
     QByteArray bookBytes;
     QByteArray pageBytes;
     QString error;
@@ -202,14 +202,14 @@ int previewCommand(const QStringList &args)
         const bool option = a == QLatin1String("--all") || a == QLatin1String("-o") || a == QLatin1String("--scroll-picture")
             || a == QLatin1String("--background-picture") || a == QLatin1String("--frames");
         if (option && seen.contains(a))
-            return usageError("an option is given twice");
+            return usageError(QStringLiteral("同じオプションが 2 回指定されています。"));
         if (option)
             seen.append(a);
         if (a == QLatin1String("--all")) {
             all = true;
         } else if (option) {
             if (++i >= args.size() || args[i].isEmpty())
-                return usageError("an option lacks its value");
+                return usageError(QStringLiteral("オプションの値がありません。"));
             if (a == QLatin1String("-o"))
                 out = args[i];
             else if (a == QLatin1String("--scroll-picture"))
@@ -220,19 +220,19 @@ int previewCommand(const QStringList &args)
                 bool ok = false;
                 frames = args[i].toInt(&ok);
                 if (!ok || frames < 1 || frames > 1000)
-                    return usageError("--frames needs a number from 1 to 1000");
+                    return usageError(QStringLiteral("--frames には 1 から 1000 の数を指定してください。"));
                 haveFrames = true;
             }
         } else if (log.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
             log = a;
         } else {
-            return usageError("unexpected argument");
+            return usageError(QStringLiteral("使えない引数があります。"));
         }
     }
     if (log.isEmpty() || out.isEmpty())
-        return usageError("preview needs LOG and -o");
+        return usageError(QStringLiteral("preview には LOG と -o が必要です。"));
     if (all && haveFrames)
-        return usageError("give --frames or --all, not both");
+        return usageError(QStringLiteral("--frames と --all は一緒に使えません。"));
 
     QList<LogValue> values;
     QByteArray script;
@@ -320,9 +320,9 @@ int main(int argc, char *argv[])
     }
 #endif
     if (args.isEmpty())
-        return usageError("no command");
+        return usageError(QStringLiteral("コマンドがありません。"));
     if (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))
-        return printed(QLatin1String(kUsage));
+        return printed(QString::fromUtf8(kUsage));
     if (args[0] == QLatin1String("--version"))
         return printed(QStringLiteral("velra-script (Velloran) %1\n").arg(QLatin1String(VELRA_VERSION)));
     if (args[0] == QLatin1String("generate"))
@@ -331,5 +331,5 @@ int main(int argc, char *argv[])
         return save(args.mid(1));
     if (args[0] == QLatin1String("preview"))
         return previewCommand(args.mid(1));
-    return usageError("unknown command");
+    return usageError(QStringLiteral("そのようなコマンドはありません。"));
 }

@@ -242,8 +242,10 @@ QString fileErrorReason(const QFileDevice &file)
         reason = QStringLiteral("ファイル操作に失敗しました");
         break;
     }
+    // Said once: the system's words only where the program has none of its own.
     const QString detail = file.errorString();
-    return detail.isEmpty() ? reason : QStringLiteral("%1（%2）").arg(reason, detail);
+    const bool generic = file.error() != QFileDevice::PermissionsError;
+    return detail.isEmpty() || !generic ? reason : QStringLiteral("%1（%2）").arg(reason, detail);
 }
 
 bool hasControlCharacter(QStringView text)

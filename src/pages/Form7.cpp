@@ -164,6 +164,7 @@ void Form7::save()
     m_save->setText(QStringLiteral("保存処理中"));
     m_save->setEnabled(false);
     m_remake->setEnabled(false);
+    m_preview->setEnabled(false); // the buffer is being saved; the preview would read it meanwhile
     m_save->repaint();
     output::Options options;
     options.waiting = [this](const QString &what) { return toolkit().stillWaiting(this, what); };
@@ -175,6 +176,7 @@ void Form7::save()
         m_save->setText(QStringLiteral("保存"));
         m_save->setEnabled(true);
         m_remake->setEnabled(true);
+        m_preview->setEnabled(true);
         return;
     }
     message(QStringLiteral("ファイルの書き出しが終了しました\r\nOKをクリックすると終了します"),

@@ -45,13 +45,15 @@ QString temporaryName(const QString &fileName)
 
 QString systemReason(int code)
 {
-    // The system's own words after the program's, unless they say the same.
+    // A reason the program knows is said once, in its words; only an unknown one gets the system's
+    // own words after it, as the one clue there is.
+    static const QString generic = QString::fromUtf8(platform::reasonFor(-1));
     const QString reason = QString::fromUtf8(platform::reasonFor(code));
     QString detail = platform::systemText(code);
     while (detail.endsWith(QLatin1Char('.')) || detail.endsWith(QChar(0x3002)))
         detail.chop(1);
-    return detail.isEmpty() || detail == reason ? reason + QStringLiteral("。")
-                                                : QStringLiteral("%1（%2）。").arg(reason, detail);
+    return reason != generic || detail.isEmpty() ? reason + QStringLiteral("。")
+                                                 : QStringLiteral("%1（%2）。").arg(reason, detail);
 }
 
 namespace {

@@ -46,7 +46,7 @@ public:
             return std::nullopt;
         }
         if (!wellFormed || !fitsInt16(v)) {
-            m_error = QStringLiteral("%1の値「%2」は -32768 から 32767 の範囲を超えています。").arg(fieldLabel(field), shownValue(text));
+            m_error = QStringLiteral("%1の値「%2」は -32768 から 32767 の範囲外です。").arg(fieldLabel(field), shownValue(text));
             return std::nullopt;
         }
         return int(v);
@@ -57,7 +57,7 @@ public:
         if (failed())
             return std::nullopt;
         if (!fitsInt16(result)) {
-            m_error = QStringLiteral("%1 %2 が -32768 から 32767 の範囲を超えています。").arg(what, QString::number(result));
+            m_error = QStringLiteral("%1 %2 が -32768 から 32767 の範囲外です。").arg(what, QString::number(result));
             return std::nullopt;
         }
         return int(result);
@@ -407,7 +407,7 @@ bool readDetailedMove(const QList<LogValue> &values, DetailedMove &move, QString
         if (!isWholeNumberText(text))
             return fail(error, QStringLiteral("%1の値「%2」は整数ではありません。").arg(label, shownValue(text)));
         if (!ok || v < low || v > high)
-            return fail(error, QStringLiteral("%1の値「%2」は %3 から %4 の範囲を超えています。").arg(label, shownValue(text), QString::number(low), QString::number(high)));
+            return fail(error, QStringLiteral("%1の値「%2」は %3 から %4 の範囲外です。").arg(label, shownValue(text), QString::number(low), QString::number(high)));
         out = int(v);
         return true;
     };

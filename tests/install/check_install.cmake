@@ -49,4 +49,10 @@ execute_process(COMMAND ${EMULATOR} "${wizard}" --version OUTPUT_VARIABLE versio
 if(NOT rc EQUAL 0 OR NOT version MATCHES "^Velloran \\(VELRA\\) [0-9]")
     message(FATAL_ERROR "installed velloran --version printed: ${version}")
 endif()
+# --help too prints and ends, with no display to open a window on.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY ${EMULATOR} "${wizard}" --help
+                OUTPUT_VARIABLE help RESULT_VARIABLE rc TIMEOUT 30)
+if(NOT rc EQUAL 0 OR NOT help MATCHES "^使い方: velloran")
+    message(FATAL_ERROR "installed velloran --help printed: ${help}")
+endif()
 message(STATUS "install layout complete in ${PREFIX}")

@@ -247,7 +247,14 @@ private slots:
         QVERIFY(held.isHeld());
         f.toolkit.giveUpAfter = 2;
         f.toolkit.saveNames = {target};
+        QStringList whileSaving;
+        f.toolkit.onWait = [&] {
+            for (const char *name : {"Command1", "Command2", "Command3", "Command4"})
+                if (child<QPushButton>(f.page, QString::fromLatin1(name))->isEnabled())
+                    whileSaving << QString::fromLatin1(name);
+        };
         click(f.page, QStringLiteral("Command2"));
+        QCOMPARE(whileSaving, QStringList()); // no save, preview or new run while the save goes on
         QCOMPARE(f.toolkit.waits.size(), 2);
         QCOMPARE(f.toolkit.waits.first(), QStringLiteral("ほかのプログラムが「held.csf」を使っています…"));
         QCOMPARE(f.toolkit.waitsOver, 1);
@@ -255,6 +262,7 @@ private slots:
         QVERIFY(f.toolkit.lastPrompt().contains(QStringLiteral("保存を取りやめました")));
         QCOMPARE(readAll(target), QByteArray("held\r\n"));
         QVERIFY(f.saveButton()->isEnabled());
+        QVERIFY(child<QPushButton>(f.page, QStringLiteral("Command3"))->isEnabled());
         QCOMPARE(f.finished.size(), 0);
     }
 

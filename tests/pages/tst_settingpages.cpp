@@ -127,9 +127,9 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("empty start x") << 1 << QString() << QStringLiteral("開始位置の x 座標が記入されていません。");
         QTest::newRow("a lone minus") << 2 << QStringLiteral("-") << QStringLiteral("開始位置の y 座標の値「-」は整数ではありません。");
-        QTest::newRow("beyond 16 bits") << 3 << QStringLiteral("-40000") << QStringLiteral("終了位置の x 座標の値「-40000」は -32768 から 32767 の範囲を超えています。");
-        QTest::newRow("no dots") << 5 << QStringLiteral("0") << QStringLiteral("1コマに動かすドット数の値「0」は 1 から 32767 の範囲を超えています。");
-        QTest::newRow("no frames") << 6 << QStringLiteral("0") << QStringLiteral("コマ数の値「0」は 1 から 32768 の範囲を超えています。");
+        QTest::newRow("beyond 16 bits") << 3 << QStringLiteral("-40000") << QStringLiteral("終了位置の x 座標の値「-40000」は -32768 から 32767 の範囲外です。");
+        QTest::newRow("no dots") << 5 << QStringLiteral("0") << QStringLiteral("1コマに動かすドット数の値「0」は 1 から 32767 の範囲外です。");
+        QTest::newRow("no frames") << 6 << QStringLiteral("0") << QStringLiteral("コマ数の値「0」は 1 から 32768 の範囲外です。");
         QTest::newRow("empty hold") << 8 << QString() << QStringLiteral("最後に止めるコマ数が記入されていません。");
         QTest::newRow("too many frames") << 3 << QStringLiteral("-32768") << QStringLiteral("動くコマが");
     }

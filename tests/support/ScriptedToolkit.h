@@ -55,6 +55,8 @@ public:
     bool stillWaiting(QWidget *, const QString &text) override
     {
         waits.append(text);
+        if (onWait)
+            onWait();
         return waits.size() < giveUpAfter;
     }
     void waitOver() override { ++waitsOver; }
@@ -73,6 +75,7 @@ public:
     QStringList waits;               // what the saves waited for, once per call
     int giveUpAfter = 1000000;       // the wait's n-th call gives it up
     int waitsOver = 0;
+    std::function<void()> onWait; // runs while a save waits
 };
 
 } // namespace velra::test

@@ -68,7 +68,7 @@ private slots:
         const QByteArray detailedHead = "\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n2\r\n";
         QTest::newRow("detailed, record missing") << detailedHead << QStringLiteral("値が足りません");
         QTest::newRow("detailed, damaged record") << detailedHead + "\"0\",\"0\",\"9\",\"0\",1,\"1\",7,\"0\",\"0\",1\r\n"
-                                                  << QStringLiteral("速さの変化の値「7」は 1 から 4 の範囲を超えています");
+                                                  << QStringLiteral("速さの変化の値「7」は 1 から 4 の範囲外です");
         QTest::newRow("megabyte line") << QByteArray(4'000'000, '1') << QStringLiteral("が大きすぎます（64 KB を超えています）");
         QTest::newRow("gigabyte script") << QByteArray(kLog)
                                                 .replace("scroll.bmp", QByteArray(30'000, 's'))
@@ -132,7 +132,11 @@ private slots:
         QVERIFY(!QFile::exists(QStringLiteral("-")));
         const Run help = run({QStringLiteral("--help")});
         QCOMPARE(help.code, 0);
-        QVERIFY(help.out.contains("usage: velra-script generate"));
+        QVERIFY(QString::fromUtf8(help.out).contains(QStringLiteral("使い方: velra-script generate")));
+        // Usage errors speak Japanese too: what is wrong, then the usage.
+        const Run wrong = run({QStringLiteral("frobnicate")});
+        QVERIFY2(QString::fromUtf8(wrong.err).startsWith(QStringLiteral("velra-script: そのようなコマンドはありません。\n使い方:")),
+                 wrong.err.constData());
         QVERIFY(run({QStringLiteral("--version")}).out.startsWith("velra-script"));
     }
 

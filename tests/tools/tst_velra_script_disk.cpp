@@ -504,7 +504,7 @@ private slots:
         QVERIFY(writeAll(bad, QByteArray(kLog).replace("\"10\"", '"' + QByteArray(5000, '7') + '"')));
         const Run longValue = run({QStringLiteral("generate"), bad});
         QCOMPARE(longValue.code, 1);
-        QVERIFY2(QString::fromUtf8(longValue.err).contains(QStringLiteral("範囲を超えています")), longValue.err.constData());
+        QVERIFY2(QString::fromUtf8(longValue.err).contains(QStringLiteral("範囲外です")), longValue.err.constData());
         QVERIFY(!longValue.err.contains(QByteArray(201, '7')));
         QVERIFY(QString::fromUtf8(longValue.err).contains(QStringLiteral("…（5000 文字）")));
     }
