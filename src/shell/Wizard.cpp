@@ -207,7 +207,7 @@ bool Wizard::eventFilter(QObject *watched, QEvent *event)
     }
     case QEvent::KeyPress: {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (m_moving || key->modifiers() & ~Qt::KeypadModifier || !pageOf(watched))
+        if (key->modifiers() & ~Qt::KeypadModifier || !pageOf(watched))
             break;
         // Enter presses the focused button.
         auto *button = qobject_cast<QPushButton *>(watched);
@@ -216,15 +216,21 @@ bool Wizard::eventFilter(QObject *watched, QEvent *event)
                 button->click();
             return true;
         }
-        // Arrows within a group of choices select the choice they move to, not only focus it.
+        // As on Windows, all four arrows move within a group of choices, round from the last to the
+        // first, and select the choice they move to.
         auto *choice = qobject_cast<QRadioButton *>(watched);
-        if (choice && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down || key->key() == Qt::Key_Left
-                       || key->key() == Qt::Key_Right)) {
-            m_moving = true;
-            QCoreApplication::sendEvent(watched, event);
-            m_moving = false;
-            auto *moved = qobject_cast<QRadioButton *>(QApplication::focusWidget());
-            if (moved && moved != choice && !moved->isChecked())
+        const bool back = key->key() == Qt::Key_Up || key->key() == Qt::Key_Left;
+        const bool on = key->key() == Qt::Key_Down || key->key() == Qt::Key_Right;
+        if (choice && choice->parentWidget() && (back || on)) {
+            QList<QRadioButton *> group;
+            for (QRadioButton *sibling : choice->parentWidget()->findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly)) {
+                if (sibling == choice || (sibling->isVisibleTo(choice->window()) && sibling->isEnabled()))
+                    group.append(sibling);
+            }
+            const qsizetype n = group.size();
+            QRadioButton *moved = group[(group.indexOf(choice) + (back ? n - 1 : 1)) % n];
+            moved->setFocus(Qt::TabFocusReason);
+            if (moved != choice && !moved->isChecked())
                 moved->click();
             return true;
         }

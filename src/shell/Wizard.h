@@ -101,7 +101,6 @@ private:
     std::optional<lastrun::Settings> m_remembered;
     QList<LogValue> m_rememberedValues;
     QPointer<Page> m_pressedPage; // where the last mouse press that counted went
-    bool m_moving = false;        // an arrow key is being handled
 };
 
 } // namespace velra

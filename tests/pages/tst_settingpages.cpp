@@ -161,13 +161,16 @@ private slots:
         Form5Fixture f;
         f.page->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.page));
-        QRadioButton *right = f.option(4);
-        right->setFocus();
-        QTest::keyClick(right, Qt::Key_Left);
-        auto *moved = qobject_cast<QRadioButton *>(QApplication::focusWidget());
-        QVERIFY(moved && moved != right);
-        QVERIFY(moved->isChecked());
-        QCOMPARE(f.option(1)->isChecked() + f.option(2)->isChecked() + f.option(3)->isChecked() + f.option(4)->isChecked(), 1);
+        // All four arrows move within the group, round from the last choice to the first.
+        const QList<std::tuple<int, Qt::Key, int>> moves{{4, Qt::Key_Left, 3}, {3, Qt::Key_Up, 2},  {1, Qt::Key_Up, 4},
+                                                        {4, Qt::Key_Right, 1}, {4, Qt::Key_Down, 1}, {2, Qt::Key_Down, 3}};
+        for (const auto &[from, key, to] : moves) {
+            f.option(from)->setFocus();
+            QTest::keyClick(f.option(from), key);
+            QCOMPARE(QApplication::focusWidget(), f.option(to));
+            QVERIFY(f.option(to)->isChecked());
+            QCOMPARE(f.option(1)->isChecked() + f.option(2)->isChecked() + f.option(3)->isChecked() + f.option(4)->isChecked(), 1);
+        }
 
         WizardFixture g;
         QVERIFY(writeAll(g.files.settingsLog(), "x\r\n"));
