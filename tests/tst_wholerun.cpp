@@ -80,9 +80,11 @@ private slots:
     {
         WizardFixture f;
         throughTheInputPages(f, 3, "10", 1, 3, "2");
-        const QString target = f.path(QStringLiteral("comic.csf"));
+        QVERIFY(QDir().mkpath(f.path(QStringLiteral("saved"))));
+        const QString target = f.path(QStringLiteral("saved/comic.csf"));
         generateAndSave(f, true, target);
         expectEnded(f);
+        QCOMPARE(f.toolkit.saveFolders, QStringList{f.dir.path()}); // first save: the picture's folder
         const QByteArray first = readAll(target);
         f.wizard.reset(); // the first copy has ended
 
@@ -122,6 +124,7 @@ private slots:
         QTest::keyClicks(child(form7, QStringLiteral("Text2")), QStringLiteral("Page1"));
         toolkit.saveNames = {target};
         click(form7, QStringLiteral("Command2"));
+        QCOMPARE(toolkit.saveFolders, QStringList{f.path(QStringLiteral("saved"))}); // where the last file was saved
         QCOMPARE(readAll(target), first + "\r\n<Book=\"Book2\">\r\n<Page=\"Page1\">\r\n" + script + "\r\n<Page End>\r\n<Book End>\r\n");
     }
 

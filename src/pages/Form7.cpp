@@ -150,7 +150,7 @@ void Form7::save()
         || !scriptfile::encodeName(m_page->text(), QStringLiteral("保存ページ名"), page, &error))
         return message(error, QStringLiteral("名前が使えません"), OkWithExclamation);
 
-    const QString path = toolkit().saveFileName(this, scriptfile::filter(route), QStringLiteral("保存先を選択"));
+    const QString path = toolkit().saveFileName(this, scriptfile::filter(route), QStringLiteral("保存先を選択"), wizard().saveFolder());
     if (path.isEmpty())
         return; // cancelled: nothing is touched
     // The file keeps its text: say what will happen to it rather than the dialog's "replace?".
@@ -179,6 +179,7 @@ void Form7::save()
         m_preview->setEnabled(true);
         return;
     }
+    wizard().rememberSaveFolder(path);
     message(QStringLiteral("ファイルの書き出しが終了しました\r\nOKをクリックすると終了します"),
             QStringLiteral("ファイル書き出し完了"), OkOnly);
     wizard().closeAll();

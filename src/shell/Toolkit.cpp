@@ -155,9 +155,11 @@ void QtToolkit::waitOver()
     m_waiting.reset();
 }
 
-QString QtToolkit::saveFileName(QWidget *parent, const QString &filter, const QString &title)
+QString QtToolkit::saveFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder)
 {
     const auto dialog = makeFileDialog(parent, filter, true, title);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        dialog->setDirectory(folder);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
     return dialog->selectedFiles().constFirst();

@@ -34,7 +34,8 @@ public:
     // file's full path, or an empty text when the dialog was cancelled.
     virtual QString openFileName(QWidget *parent, const QString &filter, const QString &title) = 0;
     // The save dialog asks nothing about an existing file: a save adds to it, and the page says so.
-    virtual QString saveFileName(QWidget *parent, const QString &filter, const QString &title) = 0;
+    // It opens in `folder`.
+    virtual QString saveFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder) = 0;
 
     // The pixel size of a BMP or JPEG picture, read from its header. On failure returns false and
     // sets `error` to a Japanese sentence.
@@ -61,7 +62,7 @@ public:
     static std::unique_ptr<QMessageBox> makeMessageBox(QWidget *parent, const QString &prompt, const QString &title,
                                                        int style);
     QString openFileName(QWidget *parent, const QString &filter, const QString &title) override;
-    QString saveFileName(QWidget *parent, const QString &filter, const QString &title) override;
+    QString saveFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder) override;
     bool stillWaiting(QWidget *parent, const QString &text) override;
     void waitOver() override;
 

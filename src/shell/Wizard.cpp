@@ -11,6 +11,7 @@
 #include "pages/Form7.h"
 
 #include "handoff/SettingsLog.h"
+#include "script/OutputFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -152,6 +153,36 @@ void Wizard::rememberRun() const
         return;
     QDir().mkpath(QFileInfo(m_files.rememberedSettings()).absolutePath());
     lastrun::save(m_files.rememberedSettings(), settings, nullptr);
+}
+
+namespace {
+
+QString saveFolderFile(const HandoffFiles &files)
+{
+    return QFileInfo(files.rememberedSettings()).absolutePath() + QStringLiteral("/velra-save-folder.txt");
+}
+
+} // namespace
+
+QString Wizard::saveFolder() const
+{
+    QFile file(saveFolderFile(m_files));
+    const QString saved = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.read(4096)).trimmed() : QString();
+    if (!saved.isEmpty() && QFileInfo(saved).isDir())
+        return saved;
+    const QList<LogValue> values = currentSettings().values();
+    const QString picture = values.isEmpty() ? QString() : m_picturePaths.value(values[int(Field::ScrollImageFile)].text);
+    return picture.isEmpty() ? QString() : QFileInfo(picture).absolutePath();
+}
+
+void Wizard::rememberSaveFolder(const QString &file) const
+{
+    const QString folder = QFileInfo(file).absolutePath();
+    if (folder.contains(QLatin1Char('\n')))
+        return;
+    const QByteArray bytes = folder.toUtf8() + '\n';
+    QDir().mkpath(QFileInfo(saveFolderFile(m_files)).absolutePath());
+    output::write(saveFolderFile(m_files), [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; }, nullptr);
 }
 
 bool Wizard::restart(QString *error)

@@ -70,6 +70,9 @@ public:
     lastrun::Settings currentSettings() const;
     // Keeps this run's settings for the next run; says nothing when they cannot be kept.
     void rememberRun() const;
+    // The folder of the last file the wizard saved (kept across runs), else the scroll picture's.
+    QString saveFolder() const;
+    void rememberSaveFolder(const QString &file) const;
     // A new run from the generation page: the pages of this run are closed, the hand-off files
     // cleared as the start page clears them, and the scroll-image page shows this run's values.
     bool restart(QString *error);

@@ -45,8 +45,9 @@ public:
         return openNames.isEmpty() ? QString() : openNames.takeFirst();
     }
 
-    QString saveFileName(QWidget *, const QString &filter, const QString &title) override
+    QString saveFileName(QWidget *, const QString &filter, const QString &title, const QString &folder) override
     {
+        saveFolders.append(folder);
         saveFilters.append(filter);
         dialogTitles.append(title);
         return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
@@ -70,6 +71,7 @@ public:
     QStringList openFilters;
     QStringList saveFilters;
     QStringList dialogTitles;
+    QStringList saveFolders; // where the save dialogs opened
     std::function<void()> onMessage; // runs while a message box is "open"
     QList<bool> answers;             // answers of the questions, in order
     QStringList waits;               // what the saves waited for, once per call
