@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -54,9 +55,14 @@ QPushButton *control(const QString &name, const QString &text, const QString &ti
     auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
     button->setToolTip(tip);
-    // The keys belong to the window: Space plays, the arrows step.
-    button->setFocusPolicy(Qt::NoFocus);
     return button;
+}
+
+// The keys listed in the window, whichever control has the focus.
+bool isWindowKey(int key)
+{
+    return key == Qt::Key_Space || key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home
+        || key == Qt::Key_End || key == Qt::Key_Escape;
 }
 
 } // namespace
@@ -86,7 +92,7 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     m_slider = new QSlider(Qt::Horizontal, this);
     m_slider->setObjectName(QStringLiteral("Slider"));
     m_slider->setRange(0, int(qMax<qsizetype>(0, count - 1)));
-    m_slider->setFocusPolicy(Qt::NoFocus);
+
     m_number = new QLabel(this);
     m_number->setObjectName(QStringLiteral("FrameNumber"));
     m_number->setMinimumWidth(fontMetrics().horizontalAdvance(FrameRenderer::frameLabel(count, count)) + 8);
@@ -96,10 +102,10 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     m_speed->setRange(1, 120);
     m_speed->setValue(30);
     m_speed->setSuffix(QStringLiteral(" コマ/秒"));
-    m_speed->setFocusPolicy(Qt::ClickFocus);
+
     m_loop = new QCheckBox(QStringLiteral("くり返す"), this);
     m_loop->setObjectName(QStringLiteral("Loop"));
-    m_loop->setFocusPolicy(Qt::NoFocus);
+
 
     auto *controls = new QHBoxLayout;
     for (QWidget *w : std::initializer_list<QWidget *>{first, back, m_play, forward, last})
@@ -129,10 +135,59 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     m_timer.setInterval(1000 / m_speed->value());
     connect(&m_timer, &QTimer::timeout, this, &PreviewWindow::tick);
 
+    // Every control is reached with Tab; the window's keys work from each of them.
     setFocusPolicy(Qt::StrongFocus);
+    for (QWidget *child : findChildren<QWidget *>())
+        child->installEventFilter(this);
+    m_play->setFocus();
     resize(760, 620);
     showFrame(0);
     updatePlayButton();
+}
+
+void PreviewWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    // Within the screen's free area, whatever the scale, and centred over the page it came from.
+    QWidget *page = parentWidget() ? parentWidget()->window() : nullptr;
+    const QScreen *where = page ? page->screen() : screen();
+    const QRect area = where ? where->availableGeometry() : QRect(0, 0, 760, 620);
+    const QMargins frame = frameGeometry().size() == size() ? QMargins(8, 32, 8, 8)
+                                                             : QMargins(geometry().left() - frameGeometry().left(),
+                                                                        geometry().top() - frameGeometry().top(),
+                                                                        frameGeometry().right() - geometry().right(),
+                                                                        frameGeometry().bottom() - geometry().bottom());
+    const QSize room = area.size().shrunkBy(frame);
+    resize(size().boundedTo(room).expandedTo(minimumSizeHint().boundedTo(room)));
+    QRect placed(QPoint(), size());
+    placed.moveCenter(page ? page->frameGeometry().center() : area.center());
+    placed.moveLeft(qBound(area.left() + frame.left(), placed.left(), area.right() - frame.right() - placed.width() + 1));
+    placed.moveTop(qBound(area.top() + frame.top(), placed.top(), area.bottom() - frame.bottom() - placed.height() + 1));
+    move(placed.topLeft() - QPoint(frame.left(), frame.top()));
+}
+
+bool PreviewWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return false;
+    // Enter presses the focused button (and ticks the focused box), as on the pages.
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        if (auto *button = qobject_cast<QAbstractButton *>(watched)) {
+            button->click();
+            return true;
+        }
+        return false;
+    }
+    if (!isWindowKey(key->key()))
+        return false; // the speed box's digits and ↑ ↓, Tab
+    keyPressEvent(const_cast<QKeyEvent *>(key));
+    return true;
 }
 
 void PreviewWindow::showFrame(qsizetype k)

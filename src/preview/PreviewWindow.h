@@ -32,6 +32,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     class Canvas;
@@ -48,6 +50,7 @@ private:
     QLabel *m_number;
     QSpinBox *m_speed;
     QCheckBox *m_loop;
+    bool m_placed = false;
 };
 
 } // namespace velra::preview

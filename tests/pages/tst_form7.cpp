@@ -375,6 +375,56 @@ private slots:
         QCOMPARE(f.finished.size(), 1);
     }
 
+    // The preview fits the screen's free area and opens over the page; every control is reached
+    // with Tab, Enter presses the focused one, and the window's keys work whichever has the focus.
+    void preview_fitsTheScreen_andIsUsedFromTheKeyboard()
+    {
+        Form7Fixture f;
+        f.page->move(40, 30);
+        f.generate();
+        click(f.page, QStringLiteral("Command3"));
+        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        QVERIFY(window);
+        const QRect area = window->screen()->availableGeometry();
+        QVERIFY2(area.contains(window->geometry()), qPrintable(QStringLiteral("%1x%2 at %3,%4 on %5x%6")
+                                                                   .arg(window->width()).arg(window->height()).arg(window->x())
+                                                                   .arg(window->y()).arg(area.width()).arg(area.height())));
+        const QPoint offset = window->geometry().center() - f.page->frameGeometry().center();
+        const bool clamped = window->width() >= area.width() - 40 || window->height() >= area.height() - 60;
+        QVERIFY2(clamped || offset.manhattanLength() < 40, "not over the page");
+
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QStringList reached;
+        for (int i = 0; i < 12; ++i) {
+            reached << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        for (const char *name : {"First", "Back", "Play", "Forward", "Last", "Slider", "Speed", "Loop"})
+            QVERIFY2(reached.contains(QString::fromLatin1(name)), qPrintable(reached.join(QLatin1Char(' '))));
+        auto *number = child<QLabel>(window, QStringLiteral("FrameNumber"));
+        auto *forward = child<QPushButton>(window, QStringLiteral("Forward"));
+        forward->setFocus();
+        QTest::keyClick(forward, Qt::Key_Return);
+        QCOMPARE(number->text(), QStringLiteral("2 / 4"));
+        auto *speed = child<QSpinBox>(window, QStringLiteral("Speed"));
+        speed->setFocus();
+        QTest::keyClick(speed, Qt::Key_Right);
+        QCOMPARE(number->text(), QStringLiteral("3 / 4"));
+        QTest::keyClick(speed, Qt::Key_Home);
+        QCOMPARE(number->text(), QStringLiteral("1 / 4"));
+        QTest::keyClick(speed, Qt::Key_End);
+        QCOMPARE(number->text(), QStringLiteral("4 / 4"));
+        const int fps = speed->value();
+        QTest::keyClick(speed, Qt::Key_Up);
+        QCOMPARE(speed->value(), fps + 1);
+        QTest::keyClick(speed, Qt::Key_Space);
+        QVERIFY(window->isPlaying());
+        QTest::keyClick(child<QCheckBox>(window, QStringLiteral("Loop")), Qt::Key_Space);
+        QVERIFY(!window->isPlaying());
+        window->close();
+    }
+
     void preview_ofADamagedBuffer_saysWhichLine()
     {
         Form7Fixture f;
