@@ -25,7 +25,10 @@ Page::Page(Wizard &wizard, const QString &name)
     setWindowTitle(QStringLiteral("Velloran"));
     static const bool resourcesReady = (initResources(), true);
     Q_UNUSED(resourcesReady);
-    setWindowIcon(QIcon(QStringLiteral(":/velra/icon.xpm")));
+    // Each size drawn for itself: the title bar takes the 16 x 16 one.
+    QIcon icon(QStringLiteral(":/velra/icon.xpm"));
+    icon.addFile(QStringLiteral(":/velra/icon-16.xpm"), QSize(16, 16));
+    setWindowIcon(icon);
     setFixedSize(kWidth, kHeight);
     // A fixed single border: no maximise button either.
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint

@@ -16,6 +16,7 @@ else()
         bin/velloran
         bin/velra-script
         share/applications/velloran.desktop
+        share/icons/hicolor/16x16/apps/velloran.png
         share/icons/hicolor/32x32/apps/velloran.png
         share/icons/hicolor/48x48/apps/velloran.png
         share/icons/hicolor/64x64/apps/velloran.png

@@ -14,6 +14,7 @@
 #include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QImageReader>
 #include <QLockFile>
 
 #ifndef Q_OS_WIN
@@ -38,9 +39,24 @@ private slots:
         QCOMPARE(page->size(), QSize(312, 213 + 24)); // and the row of 前回の設定を使う
         QCOMPARE(page->minimumSize(), page->maximumSize());
         QVERIFY(!page->windowIcon().isNull());
-        const QImage icon(QStringLiteral(":/velra/icon.xpm"));
-        QCOMPARE(icon.size(), QSize(32, 32));
-        QVERIFY(icon.colorCount() <= 16);
+        // The small sizes are drawn for themselves, and the installed and Windows icons are those drawings.
+        const QString share = QStringLiteral(QT_TESTCASE_SOURCEDIR "/../share/");
+        QImageReader ico(share + QStringLiteral("velloran.ico"), "ico");
+        QList<QImage> icoFrames;
+        for (int i = 0; i < ico.imageCount() && ico.jumpToImage(i); ++i)
+            icoFrames << ico.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        for (const auto &[xpm, size] : {std::pair{":/velra/icon.xpm", 32}, std::pair{":/velra/icon-16.xpm", 16}}) {
+            const QImage icon(QString::fromLatin1(xpm));
+            QCOMPARE(icon.size(), QSize(size, size));
+            QVERIFY(icon.colorCount() <= 16);
+            const QImage drawn = icon.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QCOMPARE(QImage(share + QStringLiteral("icons/hicolor/%1x%1/apps/velloran.png").arg(size)).convertToFormat(QImage::Format_ARGB32_Premultiplied), drawn);
+            if (!icoFrames.isEmpty()) {
+                const auto same = std::find_if(icoFrames.cbegin(), icoFrames.cend(), [&](const QImage &f) { return f.size() == drawn.size(); });
+                QVERIFY(same != icoFrames.cend());
+                QCOMPARE(*same, drawn);
+            }
+        }
         QCOMPARE(child<QGroupBox>(page, QStringLiteral("Frame1"))->title(), QStringLiteral("ようこそ"));
         QCOMPARE(child<QPushButton>(page, QStringLiteral("Command1"))->text(), QStringLiteral("作業開始"));
         auto *useLast = child<QCheckBox>(page, QStringLiteral("Check1"));
