@@ -29,26 +29,27 @@ Form7::Form7(Wizard &wizard)
     m_progress->setValue(0);
     m_progress->setTextVisible(false);
 
-    QGroupBox *saving = frame(this, QStringLiteral("Frame2"), QStringLiteral("保存について"), QRect(6, 74, 300, 96));
+    // Each name box under its caption, as wide as the frame, so that a typed name stays in view.
+    QGroupBox *saving = frame(this, QStringLiteral("Frame2"), QStringLiteral("保存について"), QRect(6, 74, 300, 140));
     m_csf = option(saving, QStringLiteral("Option1"), QStringLiteral("CSFファイル"), QRect(10, 18, 110, 22));
     option(saving, QStringLiteral("Option2"), QStringLiteral("テキストファイル"), QRect(130, 18, 130, 22));
-    label(saving, QStringLiteral("Label2"), QStringLiteral("保存ブック名(既存ブック指定禁止)"), QRect(10, 44, 190, 22));
-    m_book = textBox(saving, QStringLiteral("Text1"), QRect(200, 44, 92, 22));
-    label(saving, QStringLiteral("Label3"), QStringLiteral("保存ページ名"), QRect(10, 70, 190, 22));
-    m_page = textBox(saving, QStringLiteral("Text2"), QRect(200, 70, 92, 22));
+    label(saving, QStringLiteral("Label2"), QStringLiteral("保存ブック名(既存ブック指定禁止)"), QRect(10, 42, 280, 20));
+    m_book = textBox(saving, QStringLiteral("Text1"), QRect(10, 62, 280, 22));
+    label(saving, QStringLiteral("Label3"), QStringLiteral("保存ページ名"), QRect(10, 88, 280, 20));
+    m_page = textBox(saving, QStringLiteral("Text2"), QRect(10, 108, 280, 22));
 
     label(this, QStringLiteral("Label4"), QStringLiteral("CSFファイルでの保存の場合、　　　新規作成・上書きは自動判別します"),
-          QRect(8, 174, 200, 36), true);
-    m_save = button(this, QStringLiteral("Command2"), QStringLiteral("保存"), QRect(218, 180, 88, 28));
+          QRect(8, 218, 200, 36), true);
+    m_save = button(this, QStringLiteral("Command2"), QStringLiteral("保存"), QRect(218, 224, 88, 28));
     m_save->setEnabled(false);
     // A row of its own below the save, the page a little taller for it.
-    m_preview = button(this, QStringLiteral("Command3"), QStringLiteral("プレビュー"), QRect(218, 212, 88, 28));
+    m_preview = button(this, QStringLiteral("Command3"), QStringLiteral("プレビュー"), QRect(218, 256, 88, 28));
     m_preview->setEnabled(false);
-    label(this, QStringLiteral("Label5"), QStringLiteral("保存する前に、動きを確かめられます"), QRect(8, 212, 206, 28));
+    label(this, QStringLiteral("Label5"), QStringLiteral("保存する前に、動きを確かめられます"), QRect(8, 256, 206, 28));
     // Adjust and go again: a row of its own at the bottom.
-    m_remake = button(this, QStringLiteral("Command4"), QStringLiteral("設定を変えて作り直す"), QRect(8, 246, 298, 28));
+    m_remake = button(this, QStringLiteral("Command4"), QStringLiteral("設定を変えて作り直す"), QRect(8, 290, 298, 28));
     m_remake->setEnabled(false);
-    setFixedSize(kWidth, kHeight + 66);
+    setFixedSize(kWidth, kHeight + 110);
 
     setFocusProxy(m_generate);
     connect(m_generate, &QPushButton::clicked, this, &Form7::generate);

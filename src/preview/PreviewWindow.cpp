@@ -151,6 +151,7 @@ void PreviewWindow::showEvent(QShowEvent *event)
     if (m_placed)
         return;
     m_placed = true;
+    setAttribute(Qt::WA_KeyboardFocusChange); // the focused control shows it from the start
     // Within the screen's free area, whatever the scale, and centred over the page it came from.
     QWidget *page = parentWidget() ? parentWidget()->window() : nullptr;
     const QScreen *where = page ? page->screen() : screen();

@@ -63,6 +63,9 @@ bool Page::justShown() const
 void Page::showEvent(QShowEvent *event)
 {
     m_shown.start();
+    // The control that has the focus shows it from the start (a frame on the button, the choice),
+    // as after a Tab: an author who uses the keyboard sees where Enter or Space will go.
+    setAttribute(Qt::WA_KeyboardFocusChange);
     QWidget::showEvent(event);
     if (!m_shownBefore) {
         m_shownBefore = true;

@@ -69,6 +69,9 @@ private slots:
                  QStringLiteral("CSFファイルでの保存の場合、　　　新規作成・上書きは自動判別します"));
         QCOMPARE(f.saveButton()->text(), QStringLiteral("保存"));
         QVERIFY(!f.saveButton()->isEnabled());
+        // The names have room: each box as wide as its frame allows.
+        for (const char *name : {"Text1", "Text2"})
+            QVERIFY(child<QLineEdit>(f.page, QString::fromLatin1(name))->width() >= 270);
     }
 
     void generation_passesThroughItsStates_andFillsTheBuffer()

@@ -76,9 +76,9 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     click 70 54 コード生成
     "$closer" 生成完了 20 >/dev/null || fail "no message that the generation is done"
     click 30 103 CSF
-    click 250 129 ブック名; "$keys" - 0 Book1
-    click 250 155 ページ名; "$keys" - 0 P
-    click 262 194 保存
+    click 150 147 ブック名; "$keys" - 0 Book1
+    click 150 193 ページ名; "$keys" - 0 P
+    click 262 238 保存
     choose 保存先を選択 "$target"
     "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 1: no completion message"
     ended
@@ -95,9 +95,9 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     click 70 54 コード生成
     "$closer" 生成完了 20 >/dev/null || fail "run 2: no message that the generation is done"
     click 30 103 CSF
-    click 250 129 ブック名; "$keys" - 0 Book2
-    click 250 155 ページ名; "$keys" - 0 P
-    click 262 194 保存
+    click 150 147 ブック名; "$keys" - 0 Book2
+    click 150 193 ページ名; "$keys" - 0 P
+    click 262 238 保存
     choose 保存先を選択 "$target"
     "$keys" 保存先の確認 20 "{Return}" || fail "run 2: no word that a book is added"
     "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 2: no completion message"

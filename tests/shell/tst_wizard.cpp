@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <QStyleHints>
 #include <QTemporaryDir>
@@ -418,6 +419,22 @@ private slots:
         QVERIFY2(box->width() >= box->fontMetrics().horizontalAdvance(title) + QtToolkit::kTitleBarExtra,
                  qPrintable(QStringLiteral("%1 px").arg(box->width())));
         box->close();
+    }
+
+    // Each page shows where the keyboard is from the moment it opens, not only after a Tab.
+    void pages_showTheirFocusFromTheStart()
+    {
+        WizardFixture f;
+        f.wizard->start();
+        Page *form1 = f.wizard->page(PageId::Form1);
+        form1->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form1));
+        auto *start = child<QPushButton>(form1, QStringLiteral("Command1"));
+        QCOMPARE(QApplication::focusWidget(), start);
+        QStyleOptionButton option;
+        option.initFrom(start);
+        QVERIFY(option.state & QStyle::State_HasFocus);
+        QVERIFY(option.state & QStyle::State_KeyboardFocusChange);
     }
 
     void pageIsNeverShownTwice()
