@@ -22,16 +22,16 @@ Form3::Form3(Wizard &wizard)
     m_width = textBox(upper, QStringLiteral("Text2"), QRect(16, 64, 42, 22));
     label(upper, QStringLiteral("Label1"), QStringLiteral("×"), QRect(60, 66, 14, 18));
     m_height = textBox(upper, QStringLiteral("Text3"), QRect(74, 64, 42, 22));
-    auto *advice = named(new CompactLabel(QStringLiteral("背景画像ファイルのサイズについても、　　　　　　実際の情報と異なる場合以外は　　　　　　　　　　変更しないでください"), upper),
+    auto *advice = named(new CompactLabel(QStringLiteral("背景画像ファイルのサイズについても、　　　　　　実際の情報と|異なる場合以外は　　　　　　　　　　変更しないでください"), upper),
                          QStringLiteral("Label3"), QRect(16, 89, 256, 42));
     advice->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
 
-    QGroupBox *lower = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールを実行するソフトのウィンドウサイズ"), QRect(24, 136, 280, 50));
-    m_windowWidth = textBox(lower, QStringLiteral("Text4"), QRect(16, 23, 42, 22), QStringLiteral("640"));
-    label(lower, QStringLiteral("Label4"), QStringLiteral("×"), QRect(60, 25, 14, 18));
-    m_windowHeight = textBox(lower, QStringLiteral("Text5"), QRect(74, 23, 42, 22), QStringLiteral("480"));
-    named(new CompactLabel(QStringLiteral("カスタマイズしていなければこのままでOK"), lower), QStringLiteral("Label5"), QRect(124, 20, 150, 29));
-    QPushButton *next = button(this, QStringLiteral("Command2"), QStringLiteral("次へ"), QRect(200, 188, 104, 24));
+    QGroupBox *lower = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールを実行するソフトのウィンドウサイズ"), QRect(24, 134, 280, 54));
+    m_windowWidth = textBox(lower, QStringLiteral("Text4"), QRect(12, 25, 40, 22), QStringLiteral("640"));
+    label(lower, QStringLiteral("Label4"), QStringLiteral("×"), QRect(54, 27, 14, 18));
+    m_windowHeight = textBox(lower, QStringLiteral("Text5"), QRect(68, 25, 40, 22), QStringLiteral("480"));
+    named(new CompactLabel(QStringLiteral("カスタマイズしていなければ|このままでOK"), lower), QStringLiteral("Label5"), QRect(112, 21, 162, 29));
+    QPushButton *next = button(this, QStringLiteral("Command2"), QStringLiteral("次へ"), QRect(200, 190, 104, 21));
 
     for (QLineEdit *box : {m_width, m_height, m_windowWidth, m_windowHeight})
         makeDigitField(box);

@@ -33,7 +33,7 @@ Form5::Form5(Wizard &wizard)
     QGroupBox *end = frame(this, QStringLiteral("Frame4"), QStringLiteral("スクロール終了位置"), QRect(6, 102, 300, 74));
     m_options[7] = option(end, name(8), QStringLiteral("0,0"), QRect(10, 20, 54, 22));
     m_options[8] = option(end, name(9), QStringLiteral("画像が通過するまで"), QRect(62, 20, 136, 22));
-    m_options[9] = option(end, name(10), QStringLiteral("移動回数指定"), QRect(199, 20, 99, 22));
+    m_options[9] = option(end, name(10), QStringLiteral("移動回数指定"), QRect(198, 20, 97, 22));
     m_moves = textBox(end, QStringLiteral("Text2"), QRect(218, 46, 52, 22));
     label(end, QStringLiteral("Label1"), QStringLiteral("回"), QRect(274, 46, 20, 22));
 

@@ -22,7 +22,7 @@ Form7::Form7(Wizard &wizard)
     : Page(wizard, QStringLiteral("Form7"))
 {
     QGroupBox *generation = frame(this, QStringLiteral("Frame1"), QStringLiteral("コードの生成"), QRect(6, 2, 300, 70));
-    label(generation, QStringLiteral("Label1"), QStringLiteral("↓クリックすると、生成を開始します"), QRect(10, 18, 280, 20));
+    label(generation, QStringLiteral("Label1"), QStringLiteral("↓クリックすると、生成を開始します"), QRect(10, 21, 280, 18));
     m_generate = button(generation, QStringLiteral("Command1"), QStringLiteral("コード生成"), QRect(10, 40, 110, 24));
     m_progress = named(new QProgressBar(generation), QStringLiteral("ProgressBar1"), QRect(128, 44, 162, 16));
     m_progress->setRange(0, 100);

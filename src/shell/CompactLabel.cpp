@@ -1,45 +1,93 @@
 #include "CompactLabel.h"
 
 #include <QPainter>
-#include <QTextLayout>
+#include <QRegularExpression>
 
 namespace velra {
+namespace {
 
-CompactLabel::CompactLabel(const QString &text, QWidget *parent)
-    : QLabel(text, parent)
+constexpr QChar kIdeographicSpace(0x3000);
+
+// The phrases, with each padding run (two or more ideographic spaces) a phrase of its own.
+QStringList phrasesOf(const QString &marked)
+{
+    QStringList phrases;
+    static const QRegularExpression padding(QStringLiteral("\u3000{2,}"));
+    for (const QString &phrase : marked.split(QLatin1Char('|'))) {
+        qsizetype at = 0;
+        for (auto match = padding.globalMatch(phrase); match.hasNext();) {
+            const auto run = match.next();
+            if (run.capturedStart() > at)
+                phrases << phrase.mid(at, run.capturedStart() - at);
+            phrases << run.captured();
+            at = run.capturedEnd();
+        }
+        if (at < phrase.size())
+            phrases << phrase.mid(at);
+    }
+    return phrases;
+}
+
+bool isPadding(const QString &phrase)
+{
+    return phrase.size() >= 2 && phrase.count(kIdeographicSpace) == phrase.size();
+}
+
+} // namespace
+
+CompactLabel::CompactLabel(const QString &phrases, QWidget *parent, int lineStep)
+    : QLabel(QString(phrases).remove(QLatin1Char('|')), parent)
+    , m_phrases(phrasesOf(phrases))
+    , m_lineStep(lineStep)
 {
     setWordWrap(true);
 }
 
-int CompactLabel::layoutHeight(int width) const
+QStringList CompactLabel::lines(int width) const
 {
-    QTextLayout layout(text(), font());
-    return lay(layout, width) + fontMetrics().descent();
+    const QFontMetrics fm(font());
+    QStringList lines;
+    QString line;
+    const auto end = [&] {
+        if (!line.isEmpty())
+            lines << line;
+        line.clear();
+    };
+    for (const QString &phrase : m_phrases) {
+        if (isPadding(phrase)) {
+            end(); // the padding only pads the line out
+            continue;
+        }
+        if (fm.horizontalAdvance(line + phrase) <= width) {
+            line += phrase;
+            continue;
+        }
+        end();
+        // A phrase longer than a line is broken where it must be.
+        for (const QChar c : phrase) {
+            if (!line.isEmpty() && fm.horizontalAdvance(line + c) > width)
+                end();
+            line += c;
+        }
+    }
+    end();
+    return lines;
 }
 
-int CompactLabel::lay(QTextLayout &layout, int width)
+int CompactLabel::layoutHeight(int width) const
 {
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    int y = 0;
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, y));
-        y += kLineStep;
-    }
-    layout.endLayout();
-    return y;
+    return int(lines(width).size()) * m_lineStep + fontMetrics().descent();
 }
 
 void CompactLabel::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setPen(palette().color(foregroundRole()));
-    QTextLayout layout(text(), font());
-    lay(layout, width());
-    layout.draw(&painter, QPointF(0, 0));
+    int y = fontMetrics().ascent();
+    for (const QString &line : lines(width())) {
+        painter.drawText(0, y, line);
+        y += m_lineStep;
+    }
 }
 
 } // namespace velra

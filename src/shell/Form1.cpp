@@ -10,6 +10,18 @@
 
 namespace velra {
 
+QString Form1::welcomeLayout()
+{
+    // The welcome text with "|" where its lines may break: between phrases, never inside a word.
+    return QStringLiteral(
+        "Velloran（略称VELRA）　を|ご利用いただき|ありがとうございます。　　　　　　　このソフトウェアは、　　　　　　"
+        "　　　　　　　　　　　　　　ゲーム制作ソフト|「フェイブルスコープ」において、　　　画像の連続表示による|擬似的ス"
+        "クロール表示を　　サポートする|スクリプトを|書き出す|ソフトウェアです　　　　　　　　　　　　　　　　　　　　　　"
+        "　　　　　　　　　　　このソフトウェアを|使用するに当たって、　　　　　　　既存の|コミックスクリプトファイル[*.c"
+        "sf]に|アクセス　する|システムに|なっています。|このソフトを|使用している間は、|該当コミックスクリプトファイルを|フェ"
+        "イブルスコープで|編集・操作しないでください。");
+}
+
 QString Form1::welcomeText()
 {
     return QStringLiteral(
@@ -28,9 +40,9 @@ Form1::Form1(Wizard &wizard)
     frame->setObjectName(QStringLiteral("Frame1"));
     frame->setGeometry(QRect(6, 0, 300, 184));
 
-    // The text is padded with ideographic spaces for lines of about 22 full-width characters and
-    // needs 13 of them; at the font's own line spacing only 10 would show.
-    auto *label = new CompactLabel(welcomeText(), frame);
+    // The text is padded with ideographic spaces that end its lines; broken between phrases it
+    // takes 12 lines, set 12 pixels apart to show whole.
+    auto *label = new CompactLabel(welcomeLayout(), frame, 12);
     label->setObjectName(QStringLiteral("Label1"));
     label->setGeometry(QRect(6, 23, 288, 156)); // below the frame's title and border
 

@@ -15,6 +15,8 @@ public:
     explicit Form1(Wizard &wizard);
 
     static QString welcomeText();
+    // The same text with "|" where a line may break.
+    static QString welcomeLayout();
 
 private:
     void startWork();

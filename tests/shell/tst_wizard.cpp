@@ -75,6 +75,22 @@ private slots:
         f.wizard->start();
         auto *label = child<CompactLabel>(f.wizard->page(PageId::Form1), QStringLiteral("Label1"));
         QCOMPARE(label->text(), Form1::welcomeText());
+        QCOMPARE(QString(Form1::welcomeLayout()).remove(QLatin1Char('|')), Form1::welcomeText());
+        // Lines break between phrases, never inside one ("ありがと/う", "サ/ポート").
+        f.wizard->show(PageId::Form3);
+        for (auto *text : {label, child<CompactLabel>(f.wizard->page(PageId::Form3), QStringLiteral("Label3")),
+                           child<CompactLabel>(f.wizard->page(PageId::Form3), QStringLiteral("Label5"))}) {
+            QStringList phrases = text->phrases();
+            for (const QString &line : text->lines(text->width())) {
+                QString whole;
+                while (!phrases.isEmpty() && whole.size() < line.size()) {
+                    const QString phrase = phrases.takeFirst();
+                    if (phrase.size() < 2 || phrase.count(QChar(0x3000)) != phrase.size())
+                        whole += phrase;
+                }
+                QCOMPARE(whole, line);
+            }
+        }
         const int needed = label->layoutHeight(label->width());
         QVERIFY2(needed <= label->height(), qPrintable(QStringLiteral("%1 > %2").arg(needed).arg(label->height())));
         QVERIFY(label->geometry().bottom() < label->parentWidget()->height());
@@ -90,6 +106,17 @@ private slots:
             for (QWidget *w : page->findChildren<QWidget *>()) {
                 const QString where = page->objectName() + QLatin1Char('.') + w->objectName();
                 QVERIFY2(QRect(QPoint(), page->size()).contains(QRect(w->mapTo(page, QPoint()), w->size())), qPrintable(where));
+                // Nothing that shows a text sits closer than 2 pixels to the page's edge or to its
+                // frame's sides and bottom.
+                const bool texty = qobject_cast<QLabel *>(w) || qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w);
+                if (texty && w->parentWidget() && !w->isHidden()) {
+                    const QRect room = qobject_cast<QGroupBox *>(w->parentWidget())
+                        ? QRect(QPoint(), w->parentWidget()->size()).adjusted(3, 0, -3, -3)
+                        : QRect(QPoint(), w->parentWidget()->size()).adjusted(2, 2, -2, -2);
+                    QVERIFY2(room.contains(w->geometry()), qPrintable(QStringLiteral("%1 at %2,%3 %4x%5 in %6x%7").arg(where)
+                                                                          .arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height())
+                                                                          .arg(w->parentWidget()->width()).arg(w->parentWidget()->height())));
+                }
                 if (auto *compact = qobject_cast<CompactLabel *>(w)) {
                     QVERIFY2(compact->layoutHeight(w->width()) <= w->height(), qPrintable(where));
                 } else if (auto *label = qobject_cast<QLabel *>(w)) {
