@@ -3,6 +3,7 @@
 #include "pages/BarProgress.h"
 #include "script/ScriptFile.h"
 #include "script/ScrollScript.h"
+#include "preview/FramePlayer.h"
 #include "preview/FrameRenderer.h"
 #include "script/ScriptFrames.h"
 
@@ -15,6 +16,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <memory>
 
 using namespace velra;
 
@@ -202,6 +204,65 @@ void BM_RenderFrameHugePicture(benchmark::State &state)
     renderFrames(state, values, QSize(640, 480), QSize(4000, 4001));
 }
 BENCHMARK(BM_RenderFrameHugePicture)->Unit(benchmark::kMillisecond);
+
+namespace {
+
+// 32,768 moves of a 2,000 x 2,000 picture across a 640 x 480 window, the background drawn once:
+// every frame is drawn over the ones before, from the script's first line.
+struct LongMove
+{
+    QTemporaryDir dir;
+    ScriptFrames frames;
+    std::unique_ptr<preview::FrameRenderer> renderer;
+
+    LongMove()
+    {
+        const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
+        const QList<LogValue> values{t("scroll.bmp"), t("2000"), t("2000"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
+                                     LogValue::number(2), t("-1000"), t("-1500"), t("-1300"), t("-1600"), LogValue::number(2),
+                                     t("32768"), LogValue::number(4), t("0"), t("0"), LogValue::number(2)};
+        QByteArray script;
+        generateFromLog(values, script, nullptr, nullptr);
+        ScriptFrames::read(script, frames, nullptr);
+        renderer = std::make_unique<preview::FrameRenderer>(frames, QSize(640, 480), pictures(dir, QSize(2000, 2000)));
+    }
+};
+
+} // namespace
+
+// The preview playing it (a 700 x 525 canvas): each frame after the one before, within 16 ms.
+void BM_PreviewStepLongMove(benchmark::State &state)
+{
+    static LongMove move;
+    preview::FramePlayer player(*move.renderer);
+    player.setCanvasSize(QSize(700, 525));
+    qsizetype k = move.frames.frameCount() - 2000;
+    player.frame(k);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(player.frame(++k).constBits());
+        if (k + 1 >= move.frames.frameCount())
+            k = move.frames.frameCount() - 2000;
+    }
+}
+BENCHMARK(BM_PreviewStepLongMove)->Unit(benchmark::kMillisecond);
+
+// A jump from the first frame to the last, once the preview has drawn its checkpoints in the
+// pauses (as the window does while it shows): within 100 ms.
+void BM_PreviewJumpToLastLongMove(benchmark::State &state)
+{
+    static LongMove move;
+    preview::FramePlayer player(*move.renderer);
+    player.setCanvasSize(QSize(700, 525));
+    while (player.prepare(1000)) {
+    }
+    const qsizetype last = move.frames.frameCount() - 1;
+    for (auto _ : state) {
+        player.frame(0);
+        benchmark::DoNotOptimize(player.frame(last).constBits());
+    }
+    state.counters["checkpoints"] = double(player.checkpointCount());
+}
+BENCHMARK(BM_PreviewJumpToLastLongMove)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 // Reading the 65,538 Graphic lines of the largest script back, once per preview.
 void BM_ReadFramesLargest(benchmark::State &state)

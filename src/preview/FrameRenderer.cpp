@@ -124,7 +124,12 @@ void FrameRenderer::drawFrame(QPainter &painter, qsizetype k) const
 {
     if (k < 0 || k >= m_frames.frameCount())
         return;
-    for (qsizetype line = m_redrawFrom[k]; line < m_frames.frameEnd(k); ++line)
+    drawLines(painter, m_redrawFrom[k], m_frames.frameEnd(k));
+}
+
+void FrameRenderer::drawLines(QPainter &painter, qsizetype from, qsizetype to) const
+{
+    for (qsizetype line = from; line < to; ++line)
         drawGraphic(painter, m_frames.graphics[line]);
 }
 
@@ -188,6 +193,17 @@ void FrameRenderer::render(QPainter &painter, qsizetype k, const QRectF &target,
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.fillRect(view, Qt::black);
     drawFrame(painter, k);
+    painter.restore();
+    renderOverlay(painter, target, view);
+}
+
+void FrameRenderer::renderOverlay(QPainter &painter, const QRectF &target, const QRectF &view) const
+{
+    painter.save();
+    painter.setClipRect(target);
+    painter.translate(target.topLeft());
+    painter.scale(target.width() / view.width(), target.height() / view.height());
+    painter.translate(-view.topLeft());
     // Outside the host window: dimmed, so that what will not be seen shows as such.
     const QRectF window(QPointF(0, 0), QSizeF(m_window));
     QPainterPath outside;

@@ -45,6 +45,13 @@ public:
     // Draws frame k: the area `view` (window pixels) into `target` of the painter, with what lies
     // outside the host window dimmed.
     void render(QPainter &painter, qsizetype k, const QRectF &target, const QRectF &view) const;
+    // Lines [from, to) of the script, in window pixels, onto a painter set up for the view.
+    void drawLines(QPainter &painter, qsizetype from, qsizetype to) const;
+    // The first line a drawing of frame k must start from (the last that covers the window).
+    qsizetype firstLineOf(qsizetype k) const { return m_redrawFrom[k]; }
+    // What render() draws over the frame: the outside of the host window dimmed, its edge.
+    void renderOverlay(QPainter &painter, const QRectF &target, const QRectF &view) const;
+
     // Frame k at the window's size, one image pixel per window pixel, the outside cut off. Null
     // when memory ran out.
     QImage frameImage(qsizetype k) const;

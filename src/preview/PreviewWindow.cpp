@@ -1,5 +1,7 @@
 #include "PreviewWindow.h"
 
+#include "FramePlayer.h"
+
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -21,6 +23,7 @@ public:
         : QWidget(parent)
         , m_renderer(renderer)
         , m_frame(frame)
+        , m_player(renderer)
     {
         setObjectName(QStringLiteral("Canvas"));
         setMinimumSize(160, 120);
@@ -31,8 +34,15 @@ public:
     {
         const QRectF view = m_renderer.viewArea();
         const qreal scale = qMin(width() / view.width(), height() / view.height());
-        const QSizeF size = view.size() * scale;
-        return QRectF(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+        const QSize size = (view.size() * scale).toSize();
+        return QRectF(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), QSizeF(size));
+    }
+
+    // Draws ahead while nothing else happens, so that later jumps are quick.
+    bool prepare(int milliseconds)
+    {
+        m_player.setCanvasSize(canvasSize());
+        return m_player.prepare(milliseconds);
     }
 
 protected:
@@ -40,12 +50,21 @@ protected:
     {
         QPainter painter(this);
         painter.fillRect(rect(), QColor(32, 32, 32));
-        m_renderer.render(painter, m_frame, target(), m_renderer.viewArea());
+        // Each frame drawn onto the one before, at the canvas's own pixels, then what lies over it.
+        const QRectF where = target();
+        m_player.setCanvasSize(canvasSize());
+        QImage frame = m_player.frame(m_frame);
+        frame.setDevicePixelRatio(devicePixelRatioF());
+        painter.drawImage(where.topLeft(), frame);
+        m_renderer.renderOverlay(painter, where, m_renderer.viewArea());
     }
 
 private:
+    QSize canvasSize() const { return (target().size() * devicePixelRatioF()).toSize(); }
+
     const FrameRenderer &m_renderer;
     const qsizetype &m_frame;
+    FramePlayer m_player;
 };
 
 namespace {
@@ -134,6 +153,13 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(1000 / m_speed->value());
     connect(&m_timer, &QTimer::timeout, this, &PreviewWindow::tick);
+    // Checkpoints drawn in the pauses, a few milliseconds at a time.
+    m_prepare.setInterval(0);
+    connect(&m_prepare, &QTimer::timeout, this, [this] {
+        if (!m_canvas->prepare(8))
+            m_prepare.stop();
+    });
+    m_prepare.start();
 
     // Every control is reached with Tab; the window's keys work from each of them.
     setFocusPolicy(Qt::StrongFocus);
@@ -168,6 +194,12 @@ void PreviewWindow::showEvent(QShowEvent *event)
     placed.moveLeft(qBound(area.left() + frame.left(), placed.left(), area.right() - frame.right() - placed.width() + 1));
     placed.moveTop(qBound(area.top() + frame.top(), placed.top(), area.bottom() - frame.bottom() - placed.height() + 1));
     move(placed.topLeft() - QPoint(frame.left(), frame.top()));
+}
+
+void PreviewWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_prepare.start(); // a canvas of another size: its checkpoints are drawn again
 }
 
 bool PreviewWindow::eventFilter(QObject *watched, QEvent *event)

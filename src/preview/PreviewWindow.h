@@ -33,6 +33,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -44,6 +45,7 @@ private:
     std::unique_ptr<FrameRenderer> m_renderer;
     qsizetype m_frame = 0;
     QTimer m_timer;
+    QTimer m_prepare;
     Canvas *m_canvas;
     QPushButton *m_play;
     QSlider *m_slider;

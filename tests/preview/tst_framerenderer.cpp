@@ -1,5 +1,7 @@
 // The frames read back from a script, and the pixels the renderer draws for them.
 #include "TestSupport.h"
+#include "handoff/HandoffFiles.h"
+#include "preview/FramePlayer.h"
 #include "preview/FrameRenderer.h"
 #include "script/ScriptFrames.h"
 #include "script/ScrollScript.h"
@@ -248,6 +250,60 @@ private slots:
         QVERIFY(frames.frame(frames.frameCount() - 1)[1].x != moving.x);
         QVERIFY(first.pixel(spot) != qRgb(34, 0, 25));
         QCOMPARE(later.pixel(spot), qRgb(34, 0, 25)); // the background's rectangle, opaque, nothing left over
+    }
+
+    // Played frame after frame, jumped to back and forth, with checkpoints thinned out by a small
+    // memory budget: every frame is exactly the frame drawn from its first line.
+    void framePlayer_everyFrameAsIfDrawnAfresh_data()
+    {
+        QTest::addColumn<QString>("background"); // the detailed mode's background code
+        QTest::newRow("background once") << QStringLiteral("2");
+        QTest::newRow("background never") << QStringLiteral("3");
+        QTest::newRow("background every frame") << QStringLiteral("1");
+    }
+
+    void framePlayer_everyFrameAsIfDrawnAfresh()
+    {
+        QFETCH(QString, background);
+        solidPicture("s.bmp", 10, 10, kBlue);
+        const auto t = [](const QString &v) { return LogValue::textValue(v); };
+        QList<LogValue> values = settings(3, 8, 1, 1, 10, 10);
+        values.resize(9);
+        values[int(velra::Field::SettingMode)] = LogValue::number(2);
+        values << t(QStringLiteral("-10")) << t(QStringLiteral("40")) << t(QStringLiteral("60")) << t(QStringLiteral("-5"))
+               << LogValue::number(2) << t(QStringLiteral("300")) << LogValue::number(4) << t(QStringLiteral("2"))
+               << t(QStringLiteral("3")) << LogValue{LogValue::Kind::Number, background};
+        QByteArray script;
+        QString error;
+        QVERIFY2(generateFromLog(values, script, nullptr, &error), qPrintable(error));
+        ScriptFrames frames;
+        QVERIFY(ScriptFrames::read(script, frames, &error));
+        const FrameRenderer renderer(frames, QSize(64, 48), m_paths);
+        const QSize size(97, 73);
+        const auto afresh = [&](qsizetype k) {
+            QImage image(size, QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::black);
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            const QRectF view = renderer.viewArea();
+            painter.scale(size.width() / view.width(), size.height() / view.height());
+            painter.translate(-view.topLeft());
+            renderer.drawLines(painter, renderer.firstLineOf(k), frames.frameEnd(k));
+            return image;
+        };
+        FramePlayer player(renderer, 3 * 97 * 73 * 4); // room for three checkpoints
+        player.setCanvasSize(size);
+        const qsizetype last = frames.frameCount() - 1;
+        QList<qsizetype> order;
+        for (qsizetype k = 0; k <= last; k += 7)
+            order << k;
+        order << last << 0 << last / 2 << last - 1 << 3 << last;
+        for (const qsizetype k : order)
+            QVERIFY2(player.frame(k) == afresh(k), qPrintable(QStringLiteral("frame %1").arg(k)));
+        QVERIFY(player.checkpointCount() <= 3);
+        while (player.prepare(50)) {
+        }
+        QVERIFY(player.frame(last / 3) == afresh(last / 3));
     }
 
     void contactSheet_holdsTheFramesEvenlySpaced()
