@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QPainter>
+#include <QScreen>
 #include <QSlider>
 #include <QLineEdit>
 #include <QPushButton>
@@ -106,6 +107,13 @@ int main(int argc, char *argv[])
     // The preview, opened from the page: the first, a middle and the last frame.
     click(form7, QStringLiteral("Command3"));
     auto *preview = form7->findChild<preview::PreviewWindow *>();
+    if (app.arguments().contains(QStringLiteral("--whole-screen"))) {
+        // The preview as it opens, on the whole screen (run with QT_SCALE_FACTOR=2 for the README).
+        preview->showFrame(preview->frame() + 12);
+        QTest::qWait(600);
+        form7->screen()->grabWindow(0).save(out + QStringLiteral("/preview-screen.png"));
+        return 0;
+    }
     preview->resize(700, 560);
     preview->activateWindow();
     const qsizetype count = child<QSlider>(preview, QStringLiteral("Slider"))->maximum() + 1;
