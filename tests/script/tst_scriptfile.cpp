@@ -3,6 +3,8 @@
 #include "script/ScriptFile.h"
 
 #include <QTemporaryDir>
+
+#include <cerrno>
 #include <QTest>
 
 #ifdef Q_OS_WIN
@@ -47,6 +49,21 @@ class TestScriptFile : public QObject
     QString target(const char *name = "out.csf") const { return m_dir.filePath(QString::fromLatin1(name)); }
 
 private slots:
+    // A reason the program knows is said once, in its words; an unknown one keeps the system's.
+    void systemReasons_saidOnce()
+    {
+#ifdef Q_OS_WIN
+        const int denied = ERROR_ACCESS_DENIED;
+        const int unknown = ERROR_BAD_NETPATH;
+#else
+        const int denied = EACCES;
+        const int unknown = EXDEV;
+#endif
+        QCOMPARE(output::systemReason(denied), QStringLiteral("アクセスが許可されていません。"));
+        QVERIFY2(output::systemReason(unknown).startsWith(QStringLiteral("ファイル操作に失敗しました（")),
+                 qPrintable(output::systemReason(unknown)));
+    }
+
     void init()
     {
         for (const QString &f : filesIn(m_dir.path())) {

@@ -249,6 +249,7 @@ private slots:
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err.count('\n'), 1);
         QVERIFY2(err.contains(expected), r.err.constData());
+        QVERIFY2(!err.contains(QStringLiteral("。 ")), r.err.constData()); // no space after a full stop
         if (!notExpected.isEmpty())
             QVERIFY2(!err.contains(notExpected), r.err.constData());
     }
