@@ -11,7 +11,9 @@ app=$1
 closer=$2
 clicker=$3
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+# A first start: no last run's settings to fill the pages with.
+export XDG_DATA_HOME=$(mktemp -d)
+trap 'rm -rf "$log" "$XDG_DATA_HOME"' EXIT
 # The hand-off files live beside the program (its folder is writable here).
 settings="$(dirname "$(readlink -f "$app")")/velra.dat"
 rm -f "$settings"
