@@ -22,4 +22,10 @@ contact=$(sed -n 's/^VELRA_PACKAGE_CONTACT:STRING=//p' "$build/CMakeCache.txt")
 grep -qxF "Maintainer: $contact" <<<"$control" || { echo "the maintainer line is not \"$contact\""; exit 1; }
 grep -q '^Maintainer: .*<.*@.*>' <<<"$control" || { echo "no maintainer address"; exit 1; }
 grep -q '^Depends: .*qt6-translations-l10n' <<<"$control" || { echo "Qt's translations are not a dependency"; exit 1; }
+# The copyright file in Debian's machine-readable format, the program under the MIT (Expat) licence.
+copyright=$work/root/usr/share/doc/velloran/copyright
+head -1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' \
+    || { echo "the copyright file is not in the machine-readable format"; exit 1; }
+grep -q '^License: Expat$' "$copyright" || { echo "the copyright file does not say MIT (Expat)"; exit 1; }
+! grep -qi 'all rights reserved' "$copyright" || { echo "the copyright file still reserves all rights"; exit 1; }
 echo "$(basename "$deb"): stripped, with copyright and README"
