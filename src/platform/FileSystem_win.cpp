@@ -250,10 +250,31 @@ bool File::copyKeptAttributes(const File &from, bool *inPlace, int *code) const
     return SetFileInformationByHandle(m_handle, FileBasicInfo, &basic, sizeof basic) || fail(code, lastError());
 }
 
+namespace {
+
+// CON, PRN, AUX and COM1-9, LPT1-9 name devices in every folder, with any extension: a save would
+// go to the device, or nowhere. NUL is the sink a script may mean.
+bool isReservedName(const QString &path)
+{
+    QString name = QDir::toNativeSeparators(path).section(QLatin1Char('\\'), -1);
+    name = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    if (name == QLatin1String("CON") || name == QLatin1String("PRN") || name == QLatin1String("AUX"))
+        return true;
+    return name.size() == 4 && (name.startsWith(QLatin1String("COM")) || name.startsWith(QLatin1String("LPT")))
+        && name[3] >= QLatin1Char('1') && name[3] <= QLatin1Char('9');
+}
+
+} // namespace
+
 Target classify(const QString &path)
 {
     Target target;
     target.path = path;
+    if (isReservedName(path)) {
+        target.kind = Target::Kind::Refused;
+        target.reason = QStringLiteral("Windows の予約された名前のため保存できません。");
+        return target;
+    }
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const int why = lastError();

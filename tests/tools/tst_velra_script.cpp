@@ -303,6 +303,18 @@ private slots:
 
 #ifdef Q_OS_WIN
     // Windows' devices are written as streams too, never replaced by a file.
+    // Names Windows keeps for devices are refused, whatever the extension; NUL stays the sink.
+    void reservedNames_areRefused()
+    {
+        for (const char *name : {"CON", "con.txt", "PRN", "aux.csf", "COM1", "lpt9.txt"}) {
+            const Run r = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QString::fromLatin1(name)});
+            QCOMPARE(r.code, 1);
+            QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("Windows の予約された名前のため保存できません")), r.err.constData());
+            QCOMPARE(run(saveArgs(path(name), "B")).code, 1);
+        }
+        QCOMPARE(run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), path("COM10.txt")}).code, 0);
+    }
+
     void nulDevice_isWrittenAsAStream()
     {
         const Run r = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QStringLiteral("NUL")});
