@@ -10,7 +10,9 @@ work=$(mktemp -d)
 trap 'WINEPREFIX="$work/prefix" /usr/lib/wine/wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 (cd "$build" && cpack -G ZIP -B "$work/package" >/dev/null)
 zip=$(ls "$work"/package/velloran-*-win64.zip)
-echo "packed $(basename "$zip") ($(du -k "$zip" | cut -f1) KB)"
+kb=$(du -k "$zip" | cut -f1)
+echo "packed $(basename "$zip") ($kb KB)"
+[ "$kb" -le 12288 ] || { echo "the zip is $kb KB: over 12 MB"; exit 1; }
 
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 unset WINEPATH
@@ -23,8 +25,16 @@ for f in velloran.exe velra-script.exe Qt6Core.dll platforms/qwindows.dll transl
   [ -e "$folder/$f" ] || { echo "the zip lacks $f"; exit 1; }
 done
 # Windows takes a program's icon from its resources, not from its window.
-size=$(x86_64-w64-mingw32-objdump -h "$folder/velloran.exe" | awk '$2 == ".rsrc" { print $3 }')
-[ $((16#${size:-0})) -gt 4096 ] || { echo "velloran.exe carries no icon (resources: 0x${size:-0} bytes)"; exit 1; }
+for program in velloran.exe velra-script.exe; do
+    size=$(x86_64-w64-mingw32-objdump -h "$folder/$program" | awk '$2 == ".rsrc" { print $3 }')
+    [ $((16#${size:-0})) -gt 4096 ] || { echo "$program carries no icon (resources: 0x${size:-0} bytes)"; exit 1; }
+done
+# Every program and DLL without its debugging information.
+while IFS= read -r -d '' binary; do
+    if x86_64-w64-mingw32-objdump -h "$binary" | grep -q ' \.debug_'; then
+        echo "${binary#"$folder"/} is not stripped"; exit 1
+    fi
+done < <(find "$folder" \( -name '*.exe' -o -name '*.dll' \) -print0)
 version=$(/usr/lib/wine/wine64 "C:\\Velloran\\$(basename "$folder")\\velra-script.exe" --version | tr -d '\r')
 [[ $version == "velra-script (Velloran) "* ]] || { echo "velra-script.exe --version printed: $version"; exit 1; }
 echo "$version from the unpacked zip"
