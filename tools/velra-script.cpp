@@ -112,7 +112,7 @@ int generate(const QStringList &args)
     if (!generateFrom(log, script, &error))
         return failure(error);
     if (!haveOut || out == QLatin1String("-")) {
-        if (!console::writeBytes(stdout, script))
+        if (!console::writeScript(stdout, script))
             return failure(QStringLiteral("標準出力に書き込めません。"));
         return 0;
     }

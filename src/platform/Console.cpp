@@ -1,5 +1,7 @@
 #include "Console.h"
 
+#include "handoff/Cp932.h"
+
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
@@ -29,17 +31,54 @@ bool writeBytes(std::FILE *stream, QByteArrayView bytes)
     return ok;
 }
 
-bool writeText(std::FILE *stream, const QString &text)
+namespace {
+
+bool isConsole(std::FILE *stream)
 {
-    std::fflush(stream);
     const HANDLE handle = handleOf(stream);
     DWORD mode = 0;
-    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
-        const std::wstring wide = text.toStdWString();
-        DWORD written = 0;
-        return WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &written, nullptr) && written == wide.size();
-    }
-    return writeBytes(stream, text.toUtf8());
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+bool writeConsole(std::FILE *stream, const QString &text)
+{
+    std::fflush(stream);
+    const std::wstring wide = text.toStdWString();
+    DWORD written = 0;
+    return WriteConsoleW(handleOf(stream), wide.data(), DWORD(wide.size()), &written, nullptr) && written == wide.size();
+}
+
+// The text in the ANSI code page, when it holds every character.
+bool inAnsiCodePage(const QString &text, QByteArray &out)
+{
+    const std::wstring wide = text.toStdWString();
+    if (wide.empty())
+        return true;
+    BOOL lost = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), nullptr, 0, nullptr, &lost);
+    if (size <= 0 || lost)
+        return false;
+    out.resize(size);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), out.data(), size, nullptr, &lost);
+    return !lost;
+}
+
+} // namespace
+
+bool writeText(std::FILE *stream, const QString &text)
+{
+    if (isConsole(stream))
+        return writeConsole(stream, text);
+    QByteArray ansi;
+    return writeBytes(stream, inAnsiCodePage(text, ansi) ? ansi : text.toUtf8());
+}
+
+bool writeScript(std::FILE *stream, QByteArrayView cp932)
+{
+    QString text;
+    if (isConsole(stream) && cp932::decode(cp932, text))
+        return writeConsole(stream, text + QLatin1Char('\n'));
+    return writeBytes(stream, cp932);
 }
 
 void attachParentConsole()
@@ -64,6 +103,11 @@ bool writeBytes(std::FILE *stream, QByteArrayView bytes)
 bool writeText(std::FILE *stream, const QString &text)
 {
     return writeBytes(stream, text.toLocal8Bit());
+}
+
+bool writeScript(std::FILE *stream, QByteArrayView cp932)
+{
+    return writeBytes(stream, cp932);
 }
 
 void attachParentConsole()

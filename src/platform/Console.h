@@ -11,9 +11,14 @@ namespace velra::console {
 // Bytes to standard output exactly as given: no CR added before each LF (Windows' text mode).
 bool writeBytes(std::FILE *stream, QByteArrayView bytes);
 
-// Text that reads correctly wherever it goes: a Windows console gets it as Unicode, a pipe or a
-// file on Windows gets UTF-8, and other systems get the locale's encoding.
+// Text that reads correctly wherever it goes: a Windows console gets it as Unicode; a pipe or a
+// file on Windows gets the ANSI code page where that holds every character (what `type` shows on
+// a Japanese Windows), else UTF-8; other systems get the locale's encoding.
 bool writeText(std::FILE *stream, const QString &text);
+
+// CP932 script text: the bytes as they are, except to a Windows console, which shows it decoded
+// (written byte by byte it would split two-byte characters).
+bool writeScript(std::FILE *stream, QByteArrayView cp932);
 
 // A Windows GUI program starts without a console; one started from a console writes there (for
 // --version) by attaching to it. Does nothing where standard output already leads somewhere.

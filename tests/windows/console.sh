@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Script text written to a console (not redirected) shows its Japanese names whole: Wine gives a
+# program on a terminal a console, here the terminal of `script`.
+#   console.sh WINE_RUN VELRA_SCRIPT
+set -uo pipefail
+run=$1
+program=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# The worked example with the background named 背景.bmp (CP932 94 77 8C 69).
+printf '"scroll.bmp","100","50"\r\n"\x94\x77\x8c\x69.bmp","640","480","640","480"\r\n1\r\n3,"10",1,3,"2"\r\n' >"$work/log.dat"
+log="Z:$(readlink -f "$work/log.dat" | tr / '\\')"
+shown=$(LANG=C.UTF-8 timeout 120 script -qec "$(printf '%q ' "$run" "$program" generate "$log")" /dev/null)
+grep -qF 'Graphic "背景.bmp",0,0,0,0,"None",0,0,0,"/POS:0,0,640,480"' <<<"$shown" \
+    || { echo "the console showed:"; head -c 400 <<<"$shown" | od -c | head; exit 1; }
+echo "the console shows 背景.bmp whole"
