@@ -24,6 +24,15 @@ folder=$(ls -d "$WINEPREFIX"/drive_c/Velloran/velloran-*-win64)
 for f in velloran.exe velra-script.exe Qt6Core.dll platforms/qwindows.dll translations/qtbase_ja.qm README.md; do
   [ -e "$folder/$f" ] || { echo "the zip lacks $f"; exit 1; }
 done
+# The licence of everything shipped: Velloran's, Qt's, each library inside the Qt DLLs, the runtime.
+for name in Velloran Qt-LGPL-3.0 Qt-GPL-3.0 Qt-copyright libjpeg libpng zlib FreeType HarfBuzz PCRE2 \
+    double-conversion md4c libstdc++-libgcc-GCC-Runtime-Library-Exception winpthreads README; do
+    [ -s "$folder/licenses/$name.txt" ] || { echo "the zip lacks licenses/$name.txt"; exit 1; }
+done
+grep -q 'GNU LESSER GENERAL PUBLIC LICENSE' "$folder/licenses/Qt-LGPL-3.0.txt" || { echo "no LGPL text"; exit 1; }
+grep -q 'GCC RUNTIME LIBRARY EXCEPTION' "$folder/licenses/libstdc++-libgcc-GCC-Runtime-Library-Exception.txt" \
+    || { echo "no GCC Runtime Library Exception"; exit 1; }
+grep -q '6.4.2+dfsg-10' "$folder/licenses/README.txt" || { echo "the note does not say where Qt's source is"; exit 1; }
 # Windows takes a program's icon from its resources, not from its window.
 for program in velloran.exe velra-script.exe; do
     size=$(x86_64-w64-mingw32-objdump -h "$folder/$program" | awk '$2 == ".rsrc" { print $3 }')
