@@ -178,6 +178,17 @@ private slots:
         QVERIFY(QDir(m_dir.path()).rmdir(QStringLiteral("folder.csf")));
     }
 
+    // A name that came from bytes that are not text (a file dialog shows them as U+FFFD) would be
+    // written under another name: refused, nothing written.
+    void namesThatWereNotText_areRefused()
+    {
+        QString error;
+        const QString odd = m_dir.filePath(QStringLiteral("a") + QChar(QChar::ReplacementCharacter) + QStringLiteral(".csf"));
+        QVERIFY(!scriptfile::save(odd, Route::Csf, "A", "P", kScript, &error));
+        QVERIFY2(error.contains(QStringLiteral("文字として読めない")), qPrintable(error));
+        QCOMPARE(filesIn(m_dir.path()).size(), 0);
+    }
+
     void replacement_keepsWhatTheAuthorSet()
     {
         QVERIFY(writeAll(target(), "x"));
