@@ -12,8 +12,9 @@ PALETTE = {
 }
 
 
-def draw():
-    px = [["." for _ in range(32)] for _ in range(32)]
+def canvas(size):
+    """An empty picture of size x size pixels, and its filled-rectangle and outline painters."""
+    px = [["." for _ in range(size)] for _ in range(size)]
 
     def rect(x0, y0, x1, y1, c):
         for y in range(y0, y1 + 1):
@@ -25,6 +26,12 @@ def draw():
             px[y0][x] = px[y1][x] = c
         for y in range(y0, y1 + 1):
             px[y][x0] = px[y][x1] = c
+
+    return px, rect, box
+
+
+def draw():
+    px, rect, box = canvas(32)
 
     rect(1, 3, 30, 28, "c")      # the window's sky
     rect(1, 3, 30, 7, "b")       # title bar
@@ -51,18 +58,7 @@ def draw():
 
 def draw16():
     """The same picture drawn for 16 x 16 pixels, not shrunk: window, trail, picture, arrow."""
-    px = [["." for _ in range(16)] for _ in range(16)]
-
-    def rect(x0, y0, x1, y1, c):
-        for y in range(y0, y1 + 1):
-            for x in range(x0, x1 + 1):
-                px[y][x] = c
-
-    def box(x0, y0, x1, y1, c):
-        for x in range(x0, x1 + 1):
-            px[y0][x] = px[y1][x] = c
-        for y in range(y0, y1 + 1):
-            px[y][x0] = px[y][x1] = c
+    px, rect, box = canvas(16)
 
     rect(1, 2, 14, 13, "c")      # sky
     rect(1, 2, 14, 3, "b")       # title bar

@@ -53,6 +53,17 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
         sleep 1
         "$keys" - 0 "{Return}"
     }
+    # The generation page: generate, then the CSF route, book BOOK, page P, saved into the target.
+    generate_and_save() {
+        click 262 195 次へ
+        click 70 54 コード生成
+        "$closer" 生成完了 20 >/dev/null || fail "$1: no message that the generation is done"
+        click 30 103 CSF
+        click 150 147 ブック名; "$keys" - 0 "$2"
+        click 150 193 ページ名; "$keys" - 0 P
+        click 262 238 保存
+        choose 保存先を選択 "$target"
+    }
     ended() {
         for _ in $(seq 100); do kill -0 $pid 2>/dev/null || { wait $pid; return; }; sleep 0.1; done
         fail "the wizard did not end after the completion message"
@@ -74,14 +85,7 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     click 215 133 移動回数指定
     click 40 84 間隔; "$keys" - 0 10
     click 250 159 回数; "$keys" - 0 2
-    click 262 195 次へ
-    click 70 54 コード生成
-    "$closer" 生成完了 20 >/dev/null || fail "no message that the generation is done"
-    click 30 103 CSF
-    click 150 147 ブック名; "$keys" - 0 Book1
-    click 150 193 ページ名; "$keys" - 0 P
-    click 262 238 保存
-    choose 保存先を選択 "$target"
+    generate_and_save "run 1" Book1
     "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 1: no completion message"
     ended
 
@@ -93,14 +97,7 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
         "$keys" Velloran 20 "{Return}" || fail "run 2: no $page"
     done
     click 40 84 間隔; "$keys" - 0 "{ctrl+a}" 8
-    click 262 195 次へ
-    click 70 54 コード生成
-    "$closer" 生成完了 20 >/dev/null || fail "run 2: no message that the generation is done"
-    click 30 103 CSF
-    click 150 147 ブック名; "$keys" - 0 Book2
-    click 150 193 ページ名; "$keys" - 0 P
-    click 262 238 保存
-    choose 保存先を選択 "$target"
+    generate_and_save "run 2" Book2
     "$keys" 保存先の確認 20 "{Return}" || fail "run 2: no word that a book is added"
     "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 2: no completion message"
     ended
