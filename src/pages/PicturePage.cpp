@@ -68,13 +68,19 @@ bool PicturePage::take(const QString &path)
         message(error, QStringLiteral("画像を読み込めません"), OkWithExclamation);
         return false;
     }
+    fill(path, size);
+    return true;
+}
+
+void PicturePage::fill(const QString &path, QSize size)
+{
+    m_dialogFileName = path;
     m_widthBox->setText(QString::number(size.width()));
     m_heightBox->setText(QString::number(size.height()));
     // Qt gives paths with "/", which the backslash rule would leave whole; the name part is what
     // the script refers to the picture by.
     m_nameBox->setText(GetFileName(QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'))));
     wizard().rememberPicture(m_nameBox->text(), path);
-    return true;
 }
 
 void PicturePage::fillRemembered(const QString &path, const LogValue &name, const LogValue &width, const LogValue &height)
@@ -82,11 +88,7 @@ void PicturePage::fillRemembered(const QString &path, const LogValue &name, cons
     const QString title = QStringLiteral("前回の設定");
     QSize size;
     if (!path.isEmpty() && toolkit().measurePicture(path, size, nullptr)) {
-        m_dialogFileName = path;
-        m_nameBox->setText(GetFileName(QString(path).replace(QLatin1Char('/'), QLatin1Char('\\'))));
-        m_widthBox->setText(QString::number(size.width()));
-        m_heightBox->setText(QString::number(size.height()));
-        wizard().rememberPicture(m_nameBox->text(), path);
+        fill(path, size);
         if (m_widthBox->text() != width.text || m_heightBox->text() != height.text)
             messageWhenShown(QStringLiteral("前回の画像「%1」の大きさが変わっています（前回 %2 × %3、今 %4 × %5）。\r\n今の大きさを記入しました。")
                                  .arg(shownValue(QDir::toNativeSeparators(path)), shownValue(width.text), shownValue(height.text),

@@ -50,6 +50,9 @@ protected:
     void showWriteFailure(const QString &error);
 
 private:
+    // The picture's name, size and path, as the browse found them.
+    void fill(const QString &path, QSize size);
+
     QString m_dialogFileName; // the dialog's own memory of the last file chosen with it
     QLineEdit *m_nameBox = nullptr;
     QLineEdit *m_widthBox = nullptr;

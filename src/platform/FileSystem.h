@@ -11,6 +11,9 @@ class QFile;
 // per system (FileSystem_unix.cpp, FileSystem_win.cpp). Codes are errno or GetLastError values.
 namespace velra::platform {
 
+// Files larger than this are read and written in pieces, as some systems refuse single huge calls.
+constexpr qint64 kChunk = qint64(1) << 24;
+
 #ifdef Q_OS_WIN
 using Handle = void *;
 #else
@@ -39,6 +42,14 @@ public:
     // From the start: the pieces, the length cut to theirs, synced. The in-place write.
     bool rewrite(const QList<QByteArrayView> &pieces, int *code) const;
     bool sync(int *code) const;
+
+    // The primitives readAll() and rewrite() are made of (FileSystem.cpp, the same on every system).
+    bool size(qint64 *bytes, int *code) const;
+    bool seekStart(int *code) const;
+    // Up to `wanted` bytes; `done` is 0 at the end.
+    bool readSome(char *data, qint64 wanted, qint64 *done, int *code) const;
+    // The file cut (or grown) to `length` bytes.
+    bool setLength(qint64 length, int *code) const;
 
     enum class Lock { Held, Busy, Unsupported, Failed };
     // An exclusive advisory lock, without waiting.

@@ -18,9 +18,6 @@
 namespace velra::platform {
 namespace {
 
-// Files larger than this are written in pieces, as some systems refuse single huge writes.
-constexpr qint64 kChunk = qint64(1) << 24;
-
 QByteArray encoded(const QString &path)
 {
     return QFile::encodeName(path);
@@ -89,45 +86,35 @@ bool File::writeAll(const QList<QByteArrayView> &pieces, int *code) const
     return true;
 }
 
-bool File::readAll(qint64 max, QByteArray &out, int *code, bool *tooLarge) const
+bool File::size(qint64 *bytes, int *code) const
 {
     struct stat st;
     if (::fstat(m_handle, &st) != 0)
         return fail(code, errno);
-    if (st.st_size > max) {
-        *tooLarge = true;
-        return false;
-    }
-    if (::lseek(m_handle, 0, SEEK_SET) != 0)
-        return fail(code, errno);
-    out.resize(st.st_size);
-    qint64 have = 0;
-    while (have < out.size()) {
-        const ssize_t got = ::read(m_handle, out.data() + have, size_t(qMin(out.size() - have, kChunk)));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return fail(code, errno);
-        if (got == 0)
-            break;
-        have += got;
-    }
-    out.truncate(have);
+    *bytes = st.st_size;
     return true;
 }
 
-bool File::rewrite(const QList<QByteArrayView> &pieces, int *code) const
+bool File::seekStart(int *code) const
 {
-    qint64 total = 0;
-    for (const QByteArrayView piece : pieces)
-        total += piece.size();
-    if (::lseek(m_handle, 0, SEEK_SET) != 0)
+    return ::lseek(m_handle, 0, SEEK_SET) == 0 || fail(code, errno);
+}
+
+bool File::readSome(char *data, qint64 wanted, qint64 *done, int *code) const
+{
+    ssize_t got;
+    do {
+        got = ::read(m_handle, data, size_t(wanted));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0)
         return fail(code, errno);
-    if (!writeAll(pieces, code))
-        return false;
-    if (::ftruncate(m_handle, off_t(total)) != 0)
-        return fail(code, errno);
-    return sync(code);
+    *done = got;
+    return true;
+}
+
+bool File::setLength(qint64 length, int *code) const
+{
+    return ::ftruncate(m_handle, off_t(length)) == 0 || fail(code, errno);
 }
 
 bool File::sync(int *code) const

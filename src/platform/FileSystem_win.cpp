@@ -14,9 +14,6 @@
 namespace velra::platform {
 namespace {
 
-// Files larger than this are written in pieces, as some systems refuse single huge writes.
-constexpr qint64 kChunk = qint64(1) << 24;
-
 std::wstring wide(const QString &path)
 {
     return QDir::toNativeSeparators(path).toStdWString();
@@ -113,41 +110,32 @@ bool File::writeAll(const QList<QByteArrayView> &pieces, int *code) const
     return true;
 }
 
-bool File::readAll(qint64 max, QByteArray &out, int *code, bool *tooLarge) const
+bool File::size(qint64 *bytes, int *code) const
 {
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(m_handle, &size))
+    LARGE_INTEGER value{};
+    if (!GetFileSizeEx(m_handle, &value))
         return fail(code, lastError());
-    if (size.QuadPart > max) {
-        *tooLarge = true;
-        return false;
-    }
-    if (!seekTo(m_handle, 0, code))
-        return false;
-    out.resize(size.QuadPart);
-    qint64 have = 0;
-    while (have < out.size()) {
-        DWORD got = 0;
-        if (!ReadFile(m_handle, out.data() + have, DWORD(qMin(out.size() - have, kChunk)), &got, nullptr))
-            return fail(code, lastError());
-        if (got == 0)
-            break;
-        have += got;
-    }
-    out.truncate(have);
+    *bytes = value.QuadPart;
     return true;
 }
 
-bool File::rewrite(const QList<QByteArrayView> &pieces, int *code) const
+bool File::seekStart(int *code) const
 {
-    qint64 total = 0;
-    for (const QByteArrayView piece : pieces)
-        total += piece.size();
-    if (!seekTo(m_handle, 0, code) || !writeAll(pieces, code) || !seekTo(m_handle, total, code))
-        return false;
-    if (!SetEndOfFile(m_handle))
+    return seekTo(m_handle, 0, code);
+}
+
+bool File::readSome(char *data, qint64 wanted, qint64 *done, int *code) const
+{
+    DWORD got = 0;
+    if (!ReadFile(m_handle, data, DWORD(wanted), &got, nullptr))
         return fail(code, lastError());
-    return sync(code);
+    *done = got;
+    return true;
+}
+
+bool File::setLength(qint64 length, int *code) const
+{
+    return (seekTo(m_handle, length, code) && SetEndOfFile(m_handle)) || fail(code, lastError());
 }
 
 bool File::sync(int *code) const

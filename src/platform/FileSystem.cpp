@@ -1,0 +1,39 @@
+#include "FileSystem.h"
+
+// The procedures of File made of its per-system primitives: one read-whole-file loop, one rewrite.
+namespace velra::platform {
+
+bool File::readAll(qint64 max, QByteArray &out, int *code, bool *tooLarge) const
+{
+    qint64 bytes = 0;
+    if (!size(&bytes, code))
+        return false;
+    if (bytes > max) {
+        *tooLarge = true;
+        return false;
+    }
+    if (!seekStart(code))
+        return false;
+    out.resize(bytes);
+    qint64 have = 0;
+    while (have < out.size()) {
+        qint64 done = 0;
+        if (!readSome(out.data() + have, qMin(out.size() - have, kChunk), &done, code))
+            return false;
+        if (done == 0)
+            break;
+        have += done;
+    }
+    out.truncate(have);
+    return true;
+}
+
+bool File::rewrite(const QList<QByteArrayView> &pieces, int *code) const
+{
+    qint64 total = 0;
+    for (const QByteArrayView piece : pieces)
+        total += piece.size();
+    return seekStart(code) && writeAll(pieces, code) && setLength(total, code) && sync(code);
+}
+
+} // namespace velra::platform
