@@ -4,11 +4,48 @@
 #include "Toolkit.h"
 #include "Wizard.h"
 
+#include "handoff/HandoffFiles.h"
+
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 
 namespace velra {
+
+namespace {
+
+// A button drawn as a link (underlined, in the link colour), with the focus frame around its text
+// while the keyboard is on it: a flat button of the style would show no focus at all.
+class LinkButton final : public QPushButton
+{
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QStylePainter painter(this);
+        QFont underlined = font();
+        underlined.setUnderline(true);
+        painter.setFont(underlined);
+        painter.setPen(palette().color(QPalette::Link));
+        const QRect room = rect().adjusted(3, 0, -3, 0);
+        const QRect text = painter.fontMetrics().boundingRect(room, Qt::AlignRight | Qt::AlignVCenter, this->text());
+        painter.drawText(room, Qt::AlignRight | Qt::AlignVCenter, this->text());
+        if (hasFocus()) {
+            QStyleOptionFocusRect frame;
+            frame.initFrom(this);
+            frame.rect = text.adjusted(-2, 0, 2, 0);
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
+        }
+    }
+};
+
+} // namespace
 
 QString Form1::welcomeLayout()
 {
@@ -55,14 +92,49 @@ Form1::Form1(Wizard &wizard)
     // page that much taller.
     m_useLast = new QCheckBox(QStringLiteral("前回の設定を使う"), this);
     m_useLast->setObjectName(QStringLiteral("Check1"));
-    m_useLast->setGeometry(QRect(10, 213, 296, 22));
+    m_useLast->setGeometry(QRect(10, 213, 220, 22));
     m_useLast->setChecked(true);
     m_useLast->setEnabled(wizard.hasRememberedSettings());
     setTabOrder(start, m_useLast);
+
+    // The manual, at the row's right end: a link that is a button, so that Tab reaches it and Enter
+    // or Space follows it.
+    m_manual = new LinkButton(QStringLiteral("使い方"), this);
+    m_manual->setObjectName(QStringLiteral("Command2"));
+    m_manual->setGeometry(QRect(234, 213, 72, 22));
+    m_manual->setAutoDefault(false);
+    m_manual->setCursor(Qt::PointingHandCursor);
+    m_manual->setToolTip(QStringLiteral("使い方の説明書をブラウザーで開きます"));
+    connect(m_manual, &QPushButton::clicked, this, &Form1::showManual);
+    setTabOrder(m_useLast, m_manual);
     setFixedSize(kWidth, kHeight + 24);
     start->setDefault(true);
     setFocusProxy(start);
     connect(start, &QPushButton::clicked, this, &Form1::startWork);
+}
+
+QStringList Form1::manualPlaces(const QString &programFolder)
+{
+    return {QDir::cleanPath(programFolder + QStringLiteral("/manual/index.html")),
+            QDir::cleanPath(programFolder + QStringLiteral("/../share/doc/velloran/manual/index.html"))};
+}
+
+void Form1::showManual()
+{
+    const QStringList places = manualPlaces(velra::programFolder());
+    for (const QString &place : places) {
+        if (!QFileInfo(place).isFile())
+            continue;
+        if (!toolkit().openDocument(place))
+            message(QStringLiteral("ブラウザーで使い方を開けません。\r\n%1 を開いてください。").arg(QDir::toNativeSeparators(place)),
+                    QStringLiteral("使い方"), OkWithExclamation);
+        return;
+    }
+    QStringList shown;
+    for (const QString &place : places)
+        shown.append(QDir::toNativeSeparators(place));
+    message(QStringLiteral("使い方の説明書が見つかりません。\r\n探した場所:\r\n%1").arg(shown.join(QStringLiteral("\r\n"))),
+            QStringLiteral("使い方"), OkWithExclamation);
 }
 
 void Form1::startWork()

@@ -3,6 +3,7 @@
 #include "Page.h"
 
 class QCheckBox;
+class QPushButton;
 
 namespace velra {
 
@@ -18,10 +19,16 @@ public:
     // The same text with "|" where a line may break.
     static QString welcomeLayout();
 
+    // Where the user manual may be, in the order looked at: beside the program (the Windows folder,
+    // a build) and in the documentation of an installed copy.
+    static QStringList manualPlaces(const QString &programFolder);
+
 private:
     void startWork();
+    void showManual();
 
     QCheckBox *m_useLast;
+    QPushButton *m_manual;
 };
 
 } // namespace velra

@@ -1,5 +1,6 @@
 #include "Toolkit.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
@@ -15,6 +16,7 @@
 #include "platform/FileSystem.h"
 
 #include <QDir>
+#include <QUrl>
 
 namespace velra {
 
@@ -135,6 +137,11 @@ QString QtToolkit::openFileName(QWidget *parent, const QString &filter, const QS
 
 QtToolkit::QtToolkit() = default;
 QtToolkit::~QtToolkit() = default;
+
+bool QtToolkit::openDocument(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
 
 bool QtToolkit::stillWaiting(QWidget *parent, const QString &text)
 {

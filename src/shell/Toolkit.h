@@ -46,6 +46,10 @@ public:
     // waitOver() ends the showing.
     virtual bool stillWaiting(QWidget *parent, const QString &text) = 0;
     virtual void waitOver() {}
+
+    // Opens a local document (the manual) in the program the system uses for it, without waiting
+    // for it; false when no such program could be started.
+    virtual bool openDocument(const QString &path) = 0;
 };
 
 // The real dialogs.
@@ -65,6 +69,7 @@ public:
     QString saveFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder) override;
     bool stillWaiting(QWidget *parent, const QString &text) override;
     void waitOver() override;
+    bool openDocument(const QString &path) override;
 
     static constexpr QSize kDialogSize{820, 500};
     // The dialog that openFileName (save false) or saveFileName shows, in the folder of the last

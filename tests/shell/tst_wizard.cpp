@@ -1,4 +1,5 @@
 #include "WizardFixture.h"
+#include "handoff/HandoffFiles.h"
 #include "handoff/ScriptBuffer.h"
 #include "handoff/SettingsLog.h"
 #include "shell/CompactLabel.h"
@@ -6,6 +7,8 @@
 #include "shell/Toolkit.h"
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QScopeGuard>
 #include <QDialogButtonBox>
 #include <QMenu>
 #include <QMessageBox>
@@ -67,6 +70,61 @@ private slots:
         QCOMPARE(Form1::welcomeText().count(QChar(0x3000)), 74);
         QVERIFY(Form1::welcomeText().startsWith(QStringLiteral("Velloran（略称VELRA）　をご利用")));
         QVERIFY(Form1::welcomeText().endsWith(QStringLiteral("編集・操作しないでください。")));
+    }
+
+    // 使い方 opens the manual found beside the program, or says where it looked; Tab reaches it and
+    // Enter follows it as a click does.
+    void startPage_opensTheManual_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<bool>("browser");
+        QTest::addColumn<bool>("byKeyboard");
+        QTest::newRow("opened") << true << true << false;
+        QTest::newRow("opened with Enter") << true << true << true;
+        QTest::newRow("no browser") << true << false << false;
+        QTest::newRow("no manual") << false << true << true;
+    }
+    void startPage_opensTheManual()
+    {
+        QFETCH(bool, present);
+        QFETCH(bool, browser);
+        QFETCH(bool, byKeyboard);
+        const QStringList places = Form1::manualPlaces(programFolder());
+        QCOMPARE(places.size(), 2);
+        for (const QString &place : places)
+            QVERIFY2(!QFileInfo::exists(place), qPrintable(place)); // only this test puts one there
+        const QString manual = places.first();
+        auto removeManual = qScopeGuard([&] { QDir(QFileInfo(manual).path()).removeRecursively(); });
+        if (present) {
+            QVERIFY(QDir().mkpath(QFileInfo(manual).path()));
+            QFile file(manual);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        WizardFixture f;
+        f.toolkit.documentsOpen = browser;
+        f.wizard->start();
+        Page *page = f.wizard->page(PageId::Form1);
+        auto *link = child<QPushButton>(page, QStringLiteral("Command2"));
+        QCOMPARE(link->text(), QStringLiteral("使い方"));
+        QVERIFY(!link->geometry().intersects(child<QCheckBox>(page, QStringLiteral("Check1"))->geometry()));
+        if (byKeyboard) {
+            page->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(page));
+            for (int i = 0; i < 2 && !link->hasFocus(); ++i) // past the check box, when it takes focus
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QVERIFY(link->hasFocus());
+            QTest::keyClick(link, Qt::Key_Return);
+        } else {
+            link->click();
+        }
+        QCOMPARE(f.toolkit.openedDocuments, present ? QStringList{manual} : QStringList{});
+        const QString expected = !present
+            ? QStringLiteral("使い方の説明書が見つかりません。\r\n探した場所:\r\n%1\r\n%2")
+                  .arg(QDir::toNativeSeparators(places[0]), QDir::toNativeSeparators(places[1]))
+            : browser ? QString()
+                      : QStringLiteral("ブラウザーで使い方を開けません。\r\n%1 を開いてください。").arg(QDir::toNativeSeparators(manual));
+        QCOMPARE(f.toolkit.lastPrompt(), expected);
+        QVERIFY(!page->isHidden()); // the run has not started
     }
 
     void welcomeText_fitsItsLabel()

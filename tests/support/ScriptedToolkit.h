@@ -62,6 +62,12 @@ public:
     }
     void waitOver() override { ++waitsOver; }
 
+    bool openDocument(const QString &path) override
+    {
+        openedDocuments.append(path);
+        return documentsOpen;
+    }
+
     QString lastPrompt() const { return messages.isEmpty() ? QString() : messages.last().prompt; }
     QString lastTitle() const { return messages.isEmpty() ? QString() : messages.last().title; }
 
@@ -72,6 +78,8 @@ public:
     QStringList saveFilters;
     QStringList dialogTitles;
     QStringList saveFolders; // where the save dialogs opened
+    QStringList openedDocuments;
+    bool documentsOpen = true; // whether the system finds a program for them
     std::function<void()> onMessage; // runs while a message box is "open"
     QList<bool> answers;             // answers of the questions, in order
     QStringList waits;               // what the saves waited for, once per call
