@@ -9,7 +9,8 @@ trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -G DEB -B "$work" >/dev/null)
 deb=$(ls "$work"/velloran_*.deb)
 dpkg-deb -x "$deb" "$work/root"
-for f in usr/bin/velloran usr/bin/velra-script usr/share/doc/velloran/copyright usr/share/doc/velloran/README.md; do
+for f in usr/bin/velloran usr/bin/velra-script usr/share/doc/velloran/copyright usr/share/doc/velloran/README.md \
+    usr/share/doc/velloran/manual/index.html usr/share/doc/velloran/manual/pages/form1.png; do
     [ -e "$work/root/$f" ] || { echo "the package lacks /$f"; exit 1; }
 done
 for program in velloran velra-script; do
@@ -28,4 +29,4 @@ head -1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-ma
     || { echo "the copyright file is not in the machine-readable format"; exit 1; }
 grep -q '^License: Expat$' "$copyright" || { echo "the copyright file does not say MIT (Expat)"; exit 1; }
 ! grep -qi 'all rights reserved' "$copyright" || { echo "the copyright file still reserves all rights"; exit 1; }
-echo "$(basename "$deb"): stripped, with copyright and README"
+echo "$(basename "$deb"): stripped, with copyright, README and manual"

@@ -9,7 +9,7 @@ if(WINDOWS)
     # One folder: unpacked anywhere, velloran.exe starts.
     set(expected velloran.exe velra-script.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll
         libgcc_s_seh-1.dll libwinpthread-1.dll platforms/qwindows.dll imageformats/qjpeg.dll
-        translations/qtbase_ja.qm README.md)
+        translations/qtbase_ja.qm README.md manual/index.html "はじめにお読みください.txt")
     set(programs "${PREFIX}/velra-script.exe" "${PREFIX}/velloran.exe")
 else()
     set(expected
@@ -23,7 +23,8 @@ else()
         share/icons/hicolor/128x128/apps/velloran.png
         share/icons/hicolor/256x256/apps/velloran.png
         share/doc/velloran/README.md
-        share/doc/velloran/copyright)
+        share/doc/velloran/copyright
+        share/doc/velloran/manual/index.html)
     set(programs "${PREFIX}/bin/velra-script" "${PREFIX}/bin/velloran")
 endif()
 foreach(f IN LISTS expected)
