@@ -3,6 +3,7 @@
 # fresh Wine prefix, and starts velloran.exe from there: no DLL or plugin may come from elsewhere.
 #   zip.sh BUILD X11CLOSE REALWINDOW_SH
 set -euo pipefail
+here=$(dirname "$(readlink -f "$0")")
 build=$(readlink -f "$1")
 closer=$(readlink -f "$2")
 realwindow=$(readlink -f "$3")
@@ -33,6 +34,20 @@ grep -q 'GNU LESSER GENERAL PUBLIC LICENSE' "$folder/licenses/Qt-LGPL-3.0.txt" |
 grep -q 'GCC RUNTIME LIBRARY EXCEPTION' "$folder/licenses/libstdc++-libgcc-GCC-Runtime-Library-Exception.txt" \
     || { echo "no GCC Runtime Library Exception"; exit 1; }
 grep -q '6.4.2+dfsg-10' "$folder/licenses/README.txt" || { echo "the note does not say where Qt's source is"; exit 1; }
+# What a Japanese user reads first: UTF-8 with the byte order mark and CR LF, so that Notepad shows it,
+# under a name the zip marks as UTF-8 (else Explorer reads it in the ANSI code page); and the manual
+# with every picture it shows.
+first="$folder/はじめにお読みください.txt"
+[ "$(head -c 3 "$first" | od -An -tx1 | tr -d ' ')" = efbbbf ] || { echo "はじめにお読みください.txt lacks the UTF-8 BOM"; exit 1; }
+[ "$(tr -cd '\n' <"$first" | wc -c)" -gt 10 ] && [ "$(grep -c $'\r$' "$first")" = "$(tr -cd '\n' <"$first" | wc -c)" ] \
+    || { echo "はじめにお読みください.txt does not end every line with CR LF"; exit 1; }
+grep -q 'manual' "$first" && grep -q 'フォルダー全体を展開してから起動してください' "$first" \
+    || { echo "はじめにお読みください.txt does not say where the manual is or to unpack the whole folder"; exit 1; }
+perl -e 'local $/; my $z = <STDIN>; my $marked = 0;
+    while ($z =~ /PK\x01\x02/g) { my $at = pos($z) - 4; my $name = substr($z, $at + 46, unpack("v", substr($z, $at + 28, 2)));
+        next unless $name =~ /[\x80-\xff]/; exit 1 unless unpack("v", substr($z, $at + 8, 2)) & 0x800; $marked++ }
+    exit($marked ? 0 : 1)' <"$zip" || { echo "the zip does not mark its Japanese file name as UTF-8"; exit 1; }
+perl "$here/../docs/check_manual.pl" "$here/../.." "$folder/manual"
 # Windows takes a program's icon from its resources, not from its window.
 for program in velloran.exe velra-script.exe; do
     size=$(x86_64-w64-mingw32-objdump -h "$folder/$program" | awk '$2 == ".rsrc" { print $3 }')
