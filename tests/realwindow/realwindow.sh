@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real wizard under Xvfb and uses it as a user would: waits for its window titled
-# "Velloran", double-clicks 作業開始 where the next page's 次へ appears (the second click must not
+# "Velloran", clicks 使い方 (the system's opener, here a stand-in, must be given the manual beside the
+# program), double-clicks 作業開始 where the next page's 次へ appears (the second click must not
 # click that page: no refusal box, no settings log), clicks that 次へ once it has settled (its
 # refusal box must carry its title exactly), closes the window as the close box would, and checks
 # that the process has ended. A second copy started meanwhile says that one is running and ends. Catches a missing platform plugin, font or library that the
@@ -13,13 +14,26 @@ clicker=$3
 log=$(mktemp)
 # A first start: no last run's settings to fill the pages with.
 export XDG_DATA_HOME=$(mktemp -d)
-trap 'rm -rf "$log" "$XDG_DATA_HOME"' EXIT
+# The system's document opener, standing in for the browser: it notes what it was given.
+opener=$(mktemp -d)
+printf '#!/bin/sh\nprintf "%%s\\n" "$1" >"%s/opened"\n' "$opener" >"$opener/xdg-open"
+chmod +x "$opener/xdg-open"
+export PATH="$opener:$PATH"
+trap 'rm -rf "$log" "$XDG_DATA_HOME" "$opener"' EXIT
 # The hand-off files live beside the program (its folder is writable here).
 settings="$(dirname "$(readlink -f "$app")")/velra.dat"
 rm -f "$settings"
 xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
-    app=$1 closer=$2 clicker=$3 log=$4 settings=$5
+    app=$1 closer=$2 clicker=$3 log=$4 settings=$5 opened=$6
     "$app" 2>"$log" & pid=$!
+    # 使い方 at the right end of the row below 作業開始.
+    if ! "$clicker" Velloran 270 224 10 1; then kill $pid 2>/dev/null; exit 1; fi
+    for _ in $(seq 50); do [ -s "$opened" ] && break; sleep 0.1; done
+    manual="file://$(dirname "$(readlink -f "$app")")/manual/index.html"
+    if [ "$(cat "$opened" 2>/dev/null)" != "$manual" ]; then
+        echo "使い方 opened \"$(cat "$opened" 2>/dev/null)\", not $manual"; kill $pid; exit 1
+    fi
+    echo "使い方 opened $manual"
     # 作業開始 spans the page bottom; the scroll-image page puts 次へ at 216,184 88x25.
     if ! "$clicker" Velloran 260 198 10; then kill $pid 2>/dev/null; exit 1; fi
     sleep 1
@@ -45,7 +59,7 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
         sleep 0.1
     done
     echo "velloran still running 5 s after its window was closed"; kill $pid; exit 1
-' bash "$app" "$closer" "$clicker" "$log" "$settings"
+' bash "$app" "$closer" "$clicker" "$log" "$settings" "$opener/opened"
 rc=$?
 [ $rc -eq 0 ] || { echo "--- what velloran printed:"; grep -v XDG_RUNTIME_DIR "$log"; }
 exit $rc
