@@ -5,13 +5,12 @@ if(NOT rc EQUAL 0)
     message(FATAL_ERROR "cmark could not read ${SOURCE}")
 endif()
 
-# A line break inside a Japanese paragraph would show as a space: lines are joined where the break
-# touches a Japanese character (lines of <pre> blocks end and start in ASCII here).
+# A line break between two Japanese characters would show as a space: such lines are joined. Where
+# Latin text meets the break, it stays a space, as between Japanese and Latin words on one line.
 set(previous "")
 while(NOT previous STREQUAL body)
     set(previous "${body}")
-    string(REGEX REPLACE "([^\n])\n([^\n\t -~])" "\\1\\2" body "${body}")
-    string(REGEX REPLACE "([^\n\t -~])\n([^<\n]|<code>|<strong>|<a )" "\\1\\2" body "${body}")
+    string(REGEX REPLACE "([^\n\t -~])\n([^\n\t -~])" "\\1\\2" body "${body}")
 endwhile()
 
 # Headings get the ids that the contents at the top link to (and that a Markdown viewer gives them).
