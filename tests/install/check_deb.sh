@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package and checks what a packager looks for: stripped programs, the copyright
-# file, the README, the declared dependencies and the maintainer line the build was configured with.
+# file, the README, the manual with its pictures, the declared dependencies and the maintainer line
+# the build was configured with.
 #   check_deb.sh BUILD
 set -euo pipefail
 build=$(readlink -f "$1")
@@ -29,4 +30,6 @@ head -1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-ma
     || { echo "the copyright file is not in the machine-readable format"; exit 1; }
 grep -q '^License: Expat$' "$copyright" || { echo "the copyright file does not say MIT (Expat)"; exit 1; }
 ! grep -qi 'all rights reserved' "$copyright" || { echo "the copyright file still reserves all rights"; exit 1; }
+perl "$(dirname "$(readlink -f "$0")")/../docs/check_manual.pl" "$(dirname "$(readlink -f "$0")")/../.." \
+    "$work/root/usr/share/doc/velloran/manual"
 echo "$(basename "$deb"): stripped, with copyright, README and manual"
