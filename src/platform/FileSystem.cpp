@@ -1,7 +1,13 @@
 #include "FileSystem.h"
 
-// The procedures of File made of its per-system primitives: one read-whole-file loop, one rewrite.
+// The procedures of File made of its per-system primitives: one read-whole-file loop, one rewrite;
+// and what is the same on every system.
 namespace velra::platform {
+
+QString systemText(int code)
+{
+    return qt_error_string(code).trimmed();
+}
 
 bool File::readAll(qint64 max, QByteArray &out, int *code, bool *tooLarge) const
 {

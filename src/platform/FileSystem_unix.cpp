@@ -436,11 +436,6 @@ const char *reasonFor(int code)
     }
 }
 
-QString systemText(int code)
-{
-    return qt_error_string(code).trimmed();
-}
-
 namespace {
 
 // What the signal handler removes: set before the temporary exists, cleared after it is gone or

@@ -345,11 +345,6 @@ const char *reasonFor(int code)
     }
 }
 
-QString systemText(int code)
-{
-    return qt_error_string(code).trimmed();
-}
-
 void removeOnInterrupt(const QString &)
 {
 }

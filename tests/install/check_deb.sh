@@ -4,6 +4,7 @@
 # the build was configured with.
 #   check_deb.sh BUILD
 set -euo pipefail
+here=$(dirname "$(readlink -f "$0")")
 build=$(readlink -f "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -30,6 +31,5 @@ head -1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-ma
     || { echo "the copyright file is not in the machine-readable format"; exit 1; }
 grep -q '^License: Expat$' "$copyright" || { echo "the copyright file does not say MIT (Expat)"; exit 1; }
 ! grep -qi 'all rights reserved' "$copyright" || { echo "the copyright file still reserves all rights"; exit 1; }
-perl "$(dirname "$(readlink -f "$0")")/../docs/check_manual.pl" "$(dirname "$(readlink -f "$0")")/../.." \
-    "$work/root/usr/share/doc/velloran/manual"
+perl "$here/../docs/check_manual.pl" "$here/../.." "$work/root/usr/share/doc/velloran/manual"
 echo "$(basename "$deb"): stripped, with copyright, README and manual"

@@ -19,10 +19,11 @@ echo "the console shows 背景.bmp whole"
 # Japanese Windows shows them: code page 932 under a Japanese locale (made here, Wine takes its code
 # page from it); a character outside it (한) makes the whole message UTF-8 rather than lose it.
 localedef -i ja_JP -f UTF-8 "$work/ja_JP.UTF-8" 2>/dev/null || { echo "no Japanese locale data (Debian's locales)"; exit 1; }
-for name in 無い 한; do
+for case in '無い CP932' '한 UTF-8'; do
+    read -r name encoding <<<"$case"
     LOCPATH=$work LC_ALL=ja_JP.UTF-8 timeout 120 "$run" "$program" generate "Z:\\tmp\\$name.dat" >/dev/null 2>"$work/said"
     expected="velra-script: 設定ファイル「Z:\\tmp\\$name.dat」が見つかりません。"
-    [ $name = 無い ] && decoded=$(iconv -f CP932 -t UTF-8 "$work/said") || decoded=$(iconv -f UTF-8 -t UTF-8 "$work/said")
-    [ "$(tr -d '\r' <<<"$decoded")" = "$expected" ] || { echo "redirected, the message for $name was:"; od -c "$work/said" | head; exit 1; }
+    [ "$(iconv -f "$encoding" -t UTF-8 "$work/said" | tr -d '\r')" = "$expected" ] \
+        || { echo "redirected, the message for $name was not $encoding:"; od -c "$work/said" | head; exit 1; }
 done
 echo "redirected messages are CP932 under code page 932, UTF-8 when it cannot hold them"
