@@ -6,8 +6,6 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QLockFile>
-#include <QSet>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -41,6 +39,7 @@ namespace {
 
 constexpr char kSettingsLogName[] = "velra.dat";
 constexpr char kScriptBufferName[] = "velra2.dat";
+constexpr char kLockName[] = ".velra.lock";
 
 QString withSeparator(const QString &folder)
 {
@@ -76,87 +75,133 @@ HandoffFiles::HandoffFiles(const QString &programFolder, const QString &perUserF
 }
 
 // Whether a file can be made in `folder`, found by making one: Windows' read-only flag and file
-// attributes say nothing about a folder's access rights ("C:\Program Files"). A folder that
-// others may fill (mode 0777) could hold their links under our files' names: not ours to use.
+// attributes say nothing about a folder's access rights ("C:\Program Files").
 static bool canCreateFilesIn(const QString &folder)
 {
-    if (platform::othersMayReplaceIn(folder))
-        return false;
     QTemporaryFile probe(folder + QStringLiteral("velra-probe-XXXXXX"));
     return probe.open();
 }
 
 QString HandoffFiles::choose() const
 {
-    if (m_perUser.isEmpty() || canCreateFilesIn(m_program))
+    if (m_perUser.isEmpty() || m_perUser == m_program)
+        return m_program;
+    // A folder that others may fill (mode 0777), or where another user's entry stands under the
+    // lock's name, is shared with them: their links and files could stand under our files' names.
+    m_shared = platform::othersMayReplaceIn(m_program) || !platform::notOwnFile(m_program + QLatin1String(kLockName)).isEmpty();
+    if (!m_shared && canCreateFilesIn(m_program))
         return m_program;
     QDir().mkpath(m_perUser);
     return m_perUser;
 }
 
-namespace {
-
-constexpr char kLockName[] = ".velra.lock";
-
-// The folders this process holds: a lock file naming this process but not among them was left by
-// an earlier copy that had the same process number (Wine, and small PID namespaces, reuse them).
-QSet<QString> &heldHere()
+QString HandoffFiles::sharedFolderNote() const
 {
-    static QSet<QString> folders;
-    return folders;
+    if (!m_shared || folder() != m_perUser)
+        return QString();
+    return QStringLiteral("プログラムのフォルダーはほかのユーザーも書き込めるため、作業ファイルは「%1」に置きます。")
+        .arg(QDir::toNativeSeparators(m_perUser));
 }
-
-std::shared_ptr<QLockFile> lockFolder(const QString &folder, qint64 *holder)
-{
-    const QString name = folder + QLatin1String(kLockName);
-    const auto release = [folder](QLockFile *lock) {
-        if (lock->isLocked())
-            heldHere().remove(folder);
-        delete lock;
-    };
-    std::shared_ptr<QLockFile> lock(new QLockFile(name), release);
-    // A lock whose copy is gone (killed, crashed) is taken over, however recent.
-    lock->setStaleLockTime(0);
-    bool held = lock->tryLock(0);
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    if (!held && lock->getLockInfo(&pid, &host, &application) && pid == QCoreApplication::applicationPid()
-        && !heldHere().contains(folder)) {
-        lock->removeStaleLockFile();
-        held = lock->tryLock(0);
-    }
-    if (held) {
-        heldHere().insert(folder);
-        return lock;
-    }
-    if (holder)
-        *holder = pid;
-    return nullptr;
-}
-
-} // namespace
 
 QString alreadyRunningMessage()
 {
     return QStringLiteral("Velloran はすでに起動しています。");
 }
 
+// A copy holds its folder by an advisory lock on `.velra.lock`, which the system lets go of when
+// the copy ends however it ends: a lock is never stale. The file names the holder's process, for
+// the copy that finds it held. Only the user's own regular file is locked: what anyone else can
+// put there (a FIFO, a link, a file of theirs) must not hold the wizard up or turn it away.
+class HandoffFiles::FolderLock
+{
+public:
+    enum class Result { Held, Busy, NotOurs, NoFile };
+
+    FolderLock(const QString &folder)
+        : m_path(folder + QLatin1String(kLockName))
+    {
+    }
+    ~FolderLock()
+    {
+        // Removed while still held: a copy that opened it meanwhile finds it gone once it gets it.
+        if (m_held)
+            platform::removeEntry(m_path);
+    }
+
+    Result take(qint64 *holder, QString *problem)
+    {
+        // A copy ending just now removes the file under our hands: then there is a new one to take.
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            int code = 0;
+            if (!m_file.openOwn(m_path, true, problem, &code)) {
+                if (!platform::notOwnFile(m_path).isEmpty())
+                    return Result::NotOurs;
+                // A folder that takes no file: nothing to share either.
+                return Result::NoFile;
+            }
+            switch (m_file.tryLock(&code)) {
+            case platform::File::Lock::Busy: {
+                QByteArray text;
+                bool tooLarge = false;
+                if (holder && m_file.readAll(64, text, &code, &tooLarge))
+                    *holder = text.left(text.indexOf('\n')).trimmed().toLongLong();
+                m_file.close();
+                return Result::Busy;
+            }
+            case platform::File::Lock::Failed:
+                m_file.close();
+                return Result::NoFile;
+            case platform::File::Lock::Held:
+            case platform::File::Lock::Unsupported:
+                break;
+            }
+            if (!m_file.isAt(m_path)) {
+                m_file.close();
+                continue;
+            }
+            const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid()) + '\n';
+            m_file.rewrite({pid}, &code);
+            m_held = true;
+            return Result::Held;
+        }
+        return Result::Busy;
+    }
+
+private:
+    QString m_path;
+    platform::File m_file;
+    bool m_held = false;
+};
+
 bool HandoffFiles::holdFolder(QString *error)
 {
-    const QString chosen = folder();
-    if (m_lock && m_lockedFolder == chosen)
-        return true;
-    std::shared_ptr<QLockFile> lock = lockFolder(chosen, &m_otherCopy);
-    if (!lock) {
-        // Without a lock file at all (a folder that takes no file) there is nothing to share either.
-        if (!QFileInfo::exists(chosen + QLatin1String(kLockName)) && !QFileInfo(chosen).isWritable())
+    for (;;) {
+        const QString chosen = folder();
+        if (m_lock && m_lockedFolder == chosen)
             return true;
-        return fail(error, alreadyRunningMessage());
+        auto lock = std::make_shared<FolderLock>(chosen);
+        QString problem;
+        switch (lock->take(&m_otherCopy, &problem)) {
+        case FolderLock::Result::Held:
+            m_lock = std::move(lock);
+            m_lockedFolder = chosen;
+            return true;
+        case FolderLock::Result::NoFile:
+            return true;
+        case FolderLock::Result::Busy:
+            return fail(error, alreadyRunningMessage());
+        case FolderLock::Result::NotOurs:
+            // Someone else's entry under the lock's name: the folder is shared with them.
+            if (chosen != m_program || m_perUser.isEmpty() || m_perUser == m_program) {
+                return fail(error, QStringLiteral("作業フォルダーを使えません。\r\n「%1」は%2。")
+                                       .arg(QDir::toNativeSeparators(chosen + QLatin1String(kLockName)), problem));
+            }
+            m_shared = true;
+            QDir().mkpath(m_perUser);
+            m_chosen = m_perUser;
+            break;
+        }
     }
-    m_lock = std::move(lock);
-    m_lockedFolder = chosen;
-    return true;
 }
 
 QString HandoffFiles::folderKey() const
@@ -173,11 +218,16 @@ bool HandoffFiles::startRun(QString *error)
     for (const QString &folder : {m_program, m_perUser}) {
         if (folder.isEmpty())
             continue;
-        // Another copy's run in the other place is left alone.
-        std::shared_ptr<QLockFile> other;
-        if (folder != m_lockedFolder && QFileInfo::exists(folder) && !(other = lockFolder(folder, nullptr))
-            && QFileInfo::exists(folder + QLatin1String(kLockName)))
+        // Another copy's run in the other place is left alone, and so is a folder shared with other
+        // users: what stands there may be theirs.
+        if (folder == m_program && m_shared && m_lockedFolder != m_program)
             continue;
+        FolderLock other(folder);
+        if (folder != m_lockedFolder && QFileInfo::exists(folder)) {
+            const FolderLock::Result result = other.take(nullptr, nullptr);
+            if (result == FolderLock::Result::Busy || result == FolderLock::Result::NotOurs)
+                continue;
+        }
         for (const char *name : {kSettingsLogName, kScriptBufferName}) {
             const QString path = folder + QString::fromLatin1(name);
             int code = 0;

@@ -5,8 +5,6 @@
 
 #include <memory>
 
-class QLockFile;
-
 namespace velra {
 
 // The fourteen values of the settings log, in file order.
@@ -75,14 +73,21 @@ public:
     // per-user folder (the fixed folder where there is only one).
     QString rememberedSettings() const;
 
+    // Where this run's files are, said once on the start page, when the program folder is shared
+    // with other users (anyone may write into it, or another user's entry stands at the lock's
+    // name) and the per-user folder is used instead. Empty otherwise.
+    QString sharedFolderNote() const;
+
 private:
+    class FolderLock;
     QString choose() const;
 
     QString m_program;
     QString m_perUser;
     mutable QString m_chosen;
+    mutable bool m_shared = false;
     // Shared by the copies of this object that one wizard hands around; released with the last.
-    std::shared_ptr<QLockFile> m_lock;
+    std::shared_ptr<FolderLock> m_lock;
     QString m_lockedFolder;
     qint64 m_otherCopy = 0;
 };

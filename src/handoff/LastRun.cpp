@@ -3,9 +3,7 @@
 #include "Cp932.h"
 #include "Failure.h"
 #include "HandoffFiles.h"
-#include "script/OutputFile.h"
-
-#include <QFile>
+#include "OwnFiles.h"
 
 namespace velra::lastrun {
 namespace {
@@ -44,16 +42,15 @@ bool save(const QString &path, const Settings &settings, QString *error)
     for (const QString &picture : {settings.scrollPicture, settings.backgroundPicture})
         bytes += (fitsOnALine(picture) ? picture.toUtf8() : QByteArray()) + '\n';
     bytes += '\n' + settings.log;
-    const auto compose = [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; };
-    return output::write(path, compose, error);
+    return ownfile::write(path, bytes, error);
 }
 
 bool load(const QString &path, Settings &settings)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > settingslog::kMaxLogBytes + 8192)
+    // Room for the two paths besides the log.
+    QByteArray bytes;
+    if (!ownfile::read(path, settingslog::kMaxLogBytes + 65536, bytes))
         return false;
-    const QByteArray bytes = file.readAll();
     if (!bytes.startsWith(kHeader))
         return false;
     const QList<QByteArray> lines = bytes.mid(qsizetype(sizeof kHeader) - 1).split('\n');

@@ -9,6 +9,36 @@ QString systemText(int code)
     return qt_error_string(code).trimmed();
 }
 
+QString reasonText(int code)
+{
+    static const QString generic = QString::fromUtf8(reasonFor(-1));
+    const QString reason = QString::fromUtf8(reasonFor(code));
+    QString detail = systemText(code);
+    while (detail.endsWith(QLatin1Char('.')) || detail.endsWith(QChar(0x3002)))
+        detail.chop(1);
+    return reason != generic || detail.isEmpty() ? reason : QStringLiteral("%1（%2）").arg(reason, detail);
+}
+
+namespace {
+
+std::function<bool(const QString &)> &pathCheck()
+{
+    static std::function<bool(const QString &)> check;
+    return check;
+}
+
+} // namespace
+
+void testing::setPathCheck(std::function<bool(const QString &path)> check)
+{
+    pathCheck() = std::move(check);
+}
+
+bool File::isAt(const QString &path) const
+{
+    return pathCheck() ? pathCheck()(path) : isAtPath(path);
+}
+
 bool File::readAll(qint64 max, QByteArray &out, int *code, bool *tooLarge) const
 {
     qint64 bytes = 0;

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QFile;
 
 // The file primitives the careful writers and the hand-off files are built from, one implementation
@@ -59,6 +61,10 @@ public:
     int linkCount() const;
     // Whether `path` still names this open file (another save may have replaced it meanwhile).
     bool isAt(const QString &path) const;
+    // The user's own regular file at `path`, for reading and writing: never through a link, never
+    // a FIFO or a device (refused before anything opens them), never another user's file. Created
+    // (for the user alone) when missing and `create`. `problem` says what stands there instead.
+    bool openOwn(const QString &path, bool create, QString *problem, int *code = nullptr);
     // The file carries what a replacement cannot carry over: access control lists, extended
     // attributes. Then it is written in place.
     bool hasExtraAttributes() const;
@@ -79,6 +85,8 @@ public:
     bool copyKeptAttributes(const File &from, bool *inPlace, int *code) const;
 
 private:
+    bool isAtPath(const QString &path) const;
+
     Handle m_handle = invalidHandle();
     bool m_borrowed = false;
     bool m_socket = false;
@@ -103,6 +111,7 @@ struct Target
     QString path;        // the file itself, with every link followed
     int descriptor = -1; // Descriptor
     bool readOnly = false;
+    bool readOnlyDrive = false; // Regular: the whole drive (mount) takes no writes
     int code = 0;
     QString reason;
 };
@@ -123,6 +132,9 @@ void syncFolder(const QString &folder);
 // The sentence for a system error code, and the system's own words for it (may be empty).
 const char *reasonFor(int code);
 QString systemText(int code);
+// The reason a message gives for a code, said once: the program's sentence, and the system's words
+// after it only where the program has none of its own. No full stop.
+QString reasonText(int code);
 
 // While a save writes `path` (its temporary), Ctrl+C and termination remove it before the program
 // ends. One at a time.
@@ -141,5 +153,20 @@ bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bo
 // A folder that other users may put files into without the sticky bit that keeps their hands off
 // ours (mode 0777): no place for hand-off files.
 bool othersMayReplaceIn(const QString &folder);
+
+// Empty when nothing is at `path` or it is the user's own regular file; else what stands there
+// instead ("リンクになっています", "ほかのユーザーのファイルです"...). Nothing is opened or followed.
+QString notOwnFile(const QString &path);
+
+// Whether a document may be handed to another program (the browser) as the program's own: a
+// regular file that the user or the system owns and no one else may change, in a folder no one
+// else may change. Links are followed, each judged the same way.
+bool isTrustedDocument(const QString &path);
+
+namespace testing {
+// Replaces File::isAt's answer (nullptr: the system's again), to drive the branches that only a
+// race or another system's links reach.
+void setPathCheck(std::function<bool(const QString &path)> check);
+} // namespace testing
 
 } // namespace velra::platform

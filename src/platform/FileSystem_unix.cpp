@@ -145,7 +145,7 @@ int File::linkCount() const
     return ::fstat(m_handle, &st) == 0 ? int(st.st_nlink) : 1;
 }
 
-bool File::isAt(const QString &path) const
+bool File::isAtPath(const QString &path) const
 {
     struct stat held;
     struct stat now;
@@ -275,9 +275,9 @@ int descriptorNamed(const QByteArray &name)
     return -1;
 }
 
-// The kernel's rule for links in a folder that everyone may write into and whose sticky bit keeps
-// them from each other's files (/tmp): a link there is followed only when it is ours or the
-// folder owner's. Another user's link could otherwise lead the save into any file of ours.
+// A link in a folder that everyone may write into (/tmp, or a folder of mode 0777) is followed only
+// when it is ours or the folder owner's, as the kernel does in sticky folders: another user's link
+// could otherwise lead the save into any file of ours.
 bool mayFollow(const QByteArray &link, const struct stat &st)
 {
     if (st.st_uid == ::geteuid())
@@ -287,8 +287,7 @@ bool mayFollow(const QByteArray &link, const struct stat &st)
     struct stat dir;
     if (::stat(folder.constData(), &dir) != 0)
         return false;
-    const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
-    return !shared || st.st_uid == dir.st_uid;
+    return !(dir.st_mode & S_IWOTH) || st.st_uid == dir.st_uid;
 }
 
 } // namespace
@@ -353,7 +352,9 @@ Target classify(const QString &path)
             target.kind = Target::Kind::Other;
         else {
             target.kind = Target::Kind::Regular;
-            target.readOnly = !(st.st_mode & S_IWUSR) || ::access(name.constData(), W_OK) != 0;
+            const bool writable = ::access(name.constData(), W_OK) == 0;
+            target.readOnlyDrive = !writable && errno == EROFS;
+            target.readOnly = !(st.st_mode & S_IWUSR) || !writable;
         }
         return target;
     }
@@ -492,43 +493,93 @@ void keepOnInterrupt()
     }
 }
 
-bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bool append, QString *problem)
+namespace {
+
+// What stands at the name when it is not a regular file, found without opening it.
+QString notRegular(const struct stat &st)
 {
-    const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (write ? O_RDWR | O_CREAT : O_RDONLY) | (append ? O_APPEND : 0);
-    const int fd = ::open(encoded(path).constData(), flags, 0666);
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("リンクになっています（ほかのユーザーが置いた可能性があるため、開きません）");
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("フォルダーです");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("通常のファイルではありません");
+    return QString();
+}
+
+QString notOurs(const struct stat &st)
+{
+    const QString what = notRegular(st);
+    if (!what.isEmpty())
+        return what;
+    return st.st_uid != ::geteuid() ? QStringLiteral("ほかのユーザーのファイルです") : QString();
+}
+
+// The descriptor of the user's own regular file: what stands at the name is looked at first, so
+// that a FIFO or a device is never opened; the open itself follows no link and waits for nothing,
+// and what it opened is looked at again (the name may have changed in between).
+int openOwnDescriptor(const QString &path, int flags, mode_t mode, QString *problem, int *code)
+{
+    const QByteArray name = encoded(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) == 0) {
+        const QString what = notOurs(st);
+        if (!what.isEmpty()) {
+            if (problem)
+                *problem = what;
+            fail(code, EPERM);
+            return -1;
+        }
+    }
+    const int fd = ::open(name.constData(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, mode);
     if (fd < 0) {
         const int why = errno;
         if (problem) {
             // O_NOFOLLOW's refusal of a link is ELOOP; a FIFO without a reader, ENXIO.
             *problem = why == ELOOP ? QStringLiteral("リンクになっています（ほかのユーザーが置いた可能性があるため、開きません）")
                 : why == ENXIO      ? QStringLiteral("通常のファイルではありません")
-                                    : QString::fromUtf8(reasonFor(why)) + QStringLiteral("（%1）").arg(systemText(why));
+                                    : reasonText(why);
         }
+        fail(code, why);
         errno = why;
-        return false;
+        return -1;
     }
-    struct stat st;
     QString what;
     if (::fstat(fd, &st) != 0)
-        what = QString::fromUtf8(reasonFor(errno));
-    else if (S_ISDIR(st.st_mode))
-        what = QStringLiteral("フォルダーです");
-    else if (!S_ISREG(st.st_mode))
-        what = QStringLiteral("通常のファイルではありません");
-    else if (st.st_uid != ::geteuid())
-        what = QStringLiteral("ほかのユーザーのファイルです");
+        what = reasonText(errno);
+    else
+        what = notOurs(st);
     if (!what.isEmpty()) {
         ::close(fd);
         if (problem)
             *problem = what;
-        return false;
+        fail(code, EPERM);
+        return -1;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+} // namespace
+
+bool File::openOwn(const QString &path, bool create, QString *problem, int *code)
+{
+    close();
+    m_handle = openOwnDescriptor(path, create ? O_RDWR | O_CREAT : O_RDWR, 0600, problem, code);
+    return m_handle >= 0;
+}
+
+bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bool append, QString *problem)
+{
+    const int flags = (write ? O_RDWR | O_CREAT : O_RDONLY) | (append ? O_APPEND : 0);
+    const int fd = openOwnDescriptor(path, flags, 0666, problem, nullptr);
+    if (fd < 0)
+        return false;
     if (write && truncate && ::ftruncate(fd, 0) != 0) {
         const int why = errno;
         ::close(fd);
         if (problem)
-            *problem = QString::fromUtf8(reasonFor(why));
+            *problem = reasonText(why);
         return false;
     }
     QIODevice::OpenMode mode = write ? QIODevice::ReadWrite : QIODevice::ReadOnly;
@@ -541,6 +592,53 @@ bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bo
         return false;
     }
     return true;
+}
+
+QString notOwnFile(const QString &path)
+{
+    struct stat st;
+    if (::lstat(encoded(path).constData(), &st) != 0)
+        return QString();
+    return notOurs(st);
+}
+
+namespace {
+
+// Owned by the user or the system, and writable by neither its group nor anyone else.
+bool trustedEntry(const struct stat &st)
+{
+    return (st.st_uid == ::geteuid() || st.st_uid == 0) && !(st.st_mode & (S_IWGRP | S_IWOTH));
+}
+
+} // namespace
+
+bool isTrustedDocument(const QString &path)
+{
+    QByteArray name = encoded(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        struct stat dir;
+        const qsizetype slash = name.lastIndexOf('/');
+        const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : name.left(slash);
+        if (::lstat(name.constData(), &st) != 0 || ::stat(folder.constData(), &dir) != 0)
+            return false;
+        if (!trustedEntry(dir) && !S_ISLNK(st.st_mode))
+            return false;
+        if (!S_ISLNK(st.st_mode))
+            return S_ISREG(st.st_mode) && trustedEntry(st);
+        // A link: its own owner and folder judged as a file's would be.
+        if (!(st.st_uid == ::geteuid() || st.st_uid == 0) || !trustedEntry(dir))
+            return false;
+        QByteArray to(qMax<qint64>(st.st_size, 255) + 1, Qt::Uninitialized);
+        const ssize_t size = ::readlink(name.constData(), to.data(), size_t(to.size()));
+        if (size < 0 || size >= to.size())
+            return false;
+        to.truncate(size);
+        if (!to.startsWith('/'))
+            to.prepend(folder + '/');
+        name = to;
+    }
+    return false;
 }
 
 QString notARegularFile(const QString &path)

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <aclapi.h>
 
 #include <csignal>
 #include <cstring>
@@ -167,7 +168,7 @@ int File::linkCount() const
     return identityOf(m_handle, id) ? int(id.links) : 1;
 }
 
-bool File::isAt(const QString &path) const
+bool File::isAtPath(const QString &path) const
 {
     Identity held;
     Identity now;
@@ -252,6 +253,56 @@ bool isReservedName(const QString &path)
         && name[3] >= QLatin1Char('1') && name[3] <= QLatin1Char('9');
 }
 
+// A symbolic link or a junction, followed to the file it names as the system would: the save goes
+// to that file, and the link stays a link.
+Target followLink(const QString &path)
+{
+    Target target;
+    target.path = path;
+    HANDLE h = CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const int why = lastError();
+        if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) {
+            target.kind = Target::Kind::Refused;
+            target.reason = QStringLiteral("リンクの先にファイルがありません（壊れたリンクです）。");
+        } else {
+            target.kind = Target::Kind::Failed;
+            target.code = why;
+        }
+        return target;
+    }
+    std::wstring name(MAX_PATH, L'\0');
+    DWORD size = GetFinalPathNameByHandleW(h, name.data(), DWORD(name.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (size >= name.size()) {
+        name.resize(size + 1);
+        size = GetFinalPathNameByHandleW(h, name.data(), DWORD(name.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
+    const int why = lastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (size == 0 || size >= name.size() || !known) {
+        target.kind = Target::Kind::Failed;
+        target.code = size == 0 ? why : ERROR_FILENAME_EXCED_RANGE;
+        return target;
+    }
+    name.resize(size);
+    QString resolved = QString::fromStdWString(name);
+    if (resolved.startsWith(QLatin1String("\\\\?\\UNC\\")))
+        resolved = QStringLiteral("\\\\") + resolved.mid(8);
+    else if (resolved.startsWith(QLatin1String("\\\\?\\")))
+        resolved = resolved.mid(4);
+    target.path = QDir::fromNativeSeparators(resolved);
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        target.kind = Target::Kind::Directory;
+        return target;
+    }
+    target.kind = Target::Kind::Regular;
+    target.readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return target;
+}
+
 } // namespace
 
 Target classify(const QString &path)
@@ -270,6 +321,8 @@ Target classify(const QString &path)
         target.kind = why == ERROR_FILE_NOT_FOUND ? Target::Kind::Missing : Target::Kind::Regular;
         return target;
     }
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return followLink(path);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         target.kind = Target::Kind::Directory;
         return target;
@@ -353,30 +406,103 @@ void keepOnInterrupt()
 {
 }
 
-bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bool append, QString *problem)
+namespace {
+
+// The account the program runs as, and the owner it gives new files (an elevated administrator's
+// files belong to the Administrators group).
+bool isOwnSid(PSID owner)
 {
-    // A link or junction planted under the name is opened as itself, and refused below.
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    bool own = false;
+    for (const TOKEN_INFORMATION_CLASS which : {TokenUser, TokenOwner}) {
+        DWORD size = 0;
+        GetTokenInformation(token, which, nullptr, 0, &size);
+        std::string buffer(size, '\0');
+        if (size == 0 || !GetTokenInformation(token, which, buffer.data(), size, &size))
+            continue;
+        const PSID sid = which == TokenUser ? reinterpret_cast<TOKEN_USER *>(buffer.data())->User.Sid
+                                            : reinterpret_cast<TOKEN_OWNER *>(buffer.data())->Owner;
+        if (EqualSid(owner, sid)) {
+            own = true;
+            break;
+        }
+    }
+    CloseHandle(token);
+    return own;
+}
+
+bool ownedByUser(HANDLE h)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr, &descriptor)
+        != ERROR_SUCCESS)
+        return false;
+    const bool own = owner && isOwnSid(owner);
+    LocalFree(descriptor);
+    return own;
+}
+
+// What stands at an open name when it is not the user's own regular file.
+QString notOurs(HANDLE h)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(h) != FILE_TYPE_DISK)
+        return QStringLiteral("通常のファイルではありません");
+    if (!GetFileInformationByHandle(h, &info))
+        return reasonText(lastError());
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return QStringLiteral("リンクになっています（ほかのユーザーが置いた可能性があるため、開きません）");
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return QStringLiteral("フォルダーです");
+    if (!ownedByUser(h))
+        return QStringLiteral("ほかのユーザーのファイルです");
+    return QString();
+}
+
+// A link or junction planted under the name is opened as itself, and refused.
+HANDLE openOwnHandle(const QString &path, bool write, bool create, QString *problem, int *code)
+{
     HANDLE h = CreateFileW(wide(path).c_str(), write ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, write ? OPEN_ALWAYS : OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const int why = lastError();
         if (problem)
-            *problem = QString::fromUtf8(reasonFor(why)) + QStringLiteral("（%1）").arg(systemText(why));
-        return false;
+            *problem = reasonText(why);
+        fail(code, why);
+        return INVALID_HANDLE_VALUE;
     }
+    const QString what = notOurs(h);
+    if (!what.isEmpty()) {
+        CloseHandle(h);
+        if (problem)
+            *problem = what;
+        fail(code, ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return h;
+}
+
+} // namespace
+
+bool File::openOwn(const QString &path, bool create, QString *problem, int *code)
+{
+    close();
+    m_handle = openOwnHandle(path, true, create, problem, code);
+    return m_handle != INVALID_HANDLE_VALUE;
+}
+
+bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bool append, QString *problem)
+{
+    HANDLE h = openOwnHandle(path, write, write, problem, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
     QString what;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileType(h) != FILE_TYPE_DISK)
-        what = QStringLiteral("通常のファイルではありません");
-    else if (!GetFileInformationByHandle(h, &info))
-        what = QString::fromUtf8(reasonFor(lastError()));
-    else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        what = QStringLiteral("リンクになっています（ほかのユーザーが置いた可能性があるため、開きません）");
-    else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        what = QStringLiteral("フォルダーです");
-    if (what.isEmpty() && write && truncate && !SetEndOfFile(h))
-        what = QString::fromUtf8(reasonFor(lastError()));
+    if (write && truncate && !SetEndOfFile(h))
+        what = reasonText(lastError());
     if (what.isEmpty() && append) {
         LARGE_INTEGER zero{};
         SetFilePointerEx(h, zero, nullptr, FILE_END);
@@ -404,6 +530,27 @@ bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bo
         return false;
     }
     return true;
+}
+
+QString notOwnFile(const QString &path)
+{
+    HANDLE h = CreateFileW(wide(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const int why = lastError();
+        return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND ? QString() : reasonText(why);
+    }
+    const QString what = notOurs(h);
+    CloseHandle(h);
+    return what;
+}
+
+bool isTrustedDocument(const QString &path)
+{
+    // Folders beside the program are guarded by their access lists, which the installer sets.
+    const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 QString notARegularFile(const QString &path)

@@ -45,15 +45,7 @@ QString temporaryName(const QString &fileName)
 
 QString systemReason(int code)
 {
-    // A reason the program knows is said once, in its words; only an unknown one gets the system's
-    // own words after it, as the one clue there is.
-    static const QString generic = QString::fromUtf8(platform::reasonFor(-1));
-    const QString reason = QString::fromUtf8(platform::reasonFor(code));
-    QString detail = platform::systemText(code);
-    while (detail.endsWith(QLatin1Char('.')) || detail.endsWith(QChar(0x3002)))
-        detail.chop(1);
-    return reason != generic || detail.isEmpty() ? reason + QStringLiteral("。")
-                                                 : QStringLiteral("%1（%2）。").arg(reason, detail);
+    return platform::reasonText(code) + QStringLiteral("。");
 }
 
 namespace {

@@ -11,7 +11,7 @@
 #include "pages/Form7.h"
 
 #include "handoff/SettingsLog.h"
-#include "script/OutputFile.h"
+#include "handoff/OwnFiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -166,8 +166,8 @@ QString saveFolderFile(const HandoffFiles &files)
 
 QString Wizard::saveFolder() const
 {
-    QFile file(saveFolderFile(m_files));
-    const QString saved = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.read(4096)).trimmed() : QString();
+    QByteArray bytes;
+    const QString saved = ownfile::read(saveFolderFile(m_files), 65536, bytes) ? QString::fromUtf8(bytes).trimmed() : QString();
     if (!saved.isEmpty() && QFileInfo(saved).isDir())
         return saved;
     const QList<LogValue> values = currentSettings().values();
@@ -182,7 +182,7 @@ void Wizard::rememberSaveFolder(const QString &file) const
         return;
     const QByteArray bytes = folder.toUtf8() + '\n';
     QDir().mkpath(QFileInfo(saveFolderFile(m_files)).absolutePath());
-    output::write(saveFolderFile(m_files), [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; }, nullptr);
+    ownfile::write(saveFolderFile(m_files), bytes);
 }
 
 bool Wizard::restart(QString *error)

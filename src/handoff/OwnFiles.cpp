@@ -1,0 +1,54 @@
+#include "OwnFiles.h"
+
+#include "Failure.h"
+
+#include "platform/FileSystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+namespace velra::ownfile {
+
+bool read(const QString &path, qint64 max, QByteArray &out, QString *problem)
+{
+    QFile file;
+    if (!platform::openPrivate(file, path, false, false, false, problem))
+        return false;
+    out = file.read(max + 1);
+    if (file.error() != QFileDevice::NoError)
+        return fail(problem, QStringLiteral("読み込みに失敗しました"));
+    if (out.size() > max) {
+        out.clear();
+        return fail(problem, QStringLiteral("大きすぎます"));
+    }
+    return true;
+}
+
+bool write(const QString &path, QByteArrayView bytes, QString *error)
+{
+    const QFileInfo info(path);
+    const QString folder = info.absolutePath();
+    platform::File temp;
+    QString tempPath;
+    int code = 0;
+    // A name of its own for each write: two copies of the wizard may remember at once.
+    for (int attempt = 0; attempt < 8 && !temp.isOpen(); ++attempt) {
+        tempPath = QDir(folder).filePath(QStringLiteral(".%1.%2").arg(info.fileName(), QString::number(QRandomGenerator::global()->generate(), 16)));
+        if (!temp.createNew(tempPath, &code))
+            tempPath.clear();
+    }
+    if (!temp.isOpen())
+        return fail(error, platform::reasonText(code));
+    bool inPlace = false;
+    if (!temp.writeAll({bytes}, &code) || !temp.sync(&code) || !temp.closeChecked(&code)
+        || !platform::replace(tempPath, path, &inPlace, &code)) {
+        platform::removeEntry(tempPath);
+        return fail(error, platform::reasonText(code));
+    }
+    platform::syncFolder(folder);
+    return true;
+}
+
+} // namespace velra::ownfile
