@@ -25,21 +25,26 @@ namespace {
 const char kUsage[] =
     "使い方: velra-script generate LOG [-o OUT|-]\n"
     "        velra-script save LOG (--csf FILE | --txt FILE) --book NAME --page NAME\n"
-    "        velra-script preview LOG [--scroll-picture PATH] [--background-picture PATH]\n"
+    "        velra-script preview LOG [--scroll-picture PATH]\n"
+    "                     [--background-picture PATH]\n"
     "                     (-o SHEET.png [--frames N] | --all -o DIR)\n"
     "        velra-script --help | --version\n"
     "\n"
-    "generate  設定ファイル LOG の値からスクリプトを作り、OUT に書き出します（- または -o なしで\n"
-    "          標準出力）。中身はスクリプトの一時ファイルと同じ CP932 のテキストです。\n"
-    "save      LOG からスクリプトを作り、ウィザードの保存と同じように FILE に保存します。--csf は\n"
-    "          コミックスクリプトファイルにブックを追加し（新しいファイルや空のファイルには見出しも\n"
-    "          書きます）、--txt はテキストファイルに追加します。FILE はファイルに限ります（標準出力に\n"
+    "generate  設定ファイル LOG の値からスクリプトを作り、OUT に書き出します\n"
+    "          （- または -o なしで標準出力）。中身はスクリプトの一時ファイルと\n"
+    "          同じ CP932 のテキストです。\n"
+    "save      LOG からスクリプトを作り、ウィザードの保存と同じように FILE に\n"
+    "          保存します。--csf はコミックスクリプトファイルにブックを追加し\n"
+    "          （新しいファイルや空のファイルには見出しも書きます）、--txt は\n"
+    "          テキストファイルに追加します。FILE はファイルに限ります（標準出力に\n"
     "          書き出せるのは generate だけです）。\n"
-    "preview   スクリプトのコマを背景の上に描きます。最初から最後まで等間隔に N コマ（既定 12）を\n"
-    "          1 枚の PNG に並べるか、--all ですべてのコマを DIR/frame-00001.png … としてウィンドウの\n"
-    "          大きさで書き出します。指定のない画像は名前入りの四角で描きます。\n"
+    "preview   スクリプトのコマを背景の上に描きます。最初から最後まで等間隔に\n"
+    "          N コマ（既定 12）を 1 枚の PNG に並べるか、--all ですべてのコマを\n"
+    "          DIR/frame-00001.png から順にウィンドウの大きさで書き出します。\n"
+    "          指定のない画像は名前入りの四角で描きます。\n"
     "\n"
-    "終了コード: 0 完了、1 設定の誤りか失敗（FILE・OUT はそのまま）、2 使い方の誤り。\n";
+    "終了コード: 0 完了、1 設定の誤りか失敗（FILE と OUT はそのまま）、\n"
+    "            2 使い方の誤り。\n";
 
 int usageError(const QString &what)
 {

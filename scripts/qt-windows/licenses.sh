@@ -70,7 +70,9 @@ cp "$gcc" "$dest/libstdc++-libgcc-GCC-Runtime-Library-Exception.txt"
 component "$mingw" "winpthreads" >"$dest/winpthreads.txt"
 [ -s "$dest/winpthreads.txt" ] || { echo "licenses.sh: nothing found for winpthreads" >&2; exit 1; }
 
-cat >"$dest/README.txt" <<'NOTE'
+# As Notepad reads it on every Windows: UTF-8 with its byte order mark, CR LF line ends.
+note() { printf '\xef\xbb\xbf'; sed 's/$/\r/'; }
+note >"$dest/README.txt" <<'NOTE'
 ライセンスについて / About the licences
 
 Velloran は MIT ライセンスのフリーソフトウェアです（Velloran.txt）。

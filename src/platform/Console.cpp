@@ -69,8 +69,11 @@ bool writeText(std::FILE *stream, const QString &text)
 {
     if (isConsole(stream))
         return writeConsole(stream, text);
+    // A file or a pipe gets Windows' line ends, as Notepad and `type` expect.
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     QByteArray ansi;
-    return writeBytes(stream, inAnsiCodePage(text, ansi) ? ansi : text.toUtf8());
+    return writeBytes(stream, inAnsiCodePage(lines, ansi) ? ansi : lines.toUtf8());
 }
 
 bool writeScript(std::FILE *stream, QByteArrayView cp932)

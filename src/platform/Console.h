@@ -13,7 +13,7 @@ bool writeBytes(std::FILE *stream, QByteArrayView bytes);
 
 // Text that reads correctly wherever it goes: a Windows console gets it as Unicode; a pipe or a
 // file on Windows gets the ANSI code page where that holds every character (what `type` shows on
-// a Japanese Windows), else UTF-8; other systems get the locale's encoding.
+// a Japanese Windows), else UTF-8, with CR LF line ends; other systems get the locale's encoding.
 bool writeText(std::FILE *stream, const QString &text);
 
 // CP932 script text: the bytes as they are, except to a Windows console, which shows it decoded

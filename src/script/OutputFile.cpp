@@ -118,8 +118,9 @@ bool Writer::openLocked(QString *reason)
         case File::Lock::Unsupported:
             if (m_target.isAt(m_path))
                 return true;
-            m_created = false; // someone else's save replaced what this one made
-            continue;
+            // Another save replaced the file meanwhile (or the path names something this open
+            // does not reach): the new file is the one to lock, with the same patience.
+            break;
         case File::Lock::Busy:
             break;
         }
@@ -234,6 +235,8 @@ bool Writer::run(QString *reason)
     case Target::Kind::Regular:
         // Replacing through a temporary file would succeed even here (and root may write
         // anything), but the author marked the file read-only.
+        if (target.readOnlyDrive)
+            return fail(reason, QStringLiteral("書き込みが禁止されたドライブです。"));
         if (target.readOnly && m_options.refuseReadOnly)
             return fail(reason, QStringLiteral("ファイルが読み取り専用です。"));
         break;

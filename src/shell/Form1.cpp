@@ -5,11 +5,13 @@
 #include "Wizard.h"
 
 #include "handoff/HandoffFiles.h"
+#include "platform/FileSystem.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QStyleOptionFocusRect>
 #include <QStylePainter>
@@ -107,7 +109,24 @@ Form1::Form1(Wizard &wizard)
     m_manual->setToolTip(QStringLiteral("使い方の説明書をブラウザーで開きます"));
     connect(m_manual, &QPushButton::clicked, this, &Form1::showManual);
     setTabOrder(m_useLast, m_manual);
-    setFixedSize(kWidth, kHeight + 24);
+
+    // Said once, here, when the run's files cannot stay in a program folder others share.
+    int height = kHeight + 24;
+    if (const QString note = wizard.files().sharedFolderNote(); !note.isEmpty()) {
+        auto *where = new QLabel(this);
+        where->setObjectName(QStringLiteral("Label2"));
+        where->setTextFormat(Qt::PlainText);
+        where->setWordWrap(true);
+        // A path breaks after its separators, nowhere inside a name.
+        QString breakable = note;
+        breakable.replace(QDir::separator(), QString(QDir::separator()) + QChar(0x200B));
+        where->setText(breakable);
+        where->setToolTip(note);
+        const int textHeight = where->heightForWidth(kWidth - 16);
+        where->setGeometry(QRect(10, height + 2, kWidth - 16, textHeight));
+        height += textHeight + 8;
+    }
+    setFixedSize(kWidth, height);
     start->setDefault(true);
     setFocusProxy(start);
     connect(start, &QPushButton::clicked, this, &Form1::startWork);
@@ -122,17 +141,25 @@ QStringList Form1::manualPlaces(const QString &programFolder)
 void Form1::showManual()
 {
     const QStringList places = manualPlaces(velra::programFolder());
+    QStringList shown;
+    for (const QString &place : places)
+        shown.append(QDir::toNativeSeparators(place));
     for (const QString &place : places) {
         if (!QFileInfo(place).isFile())
             continue;
+        // What the browser is given runs as the user: a page that someone else could have put or
+        // changed there is not opened.
+        if (!platform::isTrustedDocument(place)) {
+            message(QStringLiteral("「%1」は、ほかのユーザーが置いたか書き換えられるファイルのため開きません。\r\n使い方の説明書は次の場所にあるはずです:\r\n%2")
+                        .arg(QDir::toNativeSeparators(place), shown.join(QStringLiteral("\r\n"))),
+                    QStringLiteral("使い方"), OkWithExclamation);
+            return;
+        }
         if (!toolkit().openDocument(place))
             message(QStringLiteral("ブラウザーで使い方を開けません。\r\n%1 を開いてください。").arg(QDir::toNativeSeparators(place)),
                     QStringLiteral("使い方"), OkWithExclamation);
         return;
     }
-    QStringList shown;
-    for (const QString &place : places)
-        shown.append(QDir::toNativeSeparators(place));
     message(QStringLiteral("使い方の説明書が見つかりません。\r\n探した場所:\r\n%1").arg(shown.join(QStringLiteral("\r\n"))),
             QStringLiteral("使い方"), OkWithExclamation);
 }

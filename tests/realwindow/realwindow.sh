@@ -4,8 +4,10 @@
 # program), double-clicks 作業開始 where the next page's 次へ appears (the second click must not
 # click that page: no refusal box, no settings log), clicks that 次へ once it has settled (its
 # refusal box must carry its title exactly), closes the window as the close box would, and checks
-# that the process has ended. A second copy started meanwhile says that one is running and ends. Catches a missing platform plugin, font or library that the
-# offscreen tests cannot.
+# that the process has ended. A second copy started meanwhile says that one is running and ends.
+# Then, with a FIFO at each of the wizard's own files (the lock beside the program, the remembered
+# settings and save folder), it starts again: the page shows at once and the program ends when it
+# is closed. Catches a missing platform plugin, font or library that the offscreen tests cannot.
 #   realwindow.sh VELLORAN X11CLOSE X11CLICK
 set -u
 app=$1
@@ -19,7 +21,8 @@ opener=$(mktemp -d)
 printf '#!/bin/sh\nprintf "%%s\\n" "$1" >"%s/opened"\n' "$opener" >"$opener/xdg-open"
 chmod +x "$opener/xdg-open"
 export PATH="$opener:$PATH"
-trap 'rm -rf "$log" "$XDG_DATA_HOME" "$opener"' EXIT
+lock="$(dirname "$(readlink -f "$app")")/.velra.lock"
+trap 'rm -rf "$log" "$XDG_DATA_HOME" "$opener"; [ -p "$lock" ] && rm -f "$lock"' EXIT
 # The hand-off files live beside the program (its folder is writable here).
 settings="$(dirname "$(readlink -f "$app")")/velra.dat"
 rm -f "$settings"
@@ -61,5 +64,23 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     echo "velloran still running 5 s after its window was closed"; kill $pid; exit 1
 ' bash "$app" "$closer" "$clicker" "$log" "$settings" "$opener/opened"
 rc=$?
+if [ $rc -eq 0 ]; then
+    own="$XDG_DATA_HOME/velloran"
+    mkdir -p "$own"
+    rm -f "$lock" "$own/velra-last.dat" "$own/velra-save-folder.txt"
+    mkfifo "$lock" "$own/velra-last.dat" "$own/velra-save-folder.txt"
+    xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
+        app=$1 closer=$2 log=$3
+        "$app" 2>>"$log" & pid=$!
+        if ! "$closer" Velloran 10; then echo "no page with FIFOs at the own files"; kill -9 $pid; exit 1; fi
+        for _ in $(seq 50); do
+            kill -0 $pid 2>/dev/null || { wait $pid; rc=$?; echo "with FIFOs at its own files: velloran showed its page and ended (exit $rc)"; exit $rc; }
+            sleep 0.1
+        done
+        echo "velloran still running 5 s after its window was closed (FIFOs at its own files)"; kill -9 $pid; exit 1
+    ' bash "$app" "$closer" "$log"
+    rc=$?
+    rm -f "$lock"
+fi
 [ $rc -eq 0 ] || { echo "--- what velloran printed:"; grep -v XDG_RUNTIME_DIR "$log"; }
 exit $rc

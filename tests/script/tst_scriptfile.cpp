@@ -2,6 +2,11 @@
 #include "TestSupport.h"
 #include "script/ScriptFile.h"
 
+#include "platform/FileSystem.h"
+#include "script/OutputFile.h"
+
+#include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -155,6 +160,33 @@ private slots:
         QCOMPARE(filesIn(m_dir.path()), QStringList{QStringLiteral("out.csf")});
     }
 #endif
+
+    // The lock is held but the file opened is not (or no longer) the one at the name: another save
+    // replaced it, or (Windows) the name is a link that the open did not follow. Every turn of the
+    // loop waits and counts against the patience; one that moves on is saved.
+    void lockedButNotAtTheName_isBounded()
+    {
+        QVERIFY(writeAll(target(), "keep"));
+        auto restore = qScopeGuard([] { platform::testing::setPathCheck(nullptr); });
+        int checks = 0;
+        platform::testing::setPathCheck([&checks](const QString &) { return ++checks > 3; });
+        QVERIFY(output::write(target(), [](QByteArrayView old, output::Pieces &p) { p << old << "+"; }, nullptr));
+        QCOMPARE(readAll(target()), QByteArray("keep+"));
+
+        checks = 0;
+        platform::testing::setPathCheck([&checks](const QString &) { ++checks; return false; });
+        output::Options patient;
+        patient.lockPatienceMs = 300;
+        QElapsedTimer took;
+        took.start();
+        QString reason;
+        QVERIFY(!output::write(target(), [](QByteArrayView, output::Pieces &p) { p << "lost"; }, &reason, patient));
+        QVERIFY2(took.elapsed() < 5000, qPrintable(QString::number(took.elapsed())));
+        QVERIFY2(checks < 100, qPrintable(QString::number(checks))); // paused between turns, no spin
+        QCOMPARE(reason, QStringLiteral("ほかのプログラムが使用中です。しばらくしてからもう一度保存してください。"));
+        QCOMPARE(readAll(target()), QByteArray("keep+"));
+        QCOMPARE(filesIn(m_dir.path()).size(), 1);
+    }
 
     void readOnlyTarget_isRefused_andUntouched()
     {

@@ -23,6 +23,7 @@
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using namespace velra;
@@ -79,16 +80,23 @@ private slots:
         QTest::addColumn<bool>("present");
         QTest::addColumn<bool>("browser");
         QTest::addColumn<bool>("byKeyboard");
-        QTest::newRow("opened") << true << true << false;
-        QTest::newRow("opened with Enter") << true << true << true;
-        QTest::newRow("no browser") << true << false << false;
-        QTest::newRow("no manual") << false << true << true;
+        QTest::addColumn<int>("planted"); // 0: the program's own; 1: writable by others; 2: another user's
+        QTest::newRow("opened") << true << true << false << 0;
+        QTest::newRow("opened with Enter") << true << true << true << 0;
+        QTest::newRow("no browser") << true << false << false << 0;
+        QTest::newRow("no manual") << false << true << true << 0;
+#ifndef Q_OS_WIN
+        QTest::newRow("writable by others") << true << true << false << 1;
+        if (::geteuid() == 0)
+            QTest::newRow("another user's") << true << true << false << 2;
+#endif
     }
     void startPage_opensTheManual()
     {
         QFETCH(bool, present);
         QFETCH(bool, browser);
         QFETCH(bool, byKeyboard);
+        QFETCH(int, planted);
         const QStringList places = Form1::manualPlaces(programFolder());
         QCOMPARE(places.size(), 2);
         for (const QString &place : places)
@@ -99,6 +107,13 @@ private slots:
             QVERIFY(QDir().mkpath(QFileInfo(manual).path()));
             QFile file(manual);
             QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+#ifndef Q_OS_WIN
+            if (planted == 1)
+                QVERIFY(file.setPermissions(file.permissions() | QFile::WriteOther));
+            if (planted == 2)
+                QCOMPARE(::chown(QFile::encodeName(manual).constData(), 4242, 4242), 0);
+#endif
         }
         WizardFixture f;
         f.toolkit.documentsOpen = browser;
@@ -117,8 +132,11 @@ private slots:
         } else {
             link->click();
         }
-        QCOMPARE(f.toolkit.openedDocuments, present ? QStringList{manual} : QStringList{});
-        const QString expected = !present
+        QCOMPARE(f.toolkit.openedDocuments, present && !planted ? QStringList{manual} : QStringList{});
+        const QString expected = planted
+            ? QStringLiteral("「%1」は、ほかのユーザーが置いたか書き換えられるファイルのため開きません。\r\n使い方の説明書は次の場所にあるはずです:\r\n%1\r\n%2")
+                  .arg(QDir::toNativeSeparators(places[0]), QDir::toNativeSeparators(places[1]))
+            : !present
             ? QStringLiteral("使い方の説明書が見つかりません。\r\n探した場所:\r\n%1\r\n%2")
                   .arg(QDir::toNativeSeparators(places[0]), QDir::toNativeSeparators(places[1]))
             : browser ? QString()
@@ -443,6 +461,32 @@ private slots:
         QVERIFY(files.startRun(nullptr));
         QVERIFY(!QFileInfo(planted).exists() && !QFileInfo(planted).isSymLink());
         QCOMPARE(readAll(victim), QByteArray("the user's own"));
+    }
+
+    // FIFOs at each of the wizard's own files, the lock in the program folder included: the start
+    // page opens at once, says where the run's files are, and nothing waits on them.
+    void ownFilesThatAreFifos_startPageOpensAndSaysWhere()
+    {
+        QTemporaryDir program;
+        QTemporaryDir perUser;
+        for (const QString &own : {program.filePath(QStringLiteral(".velra.lock")), perUser.filePath(QStringLiteral("velra-last.dat")),
+                                   perUser.filePath(QStringLiteral("velra-save-folder.txt"))})
+            QCOMPARE(::mkfifo(QFile::encodeName(own).constData(), 0666), 0);
+        ScriptedToolkit toolkit;
+        Wizard wizard(toolkit, HandoffFiles(program.path(), perUser.path()));
+        QVERIFY(wizard.start());
+        Page *page = wizard.page(PageId::Form1);
+        QCOMPARE(visibleWindows(), QWidgetList{page});
+        QVERIFY(toolkit.messages.isEmpty());
+        QVERIFY(!child<QCheckBox>(page, QStringLiteral("Check1"))->isEnabled());
+        const QString note = child<QLabel>(page, QStringLiteral("Label2"))->toolTip();
+        QCOMPARE(note, QStringLiteral("プログラムのフォルダーはほかのユーザーも書き込めるため、作業ファイルは「%1」に置きます。")
+                           .arg(QDir::toNativeSeparators(perUser.path() + QLatin1Char('/'))));
+        QVERIFY(page->height() > 213 + 24);
+        QCOMPARE(wizard.saveFolder(), QString());
+        click(page, QStringLiteral("Command1"));
+        QCOMPARE(wizard.files().folder(), perUser.path() + QLatin1Char('/'));
+        QVERIFY(toolkit.messages.isEmpty());
     }
 
     // A program folder that everyone may write into (mode 0777, no sticky bit) is not used.

@@ -133,10 +133,25 @@ private slots:
         const Run help = run({QStringLiteral("--help")});
         QCOMPARE(help.code, 0);
         QVERIFY(QString::fromUtf8(help.out).contains(QStringLiteral("使い方: velra-script generate")));
+        // Within an 80-column terminal, where a Japanese character takes two; Windows' line ends there.
+#ifdef Q_OS_WIN
+        const QString newline = QStringLiteral("\r\n");
+#else
+        const QString newline = QStringLiteral("\n");
+#endif
+        const QString helpText = QString::fromUtf8(help.out);
+        QVERIFY(helpText.endsWith(newline));
+        for (const QString &line : helpText.split(newline)) {
+            int columns = 0;
+            for (const QChar c : line)
+                columns += c.unicode() >= 0x1100 ? 2 : 1;
+            QVERIFY2(columns <= 79 && !line.contains(QLatin1Char('\n')), qPrintable(line));
+        }
         // Usage errors speak Japanese too: what is wrong, then the usage.
         const Run wrong = run({QStringLiteral("frobnicate")});
-        QVERIFY2(QString::fromUtf8(wrong.err).startsWith(QStringLiteral("velra-script: そのようなコマンドはありません。\n使い方:")),
+        QVERIFY2(QString::fromUtf8(wrong.err).startsWith(QStringLiteral("velra-script: そのようなコマンドはありません。") + newline + QStringLiteral("使い方:")),
                  wrong.err.constData());
+        QVERIFY(QString::fromUtf8(wrong.err).endsWith(QStringLiteral("2 使い方の誤り。") + newline));
         QVERIFY(run({QStringLiteral("--version")}).out.startsWith("velra-script"));
     }
 

@@ -339,18 +339,42 @@ private slots:
 
         if (!isRoot())
             QSKIP("needs root to plant another user's link");
-        const QString shared = path(QStringLiteral("shared"));
-        QVERIFY(QDir().mkpath(shared));
-        QCOMPARE(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
-        const QString planted = shared + QStringLiteral("/book.csf");
-        QVERIFY(writeAll(notes, "victim"));
-        QVERIFY(QFile::link(notes, planted));
-        QCOMPARE(::lchown(QFile::encodeName(planted).constData(), 4242, 4242), 0);
-        const Run refused = run(saveArgs(log(), planted));
-        QCOMPARE(refused.code, 1);
-        QVERIFY2(QString::fromUtf8(refused.err).contains(QStringLiteral("ほかのユーザーが作ったリンク")), refused.err.constData());
-        QCOMPARE(readAll(notes), QByteArray("victim"));
-        QVERIFY(QFileInfo(planted).isSymLink());
+        // A folder everyone may write into, sticky (/tmp) or not (mode 0777).
+        for (const mode_t mode : {mode_t(01777), mode_t(0777)}) {
+            const QString shared = path(QStringLiteral("shared-%1").arg(mode, 0, 8));
+            QVERIFY(QDir().mkpath(shared));
+            QCOMPARE(::chmod(QFile::encodeName(shared).constData(), mode), 0);
+            const QString planted = shared + QStringLiteral("/book.csf");
+            QVERIFY(writeAll(notes, "victim"));
+            QVERIFY(QFile::link(notes, planted));
+            QCOMPARE(::lchown(QFile::encodeName(planted).constData(), 4242, 4242), 0);
+            const Run refused = run(saveArgs(log(), planted));
+            QCOMPARE(refused.code, 1);
+            QVERIFY2(QString::fromUtf8(refused.err).contains(QStringLiteral("ほかのユーザーが作ったリンク")), refused.err.constData());
+            QCOMPARE(readAll(notes), QByteArray("victim"));
+            QVERIFY(QFileInfo(planted).isSymLink());
+        }
+    }
+
+    // A file on a drive mounted read-only: the drive is named as the reason, not the file's flag,
+    // which the author could not clear there.
+    void readOnlyMount_saysTheDrive()
+    {
+        SmallDisk disk(64);
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.whyNot));
+        const QString out = disk.path(QStringLiteral("comic.csf"));
+        QVERIFY(writeAll(out, "keep"));
+        QCOMPARE(QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), disk.path(QString())}), 0);
+        for (const QStringList &args : {QStringList{QStringLiteral("generate"), log(), QStringLiteral("-o"), out}, saveArgs(log(), out),
+                                        saveArgs(log(), disk.path(QStringLiteral("new.csf")))}) {
+            const Run r = run(args);
+            QCOMPARE(r.code, 1);
+            QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("書き込みが禁止されたドライブです。")), r.err.constData());
+            QVERIFY2(!QString::fromUtf8(r.err).contains(QStringLiteral("読み取り専用")), r.err.constData());
+            QVERIFY2(r.err.count("ドライブ") == 1, r.err.constData()); // said once
+        }
+        QCOMPARE(readAll(out), QByteArray("keep"));
     }
 
     // What a replacement cannot carry over (an access list, user attributes) keeps the file: it is

@@ -1,5 +1,6 @@
 // Prints what Windows shows in a program file's Properties: the version resource's company, product,
-// version and description, UTF-8, one "Name=value" a line. Exit 1 when the file has no resource.
+// version and description, UTF-8, one "Name=value" a line; then "Manifest:" and the application
+// manifest that Windows reads when it starts the program. Exit 1 when the file has no resource.
 //   versioninfo PROGRAM.exe
 #include <windows.h>
 
@@ -34,6 +35,14 @@ int wmain(int argc, wchar_t **argv)
         const std::wstring key = std::wstring(L"\\StringFileInfo\\041104B0\\") + name;
         if (VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void **>(&value), &length) && value)
             std::printf("%s=%s\n", utf8(name).c_str(), utf8(value).c_str());
+    }
+    HMODULE module = LoadLibraryExW(argv[1], nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HRSRC manifest = module ? FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)) : nullptr;
+    HGLOBAL loaded = manifest ? LoadResource(module, manifest) : nullptr;
+    if (loaded) {
+        std::printf("Manifest:\n");
+        std::fwrite(LockResource(loaded), 1, SizeofResource(module, manifest), stdout);
+        std::printf("\n");
     }
     return 0;
 }

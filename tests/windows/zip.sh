@@ -38,9 +38,11 @@ grep -q '6.4.2+dfsg-10' "$folder/licenses/README.txt" || { echo "the note does n
 # under a name the zip marks as UTF-8 (else Explorer reads it in the ANSI code page); and the manual
 # with every picture it shows.
 first="$folder/はじめにお読みください.txt"
-[ "$(head -c 3 "$first" | od -An -tx1 | tr -d ' ')" = efbbbf ] || { echo "はじめにお読みください.txt lacks the UTF-8 BOM"; exit 1; }
-[ "$(tr -cd '\n' <"$first" | wc -c)" -gt 10 ] && [ "$(grep -c $'\r$' "$first")" = "$(tr -cd '\n' <"$first" | wc -c)" ] \
-    || { echo "はじめにお読みください.txt does not end every line with CR LF"; exit 1; }
+for text in "$first" "$folder/licenses/README.txt"; do
+    [ "$(head -c 3 "$text" | od -An -tx1 | tr -d ' ')" = efbbbf ] || { echo "$text lacks the UTF-8 BOM"; exit 1; }
+    [ "$(tr -cd '\n' <"$text" | wc -c)" -gt 10 ] && [ "$(grep -c $'\r$' "$text")" = "$(tr -cd '\n' <"$text" | wc -c)" ] \
+        || { echo "$text does not end every line with CR LF"; exit 1; }
+done
 grep -q 'manual' "$first" && grep -q 'フォルダー全体を展開してから起動してください' "$first" \
     || { echo "はじめにお読みください.txt does not say where the manual is or to unpack the whole folder"; exit 1; }
 perl -e 'local $/; my $z = <STDIN>; my $marked = 0;
