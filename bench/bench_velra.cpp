@@ -22,13 +22,20 @@ using namespace velra;
 
 namespace {
 
+Run runOf(const QList<LogValue> &values)
+{
+    Run run;
+    runlog::fromValues(values, run);
+    return run;
+}
+
 // The largest script the 16-bit limits allow: leftward, step 1, until the picture has passed, a
 // 100-pixel picture across a 32,667-pixel window.
-QList<LogValue> largest()
+Run largest()
 {
     const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
-    return {t("scroll.bmp"), t("100"), t("50"), t("back.bmp"), t("640"), t("480"), t("32667"), t("480"),
-            LogValue::number(1), LogValue::number(3), t("1"), LogValue::number(1), LogValue::number(2), LogValue::empty()};
+    return runOf({t("scroll.bmp"), t("100"), t("50"), t("back.bmp"), t("640"), t("480"), t("32667"), t("480"),
+            LogValue::number(1), LogValue::number(3), t("1"), LogValue::number(1), LogValue::number(2), LogValue::empty()});
 }
 
 qint64 largestSize()
@@ -43,7 +50,7 @@ qint64 largestSize()
 
 void BM_GenerateLargest(benchmark::State &state)
 {
-    const QList<LogValue> values = largest();
+    const Run values = largest();
     QByteArray script;
     for (auto _ : state) {
         generateScript(values, script, nullptr, nullptr);
@@ -58,12 +65,12 @@ BENCHMARK(BM_GenerateLargest)->Unit(benchmark::kMicrosecond);
 void BM_GenerateLargestDetailed(benchmark::State &state)
 {
     const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
-    const QList<LogValue> values{t("scroll.bmp"), t("100"), t("50"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
-                                 LogValue::number(2), t("-32768"), t("-32768"), t("32767"), t("32767"), LogValue::number(2),
-                                 t("32768"), LogValue::number(4), t("0"), t("0"), LogValue::number(1)};
+    const Run values = runOf({t("scroll.bmp"), t("100"), t("50"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
+                              LogValue::number(2), t("-32768"), t("-32768"), t("32767"), t("32767"), LogValue::number(2),
+                              t("32768"), LogValue::number(4), t("0"), t("0"), LogValue::number(1)});
     QByteArray script;
     for (auto _ : state) {
-        generateFromLog(values, script, nullptr, nullptr);
+        generateScript(values, script, nullptr, nullptr);
         benchmark::DoNotOptimize(script.data());
     }
     state.counters["bytes"] = double(script.size());
@@ -87,7 +94,7 @@ BENCHMARK(BM_MemcpySameBytes)->Unit(benchmark::kMicrosecond);
 // The page's frame loop: the same generation feeding a shown progress bar (offscreen platform).
 void BM_PageFrameLoopLargest(benchmark::State &state)
 {
-    const QList<LogValue> values = largest();
+    const Run values = largest();
     QProgressBar bar;
     bar.resize(160, 16);
     bar.show();
@@ -166,7 +173,7 @@ QHash<QString, QString> pictures(const QTemporaryDir &dir, QSize scroll)
             {QStringLiteral("scroll.bmp"), dir.filePath(QStringLiteral("scroll.bmp"))}};
 }
 
-void renderFrames(benchmark::State &state, const QList<LogValue> &values, QSize window, QSize scroll)
+void renderFrames(benchmark::State &state, const Run &values, QSize window, QSize scroll)
 {
     QByteArray script;
     generateScript(values, script, nullptr, nullptr);
@@ -198,9 +205,9 @@ BENCHMARK(BM_RenderFrameLargest)->Unit(benchmark::kMillisecond);
 void BM_RenderFrameHugePicture(benchmark::State &state)
 {
     const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
-    const QList<LogValue> values{t("scroll.bmp"), t("4000"), t("4000"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
+    const Run values = runOf({t("scroll.bmp"), t("4000"), t("4000"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
                                  LogValue::number(1), LogValue::number(3), t("8"), LogValue::number(2), LogValue::number(2),
-                                 LogValue::empty()};
+                                 LogValue::empty()});
     renderFrames(state, values, QSize(640, 480), QSize(4000, 4001));
 }
 BENCHMARK(BM_RenderFrameHugePicture)->Unit(benchmark::kMillisecond);
@@ -218,11 +225,11 @@ struct LongMove
     LongMove()
     {
         const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
-        const QList<LogValue> values{t("scroll.bmp"), t("2000"), t("2000"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
+        const Run values = runOf({t("scroll.bmp"), t("2000"), t("2000"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
                                      LogValue::number(2), t("-1000"), t("-1500"), t("-1300"), t("-1600"), LogValue::number(2),
-                                     t("32768"), LogValue::number(4), t("0"), t("0"), LogValue::number(2)};
+                                     t("32768"), LogValue::number(4), t("0"), t("0"), LogValue::number(2)});
         QByteArray script;
-        generateFromLog(values, script, nullptr, nullptr);
+        generateScript(values, script, nullptr, nullptr);
         ScriptFrames::read(script, frames, nullptr);
         renderer = std::make_unique<preview::FrameRenderer>(frames, QSize(640, 480), pictures(dir, QSize(2000, 2000)));
     }

@@ -1,7 +1,6 @@
-// The settings-log reader and the generation behind it (both modes), on arbitrary bytes.
+// The settings-log reader and the generation behind it (both modes, chains of moves), on arbitrary bytes.
 #include "handoff/Cp932.h"
-#include "handoff/HandoffFiles.h"
-#include "handoff/SettingsLog.h"
+#include "handoff/Run.h"
 #include "script/ScrollScript.h"
 
 #include <cstdint>
@@ -12,20 +11,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString text;
     if (!velra::cp932::decode(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)), text))
         return 0;
-    QList<velra::LogValue> values;
-    int found = -1;
-    const bool complete = velra::settingslog::parseFields(text, velra::kFieldCount, values, &found);
-    if (found < 0 || found > velra::kFieldCount || complete != (found == velra::kFieldCount))
+    velra::Run run;
+    velra::RunError problem;
+    const bool read = velra::runlog::parse(text, run, &problem);
+    if (read != run.isComplete() || (!read && problem.message.isEmpty()))
         std::abort();
-    if (!complete || size > 512) // long names make scripts of hundreds of megabytes: slow, not interesting
+    if (!read || size > 512) // long names make scripts of hundreds of megabytes: slow, not interesting
         return 0;
-    // A detailed-mode log has nineteen values.
-    if (values[int(velra::Field::SettingMode)].text.trimmed() == QLatin1String("2")
-        && !velra::settingslog::parseFields(text, velra::settingslog::kDetailedRunFieldCount, values))
-        return 0;
+    if (run.isDetailed() && run.chain.segments.isEmpty())
+        std::abort();
     QByteArray script;
     QString error;
-    if (velra::generateFromLog(values, script, nullptr, &error)) {
+    if (velra::generateScript(run, script, nullptr, &error)) {
         if (!script.startsWith("Graphic \"") || script.endsWith("\r\n"))
             std::abort();
     } else if (error.isEmpty() || !script.isEmpty()) {

@@ -115,7 +115,7 @@ private slots:
         QList<LogValue> values;
         QVERIFY(settingslog::readFields(HandoffFiles(f.dir.path()).settingsLog(), kFieldCount, values, nullptr));
         QByteArray script;
-        QVERIFY(generateScript(values, script, nullptr, nullptr));
+        QVERIFY(generateFromValues(values, script, nullptr, nullptr));
         QVERIFY(script.contains("/POS:624,0,100,50"));
         Page *form7 = wizard.page(PageId::Form7);
         click(form7, QStringLiteral("Command1"));
@@ -319,7 +319,7 @@ private slots:
         QList<LogValue> values;
         QVERIFY(settingslog::readFields(f.files.settingsLog(), kFieldCount, values, nullptr));
         QByteArray script;
-        QVERIFY(generateScript(values, script, nullptr, nullptr));
+        QVERIFY(generateFromValues(values, script, nullptr, nullptr));
         const QString target = f.path(QStringLiteral("out.file"));
         QVERIFY(writeAll(target, "earlier text"));
         generateAndSave(f, csf, target);

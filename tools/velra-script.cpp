@@ -89,8 +89,8 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
 
 bool generateFrom(const QString &log, QByteArray &script, QString *error)
 {
-    QList<LogValue> values;
-    return settingslog::readRun(log, values, error, settingslog::Access::Named) && generateFromLog(values, script, nullptr, error);
+    Run run;
+    return runlog::read(log, run, error, settingslog::Access::Named) && generateScript(run, script, nullptr, error);
 }
 
 int generate(const QStringList &args)
@@ -239,23 +239,23 @@ int previewCommand(const QStringList &args)
     if (all && haveFrames)
         return usageError(QStringLiteral("--frames と --all は一緒に使えません。"));
 
-    QList<LogValue> values;
+    Run run;
     QByteArray script;
     QString error;
     ScriptFrames parsed;
-    if (!settingslog::readRun(log, values, &error, settingslog::Access::Named) || !generateFromLog(values, script, nullptr, &error)
+    if (!runlog::read(log, run, &error, settingslog::Access::Named) || !generateScript(run, script, nullptr, &error)
         || !ScriptFrames::read(script, parsed, &error))
         return failure(error);
     // One image pixel per window pixel with --all: a window far beyond a screen is refused.
     QSize window;
-    if (!preview::windowSizeOf(values, window) || window.width() > 16384 || window.height() > 16384)
+    if (!preview::windowSizeOf(run, window) || window.width() > 16384 || window.height() > 16384)
         return failure(QStringLiteral("ウィンドウの大きさ（%1 × %2）では描けません。")
-                           .arg(shownValue(values[int(Field::WindowWidth)].text), shownValue(values[int(Field::WindowHeight)].text)));
+                           .arg(shownValue(run.windowWidth), shownValue(run.windowHeight)));
     QHash<QString, QString> paths;
     if (!scrollPicture.isEmpty())
-        paths.insert(values[int(Field::ScrollImageFile)].text, scrollPicture);
+        paths.insert(run.scroll.file, scrollPicture);
     if (!backgroundPicture.isEmpty())
-        paths.insert(values[int(Field::BackgroundFile)].text, backgroundPicture);
+        paths.insert(run.background.file, backgroundPicture);
     const preview::FrameRenderer renderer(parsed, window, paths);
     for (const QString &problem : renderer.problems())
         console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(problem)));

@@ -19,21 +19,16 @@ bool fitsOnALine(const QString &path)
 
 } // namespace
 
-QList<LogValue> Settings::values() const
+Run Settings::run() const
 {
     QString text;
-    if (!cp932::decode(log, text))
-        return {};
-    QList<LogValue> fields;
-    for (const int count : {settingslog::kDetailedRunFieldCount, kFieldCount, int(Field::SettingMode) + 1, int(Field::WindowHeight) + 1,
-                            int(Field::ScrollImageHeight) + 1}) {
-        if (settingslog::parseFields(text, count, fields))
-            break;
+    Run run;
+    if (!cp932::decode(log, text) || !runlog::parse(text, run, nullptr, 4)) {
+        // What the pages before a refused line can still take.
+        if (!runlog::parse(text, run, nullptr, 0))
+            run = Run();
     }
-    // A simple run's line 4 read as if detailed would take the fields of nothing: keep fourteen.
-    if (fields.size() == settingslog::kDetailedRunFieldCount && fields[int(Field::SettingMode)].text.trimmed() != QLatin1String("2"))
-        fields.resize(kFieldCount);
-    return fields;
+    return run;
 }
 
 bool save(const QString &path, const Settings &settings, QString *error)

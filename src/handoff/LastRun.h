@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SettingsLog.h"
+#include "Run.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,9 +15,8 @@ struct Settings
     QString scrollPicture;     // full paths, empty when a name was typed by hand
     QString backgroundPicture;
 
-    // The log's values: nine, fourteen (simple mode) or nineteen (detailed mode); empty when the
-    // log cannot be read.
-    QList<LogValue> values() const;
+    // The run as far as the log holds one (`lines` says how far); empty when it cannot be read.
+    Run run() const;
 };
 
 // Replaces the file whole (a failure leaves the older file as it was); a link or anything else at

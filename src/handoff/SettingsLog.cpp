@@ -71,7 +71,19 @@ bool formatLine(const LogLine &line, QByteArray &out, QString *error)
 bool parseFields(QStringView text, int count, QList<LogValue> &out, int *found)
 {
     QList<LogValue> fields;
-    fields.reserve(count);
+    parseValues(text, count, fields);
+    if (found)
+        *found = int(fields.size());
+    if (fields.size() < count)
+        return false;
+    out = std::move(fields);
+    return true;
+}
+
+qsizetype parseValues(QStringView text, int count, QList<LogValue> &fields)
+{
+    fields.clear();
+    fields.reserve(qMin(count, 64));
     const qsizetype n = text.size();
     qsizetype pos = 0;
     bool afterComma = false; // a comma at the very end still opens one (empty) field
@@ -108,12 +120,7 @@ bool parseFields(QStringView text, int count, QList<LogValue> &out, int *found)
             ++pos;
         }
     }
-    if (found)
-        *found = int(fields.size());
-    if (fields.size() < count)
-        return false;
-    out = std::move(fields);
-    return true;
+    return pos;
 }
 
 bool startLog(const QString &path, const LogLine &line, QString *error)
@@ -125,10 +132,6 @@ bool appendLine(const QString &path, const LogLine &line, QString *error)
 {
     return writeLine(path, line, false, error);
 }
-
-namespace {
-
-} // namespace
 
 // The log's bytes, read whole but never beyond the bound.
 bool readBytes(const QString &path, QByteArray &bytes, QString *error, Access access)
@@ -169,9 +172,6 @@ bool readBytes(const QString &path, QByteArray &bytes, QString *error, Access ac
     return true;
 }
 
-namespace {
-
-// The log's text, decoded from CP932.
 bool readText(const QString &path, QString &text, QString *error, Access access)
 {
     QByteArray bytes;
@@ -187,6 +187,8 @@ bool readText(const QString &path, QString &text, QString *error, Access access)
         return fail(error, QStringLiteral("設定ファイル「%1」の %2 バイト目が Shift_JIS（CP932）の文字として読めません。").arg(shown, QString::number(bad + 1)));
     return true;
 }
+
+namespace {
 
 // The first `count` fields of the text of the log at `path`, or a message saying how many it holds.
 bool parseCounted(const QString &path, QStringView text, int count, QList<LogValue> &out, QString *error)

@@ -36,6 +36,9 @@ bool formatLine(const LogLine &line, QByteArray &out, QString *error);
 // Reads the first `count` fields of `text`. Returns false when the text holds fewer; `found` then
 // says how many it holds.
 bool parseFields(QStringView text, int count, QList<LogValue> &out, int *found = nullptr);
+// Reads up to `count` values from the start of `text` into `out`, line ends counting as commas;
+// returns where reading stopped: after the last value's comma, or past its line end.
+qsizetype parseValues(QStringView text, int count, QList<LogValue> &out);
 
 // Creates the log anew (truncating an old one) with `line` as its only line.
 bool startLog(const QString &path, const LogLine &line, QString *error);
@@ -44,6 +47,8 @@ bool appendLine(const QString &path, const LogLine &line, QString *error);
 // How the log is opened: a hand-off file only when it is the user's own regular file, never
 // through a link; a log named by the user (the command line) as named, a pipe too.
 enum class Access { Handoff, Named };
+// The log's text, decoded from CP932; the message names the file.
+bool readText(const QString &path, QString &text, QString *error, Access access = Access::Handoff);
 // Reads the first `count` fields of the log at `path`.
 bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error);
 // The log's bytes as they are, refused beyond kMaxLogBytes.

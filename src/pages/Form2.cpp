@@ -42,11 +42,10 @@ Form2::Form2(Wizard &wizard)
 
 void Form2::firstShown()
 {
-    const QList<LogValue> &last = wizard().rememberedValues();
-    if (last.size() <= int(Field::ScrollImageHeight))
+    const Run &last = wizard().rememberedRun();
+    if (last.lines < 1)
         return;
-    fillRemembered(wizard().remembered()->scrollPicture, last[int(Field::ScrollImageFile)],
-                   last[int(Field::ScrollImageWidth)], last[int(Field::ScrollImageHeight)]);
+    fillRemembered(wizard().remembered()->scrollPicture, last.scroll);
     // An author who changes one value presses Enter through the rest.
     setFocusProxy(m_next);
     m_next->setFocus();

@@ -51,13 +51,12 @@ Form3::Form3(Wizard &wizard)
 
 void Form3::firstShown()
 {
-    const QList<LogValue> &last = wizard().rememberedValues();
-    if (last.size() <= int(Field::WindowHeight))
+    const Run &last = wizard().rememberedRun();
+    if (last.lines < 2)
         return;
-    fillRemembered(wizard().remembered()->backgroundPicture, last[int(Field::BackgroundFile)],
-                   last[int(Field::BackgroundWidth)], last[int(Field::BackgroundHeight)]);
-    m_windowWidth->setText(last[int(Field::WindowWidth)].text);
-    m_windowHeight->setText(last[int(Field::WindowHeight)].text);
+    fillRemembered(wizard().remembered()->backgroundPicture, last.background);
+    m_windowWidth->setText(last.windowWidth);
+    m_windowHeight->setText(last.windowHeight);
     setFocusProxy(m_next);
     m_next->setFocus();
 }

@@ -39,10 +39,10 @@ Form4::Form4(Wizard &wizard)
 
 void Form4::firstShown()
 {
-    const QList<LogValue> &last = wizard().rememberedValues();
-    if (last.size() <= int(Field::SettingMode))
+    const Run &last = wizard().rememberedRun();
+    if (last.lines < 3)
         return;
-    QRadioButton *mode = last[int(Field::SettingMode)].text.trimmed() == QLatin1String("1") ? m_simple : m_detailed;
+    QRadioButton *mode = last.isDetailed() ? m_detailed : m_simple;
     mode->setChecked(true);
     m_explanation->setText(mode == m_simple ? simpleExplanation() : detailedExplanation());
     setFocusProxy(m_next);

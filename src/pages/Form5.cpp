@@ -64,14 +64,11 @@ void Form5::firstShown()
 
 void Form5::fillRemembered()
 {
-    const QList<LogValue> &last = wizard().rememberedValues();
-    if (last.size() < kFieldCount || last[int(Field::SettingMode)].text.trimmed() != QLatin1String("1"))
+    const Run &last = wizard().rememberedRun();
+    if (!last.isComplete() || last.isDetailed())
         return;
-    const auto code = [&last](Field field, int count) {
-        const int v = last[int(field)].text.trimmed().toInt();
-        return v >= 1 && v <= count ? v : 0;
-    };
-    const int direction = code(Field::ScrollDirection, 4);
+    const auto code = [](int v, int count) { return v >= 1 && v <= count ? v : 0; };
+    const int direction = code(last.simple.direction, 4);
     // A vertical scroll the picture is now too tall for is left to choose again.
     if (direction == 1 || direction == 2) {
         m_options[direction - 1]->setChecked(true);
@@ -80,30 +77,29 @@ void Form5::fillRemembered()
         m_options[direction - 1]->setChecked(true);
         horizontalCaptions();
     }
-    if (const int alignment = code(Field::ScrollAlignment, 3))
+    if (const int alignment = code(last.simple.alignment, 3))
         m_options[3 + alignment]->setChecked(true);
-    if (const int end = code(Field::ScrollEndMode, 3))
+    if (const int end = code(last.simple.endMode, 3))
         m_options[6 + end]->setChecked(true);
-    m_step->setText(last[int(Field::ScrollStep)].text);
-    m_moves->setText(last[int(Field::MoveCount)].text);
+    m_step->setText(last.simple.step);
+    m_moves->setText(last.simple.moves);
     setFocusProxy(m_next);
     m_next->setFocus();
 }
 
 void Form5::load()
 {
-    QList<LogValue> &values = m_firstLines;
     QString error;
-    bool ok = settingslog::readFields(files().settingsLog(), 9, values, &error);
+    bool ok = runlog::read(files().settingsLog(), m_firstLines, &error, settingslog::Access::Handoff, 3);
     if (ok) {
         bool imageOk = false;
         bool windowOk = false;
-        m_imageHeight = values[int(Field::ScrollImageHeight)].text.toInt(&imageOk);
-        m_windowHeight = values[int(Field::WindowHeight)].text.toInt(&windowOk);
+        m_imageHeight = m_firstLines.scroll.height.toInt(&imageOk);
+        m_windowHeight = m_firstLines.windowHeight.toInt(&windowOk);
         if (!imageOk || !windowOk) {
             ok = false;
             const Field bad = imageOk ? Field::WindowHeight : Field::ScrollImageHeight;
-            const QString &text = values[int(bad)].text;
+            const QString &text = imageOk ? m_firstLines.windowHeight : m_firstLines.scroll.height;
             error = isWholeNumberText(text)
                 ? QStringLiteral("設定ファイルの %1 の値「%2」は大きすぎます。").arg(fieldLabel(bad), shownValue(text))
                 : QStringLiteral("設定ファイルの %1 の値「%2」は整数ではありません。").arg(fieldLabel(bad), shownValue(text));
@@ -202,10 +198,12 @@ void Form5::next()
                          endMode == 3 ? LogValue::textValue(m_moves->text()) : LogValue::empty()};
     QString error;
     // Whatever else the generation would refuse for these values is said here, not after it.
-    QList<LogValue> values = m_firstLines;
-    values.append(record);
+    Run run = m_firstLines;
+    run.mode = Run::Mode::Simple;
+    run.simple = {direction, m_step->text(), alignment, endMode, endMode == 3 ? m_moves->text() : QString()};
+    run.lines = 4;
     QByteArray script;
-    if (!generateScript(values, script, nullptr, &error))
+    if (!generateScript(run, script, nullptr, &error))
         return message(withoutFieldNames(error), QStringLiteral("設定が正しくありません"), OkWithExclamation);
     if (!settingslog::appendLine(files().settingsLog(), record, &error))
         return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "handoff/SettingsLog.h"
+#include "handoff/Run.h"
 #include "shell/Page.h"
 
 #include <array>
@@ -39,7 +39,7 @@ private:
     QPushButton *m_next;
     int m_imageHeight = 0;
     int m_windowHeight = 0;
-    QList<LogValue> m_firstLines; // lines 1 to 3 of the settings log
+    Run m_firstLines; // lines 1 to 3 of the settings log
 };
 
 } // namespace velra

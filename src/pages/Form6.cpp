@@ -160,23 +160,25 @@ Form6::Form6(Wizard &wizard)
 void Form6::load()
 {
     QString error;
-    bool ok = settingslog::readFields(files().settingsLog(), int(Field::SettingMode) + 1, m_firstLines, &error);
+    bool ok = runlog::read(files().settingsLog(), m_firstLines, &error, settingslog::Access::Handoff, 3);
     bool widthOk = false;
     bool pictureOk = false;
-    const int window = ok ? m_firstLines[int(Field::WindowWidth)].text.toInt(&widthOk) : 0;
-    const int picture = ok ? m_firstLines[int(Field::ScrollImageWidth)].text.toInt(&pictureOk) : 0;
+    const int window = ok ? m_firstLines.windowWidth.toInt(&widthOk) : 0;
+    const int picture = ok ? m_firstLines.scroll.width.toInt(&pictureOk) : 0;
     if (ok && (!widthOk || !pictureOk)) {
         ok = false;
         const Field bad = widthOk ? Field::ScrollImageWidth : Field::WindowWidth;
-        error = QStringLiteral("設定ファイルの %1 の値「%2」は整数ではありません。").arg(fieldLabel(bad), shownValue(m_firstLines[int(bad)].text));
+        error = QStringLiteral("設定ファイルの %1 の値「%2」は整数ではありません。")
+                    .arg(fieldLabel(bad), shownValue(widthOk ? m_firstLines.scroll.width : m_firstLines.windowWidth));
     }
     if (!ok) {
+        m_firstLines = Run();
         m_next->setEnabled(false);
         messageWhenShown(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
         return;
     }
     bool heightOk = false;
-    const int windowHeight = m_firstLines[int(Field::WindowHeight)].text.toInt(&heightOk);
+    const int windowHeight = m_firstLines.windowHeight.toInt(&heightOk);
     if (heightOk && window > 0 && windowHeight > 0) {
         m_path->setFixedSize(kPathWidth, qBound(kPathWidth / 4, int(qint64(kPathWidth) * windowHeight / window), kPathWidth));
         layout()->invalidate();
@@ -191,32 +193,44 @@ void Form6::load()
     updatePath();
 }
 
+// The page edits the first move of a chain; the moves after it are kept as they were.
 void Form6::fillRemembered()
 {
-    const QList<LogValue> &last = wizard().rememberedValues();
-    if (last.size() < settingslog::kDetailedRunFieldCount || last[int(Field::SettingMode)].text.trimmed() != QLatin1String("2"))
+    const Run &last = wizard().rememberedRun();
+    if (!last.isComplete() || !last.isDetailed())
         return;
-    const auto value = [&last](DetailField field) { return last[9 + int(field)].text; };
-    const auto choose = [this, &value](DetailField field, int first, int count) {
-        const int v = value(field).trimmed().toInt();
-        if (v >= 1 && v <= count)
-            m_options[first + v - 2]->setChecked(true);
+    const Chain &chain = last.chain;
+    const Segment &first = chain.segments.front();
+    const auto choose = [this](int value, int first, int count) {
+        if (value >= 1 && value <= count)
+            m_options[first + value - 2]->setChecked(true);
     };
-    m_boxes[0]->setText(value(DetailField::StartX));
-    m_boxes[1]->setText(value(DetailField::StartY));
-    m_boxes[2]->setText(value(DetailField::EndX));
-    m_boxes[3]->setText(value(DetailField::EndY));
-    choose(DetailField::MoveKind, 1, 2);
-    m_boxes[m_options[1]->isChecked() ? 5 : 4]->setText(value(DetailField::MoveAmount));
-    choose(DetailField::Curve, 3, 4);
-    m_boxes[6]->setText(value(DetailField::HoldStart));
-    m_boxes[7]->setText(value(DetailField::HoldEnd));
-    choose(DetailField::BackgroundMode, 7, 3);
+    m_boxes[0]->setText(QString::number(chain.startX));
+    m_boxes[1]->setText(QString::number(chain.startY));
+    m_boxes[2]->setText(QString::number(first.x));
+    m_boxes[3]->setText(QString::number(first.y));
+    choose(int(first.motion), 1, 2);
+    m_boxes[m_options[1]->isChecked() ? 5 : 4]->setText(QString::number(first.amount));
+    if (first.curve == Segment::Curve::Bezier) {
+        // A curve this page has no choice for: none is chosen, and the curve is kept until one is.
+        m_firstBezier = first.bezier;
+        for (int i = 3; i <= 6; ++i) {
+            m_options[i - 1]->setAutoExclusive(false);
+            m_options[i - 1]->setChecked(false);
+            m_options[i - 1]->setAutoExclusive(true);
+        }
+    } else {
+        choose(int(first.curve), 3, 4);
+    }
+    m_boxes[6]->setText(QString::number(chain.holdStart));
+    m_boxes[7]->setText(QString::number(first.hold));
+    choose(int(chain.background), 7, 3);
+    m_rest = chain.segments.mid(1);
     setFocusProxy(m_next);
     m_next->setFocus();
 }
 
-LogLine Form6::record() const
+QList<LogLine> Form6::record() const
 {
     const auto text = [this](int n) { return LogValue::textValue(m_boxes[n - 1]->text()); };
     const auto firstChecked = [this](int from, int to) {
@@ -227,30 +241,59 @@ LogLine Form6::record() const
         return 0;
     };
     const bool byFrames = m_options[1]->isChecked();
-    return {text(1), text(2), text(3), text(4), LogValue::number(byFrames ? 2 : 1), text(byFrames ? 6 : 5),
-            LogValue::number(firstChecked(3, 6)), text(7), text(8), LogValue::number(firstChecked(7, 9))};
+    int curve = firstChecked(3, 6);
+    if (curve == 0 && m_firstBezier)
+        curve = int(Segment::Curve::Bezier);
+    LogLine line{text(1), text(2), text(3), text(4), LogValue::number(byFrames ? 2 : 1), text(byFrames ? 6 : 5),
+                 LogValue::number(curve), text(7), text(8), LogValue::number(firstChecked(7, 9))};
+    QList<LogLine> lines;
+    Chain kept;
+    kept.segments = {Segment()};
+    if (curve == int(Segment::Curve::Bezier)) {
+        kept.segments.front().curve = Segment::Curve::Bezier;
+        kept.segments.front().bezier = *m_firstBezier;
+        line.append(runlog::chainLines(kept).front().mid(10));
+    }
+    lines.append(line);
+    kept.segments.append(m_rest);
+    lines.append(runlog::chainLines(kept).mid(1));
+    return lines;
+}
+
+bool Form6::chain(Run &run, ChainPlan &plan, QString *error) const
+{
+    if (!m_firstLines.lines)
+        return false;
+    run = m_firstLines;
+    run.mode = Run::Mode::Detailed;
+    RunError problem;
+    if (!runlog::chainFromLines(record(), run.chain, &problem)) {
+        if (error)
+            *error = problem.message;
+        return false;
+    }
+    run.lines = 4;
+    return ChainPlan::make(run.chain, plan, error);
 }
 
 void Form6::updatePath()
 {
-    if (m_firstLines.isEmpty())
+    if (!m_firstLines.lines)
         return;
-    QList<LogValue> values = m_firstLines;
-    values.append(record());
-    QByteArray script;
+    Run run;
+    ChainPlan plan;
     QString error;
-    ScriptFrames frames;
-    QSize window;
-    DetailedMove move;
-    qint64 moving = 0;
-    if (readDetailedMove(values, move, nullptr) && (moving = move.movingFrames()) > 0)
+    const bool valid = chain(run, plan, &error);
+    if (valid)
         m_frameCount->setText(QStringLiteral("全 %1 コマ（動き %2・止め %3）")
-                                  .arg(QString::number(moving + move.holdStart + move.holdEnd), QString::number(moving),
-                                       QString::number(move.holdStart + move.holdEnd)));
+                                  .arg(QString::number(plan.frames), QString::number(plan.moving), QString::number(plan.held)));
     else
         m_frameCount->setText(QStringLiteral("全 － コマ（値を直してください）"));
-    if (!generateDetailedScript(values, script, nullptr, &error) || !ScriptFrames::read(script, frames, &error)
-        || !preview::windowSizeOf(values, window)) {
+    QByteArray script;
+    ScriptFrames frames;
+    QSize window;
+    if (!valid || !generateScript(run, script, nullptr, &error) || !ScriptFrames::read(script, frames, &error)
+        || !preview::windowSizeOf(run, window)) {
         m_path->setMove(nullptr, error);
         return;
     }
@@ -259,15 +302,16 @@ void Form6::updatePath()
 
 void Form6::next()
 {
-    QList<LogValue> values = m_firstLines;
-    const LogLine line = record();
-    values.append(line);
-    DetailedMove move;
+    Run run;
+    ChainPlan plan;
     QString error;
-    if (!readDetailedMove(values, move, &error))
+    if (!chain(run, plan, &error))
         return message(error, QStringLiteral("設定が正しくありません"), OkWithExclamation);
-    if (!settingslog::appendLine(files().settingsLog(), line, &error))
-        return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
+    const QList<LogLine> lines = record();
+    for (const LogLine &line : lines) {
+        if (!settingslog::appendLine(files().settingsLog(), line, &error))
+            return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
+    }
     wizard().handOver(this, PageId::Form7);
 }
 

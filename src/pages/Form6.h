@@ -1,6 +1,6 @@
 #pragma once
 
-#include "handoff/SettingsLog.h"
+#include "handoff/Run.h"
 #include "shell/Page.h"
 
 #include <QTimer>
@@ -13,6 +13,7 @@ class QPushButton;
 class QRadioButton;
 
 namespace velra {
+struct ChainPlan;
 namespace preview {
 class PathPreview;
 }
@@ -36,8 +37,10 @@ protected:
 private:
     void load();
     void fillRemembered();
-    // The ten values of line 4, as the boxes and choices stand.
-    LogLine record() const;
+    // Line 4 as the boxes and choices stand, then a line for each move kept after the first.
+    QList<LogLine> record() const;
+    // The chain the page gives, and how it unfolds; false (with `error`) when a value is refused.
+    bool chain(Run &run, ChainPlan &plan, QString *error) const;
     void updatePath();
     void next();
 
@@ -47,7 +50,9 @@ private:
     QLabel *m_frameCount;
     QPushButton *m_next;
     QTimer m_pathTimer;
-    QList<LogValue> m_firstLines; // lines 1 to 3 of the settings log
+    Run m_firstLines;                // lines 1 to 3 of the settings log
+    QList<Segment> m_rest;           // the remembered chain's moves after the first
+    std::optional<Bezier> m_firstBezier; // the remembered first move's curve, when no choice shows it
     QHash<QString, QImage> m_decoded;
 };
 

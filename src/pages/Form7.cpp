@@ -75,13 +75,13 @@ void Form7::generate()
         message(withoutFieldNames(error) + QStringLiteral("\r\n「設定を変えて作り直す」で設定を直せます。"),
                 QStringLiteral("スクリプトを生成できません"), OkWithExclamation);
     };
-    QList<LogValue> values;
+    Run run;
     QString error;
-    if (!settingslog::readRun(files().settingsLog(), values, &error))
+    if (!runlog::read(files().settingsLog(), run, &error))
         return stop(error);
     QByteArray script;
     BarProgress progress(m_progress);
-    if (!generateFromLog(values, script, &progress, &error))
+    if (!generateScript(run, script, &progress, &error))
         return stop(error);
     progress.finish();
     if (!scriptbuffer::store(files().scriptBuffer(), script, &error))
@@ -121,14 +121,14 @@ void Form7::preview()
     QByteArray script;
     QString error;
     ScriptFrames frames;
-    QList<LogValue> values;
+    Run run;
     if (!scriptbuffer::load(files().scriptBuffer(), script, &error) || !ScriptFrames::read(script, frames, &error)
-        || !settingslog::readRun(files().settingsLog(), values, &error))
+        || !runlog::read(files().settingsLog(), run, &error))
         return message(error, QStringLiteral("プレビューを表示できません"), OkWithExclamation);
     QSize window;
-    if (!preview::windowSizeOf(values, window))
+    if (!preview::windowSizeOf(run, window))
         return message(QStringLiteral("設定ファイルのウィンドウの大きさ（%1 × %2）が読めません。")
-                           .arg(shownValue(values[int(Field::WindowWidth)].text), shownValue(values[int(Field::WindowHeight)].text)),
+                           .arg(shownValue(run.windowWidth), shownValue(run.windowHeight)),
                        QStringLiteral("プレビューを表示できません"), OkWithExclamation);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto renderer = std::make_unique<preview::FrameRenderer>(frames, window, wizard().picturePaths());

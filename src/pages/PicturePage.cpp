@@ -83,22 +83,22 @@ void PicturePage::fill(const QString &path, QSize size)
     wizard().rememberPicture(m_nameBox->text(), path);
 }
 
-void PicturePage::fillRemembered(const QString &path, const LogValue &name, const LogValue &width, const LogValue &height)
+void PicturePage::fillRemembered(const QString &path, const RunPicture &picture)
 {
     const QString title = QStringLiteral("前回の設定");
     QSize size;
     if (!path.isEmpty() && toolkit().measurePicture(path, size, nullptr)) {
         fill(path, size);
-        if (m_widthBox->text() != width.text || m_heightBox->text() != height.text)
+        if (m_widthBox->text() != picture.width || m_heightBox->text() != picture.height)
             messageWhenShown(QStringLiteral("前回の画像「%1」の大きさが変わっています（前回 %2 × %3、今 %4 × %5）。\r\n今の大きさを記入しました。")
-                                 .arg(shownValue(QDir::toNativeSeparators(path)), shownValue(width.text), shownValue(height.text),
+                                 .arg(shownValue(QDir::toNativeSeparators(path)), shownValue(picture.width), shownValue(picture.height),
                                       m_widthBox->text(), m_heightBox->text()),
                              title, OkWithExclamation);
         return;
     }
-    m_nameBox->setText(name.text);
-    m_widthBox->setText(width.text);
-    m_heightBox->setText(height.text);
+    m_nameBox->setText(picture.file);
+    m_widthBox->setText(picture.width);
+    m_heightBox->setText(picture.height);
     if (!path.isEmpty())
         messageWhenShown(QStringLiteral("前回の画像「%1」が見つかりません。\r\n参照で選び直してください。").arg(shownValue(QDir::toNativeSeparators(path))),
                          title, OkWithExclamation);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "handoff/SettingsLog.h"
+#include "handoff/Run.h"
 #include "shell/Page.h"
 
 class QLineEdit;
@@ -34,7 +34,7 @@ protected:
     bool take(const QString &path);
     // The last run's picture: measured again where it still is (the page says when its size has
     // changed), else the last run's name and size (the page says the picture is gone).
-    void fillRemembered(const QString &path, const LogValue &name, const LogValue &width, const LogValue &height);
+    void fillRemembered(const QString &path, const RunPicture &picture);
 
     // A picture file dropped on the page is taken as if chosen with 参照.
     void dragEnterEvent(QDragEnterEvent *event) override;

@@ -60,11 +60,11 @@ QImage halfShifted(const QImage &source, bool halfX, bool halfY)
 
 } // namespace
 
-bool windowSizeOf(const QList<LogValue> &values, QSize &size)
+bool windowSizeOf(const Run &run, QSize &size)
 {
     bool widthOk = false;
     bool heightOk = false;
-    size = QSize(values.value(int(Field::WindowWidth)).text.toInt(&widthOk), values.value(int(Field::WindowHeight)).text.toInt(&heightOk));
+    size = QSize(run.windowWidth.toInt(&widthOk), run.windowHeight.toInt(&heightOk));
     return widthOk && heightOk && size.width() > 0 && size.height() > 0;
 }
 

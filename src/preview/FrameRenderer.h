@@ -1,6 +1,6 @@
 #pragma once
 
-#include "handoff/SettingsLog.h"
+#include "handoff/Run.h"
 #include "script/ScriptFrames.h"
 
 #include <QHash>
@@ -20,7 +20,7 @@ namespace velra::preview {
 
 // The host window's size from the settings log's values: false unless both are positive whole
 // numbers.
-bool windowSizeOf(const QList<LogValue> &values, QSize &size);
+bool windowSizeOf(const Run &run, QSize &size);
 
 class FrameRenderer
 {

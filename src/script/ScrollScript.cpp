@@ -5,6 +5,7 @@
 #include "handoff/HandoffFiles.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <climits>
 #include <optional>
@@ -21,11 +22,41 @@ bool fitsInt16(qint64 v)
 }
 
 // Converts values to 16-bit whole numbers; the first failure is kept as the message.
+// The text of a value of the simple mode's run, named by its field.
+const QString &textOf(const Run &run, Field field)
+{
+    static const QString none;
+    switch (field) {
+    case Field::ScrollImageFile:
+        return run.scroll.file;
+    case Field::ScrollImageWidth:
+        return run.scroll.width;
+    case Field::ScrollImageHeight:
+        return run.scroll.height;
+    case Field::BackgroundFile:
+        return run.background.file;
+    case Field::BackgroundWidth:
+        return run.background.width;
+    case Field::BackgroundHeight:
+        return run.background.height;
+    case Field::WindowWidth:
+        return run.windowWidth;
+    case Field::WindowHeight:
+        return run.windowHeight;
+    case Field::ScrollStep:
+        return run.simple.step;
+    case Field::MoveCount:
+        return run.simple.moves;
+    default:
+        return none;
+    }
+}
+
 class Converter
 {
 public:
-    explicit Converter(const QList<LogValue> &values)
-        : m_values(values)
+    explicit Converter(const Run &run)
+        : m_run(run)
     {
     }
 
@@ -33,7 +64,7 @@ public:
     {
         if (failed())
             return std::nullopt;
-        const QString &text = m_values[int(field)].text;
+        const QString &text = textOf(m_run, field);
         bool ok = false;
         const qint64 v = text.toLongLong(&ok);
         // Only digits with an optional sign: the pages store digit texts, and anything else
@@ -68,7 +99,7 @@ public:
     void fail(const QString &message) { m_error = message; }
 
 private:
-    const QList<LogValue> &m_values;
+    const Run &m_run;
     QString m_error;
 };
 
@@ -110,9 +141,9 @@ struct FramePieces
     QByteArray after;  // the rest of the picture line
 };
 
-bool encodeField(const QList<LogValue> &values, Field field, QByteArray &out, QString *error)
+bool encodeField(const Run &run, Field field, QByteArray &out, QString *error)
 {
-    const QString &text = values[int(field)].text;
+    const QString &text = textOf(run, field);
     // Checked as the pages check them: a line break would write lines of its own into the script,
     // and a double quote would end the command's text early.
     if (hasControlCharacter(text) || text.contains(QLatin1Char('"'))) {
@@ -135,7 +166,7 @@ struct LineForms
     QByteArray pictureEnd;
 };
 
-bool buildLineForms(const QList<LogValue> &values, LineForms &forms, QString *error)
+bool buildLineForms(const Run &values, LineForms &forms, QString *error)
 {
     QByteArray &g = forms.background;
     g = "Graphic \"";
@@ -164,7 +195,7 @@ bool buildLineForms(const QList<LogValue> &values, LineForms &forms, QString *er
     return true;
 }
 
-bool buildPieces(const QList<LogValue> &values, bool vertical, const QByteArray &fixed, FramePieces &pieces,
+bool buildPieces(const Run &values, bool vertical, const QByteArray &fixed, FramePieces &pieces,
                  QString *error)
 {
     LineForms forms;
@@ -182,25 +213,14 @@ bool buildPieces(const QList<LogValue> &values, bool vertical, const QByteArray 
 
 } // namespace
 
-bool generateScript(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress,
-                    QString *error)
+static bool generateSimpleScript(const Run &values, QByteArray &script, GenerationProgress *progress, QString *error)
 {
     script.clear();
-    if (values.size() < kFieldCount)
-        return fail(error, QStringLiteral("設定の値が足りません（%1 個必要ですが、%2 個しかありません）。")
-                        .arg(QString::number(kFieldCount), QString::number(values.size())));
-
     Converter convert(values);
-    const auto code = [&](Field f) {
-        // The codes are compared with their values; anything else falls to the last choice.
-        bool ok = false;
-        const int v = values[int(f)].text.trimmed().toInt(&ok);
-        return ok ? v : 0;
-    };
     Layout layout;
-    layout.direction = code(Field::ScrollDirection);
-    layout.alignment = code(Field::ScrollAlignment);
-    layout.endMode = code(Field::ScrollEndMode);
+    layout.direction = values.simple.direction;
+    layout.alignment = values.simple.alignment;
+    layout.endMode = values.simple.endMode;
     if (layout.direction < 1 || layout.direction > 3)
         layout.direction = 4;
     if (layout.alignment < 1 || layout.alignment > 2)
@@ -315,14 +335,6 @@ bool generateScript(const QList<LogValue> &values, QByteArray &script, Generatio
     return true;
 }
 
-QString detailFieldLabel(DetailField field)
-{
-    static const char *const labels[kDetailFieldCount] = {
-        "開始位置の x 座標", "開始位置の y 座標", "終了位置の x 座標", "終了位置の y 座標",       "動かし方",
-        "移動の量",     "速さの変化",   "最初に止めるコマ数", "最後に止めるコマ数", "背景の描き方",
-    };
-    return QString::fromUtf8(labels[int(field)]);
-}
 
 namespace {
 
@@ -336,151 +348,202 @@ qint64 roundedPosition(qint64 start, qint64 delta, qint64 num, qint64 den)
     return scaled < 0 ? -magnitude : magnitude;
 }
 
-} // namespace
-
-qint64 DetailedMove::movingFrames(QString *error) const
+// One coordinate of a cubic Bézier through 0, p1, p2 and 1 at s.
+double cubic(double p1, double p2, double s)
 {
-    qint64 n = 0;
-    if (byFrameCount) {
-        n = amount;
-    } else {
-        const qint64 dx = qAbs(qint64(endX) - startX);
-        const qint64 dy = qAbs(qint64(endY) - startY);
-        const qint64 longest = qMax(dx, dy);
-        n = (longest + amount - 1) / amount + 1;
-    }
-    if (n > kMaxMovingFrames) {
-        if (error)
-            *error = QStringLiteral("動くコマが %1 コマになります。%2 コマまでにしてください（移動の量を見直してください）。")
-                         .arg(QString::number(n), QString::number(kMaxMovingFrames));
-        return 0;
-    }
-    return n;
+    const double r = 1.0 - s;
+    return 3.0 * r * r * s * p1 + 3.0 * r * s * s * p2 + s * s * s;
 }
 
-void DetailedMove::position(qint64 i, qint64 n, qint64 &x, qint64 &y) const
+// c(t) = Y(s) where X(s) = t, s found by bisection. Only + - * / in double precision, never fused
+// (this file is built without contraction), so that every system writes the same bytes.
+double bezierAt(const Bezier &b, double t)
+{
+    const double x1 = b.x1 / 10000.0;
+    const double y1 = b.y1 / 10000.0;
+    const double x2 = b.x2 / 10000.0;
+    const double y2 = b.y2 / 10000.0;
+    double low = 0.0;
+    double high = 1.0;
+    for (int i = 0; i < 64; ++i) {
+        const double mid = (low + high) / 2.0;
+        if (cubic(x1, x2, mid) < t)
+            low = mid;
+        else
+            high = mid;
+    }
+    return cubic(y1, y2, (low + high) / 2.0);
+}
+
+qint64 roundHalfAway(double v)
+{
+    return v < 0 ? -qint64(std::floor(-v + 0.5)) : qint64(std::floor(v + 0.5));
+}
+
+} // namespace
+
+void segmentPosition(const Segment &segment, qint64 fromX, qint64 fromY, qint64 i, qint64 n, qint64 &x, qint64 &y)
 {
     const qint64 m = n - 1;
-    if (m <= 0) {
-        x = startX;
-        y = startY;
+    if (m <= 0 || i <= 0) {
+        x = fromX;
+        y = fromY;
+        return;
+    }
+    if (i >= m) {
+        x = segment.x;
+        y = segment.y;
+        return;
+    }
+    if (segment.curve == Segment::Curve::Bezier) {
+        const double c = bezierAt(segment.bezier, double(i) / double(m));
+        x = roundHalfAway(double(fromX) + double(segment.x - fromX) * c);
+        y = roundHalfAway(double(fromY) + double(segment.y - fromY) * c);
         return;
     }
     // c(i / m) as num / den, whole numbers only.
     qint64 num = i;
     qint64 den = m;
-    switch (curve) {
-    case 2:
+    switch (segment.curve) {
+    case Segment::Curve::EaseIn:
         num = i * i;
         den = m * m;
         break;
-    case 3:
+    case Segment::Curve::EaseOut:
         num = m * m - (m - i) * (m - i);
         den = m * m;
         break;
-    case 4:
+    case Segment::Curve::EaseInOut:
         num = 3 * i * i * m - 2 * i * i * i;
         den = m * m * m;
         break;
     default:
         break;
     }
-    x = roundedPosition(startX, qint64(endX) - startX, num, den);
-    y = roundedPosition(startY, qint64(endY) - startY, num, den);
+    x = roundedPosition(fromX, segment.x - fromX, num, den);
+    y = roundedPosition(fromY, segment.y - fromY, num, den);
 }
 
-bool readDetailedMove(const QList<LogValue> &values, DetailedMove &move, QString *error)
+bool ChainPlan::make(const Chain &chain, ChainPlan &plan, QString *error)
 {
-    if (values.size() < kDetailedLogFieldCount)
-        return fail(error, QStringLiteral("詳細設定の値が足りません（%1 個必要ですが、%2 個しかありません）。")
-                        .arg(QString::number(kDetailedLogFieldCount), QString::number(values.size())));
-    const auto read = [&](DetailField field, int low, int high, int &out) {
-        const QString &text = values[9 + int(field)].text;
-        bool ok = false;
-        const qint64 v = text.toLongLong(&ok);
-        // The amount is named as the page names its box.
-        const QString label = field != DetailField::MoveAmount ? detailFieldLabel(field)
-            : move.byFrameCount                                 ? QStringLiteral("コマ数")
-                                                                : QStringLiteral("1コマに動かすドット数");
-        if (text.isEmpty())
-            return fail(error, QStringLiteral("%1が記入されていません。").arg(label));
-        if (!isWholeNumberText(text))
-            return fail(error, QStringLiteral("%1の値「%2」は整数ではありません。").arg(label, shownValue(text)));
-        if (!ok || v < low || v > high)
-            return fail(error, QStringLiteral("%1の値「%2」は %3 から %4 の範囲外です。").arg(label, shownValue(text), QString::number(low), QString::number(high)));
-        out = int(v);
-        return true;
-    };
-    int kind = 0;
-    if (!read(DetailField::StartX, -32768, 32767, move.startX) || !read(DetailField::StartY, -32768, 32767, move.startY)
-        || !read(DetailField::EndX, -32768, 32767, move.endX) || !read(DetailField::EndY, -32768, 32767, move.endY)
-        || !read(DetailField::MoveKind, 1, 2, kind))
-        return false;
-    move.byFrameCount = kind == 2;
-    if (!read(DetailField::MoveAmount, 1, move.byFrameCount ? int(kMaxMovingFrames) : 32767, move.amount)
-        || !read(DetailField::Curve, 1, 4, move.curve) || !read(DetailField::HoldStart, 0, 32767, move.holdStart)
-        || !read(DetailField::HoldEnd, 0, 32767, move.holdEnd) || !read(DetailField::BackgroundMode, 1, 3, move.background))
-        return false;
-    return move.movingFrames(error) > 0;
+    plan = ChainPlan();
+    if (chain.segments.isEmpty())
+        return fail(error, QStringLiteral("動きがありません。"));
+    qint64 x = chain.startX;
+    qint64 y = chain.startY;
+    const bool one = chain.segments.size() == 1;
+    for (qsizetype k = 0; k < chain.segments.size(); ++k) {
+        const Segment &s = chain.segments[k];
+        const QString which = one ? QString() : QStringLiteral("%1 番目の動きの").arg(QString::number(k + 1));
+        Part part;
+        part.fromX = x;
+        part.fromY = y;
+        if (s.motion == Segment::Motion::Frames) {
+            part.moving = s.amount;
+        } else {
+            const qint64 longest = qMax(qAbs(s.x - x), qAbs(s.y - y));
+            part.moving = longest == 0 ? 1 : (longest + s.amount - 1) / s.amount + 1;
+        }
+        if (part.moving > kMaxSegmentFrames)
+            return fail(error, QStringLiteral("%1動くコマが %2 コマになります。%3 コマまでにしてください（移動の量を見直してください）。")
+                                   .arg(which, QString::number(part.moving), QString::number(kMaxSegmentFrames)));
+        const qint64 moving = k == 0 ? part.moving : part.moving - 1;
+        const qint64 held = s.hold + (k == 0 ? chain.holdStart : 0);
+        part.firstFrame = plan.frames;
+        part.written = moving + held;
+        plan.frames += part.written;
+        plan.moving += moving;
+        plan.held += held;
+        if (plan.frames > kMaxChainFrames)
+            return fail(error, QStringLiteral("%1ところで書き出すコマが %2 コマを超えます。動きかコマ数を減らしてください。")
+                                   .arg(one ? QString() : QStringLiteral("%1 番目の動きの").arg(QString::number(k + 1)), QString::number(kMaxChainFrames)));
+        plan.parts.append(part);
+        x = s.x;
+        y = s.y;
+    }
+    return true;
 }
 
-bool generateDetailedScript(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress,
-                            QString *error)
+namespace {
+
+bool generateChainScript(const Run &run, QByteArray &script, GenerationProgress *progress, QString *error)
 {
     script.clear();
-    DetailedMove move;
-    if (!readDetailedMove(values, move, error))
+    const Chain &chain = run.chain;
+    ChainPlan plan;
+    if (!ChainPlan::make(chain, plan, error))
         return false;
     LineForms forms;
-    if (!buildLineForms(values, forms, error))
+    if (!buildLineForms(run, forms, error))
         return false;
     const QByteArray background = forms.background + "\r\n";
     const QByteArray &before = forms.pictureStart;
     const QByteArray after = forms.pictureEnd + "\r\n";
 
-    const qint64 n = move.movingFrames(error);
-    const qint64 frames = move.holdStart + n + move.holdEnd;
     constexpr qint64 kMaxDigits = 2 * 12 + 1;
     const qint64 perFrame = background.size() + before.size() + kMaxDigits + after.size();
-    if (frames * perFrame > kMaxScriptBytes)
-        return fail(error, QStringLiteral("生成されるスクリプトが大きすぎます（約 %1 MB）。").arg(frames * perFrame / 1000000));
+    if (plan.frames * perFrame > kMaxScriptBytes)
+        return fail(error, QStringLiteral("生成されるスクリプトが大きすぎます（約 %1 MB）。").arg(plan.frames * perFrame / 1000000));
     if (progress)
-        progress->setMaximum(int(qMin<qint64>(frames, INT_MAX)));
+        progress->setMaximum(int(plan.frames));
 
     // One allocation; the loop only copies bytes.
-    script.resize(frames * perFrame);
+    script.resize(plan.frames * perFrame);
     char *const begin = script.data();
     char *out = begin;
     const auto put = [&out](const QByteArray &bytes) {
         std::memcpy(out, bytes.constData(), size_t(bytes.size()));
         out += bytes.size();
     };
-    qint64 x = 0;
-    qint64 y = 0;
-    for (qint64 f = 0; f < frames; ++f) {
-        if (progress && (f & 255) == 0)
-            progress->setValue(int(f));
-        const qint64 i = qBound(qint64(0), f - move.holdStart, n - 1);
-        move.position(i, n, x, y);
-        if (move.background == 1 || (move.background == 2 && f == 0))
+    qint64 written = 0;
+    const auto frame = [&](qint64 x, qint64 y) {
+        if (progress && (written & 255) == 0)
+            progress->setValue(int(written));
+        if (chain.background == Chain::Background::EveryFrame || (chain.background == Chain::Background::FirstFrame && written == 0))
             put(background);
         put(before);
         out = std::to_chars(out, out + 12, x).ptr;
         *out++ = ',';
         out = std::to_chars(out, out + 12, y).ptr;
         put(after);
+        ++written;
+    };
+    for (qsizetype k = 0; k < chain.segments.size(); ++k) {
+        const Segment &s = chain.segments[k];
+        const ChainPlan::Part &part = plan.parts[k];
+        qint64 x = part.fromX;
+        qint64 y = part.fromY;
+        for (qint64 h = 0; k == 0 && h < chain.holdStart; ++h)
+            frame(x, y);
+        for (qint64 i = k == 0 ? 0 : 1; i < part.moving; ++i) {
+            segmentPosition(s, part.fromX, part.fromY, i, part.moving, x, y);
+            // A curve that overshoots can leave what the host can place.
+            if (x < -32768 || x > 32767 || y < -32768 || y > 32767) {
+                script.clear();
+                return fail(error, QStringLiteral("%1曲線が位置を -32768 から 32767 の範囲外（%2, %3）に出します。曲線の値を見直してください。")
+                                       .arg(chain.segments.size() == 1 ? QString() : QStringLiteral("%1 番目の動きの").arg(QString::number(k + 1)),
+                                            QString::number(x), QString::number(y)));
+            }
+            frame(x, y);
+        }
+        for (qint64 h = 0; h < s.hold; ++h)
+            frame(x, y);
     }
     script.truncate(out - begin - 2); // no CR LF after the last line
     if (progress)
-        progress->setValue(int(qMin<qint64>(frames, INT_MAX)));
+        progress->setValue(int(plan.frames));
     return true;
 }
 
-bool generateFromLog(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress, QString *error)
+} // namespace
+
+bool generateScript(const Run &run, QByteArray &script, GenerationProgress *progress, QString *error)
 {
-    if (values.size() > int(Field::SettingMode) && values[int(Field::SettingMode)].text.trimmed() == QLatin1String("2"))
-        return generateDetailedScript(values, script, progress, error);
-    return generateScript(values, script, progress, error);
+    script.clear();
+    if (!run.isComplete())
+        return fail(error, QStringLiteral("設定の値が足りません（%1 行目までしかありません）。").arg(QString::number(run.lines)));
+    return run.isDetailed() ? generateChainScript(run, script, progress, error)
+                            : generateSimpleScript(run, script, progress, error);
 }
 
 } // namespace velra

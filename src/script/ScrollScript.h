@@ -1,6 +1,6 @@
 #pragma once
 
-#include "handoff/SettingsLog.h"
+#include "handoff/Run.h"
 
 #include <QByteArray>
 #include <QString>
@@ -16,57 +16,44 @@ public:
     virtual void setValue(int frameIndex) = 0;
 };
 
-// Computes every frame from the fourteen values of the settings log and writes the script text
-// (CP932 bytes, lines joined by CR LF, none after the last) into `script`. A pure function of the
-// values: nothing is read or written elsewhere. On failure returns false, leaves `script` empty and
-// sets `error` to a Japanese sentence naming the value and what is wrong with it.
-bool generateScript(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress,
-                    QString *error);
+// Computes every frame of the run and writes the script text (CP932 bytes, lines joined by CR LF,
+// none after the last) into `script`: the simple mode's scroll, or the detailed mode's chain. A pure
+// function of the run: nothing is read or written elsewhere. On failure returns false, leaves
+// `script` empty and sets `error` to a Japanese sentence naming the value (or the segment) and what
+// is wrong with it.
+bool generateScript(const Run &run, QByteArray &script, GenerationProgress *progress, QString *error);
 
-// The detailed mode: line 4 of the settings log holds ten values after SettingMode 2 (fields 10
-// to 19, in this order). Texts of the page's boxes are quoted, choices are bare codes:
-//   StartX, StartY, EndX, EndY      "text", window pixels of the picture's top-left corner, signed
-//   MoveKind                         1: MoveAmount is dots per frame, 2: it is the number of frames
-//   MoveAmount                       "text"
-//   Curve                            1 constant, 2 slow start, 3 slow end, 4 slow start and end
-//   HoldStart, HoldEnd               "text", how many more times the first / last frame is shown
-//   BackgroundMode                   1 every frame, 2 the first frame only, 3 never
-enum class DetailField { StartX, StartY, EndX, EndY, MoveKind, MoveAmount, Curve, HoldStart, HoldEnd, BackgroundMode };
-constexpr int kDetailFieldCount = 10;
-constexpr int kDetailedLogFieldCount = 9 + kDetailFieldCount;
-constexpr qint64 kMaxMovingFrames = 32768;
-
-QString detailFieldLabel(DetailField field);
-
-// The moving part of a detailed scroll, as whole numbers.
-struct DetailedMove
+// How a chain unfolds into written frames. Segment k starts where the last frame written before it
+// stands (the start for the first), and moves to its target in n moving frames: n is the amount for
+// a count of frames; for dots a frame, 1 when it stays, else ceil(longest side / amount) + 1. The
+// first segment writes the start hold's copies of its frame 0, then its n frames; a later one its
+// frames 1 to n - 1, as its frame 0 is where the last one stopped. Each then writes `hold` copies of
+// the last frame written.
+struct ChainPlan
 {
-    int startX = 0;
-    int startY = 0;
-    int endX = 0;
-    int endY = 0;
-    bool byFrameCount = false; // else dots per frame
-    int amount = 1;
-    int curve = 1;
-    int holdStart = 0;
-    int holdEnd = 0;
-    int background = 1;
+    struct Part
+    {
+        qint64 fromX = 0; // where the segment starts
+        qint64 fromY = 0;
+        qint64 moving = 0;     // n
+        qint64 firstFrame = 0; // the index of the first frame it writes (its holds included)
+        qint64 written = 0;    // frames it writes, holds included
+    };
+    QList<Part> parts;
+    qint64 frames = 0; // written in all
+    qint64 moving = 0; // written frames that move (or could): all but the holds' copies
+    qint64 held = 0;   // copies written by the holds
 
-    // The number of moving frames, before holds; 0 when the move is refused (`error` says why).
-    qint64 movingFrames(QString *error = nullptr) const;
-    // The top-left corner in moving frame i of n, exactly (rounded half away from zero).
-    void position(qint64 i, qint64 n, qint64 &x, qint64 &y) const;
+    // False when a segment takes more than kMaxSegmentFrames moving frames or the chain writes more
+    // than kMaxChainFrames: `error` names the segment.
+    static bool make(const Chain &chain, ChainPlan &plan, QString *error);
 };
 
-// Reads the ten values of line 4; on failure `error` names the value and what is wrong.
-bool readDetailedMove(const QList<LogValue> &values, DetailedMove &move, QString *error);
-
-// The script of a detailed-mode log (nineteen values), in the simple mode's line forms.
-bool generateDetailedScript(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress,
-                            QString *error);
-
-// Either mode, as the log's SettingMode says: 14 values for the simple mode, 19 for the detailed.
-bool generateFromLog(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress, QString *error);
+// Moving frame i of n of `segment` from (fromX, fromY): the start + (target - start) x c(i / (n - 1)),
+// each coordinate rounded to the nearest whole pixel (an exact half away from zero). Curves 1 to 4
+// are computed in whole numbers; a Bézier curve in double precision, the last frame exactly the
+// target.
+void segmentPosition(const Segment &segment, qint64 fromX, qint64 fromY, qint64 i, qint64 n, qint64 &x, qint64 &y);
 
 // Scripts beyond this size are refused instead of exhausting memory (only hand-edited settings with
 // enormous file names come near it).

@@ -114,7 +114,7 @@ void Wizard::closeAll()
 void Wizard::setRemembered(std::optional<lastrun::Settings> settings)
 {
     m_remembered = std::move(settings);
-    m_rememberedValues = m_remembered ? m_remembered->values() : QList<LogValue>();
+    m_rememberedRun = m_remembered ? m_remembered->run() : Run();
 }
 
 bool Wizard::hasRememberedSettings() const
@@ -138,10 +138,10 @@ lastrun::Settings Wizard::currentSettings() const
 {
     lastrun::Settings settings;
     settingslog::readBytes(m_files.settingsLog(), settings.log, nullptr);
-    const QList<LogValue> values = settings.values();
-    if (values.size() > int(Field::BackgroundFile)) {
-        settings.scrollPicture = m_picturePaths.value(values[int(Field::ScrollImageFile)].text);
-        settings.backgroundPicture = m_picturePaths.value(values[int(Field::BackgroundFile)].text);
+    const Run run = settings.run();
+    if (run.lines >= 2) {
+        settings.scrollPicture = m_picturePaths.value(run.scroll.file);
+        settings.backgroundPicture = m_picturePaths.value(run.background.file);
     }
     return settings;
 }
@@ -170,8 +170,8 @@ QString Wizard::saveFolder() const
     const QString saved = ownfile::read(saveFolderFile(m_files), 65536, bytes) ? QString::fromUtf8(bytes).trimmed() : QString();
     if (!saved.isEmpty() && QFileInfo(saved).isDir())
         return saved;
-    const QList<LogValue> values = currentSettings().values();
-    const QString picture = values.isEmpty() ? QString() : m_picturePaths.value(values[int(Field::ScrollImageFile)].text);
+    const Run run = currentSettings().run();
+    const QString picture = run.lines < 1 ? QString() : m_picturePaths.value(run.scroll.file);
     return picture.isEmpty() ? QString() : QFileInfo(picture).absolutePath();
 }
 

@@ -60,7 +60,8 @@ public:
     // The settings this run's pages start with: the last run's (when the start page asked for
     // them) or, on a new run from the generation page, the run before's. Null for an empty start.
     const lastrun::Settings *remembered() const { return m_remembered ? &*m_remembered : nullptr; }
-    const QList<LogValue> &rememberedValues() const { return m_rememberedValues; }
+    // The remembered run, as far as its log went (`lines`).
+    const Run &rememberedRun() const { return m_rememberedRun; }
     void setRemembered(std::optional<lastrun::Settings> settings);
     // Whether an earlier run left settings to start with.
     bool hasRememberedSettings() const;
@@ -102,7 +103,7 @@ private:
     bool m_ending = false;
     QHash<QString, QString> m_picturePaths;
     std::optional<lastrun::Settings> m_remembered;
-    QList<LogValue> m_rememberedValues;
+    Run m_rememberedRun;
     QPointer<Page> m_pressedPage; // where the last mouse press that counted went
 };
 

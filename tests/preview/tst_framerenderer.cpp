@@ -32,7 +32,7 @@ ScriptFrames framesOf(const QList<LogValue> &values)
 {
     QByteArray script;
     QString error;
-    if (!generateScript(values, script, nullptr, &error))
+    if (!generateFromValues(values, script, nullptr, &error))
         qFatal("%s", qPrintable(error));
     ScriptFrames frames;
     if (!ScriptFrames::read(script, frames, &error))
@@ -275,7 +275,7 @@ private slots:
                << t(QStringLiteral("3")) << LogValue{LogValue::Kind::Number, background};
         QByteArray script;
         QString error;
-        QVERIFY2(generateFromLog(values, script, nullptr, &error), qPrintable(error));
+        QVERIFY2(generateFromValues(values, script, nullptr, &error), qPrintable(error));
         ScriptFrames frames;
         QVERIFY(ScriptFrames::read(script, frames, &error));
         const FrameRenderer renderer(frames, QSize(64, 48), m_paths);

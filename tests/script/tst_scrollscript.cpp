@@ -70,7 +70,7 @@ struct Generated
 Generated generate(const Settings &s)
 {
     Generated g;
-    g.ok = generateScript(s.values(), g.script, &g.progress, &g.error);
+    g.ok = generateFromValues(s.values(), g.script, &g.progress, &g.error);
     return g;
 }
 
@@ -356,7 +356,7 @@ private slots:
         QFETCH(QStringList, expected);
         QByteArray script;
         QString error;
-        QVERIFY2(generateFromLog(detailed({move[0], "0", move[1], "0", "2", move[2], move[3], "0", "0", "3"}), script, nullptr, &error),
+        QVERIFY2(generateFromValues(detailed({move[0], "0", move[1], "0", "2", move[2], move[3], "0", "0", "3"}), script, nullptr, &error),
                  qPrintable(error));
         QCOMPARE(positions(script), expected);
     }
@@ -366,7 +366,7 @@ private slots:
         QByteArray script;
         QString error;
         // From (-20, 30) to (4, -6) at most 12 dots a frame: the longest move is 36, so 4 frames.
-        QVERIFY2(generateFromLog(detailed({"-20", "30", "4", "-6", "1", "12", "1", "1", "2", "1"}), script, nullptr, &error), qPrintable(error));
+        QVERIFY2(generateFromValues(detailed({"-20", "30", "4", "-6", "1", "12", "1", "1", "2", "1"}), script, nullptr, &error), qPrintable(error));
         QCOMPARE(positions(script), (QStringList{"-20,30", "-20,30", "-12,18", "-4,6", "4,-6", "4,-6", "4,-6"}));
         const QByteArray bg = "Graphic \"b.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,64,48\"";
         const auto pic = [](const char *xy) {
@@ -377,9 +377,9 @@ private slots:
         QCOMPARE(script.count("b.bmp"), 7);
 
         // The background once, or never.
-        QVERIFY(generateFromLog(detailed({"0", "0", "3", "0", "1", "1", "1", "0", "0", "2"}), script, nullptr, &error));
+        QVERIFY(generateFromValues(detailed({"0", "0", "3", "0", "1", "1", "1", "0", "0", "2"}), script, nullptr, &error));
         QCOMPARE(script, bg + "\r\n" + pic("0,0") + "\r\n" + pic("1,0") + "\r\n" + pic("2,0") + "\r\n" + pic("3,0"));
-        QVERIFY(generateFromLog(detailed({"0", "0", "3", "0", "1", "1", "1", "0", "0", "3"}), script, nullptr, &error));
+        QVERIFY(generateFromValues(detailed({"0", "0", "3", "0", "1", "1", "1", "0", "0", "3"}), script, nullptr, &error));
         QCOMPARE(script, pic("0,0") + "\r\n" + pic("1,0") + "\r\n" + pic("2,0") + "\r\n" + pic("3,0"));
     }
 
@@ -389,13 +389,13 @@ private slots:
     {
         QByteArray script;
         QString error;
-        QVERIFY(generateFromLog(detailed({"0", "0", "10", "3", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
+        QVERIFY(generateFromValues(detailed({"0", "0", "10", "3", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
         QCOMPARE(positions(script), (QStringList{"0,0", "3,1", "7,2", "10,3"})); // ceil(10 / 4) + 1
-        QVERIFY(generateFromLog(detailed({"0", "0", "12", "0", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
+        QVERIFY(generateFromValues(detailed({"0", "0", "12", "0", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
         QCOMPARE(positions(script).size(), 4); // 12 / 4 exactly: 3 steps of 4
-        QVERIFY(generateFromLog(detailed({"5", "5", "5", "5", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
+        QVERIFY(generateFromValues(detailed({"5", "5", "5", "5", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
         QCOMPARE(positions(script), QStringList{"5,5"});
-        QVERIFY(generateFromLog(detailed({"5", "5", "9", "9", "2", "1", "1", "0", "0", "3"}), script, nullptr, &error));
+        QVERIFY(generateFromValues(detailed({"5", "5", "9", "9", "2", "1", "1", "0", "0", "3"}), script, nullptr, &error));
         QCOMPARE(positions(script), QStringList{"5,5"}); // one frame: the start
     }
 
@@ -403,11 +403,12 @@ private slots:
     {
         QTest::addColumn<QStringList>("line4");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("missing values") << QStringList{"0", "0", "10"} << QStringLiteral("詳細設定の値が足りません");
+        QTest::newRow("missing values") << QStringList{"0", "0", "10"} << QStringLiteral("値が足りません（19 個必要ですが、12 個しかありません）");
         QTest::newRow("not a number") << QStringList{"0", "x", "10", "0", "1", "1", "1", "0", "0", "1"} << QStringLiteral("開始位置の y 座標の値「x」は整数ではありません");
         QTest::newRow("out of 16 bits") << QStringList{"0", "0", "40000", "0", "1", "1", "1", "0", "0", "1"} << QStringLiteral("終了位置の x 座標の値「40000」は -32768 から 32767");
         QTest::newRow("no dots") << QStringList{"0", "0", "10", "0", "1", "0", "1", "0", "0", "1"} << QStringLiteral("1コマに動かすドット数の値「0」");
-        QTest::newRow("curve 5") << QStringList{"0", "0", "10", "0", "1", "1", "5", "0", "0", "1"} << QStringLiteral("速さの変化");
+        QTest::newRow("curve 6") << QStringList{"0", "0", "10", "0", "1", "1", "6", "0", "0", "1"} << QStringLiteral("速さの変化の値「6」は 1 から 5 の範囲外");
+        QTest::newRow("curve 5 without its values") << QStringList{"0", "0", "10", "0", "1", "1", "5", "0", "0", "1"} << QStringLiteral("曲線の値が足りません");
         QTest::newRow("negative hold") << QStringList{"0", "0", "10", "0", "1", "1", "1", "-1", "0", "1"} << QStringLiteral("最初に止めるコマ数");
         QTest::newRow("too many frames") << QStringList{"-32768", "0", "32767", "0", "1", "1", "1", "0", "0", "1"} << QStringLiteral("32768 コマまで");
     }
@@ -418,7 +419,7 @@ private slots:
         QFETCH(QString, expected);
         QByteArray script;
         QString error;
-        QVERIFY(!generateFromLog(detailed(line4), script, nullptr, &error));
+        QVERIFY(!generateFromValues(detailed(line4), script, nullptr, &error));
         QVERIFY2(error.contains(expected), qPrintable(error));
         QVERIFY(script.isEmpty());
     }

@@ -12,7 +12,7 @@ namespace velra::test {
 inline const QByteArray kWorkedExampleLog =
     "\"scroll.bmp\",\"100\",\"50\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n3,\"10\",1,3,\"2\"\r\n";
 
-struct Run
+struct Ran
 {
     int code = -1; // -1 when the program crashed or did not end
     QByteArray out;
@@ -30,14 +30,14 @@ inline std::unique_ptr<QProcess> startRun(const QStringList &args, const QString
     return p;
 }
 
-inline Run finish(std::unique_ptr<QProcess> p)
+inline Ran finish(std::unique_ptr<QProcess> p)
 {
     p->waitForFinished(60000);
     return {p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1, p->readAllStandardOutput(),
             p->readAllStandardError()};
 }
 
-inline Run run(const QStringList &args, const QStringList &prefix = {})
+inline Ran run(const QStringList &args, const QStringList &prefix = {})
 {
     return finish(startRun(args, prefix));
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "handoff/Run.h"
 #include "platform/FileSystem.h"
+#include "script/ScrollScript.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -13,6 +15,21 @@
 #include <QWidget>
 
 namespace velra::test {
+
+// The run a log of these values (one line per page, in file order) makes, generated: what the
+// wizard does with such a log, parse and all.
+inline bool generateFromValues(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress, QString *error)
+{
+    script.clear();
+    velra::Run run;
+    RunError problem;
+    if (!runlog::fromValues(values, run, &problem)) {
+        if (error)
+            *error = problem.message;
+        return false;
+    }
+    return generateScript(run, script, progress, error);
+}
 
 inline QByteArray readAll(const QString &path)
 {

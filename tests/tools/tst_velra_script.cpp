@@ -37,7 +37,7 @@ private slots:
 
     void generate_toStdoutAndFile()
     {
-        const Run r = run({QStringLiteral("generate"), path("velra.dat")});
+        const Ran r = run({QStringLiteral("generate"), path("velra.dat")});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.startsWith("Graphic \"back.bmp\""));
         QVERIFY(r.out.endsWith("\"/POS:610,0,100,50\""));
@@ -48,7 +48,7 @@ private slots:
     void refusedSettings_exit1_andWriteNothing()
     {
         QVERIFY(writeAll(path("bad.dat"), QByteArray(kLog).replace("\"10\"", "\"0\"")));
-        const Run r = run({QStringLiteral("generate"), path("bad.dat"), QStringLiteral("-o"), path("none.txt")});
+        const Ran r = run({QStringLiteral("generate"), path("bad.dat"), QStringLiteral("-o"), path("none.txt")});
         QCOMPARE(r.code, 1);
         QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("ScrollStep")));
         QCOMPARE(r.err.count('\n'), 1);
@@ -68,7 +68,7 @@ private slots:
         const QByteArray detailedHead = "\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n2\r\n";
         QTest::newRow("detailed, record missing") << detailedHead << QStringLiteral("値が足りません");
         QTest::newRow("detailed, damaged record") << detailedHead + "\"0\",\"0\",\"9\",\"0\",1,\"1\",7,\"0\",\"0\",1\r\n"
-                                                  << QStringLiteral("速さの変化の値「7」は 1 から 4 の範囲外です");
+                                                  << QStringLiteral("速さの変化の値「7」は 1 から 5 の範囲外です");
         QTest::newRow("megabyte line") << QByteArray(4'000'000, '1') << QStringLiteral("が大きすぎます（64 KB を超えています）");
         QTest::newRow("gigabyte script") << QByteArray(kLog)
                                                 .replace("scroll.bmp", QByteArray(30'000, 's'))
@@ -84,7 +84,7 @@ private slots:
         QFETCH(QString, expected);
         QFile::remove(path("none.txt"));
         QVERIFY(writeAll(path("damaged.dat"), content));
-        const Run r = run({QStringLiteral("generate"), path("damaged.dat"), QStringLiteral("-o"), path("none.txt")});
+        const Ran r = run({QStringLiteral("generate"), path("damaged.dat"), QStringLiteral("-o"), path("none.txt")});
         QCOMPARE(r.code, 1);
         QVERIFY2(QString::fromUtf8(r.err).contains(expected), r.err.constData());
         QCOMPARE(r.err.count('\n'), 1);
@@ -95,7 +95,7 @@ private slots:
     {
         QVERIFY(writeAll(path("detailed.dat"), "\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n2\r\n"
                                                "\"0\",\"0\",\"8\",\"-4\",1,\"4\",1,\"0\",\"1\",3\r\n"));
-        const Run r = run({QStringLiteral("generate"), path("detailed.dat")});
+        const Ran r = run({QStringLiteral("generate"), path("detailed.dat")});
         QVERIFY2(r.code == 0, r.err.constData());
         const QByteArray pic = "Graphic \"s.bmp\",0,0,0,1,\"None\",0,0,0,\"/POS:";
         QCOMPARE(r.out, pic + "0,0,10,10\"\r\n" + pic + "4,-2,10,10\"\r\n" + pic + "8,-4,10,10\"\r\n" + pic + "8,-4,10,10\"");
@@ -109,7 +109,7 @@ private slots:
     void logThatIsAFolder_exit1()
     {
         QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder.dat")));
-        const Run r = run({QStringLiteral("generate"), path("folder.dat")});
+        const Ran r = run({QStringLiteral("generate"), path("folder.dat")});
         QCOMPARE(r.code, 1);
         QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("フォルダー")));
     }
@@ -130,7 +130,7 @@ private slots:
         QVERIFY(!QFile::exists(path("sheet.png")));
         QCOMPARE(run(saveArgs(QStringLiteral("-"), "B")).code, 2);
         QVERIFY(!QFile::exists(QStringLiteral("-")));
-        const Run help = run({QStringLiteral("--help")});
+        const Ran help = run({QStringLiteral("--help")});
         QCOMPARE(help.code, 0);
         QVERIFY(QString::fromUtf8(help.out).contains(QStringLiteral("使い方: velra-script generate")));
         // Within an 80-column terminal, where a Japanese character takes two; Windows' line ends there.
@@ -148,7 +148,7 @@ private slots:
             QVERIFY2(columns <= 79 && !line.contains(QLatin1Char('\n')), qPrintable(line));
         }
         // Usage errors speak Japanese too: what is wrong, then the usage.
-        const Run wrong = run({QStringLiteral("frobnicate")});
+        const Ran wrong = run({QStringLiteral("frobnicate")});
         QVERIFY2(QString::fromUtf8(wrong.err).startsWith(QStringLiteral("velra-script: そのようなコマンドはありません。") + newline + QStringLiteral("使い方:")),
                  wrong.err.constData());
         QVERIFY(QString::fromUtf8(wrong.err).endsWith(QStringLiteral("2 使い方の誤り。") + newline));
@@ -157,7 +157,7 @@ private slots:
 
     void save_writesWhatTheWizardWrites()
     {
-        const Run r = run({QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), path("comic.csf"),
+        const Ran r = run({QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), path("comic.csf"),
                            QStringLiteral("--book"), QStringLiteral("第一巻"), QStringLiteral("--page"), QStringLiteral("P")});
         QCOMPARE(r.code, 0);
         const QByteArray script = run({QStringLiteral("generate"), path("velra.dat")}).out;
@@ -193,13 +193,13 @@ private slots:
 
     void outputNames_dashIsStdout_emptyIsAUsageError_folderIsRefused()
     {
-        const Run dash = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QStringLiteral("-")});
+        const Ran dash = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QStringLiteral("-")});
         QCOMPARE(dash.code, 0);
         QVERIFY(dash.out.startsWith("Graphic "));
         QVERIFY(!QFile::exists(QStringLiteral("-")));
         QCOMPARE(run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QString()}).code, 2);
         QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("folder.csf")));
-        const Run folder = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), path("folder.csf")});
+        const Ran folder = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), path("folder.csf")});
         QCOMPARE(folder.code, 1);
         QVERIFY2(QString::fromUtf8(folder.err).contains(QStringLiteral("フォルダー")), folder.err.constData());
         QVERIFY(!QString::fromUtf8(folder.err).contains(QStringLiteral("ディスク")));
@@ -259,7 +259,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, expected);
         QFETCH(QString, notExpected);
-        const Run r = run(args);
+        const Ran r = run(args);
         const QString err = QString::fromUtf8(r.err);
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err.count('\n'), 1);
@@ -277,7 +277,7 @@ private slots:
         for (int i = 0; i < 40; ++i)
             runs.push_back(startRun(saveArgs(target, QByteArray("B" + QByteArray::number(i)).constData())));
         for (auto &r : runs) {
-            const Run done = finish(std::move(r));
+            const Ran done = finish(std::move(r));
             QVERIFY2(done.code == 0, done.err.constData());
         }
         const QByteArray bytes = readAll(target);
@@ -293,7 +293,7 @@ private slots:
         QVERIFY(writeAll(target, "held\r\n"));
         HeldLock held(target);
         QVERIFY(held.isHeld());
-        const Run r = run(saveArgs(target, "B"));
+        const Ran r = run(saveArgs(target, "B"));
         const QString err = QString::fromUtf8(r.err);
         QCOMPARE(r.code, 1);
         QVERIFY2(err.contains(QStringLiteral("ほかのプログラムが「held.csf」を使っています…")), r.err.constData());
@@ -322,7 +322,7 @@ private slots:
     void reservedNames_areRefused()
     {
         for (const char *name : {"CON", "con.txt", "PRN", "aux.csf", "COM1", "lpt9.txt"}) {
-            const Run r = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QString::fromLatin1(name)});
+            const Ran r = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QString::fromLatin1(name)});
             QCOMPARE(r.code, 1);
             QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("Windows の予約された名前のため保存できません")), r.err.constData());
             QCOMPARE(run(saveArgs(path(name), "B")).code, 1);
@@ -332,7 +332,7 @@ private slots:
 
     void nulDevice_isWrittenAsAStream()
     {
-        const Run r = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QStringLiteral("NUL")});
+        const Ran r = run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), QStringLiteral("NUL")});
         QVERIFY2(r.code == 0, r.err.constData());
         QCOMPARE(run(saveArgs(QStringLiteral("NUL"), "B")).code, 0);
     }
@@ -348,7 +348,7 @@ private slots:
         QVERIFY(background.save(path("back.bmp"), "BMP") && picture.save(path("scroll.jpg"), "JPEG"));
         const QStringList pictures{QStringLiteral("--scroll-picture"), path("scroll.jpg"), QStringLiteral("--background-picture"),
                                    path("back.bmp")};
-        const Run sheet = run(QStringList{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("sheet.png"),
+        const Ran sheet = run(QStringList{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("sheet.png"),
                                           QStringLiteral("--frames"), QStringLiteral("3")} + pictures);
         QVERIFY2(sheet.code == 0, sheet.err.constData());
         QVERIFY2(!sheet.err.contains("velra-script:"), sheet.err.constData()); // no picture missing
@@ -356,7 +356,7 @@ private slots:
         QVERIFY(!image.isNull());
         QCOMPARE(image.width(), 8 + 3 * (320 + 8));
 
-        const Run all = run(QStringList{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("--all"), QStringLiteral("-o"),
+        const Ran all = run(QStringList{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("--all"), QStringLiteral("-o"),
                                         path("frames")} + pictures);
         QVERIFY2(all.code == 0, all.err.constData());
         QCOMPARE(QDir(path("frames")).entryList(QDir::Files),
@@ -369,7 +369,7 @@ private slots:
 
         // A picture that is not one is drawn as a labelled rectangle, and said so.
         QVERIFY(writeAll(path("fake.bmp"), "no picture"));
-        const Run fake = run({QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("fake.png"),
+        const Ran fake = run({QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("fake.png"),
                               QStringLiteral("--scroll-picture"), path("fake.bmp")});
         QCOMPARE(fake.code, 0);
         QVERIFY2(QString::fromUtf8(fake.err).contains(QStringLiteral("BMP でも JPEG でもありません")), fake.err.constData());
@@ -379,7 +379,7 @@ private slots:
                       QStringLiteral("0")}).code,
                  2);
         QVERIFY(writeAll(path("broken.dat"), "\"s\",\"1\"\r\n"));
-        const Run broken = run({QStringLiteral("preview"), path("broken.dat"), QStringLiteral("-o"), path("broken.png")});
+        const Ran broken = run({QStringLiteral("preview"), path("broken.dat"), QStringLiteral("-o"), path("broken.png")});
         QCOMPARE(broken.code, 1);
         QVERIFY(!QFile::exists(path("broken.png")));
     }
@@ -387,7 +387,7 @@ private slots:
     void save_refusedName_leavesFileUntouched()
     {
         QVERIFY(writeAll(path("keep.csf"), "keep"));
-        const Run r = run({QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), path("keep.csf"),
+        const Ran r = run({QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), path("keep.csf"),
                            QStringLiteral("--book"), QStringLiteral("a😀"), QStringLiteral("--page"), QStringLiteral("P")});
         QCOMPARE(r.code, 1);
         QCOMPARE(readAll(path("keep.csf")), QByteArray("keep"));

@@ -106,7 +106,7 @@ private slots:
             QCOMPARE(::link(QFile::encodeName(target).constData(), QFile::encodeName(disk.path(QStringLiteral("link.csf"))).constData()), 0);
         QVERIFY(disk.fill(freeBytes));
 
-        const Run r = run(saveArgs(log(), target));
+        const Ran r = run(saveArgs(log(), target));
         QCOMPARE(r.code, 1);
         QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("ディスクの空きが足りません")), r.err.constData());
         QStringList left = existing.isEmpty() ? QStringList() : QStringList{QStringLiteral("comic.csf")};
@@ -125,7 +125,7 @@ private slots:
         const QString out = disk.path(QStringLiteral("script.txt"));
         QVERIFY(writeAll(out, "earlier output"));
         QVERIFY(disk.fill(0));
-        const Run r = run({QStringLiteral("generate"), log(), QStringLiteral("-o"), out});
+        const Ran r = run({QStringLiteral("generate"), log(), QStringLiteral("-o"), out});
         QCOMPARE(r.code, 1);
         QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("ディスクの空きが足りません")));
         QCOMPARE(readAll(out), QByteArray("earlier output"));
@@ -138,7 +138,7 @@ private slots:
         const QString null = path(QStringLiteral("null"));
         if (::mknod(QFile::encodeName(null).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
             QSKIP("cannot make a device node here (needs root)");
-        const Run r = run({QStringLiteral("generate"), log(), QStringLiteral("-o"), null});
+        const Ran r = run({QStringLiteral("generate"), log(), QStringLiteral("-o"), null});
         QCOMPARE(r.code, 0);
         QVERIFY(S_ISCHR(statOf(null).st_mode));
         QCOMPARE(run(saveArgs(log(), null)).code, 0);
@@ -191,7 +191,7 @@ private slots:
     // Inputs and targets that never end or are far too large are refused, not read whole.
     void endlessOrHugeInputs_areRefused()
     {
-        const Run zeroLog = run({QStringLiteral("generate"), QStringLiteral("/dev/zero")});
+        const Ran zeroLog = run({QStringLiteral("generate"), QStringLiteral("/dev/zero")});
         QCOMPARE(zeroLog.code, 1);
         QVERIFY2(QString::fromUtf8(zeroLog.err).contains(QStringLiteral("大きすぎます")), zeroLog.err.constData());
 
@@ -201,7 +201,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         QVERIFY(file.resize((qint64(1) << 30) + 1));
         file.close();
-        const Run r = run(saveArgs(log(), huge));
+        const Ran r = run(saveArgs(log(), huge));
         QCOMPARE(r.code, 1);
         QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("既存のファイルが大きすぎます")), r.err.constData());
         QCOMPARE(QFileInfo(huge).size(), (qint64(1) << 30) + 1);
@@ -226,7 +226,7 @@ private slots:
         const QString out = path(QStringLiteral("locked.txt"));
         QVERIFY(writeAll(out, "keep"));
         QVERIFY(QFile::setPermissions(out, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
-        const Run r = run({QStringLiteral("generate"), log(), QStringLiteral("-o"), out});
+        const Ran r = run({QStringLiteral("generate"), log(), QStringLiteral("-o"), out});
         QCOMPARE(r.code, 1);
         QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("読み取り専用")), r.err.constData());
         QVERIFY(!QString::fromUtf8(r.err).contains(QStringLiteral("ディスク")));
@@ -253,7 +253,7 @@ private slots:
 
         if (!otherUsersCanRun(second, second))
             QSKIP("other users cannot run the companion from this folder");
-        const Run r = run(saveArgs(log(), target), asUser(second, second, {team}));
+        const Ran r = run(saveArgs(log(), target), asUser(second, second, {team}));
         QVERIFY2(r.code == 0, r.err.constData());
         const struct stat st = statOf(target);
         QCOMPARE(st.st_uid, first);
@@ -276,7 +276,7 @@ private slots:
         QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
         if (!otherUsersCanRun(4242, 4242))
             QSKIP("other users cannot run the companion from this folder");
-        const Run r = run(saveArgs(log(), target), asUser(4242, 4242));
+        const Ran r = run(saveArgs(log(), target), asUser(4242, 4242));
         QVERIFY2(r.code == 0, r.err.constData());
         QVERIFY(readAll(target).startsWith("text\r\n<Book=\"B\">"));
         QVERIFY(readAll(target).endsWith("<Book End>\r\n"));
@@ -322,7 +322,7 @@ private slots:
         const QString dangling = path(QStringLiteral("dangling.csf"));
         const QString nowhere = path(QStringLiteral("nowhere.csf"));
         QVERIFY(QFile::link(nowhere, dangling));
-        const Run r = run(saveArgs(log(), dangling));
+        const Ran r = run(saveArgs(log(), dangling));
         QCOMPARE(r.code, 1);
         QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("壊れたリンク")), r.err.constData());
         QVERIFY(QFileInfo(dangling).isSymLink());
@@ -348,7 +348,7 @@ private slots:
             QVERIFY(writeAll(notes, "victim"));
             QVERIFY(QFile::link(notes, planted));
             QCOMPARE(::lchown(QFile::encodeName(planted).constData(), 4242, 4242), 0);
-            const Run refused = run(saveArgs(log(), planted));
+            const Ran refused = run(saveArgs(log(), planted));
             QCOMPARE(refused.code, 1);
             QVERIFY2(QString::fromUtf8(refused.err).contains(QStringLiteral("ほかのユーザーが作ったリンク")), refused.err.constData());
             QCOMPARE(readAll(notes), QByteArray("victim"));
@@ -368,7 +368,7 @@ private slots:
         QCOMPARE(QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), disk.path(QString())}), 0);
         for (const QStringList &args : {QStringList{QStringLiteral("generate"), log(), QStringLiteral("-o"), out}, saveArgs(log(), out),
                                         saveArgs(log(), disk.path(QStringLiteral("new.csf")))}) {
-            const Run r = run(args);
+            const Ran r = run(args);
             QCOMPARE(r.code, 1);
             QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("書き込みが禁止されたドライブです。")), r.err.constData());
             QVERIFY2(!QString::fromUtf8(r.err).contains(QStringLiteral("読み取り専用")), r.err.constData());
@@ -402,7 +402,7 @@ private slots:
         QVERIFY(writeAll(source, "mounted"));
         if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("--bind"), source, mounted}) != 0)
             QSKIP("cannot bind-mount here");
-        const Run r = run(saveArgs(log(), mounted));
+        const Ran r = run(saveArgs(log(), mounted));
         const QByteArray after = readAll(mounted);
         QProcess::execute(QStringLiteral("umount"), {mounted});
         QVERIFY2(r.code == 0, r.err.constData());
@@ -497,7 +497,7 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
         const QString folder = path(QStringLiteral("folder.bmp"));
         QVERIFY(QDir().mkpath(folder));
-        const Run r = run({QStringLiteral("preview"), log(), QStringLiteral("--scroll-picture"), fifo, QStringLiteral("--background-picture"),
+        const Ran r = run({QStringLiteral("preview"), log(), QStringLiteral("--scroll-picture"), fifo, QStringLiteral("--background-picture"),
                            folder, QStringLiteral("-o"), path(QStringLiteral("sheet.png"))});
         QCOMPARE(r.code, 0);
         const QString err = QString::fromUtf8(r.err);
@@ -506,7 +506,7 @@ private slots:
 
         const QString loop = path(QStringLiteral("loop.dat"));
         QVERIFY(QFile::link(loop, loop));
-        const Run looped = run({QStringLiteral("generate"), loop});
+        const Ran looped = run({QStringLiteral("generate"), loop});
         QCOMPARE(looped.code, 1);
         QVERIFY2(QString::fromUtf8(looped.err).contains(QStringLiteral("リンク")), looped.err.constData());
     }
@@ -518,7 +518,7 @@ private slots:
         const QString bad = path(QStringLiteral("inject.dat"));
         QVERIFY(writeAll(bad, QByteArray(kLog).replace("scroll.bmp", "s.bmp\r\n<Book End>\r\n\x1b[31m")));
         const QString target = path(QStringLiteral("inject.csf"));
-        const Run r = run(saveArgs(bad, target));
+        const Ran r = run(saveArgs(bad, target));
         QCOMPARE(r.code, 1);
         QVERIFY(!QFile::exists(target));
         QCOMPARE(r.err.count('\n'), 1);
@@ -526,7 +526,7 @@ private slots:
         QVERIFY2(r.err.contains("\\r\\n<Book End>\\r\\n\\x1B[31m"), r.err.constData());
 
         QVERIFY(writeAll(bad, QByteArray(kLog).replace("\"10\"", '"' + QByteArray(5000, '7') + '"')));
-        const Run longValue = run({QStringLiteral("generate"), bad});
+        const Ran longValue = run({QStringLiteral("generate"), bad});
         QCOMPARE(longValue.code, 1);
         QVERIFY2(QString::fromUtf8(longValue.err).contains(QStringLiteral("範囲外です")), longValue.err.constData());
         QVERIFY(!longValue.err.contains(QByteArray(201, '7')));

@@ -1,0 +1,400 @@
+#include "Run.h"
+
+#include "Failure.h"
+
+#include <QDir>
+
+namespace velra {
+
+QString detailFieldLabel(DetailField field)
+{
+    static const char *const labels[] = {
+        "開始位置の x 座標", "開始位置の y 座標", "終了位置の x 座標", "終了位置の y 座標",       "動かし方",
+        "移動の量",     "速さの変化",   "最初に止めるコマ数", "最後に止めるコマ数", "背景の描き方",
+    };
+    return QString::fromUtf8(labels[int(field)]);
+}
+
+namespace runlog {
+namespace {
+
+bool failWith(RunError *error, RunError problem)
+{
+    if (error)
+        *error = std::move(problem);
+    return false;
+}
+
+RunError problem(const QString &message, int line = 0, int segment = 0, std::optional<DetailField> detail = std::nullopt)
+{
+    RunError error;
+    error.message = message;
+    error.line = line;
+    error.segment = segment;
+    error.detail = detail;
+    return error;
+}
+
+// Where a value of a chain stands, as messages name it: line 4's values as the page names its
+// boxes, a later segment's as "5 行目（2 番目の動き）の目標の x 座標".
+struct Place
+{
+    Place(int line, int segment, const QString &label, std::optional<DetailField> detail = std::nullopt)
+        : line(line)
+        , segment(segment)
+        , label(label)
+        , detail(detail)
+    {
+    }
+
+    int line = 4;
+    int segment = 1;
+    QString label;
+    std::optional<DetailField> detail;
+
+    QString named() const
+    {
+        if (line == 4)
+            return label;
+        return QStringLiteral("%1 行目（%2 番目の動き）の%3").arg(QString::number(line), QString::number(segment), label);
+    }
+};
+
+bool wholeNumber(const QString &text, const Place &place, int low, int high, int &out, RunError *error)
+{
+    const auto refuse = [&](const QString &message) {
+        return failWith(error, problem(message, place.line, place.segment, place.detail));
+    };
+    if (text.isEmpty())
+        return refuse(QStringLiteral("%1が記入されていません。").arg(place.named()));
+    if (!isWholeNumberText(text))
+        return refuse(QStringLiteral("%1の値「%2」は整数ではありません。").arg(place.named(), shownValue(text)));
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok);
+    if (!ok || v < low || v > high)
+        return refuse(QStringLiteral("%1の値「%2」は %3 から %4 の範囲外です。")
+                          .arg(place.named(), shownValue(text), QString::number(low), QString::number(high)));
+    out = int(v);
+    return true;
+}
+
+// A Bézier value: an optional minus, digits, and at most four decimals after a point; in ten
+// thousandths.
+bool decimal(const QString &text, const Place &place, int low, int high, int &out, RunError *error)
+{
+    const auto refuse = [&](const QString &message) {
+        return failWith(error, problem(message, place.line, place.segment, place.detail));
+    };
+    if (text.isEmpty())
+        return refuse(QStringLiteral("%1が記入されていません。").arg(place.named()));
+    qsizetype at = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    const bool negative = at == 1;
+    qint64 whole = 0;
+    qsizetype digits = 0;
+    for (; at < text.size() && text[at] >= QLatin1Char('0') && text[at] <= QLatin1Char('9'); ++at, ++digits)
+        whole = qMin<qint64>(whole * 10 + (text[at].unicode() - '0'), 1000000);
+    qint64 fraction = 0;
+    qsizetype decimals = 0;
+    bool wellFormed = digits > 0;
+    if (wellFormed && at < text.size() && text[at] == QLatin1Char('.')) {
+        for (++at; at < text.size() && text[at] >= QLatin1Char('0') && text[at] <= QLatin1Char('9'); ++at, ++decimals)
+            fraction = fraction * 10 + (text[at].unicode() - '0');
+        wellFormed = decimals >= 1 && decimals <= 4;
+    }
+    if (!wellFormed || at != text.size())
+        return refuse(QStringLiteral("%1の値「%2」は小数点以下 4 けたまでの数ではありません。").arg(place.named(), shownValue(text)));
+    for (qsizetype d = decimals; d < 4; ++d)
+        fraction *= 10;
+    const qint64 value = (negative ? -1 : 1) * (whole * 10000 + fraction);
+    if (value < low || value > high)
+        return refuse(QStringLiteral("%1の値「%2」は %3 から %4 の範囲外です。")
+                          .arg(place.named(), shownValue(text), QString::number(low / 10000), QString::number(high / 10000)));
+    out = int(value);
+    return true;
+}
+
+QString decimalText(int tenThousandths)
+{
+    QString text = tenThousandths < 0 ? QStringLiteral("-") : QString();
+    const int magnitude = tenThousandths < 0 ? -tenThousandths : tenThousandths;
+    text += QString::number(magnitude / 10000);
+    if (const int fraction = magnitude % 10000) {
+        QString digits = QString::number(fraction).rightJustified(4, QLatin1Char('0'));
+        while (digits.endsWith(QLatin1Char('0')))
+            digits.chop(1);
+        text += QLatin1Char('.') + digits;
+    }
+    return text;
+}
+
+bool readBezier(const LogLine &line, qsizetype from, const Place &at, Bezier &bezier, RunError *error)
+{
+    const char *const names[] = {"曲線の x1", "曲線の y1", "曲線の x2", "曲線の y2"};
+    int *const values[] = {&bezier.x1, &bezier.y1, &bezier.x2, &bezier.y2};
+    for (int i = 0; i < 4; ++i) {
+        Place place = at;
+        place.label = QString::fromUtf8(names[i]);
+        place.detail.reset();
+        const bool isX = i % 2 == 0;
+        if (!decimal(line[from + i].text, place, isX ? 0 : -20000, isX ? 10000 : 30000, *values[i], error))
+            return false;
+    }
+    return true;
+}
+
+// Line 4: the start, the first segment, the holds and the background, with four more values for a
+// Bézier curve.
+bool readRecord(const LogLine &line, Chain &chain, RunError *error)
+{
+    const auto value = [&line](DetailField field) { return line[int(field)].text; };
+    const auto read = [&](DetailField field, int low, int high, int &out, const QString &label = QString()) {
+        Place place{4, 1, label.isEmpty() ? detailFieldLabel(field) : label, field};
+        return wholeNumber(value(field), place, low, high, out, error);
+    };
+    Segment first;
+    int motion = 0;
+    int curve = 0;
+    int background = 0;
+    if (!read(DetailField::StartX, -32768, 32767, chain.startX) || !read(DetailField::StartY, -32768, 32767, chain.startY)
+        || !read(DetailField::EndX, -32768, 32767, first.x) || !read(DetailField::EndY, -32768, 32767, first.y)
+        || !read(DetailField::MoveKind, 1, 2, motion))
+        return false;
+    first.motion = Segment::Motion(motion);
+    const bool byFrames = first.motion == Segment::Motion::Frames;
+    // The amount is named as the page names its box.
+    if (!read(DetailField::MoveAmount, 1, byFrames ? int(kMaxSegmentFrames) : 32767, first.amount,
+              byFrames ? QStringLiteral("コマ数") : QStringLiteral("1コマに動かすドット数"))
+        || !read(DetailField::Curve, 1, 5, curve) || !read(DetailField::HoldStart, 0, 32767, chain.holdStart)
+        || !read(DetailField::HoldEnd, 0, 32767, first.hold) || !read(DetailField::BackgroundMode, 1, 3, background))
+        return false;
+    first.curve = Segment::Curve(curve);
+    chain.background = Chain::Background(background);
+    const qsizetype expected = first.curve == Segment::Curve::Bezier ? 14 : 10;
+    if (line.size() != expected)
+        return failWith(error, problem(line.size() < expected ? QStringLiteral("4 行目の曲線の値が足りません（x1、y1、x2、y2 の 4 つが必要です）。")
+                                                       : QStringLiteral("4 行目の値が多すぎます（%1 個のはずが %2 個あります）。")
+                                                             .arg(QString::number(expected), QString::number(line.size())),
+                                4, 1));
+    if (first.curve == Segment::Curve::Bezier && !readBezier(line, 10, {4, 1, QString()}, first.bezier, error))
+        return false;
+    chain.segments = {first};
+    return true;
+}
+
+// A further segment: "x","y",motion,"N",curve,"hold", with four more values for a Bézier curve.
+bool readSegmentLine(const LogLine &line, int lineNumber, Chain &chain, RunError *error)
+{
+    const int number = int(chain.segments.size()) + 1;
+    if (number > kMaxSegments)
+        return failWith(error, problem(QStringLiteral("動きは %1 個までです（%2 行目が %3 個目です）。")
+                                    .arg(QString::number(kMaxSegments), QString::number(lineNumber), QString::number(number)),
+                                lineNumber, number));
+    const auto read = [&](qsizetype at, const char *label, int low, int high, int &out) {
+        return wholeNumber(line.value(at).text, {lineNumber, number, QString::fromUtf8(label)}, low, high, out, error);
+    };
+    if (line.size() < 6)
+        return failWith(error, problem(QStringLiteral("%1 行目（%2 番目の動き）の値が足りません（6 個必要ですが、%3 個しかありません）。")
+                                    .arg(QString::number(lineNumber), QString::number(number), QString::number(line.size())),
+                                lineNumber, number));
+    Segment segment;
+    int motion = 0;
+    int curve = 0;
+    if (!read(0, "目標の x 座標", -32768, 32767, segment.x) || !read(1, "目標の y 座標", -32768, 32767, segment.y)
+        || !read(2, "動かし方", 1, 2, motion))
+        return false;
+    segment.motion = Segment::Motion(motion);
+    const bool byFrames = segment.motion == Segment::Motion::Frames;
+    if (!read(3, byFrames ? "コマ数" : "1コマに動かすドット数", 1, byFrames ? int(kMaxSegmentFrames) : 32767, segment.amount)
+        || !read(4, "速さの変化", 1, 5, curve) || !read(5, "止めるコマ数", 0, 32767, segment.hold))
+        return false;
+    segment.curve = Segment::Curve(curve);
+    const qsizetype expected = segment.curve == Segment::Curve::Bezier ? 10 : 6;
+    if (line.size() != expected)
+        return failWith(error, problem(QStringLiteral("%1 行目（%2 番目の動き）の値の数が違います（%3 個のはずが %4 個あります）。")
+                                    .arg(QString::number(lineNumber), QString::number(number), QString::number(expected),
+                                         QString::number(line.size())),
+                                lineNumber, number));
+    if (segment.curve == Segment::Curve::Bezier && !readBezier(line, 6, {lineNumber, number, QString()}, segment.bezier, error))
+        return false;
+    chain.segments.append(segment);
+    return true;
+}
+
+bool isBlank(QStringView line)
+{
+    return line.trimmed().isEmpty();
+}
+
+// The lines of `text`, split at CR LF, CR or LF.
+QList<QStringView> linesOf(QStringView text)
+{
+    QList<QStringView> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != QLatin1Char('\r') && text[i] != QLatin1Char('\n'))
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (text[i] == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.append(text.mid(start));
+    return lines;
+}
+
+LogLine valuesOf(QStringView line)
+{
+    LogLine values;
+    settingslog::parseValues(line, 1000, values);
+    return values;
+}
+
+RunError missing(int needed, int found)
+{
+    return problem(QStringLiteral("値が足りません（%1 個必要ですが、%2 個しかありません）。").arg(QString::number(needed), QString::number(found)));
+}
+
+} // namespace
+
+bool chainFromLines(const QList<LogLine> &lines, Chain &chain, RunError *error)
+{
+    Chain read;
+    if (lines.isEmpty() || lines.front().size() < 10)
+        return failWith(error, problem(QStringLiteral("詳細設定の値が足りません（10 個必要ですが、%1 個しかありません）。")
+                                    .arg(QString::number(lines.isEmpty() ? 0 : lines.front().size())),
+                                4, 1));
+    if (!readRecord(lines.front(), read, error))
+        return false;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        if (!readSegmentLine(lines[i], int(4 + i), read, error))
+            return false;
+    }
+    chain = std::move(read);
+    return true;
+}
+
+QList<LogLine> chainLines(const Chain &chain)
+{
+    QList<LogLine> lines;
+    const auto text = [](int v) { return LogValue::textValue(QString::number(v)); };
+    const auto bezierValues = [](const Segment &s, LogLine &line) {
+        if (s.curve != Segment::Curve::Bezier)
+            return;
+        for (const int v : {s.bezier.x1, s.bezier.y1, s.bezier.x2, s.bezier.y2})
+            line.append(LogValue::textValue(decimalText(v)));
+    };
+    for (qsizetype i = 0; i < chain.segments.size(); ++i) {
+        const Segment &s = chain.segments[i];
+        LogLine line;
+        if (i == 0) {
+            line = {text(chain.startX), text(chain.startY), text(s.x), text(s.y), LogValue::number(int(s.motion)), text(s.amount),
+                    LogValue::number(int(s.curve)), text(chain.holdStart), text(s.hold), LogValue::number(int(chain.background))};
+        } else {
+            line = {text(s.x), text(s.y), LogValue::number(int(s.motion)), text(s.amount), LogValue::number(int(s.curve)), text(s.hold)};
+        }
+        bezierValues(s, line);
+        lines.append(line);
+    }
+    return lines;
+}
+
+bool parse(QStringView text, Run &run, RunError *error, int upToLine)
+{
+    run = Run();
+    // Lines 1 to 3, and the simple mode's line 4, are read value after value as they always were.
+    QList<LogValue> head;
+    qsizetype pos = settingslog::parseValues(text, int(Field::SettingMode) + 1, head);
+    const int found = int(head.size());
+    run.lines = found > int(Field::WindowHeight) + 1 ? (found > int(Field::SettingMode) ? 3 : 2) : found >= 3 ? 1 : 0;
+    static const int needed[] = {0, 3, 8, 9};
+    if (run.lines < qMin(upToLine, 3))
+        return failWith(error, missing(needed[qMin(upToLine, 3)], found));
+    const auto at = [&head](Field f) { return head.value(int(f)).text; };
+    run.scroll = {at(Field::ScrollImageFile), at(Field::ScrollImageWidth), at(Field::ScrollImageHeight)};
+    run.background = {at(Field::BackgroundFile), at(Field::BackgroundWidth), at(Field::BackgroundHeight)};
+    run.windowWidth = at(Field::WindowWidth);
+    run.windowHeight = at(Field::WindowHeight);
+    run.mode = at(Field::SettingMode).trimmed() == QLatin1String("2") ? Run::Mode::Detailed : Run::Mode::Simple;
+    if (run.lines < 3 || upToLine < 4)
+        return true;
+
+    if (!run.isDetailed()) {
+        QList<LogValue> all;
+        settingslog::parseValues(text, kFieldCount, all);
+        if (all.size() < kFieldCount)
+            return failWith(error, missing(kFieldCount, int(all.size())));
+        const auto code = [&all](Field f) {
+            // Codes are compared with their values; anything else falls to the last choice.
+            bool ok = false;
+            const int v = all[int(f)].text.trimmed().toInt(&ok);
+            return ok ? v : 0;
+        };
+        run.simple = {code(Field::ScrollDirection), all[int(Field::ScrollStep)].text, code(Field::ScrollAlignment),
+                      code(Field::ScrollEndMode), all[int(Field::MoveCount)].text};
+        run.lines = 4;
+        return true;
+    }
+
+    // The detailed mode: the record's ten values (fourteen with a Bézier curve), then a line for
+    // each further segment, and nothing else but blank lines at the end.
+    const QStringView rest = text.mid(pos);
+    QList<LogValue> record;
+    qsizetype end = settingslog::parseValues(rest, 10, record);
+    if (record.size() < 10)
+        return failWith(error, missing(settingslog::kDetailedRunFieldCount, found + int(record.size())));
+    if (record[int(DetailField::Curve)].text.trimmed() == QLatin1String("5") && end > 0 && rest[end - 1] == QLatin1Char(',')) {
+        QList<LogValue> curve;
+        end += settingslog::parseValues(rest.mid(end), 4, curve);
+        record.append(curve);
+        if (curve.size() < 4)
+            return failWith(error, problem(QStringLiteral("4 行目の曲線の値が足りません（x1、y1、x2、y2 の 4 つが必要です）。"), 4, 1));
+    }
+    if (end > 0 && rest[end - 1] == QLatin1Char(','))
+        return failWith(error, problem(QStringLiteral("4 行目の値が多すぎます。"), 4, 1));
+    QList<LogLine> lines{record};
+    QList<QStringView> after = linesOf(rest.mid(end));
+    while (!after.isEmpty() && isBlank(after.back()))
+        after.removeLast();
+    for (qsizetype i = 0; i < after.size(); ++i) {
+        if (isBlank(after[i]))
+            return failWith(error, problem(QStringLiteral("%1 行目が空です。動きの行のあいだに空の行は置けません。").arg(QString::number(5 + i)), int(5 + i)));
+        lines.append(valuesOf(after[i]));
+    }
+    if (!chainFromLines(lines, run.chain, error))
+        return false;
+    run.lines = 4;
+    return true;
+}
+
+bool fromValues(const QList<LogValue> &values, Run &run, RunError *error)
+{
+    QString text;
+    for (const auto &[from, to] : {std::pair{0, 3}, std::pair{3, 8}, std::pair{8, 9}, std::pair{9, int(values.size())}}) {
+        if (from >= values.size())
+            break;
+        QStringList line;
+        for (const LogValue &value : values.mid(from, to - from))
+            line.append(value.kind == LogValue::Kind::Text ? QLatin1Char('"') + value.text + QLatin1Char('"') : value.text);
+        text += line.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    }
+    return parse(text, run, error);
+}
+
+bool read(const QString &path, Run &run, QString *error, settingslog::Access access, int upToLine)
+{
+    QString text;
+    if (!settingslog::readText(path, text, error, access))
+        return false;
+    RunError problem;
+    if (parse(text, run, &problem, upToLine))
+        return true;
+    // Too few values is the file's fault as a whole; what is wrong with a value is said as the
+    // page would say it.
+    if (problem.line == 0 && !problem.field)
+        return fail(error, QStringLiteral("設定ファイル「%1」の%2").arg(QDir::toNativeSeparators(path), problem.message));
+    return fail(error, problem.message);
+}
+
+} // namespace runlog
+} // namespace velra

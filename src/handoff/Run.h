@@ -1,0 +1,136 @@
+#pragma once
+
+#include "HandoffFiles.h"
+#include "SettingsLog.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// A run's settings, read from the settings log once: the pictures, the window, the mode, and either
+// the simple settings or the chain of moves. Texts the author typed stay as typed (the script writes
+// them back exactly); what the chain computes with is whole numbers, checked on reading.
+namespace velra {
+
+// A picture, its file name and size as they stand in the log.
+struct RunPicture
+{
+    QString file;
+    QString width;
+    QString height;
+};
+
+// Line 4 of the simple mode. The choices are codes (0 where the log holds no number); the step and
+// the number of moves are texts, converted by the generation, which names what is wrong with them.
+struct SimpleSettings
+{
+    int direction = 0;
+    QString step;
+    int alignment = 0;
+    int endMode = 0;
+    QString moves;
+};
+
+// A cubic Bézier timing function, as in CSS cubic-bezier(x1, y1, x2, y2): each value in ten
+// thousandths, as the log's texts give at most four decimals.
+struct Bezier
+{
+    int x1 = 0;
+    int y1 = 0;
+    int x2 = 0;
+    int y2 = 0;
+    friend bool operator==(const Bezier &, const Bezier &) = default;
+};
+
+// One move of a chain: from where the last one stopped to its target.
+struct Segment
+{
+    enum class Motion { DotsPerFrame = 1, Frames = 2 };
+    enum class Curve { Linear = 1, EaseIn = 2, EaseOut = 3, EaseInOut = 4, Bezier = 5 };
+
+    int x = 0; // the target: the picture's top-left corner in window pixels
+    int y = 0;
+    Motion motion = Motion::DotsPerFrame;
+    int amount = 1; // dots a frame, or moving frames
+    Curve curve = Curve::Linear;
+    Bezier bezier; // Curve::Bezier only
+    int hold = 0;  // extra copies of the last frame written
+
+    friend bool operator==(const Segment &, const Segment &) = default;
+};
+
+// The detailed mode: a start, then one segment after another.
+struct Chain
+{
+    enum class Background { EveryFrame = 1, FirstFrame = 2, Never = 3 };
+
+    int startX = 0;
+    int startY = 0;
+    int holdStart = 0;
+    Background background = Background::EveryFrame;
+    QList<Segment> segments;
+
+    friend bool operator==(const Chain &, const Chain &) = default;
+};
+
+constexpr int kMaxSegments = 32;
+constexpr qint64 kMaxSegmentFrames = 32768;
+constexpr qint64 kMaxChainFrames = 262144;
+
+// The ten values of the detailed mode's line 4, named as the page names its boxes.
+enum class DetailField { StartX, StartY, EndX, EndY, MoveKind, MoveAmount, Curve, HoldStart, HoldEnd, BackgroundMode };
+QString detailFieldLabel(DetailField field);
+
+// What is wrong with a log, and where: the line (1 is the first), the segment of a chain (1 is the
+// first, 0 for none) and the value.
+struct RunError
+{
+    QString message;
+    int line = 0;
+    int segment = 0;
+    std::optional<Field> field;
+    std::optional<DetailField> detail;
+};
+
+struct Run
+{
+    enum class Mode { Simple, Detailed };
+
+    RunPicture scroll;
+    RunPicture background;
+    QString windowWidth;
+    QString windowHeight;
+    Mode mode = Mode::Simple;
+    SimpleSettings simple; // Mode::Simple
+    Chain chain;           // Mode::Detailed
+    // How many of the log's first four lines were there: a run being entered has fewer.
+    int lines = 0;
+
+    bool isDetailed() const { return mode == Mode::Detailed; }
+    bool isComplete() const { return lines >= 4; }
+};
+
+namespace runlog {
+
+// Reads the log's text. `upToLine` 4 wants the whole run; fewer reads only the lines a page needs
+// (a run being entered), and more lines than present is not an error then: `run.lines` says how
+// many there are.
+bool parse(QStringView text, Run &run, RunError *error, int upToLine = 4);
+// Reads and parses the log at `path`; the message names the file.
+bool read(const QString &path, Run &run, QString *error, settingslog::Access access = settingslog::Access::Handoff,
+          int upToLine = 4);
+
+// The run of a log whose one-line-per-page values are given in file order: 3, 5 and 1 values for
+// lines 1 to 3, the rest line 4 (tests, benchmarks, the command line's own callers).
+bool fromValues(const QList<LogValue> &values, Run &run, RunError *error = nullptr);
+
+// The detailed mode's lines from line 4 on: the record with the first segment, one line for each
+// further segment.
+QList<LogLine> chainLines(const Chain &chain);
+// A chain's values as the page's boxes give them, checked as a log's are: line 4's ten values (with
+// four more for a Bézier curve), then one line of six (or ten) for each further segment.
+bool chainFromLines(const QList<LogLine> &lines, Chain &chain, RunError *error);
+
+} // namespace runlog
+} // namespace velra
