@@ -342,7 +342,7 @@ bool parse(QStringView text, Run &run, RunError *error, int upToLine)
     QList<LogValue> record;
     qsizetype end = settingslog::parseValues(rest, 10, record);
     if (record.size() < 10)
-        return failWith(error, missing(settingslog::kDetailedRunFieldCount, found + int(record.size())));
+        return failWith(error, missing(int(Field::SettingMode) + 1 + 10, found + int(record.size())));
     if (record[int(DetailField::Curve)].text.trimmed() == QLatin1String("5") && end > 0 && rest[end - 1] == QLatin1Char(',')) {
         QList<LogValue> curve;
         end += settingslog::parseValues(rest.mid(end), 4, curve);

@@ -208,14 +208,4 @@ bool readFields(const QString &path, int count, QList<LogValue> &out, QString *e
     return readText(path, text, error, Access::Handoff) && parseCounted(path, text, count, out, error);
 }
 
-bool readRun(const QString &path, QList<LogValue> &out, QString *error, Access access)
-{
-    QString text;
-    QList<LogValue> firstLines;
-    if (!readText(path, text, error, access) || !parseCounted(path, text, int(Field::SettingMode) + 1, firstLines, error))
-        return false;
-    const bool detailed = firstLines[int(Field::SettingMode)].text.trimmed() == QLatin1String("2");
-    return parseCounted(path, text, detailed ? kDetailedRunFieldCount : kFieldCount, out, error);
-}
-
 } // namespace velra::settingslog

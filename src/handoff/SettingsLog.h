@@ -53,10 +53,6 @@ bool readText(const QString &path, QString &text, QString *error, Access access 
 bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error);
 // The log's bytes as they are, refused beyond kMaxLogBytes.
 bool readBytes(const QString &path, QByteArray &bytes, QString *error, Access access = Access::Handoff);
-// Reads the whole run's fields: fourteen in the simple mode, nineteen in the detailed mode
-// (SettingMode 2, whose line 4 holds ten values).
-bool readRun(const QString &path, QList<LogValue> &out, QString *error, Access access = Access::Handoff);
-constexpr int kDetailedRunFieldCount = 19;
 
 } // namespace settingslog
 } // namespace velra
