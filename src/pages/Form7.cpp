@@ -134,6 +134,13 @@ void Form7::preview()
     auto renderer = std::make_unique<preview::FrameRenderer>(frames, window, wizard().picturePaths());
     QApplication::restoreOverrideCursor();
     m_previewWindow = new preview::PreviewWindow(std::move(renderer), this);
+    ChainPlan plan;
+    if (run.isDetailed() && run.chain.segments.size() > 1 && ChainPlan::make(run.chain, plan, nullptr)) {
+        QList<qsizetype> starts;
+        for (const ChainPlan::Part &part : plan.parts)
+            starts.append(part.firstFrame);
+        m_previewWindow->setSegmentStarts(starts);
+    }
     m_previewWindow->show();
 }
 

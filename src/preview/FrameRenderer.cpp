@@ -99,11 +99,15 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
         m_pictures.append(picture);
     }
 
+    m_problems.append(m_frames.notes);
+
     // The view: the window, and the pictures' paths as far as half a window beyond it.
     const QRectF windowRect(QPointF(0, 0), QSizeF(m_window));
     QRectF reach = windowRect;
-    for (const Graphic &g : m_frames.graphics)
-        reach |= QRectF(g.x, g.y, g.width, g.height);
+    for (const Graphic &g : m_frames.graphics) {
+        if (!g.sizeUnknown)
+            reach |= QRectF(g.x, g.y, g.width, g.height);
+    }
     const qreal mx = m_window.width() / 2.0;
     const qreal my = m_window.height() / 2.0;
     m_view = reach & windowRect.adjusted(-mx, -my, mx, my);
@@ -113,7 +117,7 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
     for (qsizetype k = 0; k < m_frames.frameCount(); ++k) {
         for (; line < m_frames.frameEnd(k); ++line) {
             const Graphic &g = m_frames.graphics[line];
-            if (QRectF(g.x, g.y, g.width, g.height).contains(windowRect))
+            if (!g.sizeUnknown && QRectF(g.x, g.y, g.width, g.height).contains(windowRect))
                 cover = line;
         }
         m_redrawFrom.append(cover);
@@ -156,6 +160,20 @@ const QImage &FrameRenderer::prepared(int picture, int width, int height, bool h
 void FrameRenderer::drawGraphic(QPainter &painter, const Graphic &g) const
 {
     const Picture &picture = m_pictures[g.picture];
+    if (g.sizeUnknown) {
+        // From its place to the window's far corner, inside the window: where it would start.
+        const QRectF inside = QRectF(QPointF(g.x, g.y), QPointF(m_window.width(), m_window.height())).normalized()
+            & QRectF(QPointF(0, 0), QSizeF(m_window));
+        if (inside.isEmpty())
+            return;
+        painter.save();
+        painter.setPen(QPen(kMissing, 0, Qt::DashLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(inside);
+        painter.drawText(inside, Qt::AlignCenter | Qt::TextWrapAnywhere, picture.name);
+        painter.restore();
+        return;
+    }
     const QRectF where(g.x, g.y, g.width, g.height);
     if (picture.image.isNull()) {
         // What is missing is shown as such, at the size and place the script gives.

@@ -11,9 +11,41 @@
 #include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QVBoxLayout>
 
 namespace velra::preview {
+
+// The frame slider, with a mark where each move of a chain begins.
+class SegmentSlider final : public QSlider
+{
+public:
+    using QSlider::QSlider;
+
+    QList<qsizetype> marks;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QSlider::paintEvent(event);
+        if (marks.isEmpty())
+            return;
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+        const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+        const int span = groove.width() - handle.width();
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        for (const qsizetype mark : marks) {
+            const int x = groove.left() + handle.width() / 2
+                + QStyle::sliderPositionFromValue(minimum(), maximum(), int(mark), span, option.upsideDown);
+            painter.drawLine(x, groove.top() - 1, x, groove.top() + 3);
+            painter.drawLine(x, groove.bottom() - 3, x, groove.bottom() + 1);
+        }
+    }
+};
 
 // Draws the current frame, the view scaled to fit while keeping its proportions.
 class PreviewWindow::Canvas final : public QWidget
@@ -108,7 +140,7 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     m_play = control(QStringLiteral("Play"), QString(), QStringLiteral("再生・一時停止（Space）"), this);
     QPushButton *forward = control(QStringLiteral("Forward"), QStringLiteral("▶"), QStringLiteral("1コマ進む（→）"), this);
     QPushButton *last = control(QStringLiteral("Last"), QStringLiteral("▶|"), QStringLiteral("最後のコマ（End）"), this);
-    m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider = new SegmentSlider(Qt::Horizontal, this);
     m_slider->setObjectName(QStringLiteral("Slider"));
     m_slider->setRange(0, int(qMax<qsizetype>(0, count - 1)));
 
@@ -290,6 +322,17 @@ void PreviewWindow::keyPressEvent(QKeyEvent *event)
         return;
     }
     event->accept();
+}
+
+void PreviewWindow::setSegmentStarts(const QList<qsizetype> &frames)
+{
+    static_cast<SegmentSlider *>(m_slider)->marks = frames;
+    m_slider->update();
+}
+
+QList<qsizetype> PreviewWindow::segmentStarts() const
+{
+    return static_cast<const SegmentSlider *>(m_slider)->marks;
 }
 
 } // namespace velra::preview

@@ -29,6 +29,9 @@ public:
 
     void showFrame(qsizetype k);
     void togglePlay();
+    // Where each move of a chain begins (its first frame), marked on the slider.
+    void setSegmentStarts(const QList<qsizetype> &frames);
+    QList<qsizetype> segmentStarts() const;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

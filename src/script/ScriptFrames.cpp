@@ -73,9 +73,25 @@ bool ScriptFrames::read(QByteArrayView script, ScriptFrames &out, QString *error
             ok = q < lineEnd && literal(q, lineEnd, ",");
         }
         ok = ok && literal(q, lineEnd, "\"/POS:") && number(q, lineEnd, g.x) && literal(q, lineEnd, ",")
-            && number(q, lineEnd, g.y) && literal(q, lineEnd, ",") && number(q, lineEnd, w) && literal(q, lineEnd, ",")
-            && number(q, lineEnd, h) && literal(q, lineEnd, "\"") && q == lineEnd && w >= 0 && h >= 0 && w <= 1e6
-            && h <= 1e6 && w == int(w) && h == int(h);
+            && number(q, lineEnd, g.y) && literal(q, lineEnd, ",");
+        // The size is the author's text as typed: what the host would take but cannot be drawn
+        // (negative, huge, not a number) is kept as a size unknown.
+        const char *sizeStart = q;
+        const char *comma = q;
+        while (comma < lineEnd && *comma != ',')
+            ++comma;
+        const char *close = lineEnd;
+        ok = ok && comma < lineEnd && close > comma && close[-1] == '"';
+        if (ok) {
+            const char *wp = sizeStart;
+            const char *hp = comma + 1;
+            g.sizeUnknown = !(number(wp, comma, w) && wp == comma && number(hp, close - 1, h) && hp == close - 1 && w >= 0
+                              && h >= 0 && w <= 1e6 && h <= 1e6 && w == int(w) && h == int(h));
+            if (g.sizeUnknown) {
+                w = 0;
+                h = 0;
+            }
+        }
         if (!ok) {
             if (error) {
                 QString shown;
@@ -100,6 +116,13 @@ bool ScriptFrames::read(QByteArrayView script, ScriptFrames &out, QString *error
             frames.pictures.append(decoded);
         }
         g.picture = int(index);
+        if (g.sizeUnknown && !frames.unknownSizes.contains(frames.pictures[index])) {
+            QString size;
+            cp932::decode(QByteArrayView(sizeStart, qMin<qsizetype>(lineEnd - 1 - sizeStart, 80)), size);
+            frames.unknownSizes.append(frames.pictures[index]);
+            frames.notes.append(QStringLiteral("「%1」の大きさ（%2）は描けないため、ウィンドウの中に枠だけを描きます。")
+                                    .arg(frames.pictures[index], size.replace(QLatin1Char(','), QStringLiteral(" × "))));
+        }
         frames.graphics.append(g);
         p = lineEnd;
         if (p < end && *p == '\r')

@@ -17,6 +17,8 @@ struct Graphic
     double y = 0;
     int width = 0;
     int height = 0;
+    // The script's size cannot be drawn (negative, huge, not a number): an outline stands for it.
+    bool sizeUnknown = false;
 };
 
 // A frame is the lines up to and including the next line of the moving picture (the picture of the
@@ -27,6 +29,8 @@ struct ScriptFrames
     QStringList pictures;       // the file names, in order of first appearance
     QList<Graphic> graphics;    // every Graphic line, in order
     QList<qsizetype> frameEnds; // one past the last line of each frame
+    QStringList unknownSizes;   // the pictures whose size cannot be drawn
+    QStringList notes;          // one sentence for each of them
 
     qsizetype frameCount() const { return frameEnds.size(); }
     qsizetype frameStart(qsizetype k) const { return k == 0 ? 0 : frameEnds[k - 1]; }

@@ -440,6 +440,23 @@ private slots:
         QVERIFY(f.saveButton()->isEnabled());
     }
 
+    // A chain of moves generates and plays; the slider marks where each move begins. A picture
+    // size the preview cannot draw is an outline, said once, not a refusal.
+    void preview_ofAChain_marksEachMove()
+    {
+        Form7Fixture f("\"scroll.bmp\",\"-5\",\"abc\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
+                       "\"0\",\"0\",\"10\",\"0\",2,\"3\",1,\"1\",\"2\",1\r\n\"10\",\"20\",2,\"4\",3,\"0\"\r\n\"0\",\"0\",1,\"5\",5,\"1\",\"0.42\",\"0\",\"0.58\",\"1\"\r\n");
+        f.generate();
+        QVERIFY2(f.saveButton()->isEnabled(), qPrintable(f.toolkit.lastPrompt()));
+        click(f.page, QStringLiteral("Command3"));
+        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        QVERIFY(window);
+        // 1 held + 3 moving + 2 held; then 3 more; then ceil(20 / 5) + 1 - 1 = 4 and 1 held.
+        QCOMPARE(window->segmentStarts(), (QList<qsizetype>{0, 6, 9}));
+        QCOMPARE(child<QSlider>(window, QStringLiteral("Slider"))->maximum(), 6 + 3 + 5 - 1);
+        window->close();
+    }
+
     void closingThePage_closesThePreview_andEndsTheRun()
     {
         Form7Fixture f;

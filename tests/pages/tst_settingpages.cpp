@@ -1,4 +1,5 @@
 #include "WizardFixture.h"
+#include "handoff/LastRun.h"
 #include "preview/FrameRenderer.h"
 #include "preview/PathPreview.h"
 #include "pages/Form4.h"
@@ -118,6 +119,34 @@ private slots:
         QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
         QVERIFY(f.log().endsWith("2\r\n\"640\",\"-30\",\"-100\",\"0\",2,\"10\",4,\"2\",\"0\",2\r\n"));
         QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form7)});
+    }
+
+    // A remembered chain: the page edits its first move and keeps the moves after it, a Bézier
+    // first curve (which has no choice on this page) included until another curve is chosen.
+    void form6_rememberedChain_keepsTheMovesAfterTheFirst()
+    {
+        const QByteArray head = "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n";
+        const QByteArray rest = "\"10\",\"20\",2,\"4\",3,\"0\"\r\n\"0\",\"0\",1,\"5\",5,\"1\",\"0.42\",\"0\",\"0.58\",\"1\"\r\n";
+        for (const bool changeCurve : {false, true}) {
+            WizardFixture f;
+            lastrun::Settings last;
+            last.log = head + "\"0\",\"0\",\"10\",\"0\",2,\"3\",5,\"1\",\"2\",1,\"0\",\"0\",\"1\",\"1\"\r\n" + rest;
+            f.wizard->setRemembered(last);
+            QVERIFY(writeAll(f.files.settingsLog(), head));
+            Page *p = f.wizard->show(PageId::Form6);
+            QCOMPARE(child<QLineEdit>(p, QStringLiteral("Text3"))->text(), QStringLiteral("10"));
+            for (int curve = 3; curve <= 6; ++curve)
+                QVERIFY(!child<QRadioButton>(p, QStringLiteral("Option%1").arg(curve))->isChecked());
+            QCOMPARE(child<QLabel>(p, QStringLiteral("Label1"))->text(), QStringLiteral("全 14 コマ（動き 10・止め 4）"));
+            child<QLineEdit>(p, QStringLiteral("Text3"))->setText(QStringLiteral("12"));
+            if (changeCurve)
+                choose(p, QStringLiteral("Option4"));
+            click(p, QStringLiteral("Command1"));
+            QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
+            const QByteArray first = changeCurve ? "\"0\",\"0\",\"12\",\"0\",2,\"3\",2,\"1\",\"2\",1\r\n"
+                                                 : "\"0\",\"0\",\"12\",\"0\",2,\"3\",5,\"1\",\"2\",1,\"0\",\"0\",\"1\",\"1\"\r\n";
+            QCOMPARE(f.log(), head + first + rest);
+        }
     }
 
     void form6_refusals_nameTheBox_data()

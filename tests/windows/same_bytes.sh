@@ -46,6 +46,17 @@ for direction in 1 2 3 4; do
 done
 logs+=("$(log largest scroll.bmp 32127 480 3 1 1 2 '')")
 
+# A chain of three moves: every curve of the whole numbers, and Bézier curves that overshoot and
+# land on halves, where double precision must round alike on both systems.
+chain="$work/chain.dat"
+{
+  printf '"'; sjis "スクロール～画像.bmp"; printf '","300","200"\r\n"'; sjis "背景.bmp"; printf '","640","480","640","480"\r\n2\r\n'
+  printf '"640","0","-100","-20",2,"97",5,"3","2",2,"0.42","-0.6","0.58","1.7"\r\n'
+  printf '"-101","-333",1,"3",4,"1"\r\n'
+  printf '"17","5",2,"1001",5,"0","0.1","2.9999","0.9","-1.5"\r\n'
+} >"$chain"
+logs+=("$chain")
+
 # Scripts of exactly 65,535 and 65,536 bytes: with f frames every character of the picture's name
 # adds f bytes, and the window's width changes the digits of the moving coordinate; some pair
 # reaches each size exactly.
