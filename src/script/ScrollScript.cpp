@@ -320,9 +320,12 @@ static bool generateSimpleScript(const Run &values, QByteArray &script, Generati
     const bool decreasing = fromWindow;
     qint64 moving = 0;
     for (qint64 k = 0;; ++k) {
+        const qint64 moved = k * step;
+        // Closing on the window's edge, a frame past it would only twitch back: not written.
+        if (layout.endMode == 1 && k > 0 && moved > distance)
+            break;
         if (progress)
             progress->setValue(int(k));
-        const qint64 moved = k * step;
         moving = decreasing ? base - moved : moved - base;
         appendFrame(moving, k == 0);
         if (distance - moved < 0)
@@ -332,6 +335,8 @@ static bool generateSimpleScript(const Run &values, QByteArray &script, Generati
     if (layout.endMode == 1 && moving != 0)
         appendFrame(0, false);
     script.truncate(out - begin);
+    if (progress)
+        progress->setValue(int(progressCount + 3));
     return true;
 }
 

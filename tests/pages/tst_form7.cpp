@@ -96,7 +96,7 @@ private slots:
         QVERIFY(f.saveButton()->isEnabled());
         QCOMPARE(f.page->cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(f.bar()->maximum(), 5);
-        QCOMPARE(f.bar()->value(), 3);
+        QCOMPARE(f.bar()->value(), 5); // full when done
         QByteArray script;
         QVERIFY(scriptbuffer::load(f.files.scriptBuffer(), script, nullptr));
         QVERIFY(script.startsWith("Graphic \"back.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,640,480\"\r\n"));

@@ -126,23 +126,40 @@ private slots:
         QCOMPARE(g.script, back + "\r\n" + pic(640) + "\r\n" + back + "\r\n" + pic(630) + "\r\n" + back + "\r\n"
                      + pic(620) + "\r\n" + back + "\r\n" + pic(610));
         QCOMPARE(g.progress.maxima, QList<int>{5});
-        QCOMPARE(g.progress.values, (QList<int>{0, 1, 2, 3}));
+        QCOMPARE(g.progress.values, (QList<int>{0, 1, 2, 3, 5})); // full when done
     }
 
-    void endMode1_leftward_closesOnTheEdge()
+    // End mode 1 lands on the window's edge: no frame one step past it (which would twitch back),
+    // and a closing frame on the edge only when the steps do not reach it exactly.
+    void endMode1_landsOnTheEdge_data()
     {
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QList<QByteArray>>("expected");
+        QTest::newRow("left, 10 divides 640") << "3" << "10" << range(640, 0, -10);
+        QTest::newRow("left, 30 does not") << "3" << "30" << range(640, 10, -30) + QList<QByteArray>{"0"};
+        QTest::newRow("right, 20 divides 100") << "4" << "20" << range(-100, 0, 20);
+        QTest::newRow("right, 30 does not") << "4" << "30" << range(-100, -10, 30) + QList<QByteArray>{"0"};
+        QTest::newRow("up, 20 divides 480") << "2" << "20" << range(480, 0, -20);
+        QTest::newRow("up, 100 does not") << "2" << "100" << range(480, 80, -100) + QList<QByteArray>{"0"};
+        QTest::newRow("down, 10 divides 50") << "1" << "10" << range(-50, 0, 10);
+        QTest::newRow("down, 20 does not") << "1" << "20" << range(-50, -10, 20) + QList<QByteArray>{"0"};
+        QTest::newRow("a step past the whole distance") << "3" << "1000" << QList<QByteArray>{"640", "0"};
+    }
+    void endMode1_landsOnTheEdge()
+    {
+        QFETCH(QString, direction);
+        QFETCH(QString, step);
+        QFETCH(QList<QByteArray>, expected);
         Settings s;
+        s.direction = direction;
+        s.step = step;
         s.endMode = QStringLiteral("1");
         s.moves.clear();
         const Generated g = generate(s);
         QVERIFY(g.ok);
-        QList<QByteArray> expected = range(640, -10, -10);
-        expected.append("0");
-        QCOMPARE(g.moving(false), expected);
-        QCOMPARE(g.positions().size(), 67);
-        QCOMPARE(g.progress.maxima, QList<int>{67});
-        QCOMPARE(g.progress.values.last(), 65);
-        QVERIFY(g.script.endsWith("\"/POS:0,0,100,50\""));
+        QCOMPARE(g.moving(direction.toInt() <= 2), expected);
+        QCOMPARE(g.progress.values.last(), g.progress.maxima.last());
     }
 
     void endMode2_noRemainder_addsNoStep()
@@ -176,7 +193,7 @@ private slots:
         s.alignment = QStringLiteral("2");
         s.endMode = QStringLiteral("1");
         const Generated g = generate(s);
-        QCOMPARE(g.moving(true), (QList<QByteArray>{"-50", "-30", "-10", "10", "0"}));
+        QCOMPARE(g.moving(true), (QList<QByteArray>{"-50", "-30", "-10", "0"}));
         QCOMPARE(g.progress.maxima, QList<int>{6});
         for (const auto &p : g.positions())
             QCOMPARE(p[0], QByteArray("269.5"));
@@ -192,9 +209,7 @@ private slots:
         s.alignment = QStringLiteral("2");
         s.endMode = QStringLiteral("1");
         const Generated g = generate(s);
-        QList<QByteArray> expected = range(480, -20, -20);
-        expected.append("0");
-        QCOMPARE(g.moving(true), expected);
+        QCOMPARE(g.moving(true), range(480, 0, -20));
         QCOMPARE(g.progress.maxima, QList<int>{27});
     }
 
@@ -325,8 +340,8 @@ private slots:
         const Generated g = generate(s);
         QVERIFY(g.ok);
         QCOMPARE(g.positions().size(), 32769);
-        QCOMPARE(g.progress.values.size(), 32769);
-        QCOMPARE(g.progress.values.last(), 32768);
+        QCOMPARE(g.progress.values.size(), 32770);
+        QCOMPARE(g.progress.values.last(), 32770);
         QCOMPARE(g.progress.maxima, QList<int>{32770});
         QVERIFY(g.script.endsWith("\"/POS:-101,0,100,50\""));
     }
