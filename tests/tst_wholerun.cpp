@@ -119,9 +119,11 @@ private slots:
         QVERIFY(script.contains("/POS:624,0,100,50"));
         Page *form7 = wizard.page(PageId::Form7);
         click(form7, QStringLiteral("Command1"));
-        click(form7, QStringLiteral("Option1"));
+        // The last save's route and page name are filled in; the book starts empty.
+        QVERIFY(child<QRadioButton>(form7, QStringLiteral("Option1"))->isChecked());
+        QCOMPARE(child<QLineEdit>(form7, QStringLiteral("Text2"))->text(), QStringLiteral("Page1"));
+        QCOMPARE(child<QLineEdit>(form7, QStringLiteral("Text1"))->text(), QString());
         QTest::keyClicks(child(form7, QStringLiteral("Text1")), QStringLiteral("Book2"));
-        QTest::keyClicks(child(form7, QStringLiteral("Text2")), QStringLiteral("Page1"));
         toolkit.saveNames = {target};
         click(form7, QStringLiteral("Command2"));
         QCOMPARE(toolkit.saveFolders, QStringList{f.path(QStringLiteral("saved"))}); // where the last file was saved
@@ -368,13 +370,16 @@ private slots:
         Page *form7 = f.wizard->page(PageId::Form7);
         QCOMPARE(visibleWindows(), QWidgetList{form7});
         click(form7, QStringLiteral("Command1"));
+        click(form7, QStringLiteral("Option2"));
+        QTest::keyClicks(child(form7, QStringLiteral("Text1")), QStringLiteral("B"));
+        QTest::keyClicks(child(form7, QStringLiteral("Text2")), QStringLiteral("P"));
         f.toolkit.saveNames = {f.path(QStringLiteral("detailed.txt"))};
         click(form7, QStringLiteral("Command2"));
         const QByteArray bg = "Graphic \"b.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,640,480\"\r\n";
         const auto pic = [](const char *xy) { return QByteArray("Graphic \"s.bmp\",0,0,0,1,\"None\",0,0,0,\"/POS:") + xy + ",10,10\""; };
         // 3t^2 - 2t^3 at t = 1/3 and 2/3: 7/27 and 20/27 of 30.
         QCOMPARE(readAll(f.path(QStringLiteral("detailed.txt"))),
-                 "<Book=\"\">\r\n<Page=\"\">\r\n" + bg + pic("-10,-10") + "\r\n" + pic("-2,-2") + "\r\n" + pic("12,12") + "\r\n"
+                 "<Book=\"B\">\r\n<Page=\"P\">\r\n" + bg + pic("-10,-10") + "\r\n" + pic("-2,-2") + "\r\n" + pic("12,12") + "\r\n"
                      + pic("20,20") + "\r\n<Page End>\r\n<Book End>\r\n");
         expectEnded(f);
     }

@@ -9,8 +9,10 @@ namespace velra::lastrun {
 namespace {
 
 // A first line to recognise the file by, the two paths (UTF-8, one a line), an empty line, then
-// the settings log's bytes as they were.
-constexpr char kHeader[] = "Velloran last settings 1\n";
+// the settings log's bytes as they were. Version 2 has two more lines before the empty one: the
+// save's route ("csf", "txt" or nothing) and its page name.
+constexpr char kHeader[] = "Velloran last settings 2\n";
+constexpr char kFirstHeader[] = "Velloran last settings 1\n";
 
 bool fitsOnALine(const QString &path)
 {
@@ -34,8 +36,9 @@ Run Settings::run() const
 bool save(const QString &path, const Settings &settings, QString *error)
 {
     QByteArray bytes = kHeader;
-    for (const QString &picture : {settings.scrollPicture, settings.backgroundPicture})
-        bytes += (fitsOnALine(picture) ? picture.toUtf8() : QByteArray()) + '\n';
+    const QString route = settings.route == Settings::Route::Csf ? QStringLiteral("csf") : settings.route == Settings::Route::Text ? QStringLiteral("txt") : QString();
+    for (const QString &line : {settings.scrollPicture, settings.backgroundPicture, route, settings.pageName})
+        bytes += (fitsOnALine(line) ? line.toUtf8() : QByteArray()) + '\n';
     bytes += '\n' + settings.log;
     return ownfile::write(path, bytes, error);
 }
@@ -46,14 +49,20 @@ bool load(const QString &path, Settings &settings)
     QByteArray bytes;
     if (!ownfile::read(path, settingslog::kMaxLogBytes + 65536, bytes))
         return false;
-    if (!bytes.startsWith(kHeader))
+    const bool first = bytes.startsWith(kFirstHeader);
+    if (!first && !bytes.startsWith(kHeader))
         return false;
+    const int named = first ? 2 : 4; // lines before the empty one
     const QList<QByteArray> lines = bytes.mid(qsizetype(sizeof kHeader) - 1).split('\n');
-    if (lines.size() < 4 || !lines[2].isEmpty())
+    if (lines.size() < named + 2 || !lines[named].isEmpty())
         return false;
     settings.scrollPicture = QString::fromUtf8(lines[0]);
     settings.backgroundPicture = QString::fromUtf8(lines[1]);
-    const qsizetype logStart = qsizetype(sizeof kHeader) - 1 + lines[0].size() + lines[1].size() + 3;
+    settings.route = first ? Settings::Route::None : lines[2] == "csf" ? Settings::Route::Csf : lines[2] == "txt" ? Settings::Route::Text : Settings::Route::None;
+    settings.pageName = first ? QString() : QString::fromUtf8(lines[3]);
+    qsizetype logStart = qsizetype(sizeof kHeader) - 1;
+    for (int i = 0; i <= named; ++i)
+        logStart += lines[i].size() + 1;
     settings.log = bytes.mid(logStart);
     return true;
 }

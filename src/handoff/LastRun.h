@@ -11,9 +11,14 @@ namespace velra::lastrun {
 
 struct Settings
 {
+    enum class Route { None, Csf, Text };
+
     QByteArray log;            // the settings log's bytes
     QString scrollPicture;     // full paths, empty when a name was typed by hand
     QString backgroundPicture;
+    // How the last script was saved: its route and page name (the book is new every time).
+    Route route = Route::None;
+    QString pageName;
 
     // The run as far as the log holds one (`lines` says how far); empty when it cannot be read.
     Run run() const;

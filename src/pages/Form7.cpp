@@ -4,6 +4,7 @@
 #include "script/ScriptFile.h"
 #include "script/ScrollScript.h"
 #include "script/ScriptFrames.h"
+#include "handoff/LastRun.h"
 #include "handoff/ScriptBuffer.h"
 #include "preview/PreviewWindow.h"
 #include "handoff/SettingsLog.h"
@@ -32,7 +33,7 @@ Form7::Form7(Wizard &wizard)
     // Each name box under its caption, as wide as the frame, so that a typed name stays in view.
     QGroupBox *saving = frame(this, QStringLiteral("Frame2"), QStringLiteral("保存について"), QRect(6, 74, 300, 140));
     m_csf = option(saving, QStringLiteral("Option1"), QStringLiteral("CSFファイル"), QRect(10, 18, 110, 22));
-    option(saving, QStringLiteral("Option2"), QStringLiteral("テキストファイル"), QRect(130, 18, 130, 22));
+    m_text = option(saving, QStringLiteral("Option2"), QStringLiteral("テキストファイル"), QRect(130, 18, 130, 22));
     label(saving, QStringLiteral("Label2"), QStringLiteral("保存ブック名(既存ブック指定禁止)"), QRect(10, 42, 280, 20));
     m_book = textBox(saving, QStringLiteral("Text1"), QRect(10, 62, 280, 22));
     label(saving, QStringLiteral("Label3"), QStringLiteral("保存ページ名"), QRect(10, 88, 280, 20));
@@ -56,6 +57,19 @@ Form7::Form7(Wizard &wizard)
     connect(m_save, &QPushButton::clicked, this, &Form7::save);
     connect(m_preview, &QPushButton::clicked, this, &Form7::preview);
     connect(m_remake, &QPushButton::clicked, this, &Form7::remake);
+
+    // The last save's route and page name; the book is new every time.
+    if (const lastrun::Settings *last = wizard.remembered()) {
+        if (last->route != lastrun::Settings::Route::None)
+            (last->route == lastrun::Settings::Route::Csf ? m_csf : m_text)->setChecked(true);
+        m_page->setText(last->pageName);
+    }
+}
+
+bool Form7::mayClose()
+{
+    return !m_generated
+        || toolkit().question(this, QStringLiteral("保存していないスクリプトがあります。終了しますか?"), QStringLiteral("終了の確認"), false);
 }
 
 void Form7::generate()
@@ -150,17 +164,28 @@ void Form7::save()
     QString error;
     if (!scriptbuffer::load(files().scriptBuffer(), script, &error))
         return message(restartMessage(error), QStringLiteral("保存できません"), OkWithExclamation);
+    // Everything the save needs is asked for before the dialog, so that nobody picks a file for a
+    // save that is refused.
+    const QString incomplete = QStringLiteral("保存の設定が足りません");
+    if (!m_csf->isChecked() && !m_text->isChecked())
+        return message(QStringLiteral("CSFファイルかテキストファイルを選んでください"), incomplete, OkWithExclamation);
+    if (m_book->text().isEmpty())
+        return message(QStringLiteral("保存ブック名を記入してください"), incomplete, OkWithExclamation);
+    if (m_page->text().isEmpty())
+        return message(QStringLiteral("保存ページ名を記入してください"), incomplete, OkWithExclamation);
     const auto route = m_csf->isChecked() ? scriptfile::Route::Csf : scriptfile::Route::Text;
-    // Names are checked before the dialog, so that nobody picks a file for a save that is refused.
     QByteArray book;
     QByteArray page;
     if (!scriptfile::encodeName(m_book->text(), QStringLiteral("保存ブック名"), book, &error)
         || !scriptfile::encodeName(m_page->text(), QStringLiteral("保存ページ名"), page, &error))
         return message(error, QStringLiteral("名前が使えません"), OkWithExclamation);
 
-    const QString path = toolkit().saveFileName(this, scriptfile::filter(route), QStringLiteral("保存先を選択"), wizard().saveFolder());
+    QString path = toolkit().saveFileName(this, scriptfile::filter(route), QStringLiteral("保存先を選択"), wizard().saveFolder());
     if (path.isEmpty())
         return; // cancelled: nothing is touched
+    // A name typed without an extension gets the route's, as a Windows dialog would give it.
+    if (QFileInfo(path).suffix().isEmpty() && !QFileInfo(path).isDir() && !path.endsWith(QLatin1Char('/')))
+        path += route == scriptfile::Route::Csf ? QStringLiteral(".csf") : QStringLiteral(".txt");
     // The file keeps its text: say what will happen to it rather than the dialog's "replace?".
     const QFileInfo existing(path);
     if (existing.isFile() && existing.size() > 0
@@ -188,8 +213,18 @@ void Form7::save()
         return;
     }
     wizard().rememberSaveFolder(path);
-    message(QStringLiteral("ファイルの書き出しが終了しました\r\nOKをクリックすると終了します"),
-            QStringLiteral("ファイル書き出し完了"), OkOnly);
+    wizard().rememberSave(route == scriptfile::Route::Csf ? lastrun::Settings::Route::Csf : lastrun::Settings::Route::Text,
+                          m_page->text());
+    m_generated = false;
+    // OK ends the program as ever; 続けて作る starts the next run with this run's values.
+    if (toolkit().messageWithChoice(this, QStringLiteral("ファイルの書き出しが終了しました\r\nOKをクリックすると終了します"),
+                                    QStringLiteral("ファイル書き出し完了"), QStringLiteral("続けて作る"))) {
+        if (m_previewWindow)
+            m_previewWindow->close();
+        if (!wizard().restart(&error))
+            message(error, QStringLiteral("作り直せません"), OkWithExclamation);
+        return;
+    }
     wizard().closeAll();
 }
 

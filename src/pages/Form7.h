@@ -23,6 +23,10 @@ class Form7 final : public Page
 public:
     explicit Form7(Wizard &wizard);
 
+protected:
+    // Closing the window with a generated script unsaved asks first.
+    bool mayClose() override;
+
 private:
     void generate();
     void save();
@@ -34,6 +38,7 @@ private:
     QPushButton *m_generate;
     QProgressBar *m_progress;
     QRadioButton *m_csf;
+    QRadioButton *m_text;
     QLineEdit *m_book;
     QLineEdit *m_page;
     QPushButton *m_save;

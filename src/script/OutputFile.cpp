@@ -258,6 +258,14 @@ bool Writer::run(QString *reason)
         return failCode(reason, code);
     }
 
+    if (m_options.refuse) {
+        const QString refused = m_options.refuse(m_existing);
+        if (!refused.isEmpty()) {
+            if (m_created)
+                platform::removeEntry(m_path);
+            return fail(reason, refused);
+        }
+    }
     Pieces pieces;
     m_compose(m_existing, pieces);
 

@@ -38,6 +38,9 @@ struct Options
     // Called while the save waits for another program's lock, from a second on: what is waited for
     // ("ほかのプログラムが「NAME」を使っています…"). Returning false gives the save up.
     std::function<bool(const QString &waitingFor)> waiting;
+    // Looks at the old content under the lock, before anything is written: a reason returned
+    // refuses the write and leaves the file as it was.
+    std::function<QString(QByteArrayView existing)> refuse;
 };
 
 // Writes the composed content to `path`. On failure returns false, leaves what was at `path` as it

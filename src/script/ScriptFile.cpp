@@ -6,6 +6,7 @@
 #include "OutputFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace velra::scriptfile {
 namespace {
@@ -73,6 +74,23 @@ bool writeComposed(QIODevice &out, Route route, QByteArrayView existing, QByteAr
     return true;
 }
 
+bool holdsBook(QByteArrayView existing, QByteArrayView book)
+{
+    const QByteArray wanted = "<Book=\"" + book.toByteArray() + "\">";
+    for (qsizetype start = 0; start < existing.size();) {
+        qsizetype end = existing.indexOf('\n', start);
+        if (end < 0)
+            end = existing.size();
+        QByteArrayView line = existing.sliced(start, end - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line == wanted)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView page, QByteArrayView script,
           QString *error, const output::Options &options)
 {
@@ -80,8 +98,23 @@ bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView 
     const auto compose = [&](QByteArrayView existing, output::Pieces &pieces) {
         composePieces(route, existing, book, page, script, pieces);
     };
-    if (output::write(path, compose, &reason, options))
+    output::Options checked = options;
+    QString duplicate;
+    if (route == Route::Csf) {
+        checked.refuse = [&](QByteArrayView existing) {
+            if (!holdsBook(existing, book))
+                return QString();
+            QString name;
+            cp932::decode(book, name);
+            duplicate = QStringLiteral("ブック「%1」はすでに「%2」にあります。別のブック名にしてください。")
+                            .arg(shownValue(name), shownValue(QFileInfo(path).fileName()));
+            return duplicate;
+        };
+    }
+    if (output::write(path, compose, &reason, checked))
         return true;
+    if (!duplicate.isEmpty())
+        return fail(error, duplicate);
     return fail(error, QStringLiteral("ファイル「%1」に保存できませんでした。\r\n%2").arg(shownValue(QDir::toNativeSeparators(path)), reason));
 }
 

@@ -32,8 +32,12 @@ void composePieces(Route route, QByteArrayView existing, QByteArrayView book, QB
 bool writeComposed(QIODevice &out, Route route, QByteArrayView existing, QByteArrayView book, QByteArrayView page,
                    QByteArrayView script);
 
+// Whether `existing` holds a book of this name (CP932 bytes, as written): the host could not tell two
+// books of one name apart.
+bool holdsBook(QByteArrayView existing, QByteArrayView book);
+
 // Saves into `path` (see OutputFile.h): a failure leaves the original as it was, and `error` names
-// the file and the reason.
+// the file and the reason. A comic script file that already holds the book is refused, untouched.
 bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView page, QByteArrayView script,
           QString *error, const output::Options &options = {});
 

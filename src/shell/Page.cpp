@@ -80,6 +80,10 @@ void Page::messageWhenShown(const QString &prompt, const QString &title, int sty
 
 void Page::closeEvent(QCloseEvent *event)
 {
+    if (!m_wizard.isEnding() && !mayClose()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     // The user closed the visible page (close box, Alt+F4): nothing would be left to show, so the
     // whole wizard ends rather than running on without a window.

@@ -40,6 +40,8 @@ protected:
     void messageWhenShown(const QString &prompt, const QString &title, int style);
     // Called once, the first time the page is shown.
     virtual void firstShown() {}
+    // Whether the author's closing the window may end the wizard (a page may ask first).
+    virtual bool mayClose() { return true; }
 
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;

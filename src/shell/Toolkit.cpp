@@ -9,6 +9,7 @@
 #include <QSplitter>
 #include <QTreeView>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QProgressDialog>
 #include <QSpacerItem>
 
@@ -83,6 +84,17 @@ bool QtToolkit::question(QWidget *parent, const QString &prompt, const QString &
     box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box->setDefaultButton(yesByDefault ? QMessageBox::Yes : QMessageBox::No);
     return box->exec() == QMessageBox::Yes;
+}
+
+bool QtToolkit::messageWithChoice(QWidget *parent, const QString &prompt, const QString &title, const QString &other)
+{
+    const auto box = makeMessageBox(parent, prompt, title, OkOnly);
+    QPushButton *ok = box->addButton(QMessageBox::Ok);
+    QPushButton *more = box->addButton(other, QMessageBox::ActionRole);
+    box->setDefaultButton(ok);
+    box->setEscapeButton(ok); // the close box answers OK, as it did when OK stood alone
+    box->exec();
+    return box->clickedButton() == more;
 }
 
 QString qtFileFilter(const QString &filter)

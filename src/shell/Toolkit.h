@@ -30,6 +30,10 @@ public:
     // A modal question with はい and いいえ; true for はい. Enter answers `yesByDefault`.
     virtual bool question(QWidget *parent, const QString &prompt, const QString &title, bool yesByDefault = false) = 0;
 
+    // A modal message box with OK (the default) and one more button, `other`: true when `other`
+    // is pressed.
+    virtual bool messageWithChoice(QWidget *parent, const QString &prompt, const QString &title, const QString &other) = 0;
+
     // `filter` is "description|pattern;pattern"; `title` the dialog's title. Returns the chosen
     // file's full path, or an empty text when the dialog was cancelled.
     virtual QString openFileName(QWidget *parent, const QString &filter, const QString &title) = 0;
@@ -60,6 +64,7 @@ public:
     ~QtToolkit() override;
     int messageBox(QWidget *parent, const QString &prompt, const QString &title, int style) override;
     bool question(QWidget *parent, const QString &prompt, const QString &title, bool yesByDefault = false) override;
+    bool messageWithChoice(QWidget *parent, const QString &prompt, const QString &title, const QString &other) override;
     // Room in a title bar besides the title: the window icon and the close button.
     static constexpr int kTitleBarExtra = 96;
     // The box that messageBox shows.

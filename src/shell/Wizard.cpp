@@ -143,6 +143,11 @@ lastrun::Settings Wizard::currentSettings() const
         settings.scrollPicture = m_picturePaths.value(run.scroll.file);
         settings.backgroundPicture = m_picturePaths.value(run.background.file);
     }
+    // How the last save went carries over until a save says otherwise.
+    if (m_remembered) {
+        settings.route = m_remembered->route;
+        settings.pageName = m_remembered->pageName;
+    }
     return settings;
 }
 
@@ -173,6 +178,18 @@ QString Wizard::saveFolder() const
     const Run run = currentSettings().run();
     const QString picture = run.lines < 1 ? QString() : m_picturePaths.value(run.scroll.file);
     return picture.isEmpty() ? QString() : QFileInfo(picture).absolutePath();
+}
+
+void Wizard::rememberSave(lastrun::Settings::Route route, const QString &pageName)
+{
+    lastrun::Settings settings = currentSettings();
+    settings.route = route;
+    settings.pageName = pageName;
+    if (settings.log.isEmpty())
+        return;
+    setRemembered(settings); // the next run of this copy starts from it too
+    QDir().mkpath(QFileInfo(m_files.rememberedSettings()).absolutePath());
+    lastrun::save(m_files.rememberedSettings(), settings, nullptr);
 }
 
 void Wizard::rememberSaveFolder(const QString &file) const

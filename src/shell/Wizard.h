@@ -74,6 +74,8 @@ public:
     // The folder of the last file the wizard saved (kept across runs), else the scroll picture's.
     QString saveFolder() const;
     void rememberSaveFolder(const QString &file) const;
+    // The route and page name of a save, remembered with the run's settings for the next run.
+    void rememberSave(lastrun::Settings::Route route, const QString &pageName);
     // A new run from the generation page: the pages of this run are closed, the hand-off files
     // cleared as the start page clears them, and the scroll-image page shows this run's values.
     bool restart(QString *error);

@@ -2,6 +2,7 @@
 #include "WizardFixture.h"
 #include "handoff/ScriptBuffer.h"
 #include "preview/PreviewWindow.h"
+#include "script/ScriptFile.h"
 #include "pages/Form7.h"
 
 #include <QCheckBox>
@@ -171,21 +172,114 @@ private slots:
         QVERIFY(!f.wizard->page(PageId::Form7));
     }
 
-    void save_withNoRouteChosen_takesTheTextRoute()
+    // What the save needs is asked for before the dialog opens; the page stays as it was.
+    void saveChecks_nameWhatIsMissing_beforeTheDialog_data()
+    {
+        QTest::addColumn<int>("route"); // 0 none, 1 CSF, 2 text
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no route") << 0 << "B" << "P" << QStringLiteral("CSFファイルかテキストファイルを選んでください");
+        QTest::newRow("no book") << 1 << "" << "P" << QStringLiteral("保存ブック名を記入してください");
+        QTest::newRow("no page") << 2 << "B" << "" << QStringLiteral("保存ページ名を記入してください");
+    }
+    void saveChecks_nameWhatIsMissing_beforeTheDialog()
+    {
+        QFETCH(int, route);
+        QFETCH(QString, book);
+        QFETCH(QString, page);
+        QFETCH(QString, expected);
+        Form7Fixture f;
+        f.generate();
+        if (route)
+            click(f.page, QStringLiteral("Option%1").arg(route));
+        typeText(child(f.page, QStringLiteral("Text1")), book);
+        typeText(child(f.page, QStringLiteral("Text2")), page);
+        f.toolkit.saveNames = {f.path(QStringLiteral("out.csf"))};
+        click(f.page, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.lastPrompt(), expected);
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("保存の設定が足りません"));
+        QVERIFY(f.toolkit.saveFilters.isEmpty()); // no dialog
+        QVERIFY(!QFile::exists(f.path(QStringLiteral("out.csf"))));
+        QVERIFY(f.saveButton()->isEnabled());
+        QCOMPARE(f.finished.size(), 0);
+    }
+
+    // A name typed without an extension gets the route's; one with its own keeps it.
+    void typedName_getsTheRoutesExtension_data()
+    {
+        QTest::addColumn<bool>("csf");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("comic") << true << "comic" << "comic.csf";
+        QTest::newRow("notes") << false << "notes" << "notes.txt";
+        QTest::newRow("its own") << false << "notes.log" << "notes.log";
+    }
+    void typedName_getsTheRoutesExtension()
+    {
+        QFETCH(bool, csf);
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        Form7Fixture f;
+        f.generate();
+        f.fillSave(csf, QStringLiteral("B"), QStringLiteral("P"));
+        f.toolkit.saveNames = {f.path(typed)};
+        click(f.page, QStringLiteral("Command2"));
+        QVERIFY(readAll(f.path(saved)).contains("<Book=\"B\">"));
+        if (typed != saved)
+            QVERIFY(!QFile::exists(f.path(typed)));
+        QCOMPARE(f.finished.size(), 1);
+    }
+
+    // A CSF that already holds the book is refused and untouched: the host could not tell the two
+    // books apart. A text file takes it, as notes may.
+    void duplicateBook_isRefused_andTheFileUntouched()
     {
         Form7Fixture f;
         f.generate();
-        const QString target = f.path(QStringLiteral("out.txt"));
+        const QString target = f.path(QStringLiteral("comic.csf"));
+        const QByteArray existing = scriptfile::headerBlock() + "\r\n<Book=\"" + sjis(QStringLiteral("第一巻")) + "\">\r\n<Page=\"P\">\r\n<Page End>\r\n<Book End>\r\n";
+        QVERIFY(writeAll(target, existing));
+        f.fillSave(true, QStringLiteral("第一巻"), QStringLiteral("P2"));
         f.toolkit.saveNames = {target};
         click(f.page, QStringLiteral("Command2"));
-        QCOMPARE(f.toolkit.saveFilters, QStringList{QStringLiteral("テキストファイル(*.txt)|*.txt")});
-        QVERIFY(readAll(target).startsWith("<Book=\"\">\r\n<Page=\"\">\r\nGraphic "));
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("ブック「第一巻」はすでに「comic.csf」にあります。別のブック名にしてください。"));
+        QCOMPARE(readAll(target), existing);
+        QVERIFY(f.saveButton()->isEnabled());
+        QCOMPARE(f.finished.size(), 0);
+        QCOMPARE(QDir(f.dir.path()).entryList({QStringLiteral("*.csf*")}, QDir::Files | QDir::Hidden), QStringList{QStringLiteral("comic.csf")});
+    }
+
+    // Closing the window with an unsaved script asks, いいえ by default; after the save, 続けて作る
+    // starts the next run with this run's values instead of ending.
+    void unsavedScript_closingAsks_andKeepGoingStartsANewRun()
+    {
+        Form7Fixture f;
+        f.generate();
+        f.toolkit.answers = {false};
+        f.page->close();
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("保存していないスクリプトがあります。終了しますか?"));
+        QVERIFY(f.page->isVisible());
+        QCOMPARE(f.finished.size(), 0);
+
+        f.fillSave(false, QStringLiteral("B"), QStringLiteral("P"));
+        f.toolkit.saveNames = {f.path(QStringLiteral("out.txt"))};
+        f.toolkit.choices = {true};
+        click(f.page, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.choiceButtons, QStringList{QStringLiteral("続けて作る")});
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("ファイルの書き出しが終了しました\r\nOKをクリックすると終了します"));
+        QCOMPARE(f.finished.size(), 0);
+        Page *form2 = f.wizard->page(PageId::Form2);
+        QVERIFY(form2);
+        QCOMPARE(visibleWindows(), QWidgetList{form2});
+        QCOMPARE(child<QLineEdit>(form2, QStringLiteral("Text1"))->text(), QStringLiteral("scroll.bmp"));
     }
 
     void cancelledDialog_changesNothing()
     {
         Form7Fixture f;
         f.generate();
+        f.fillSave(true, QStringLiteral("B"), QStringLiteral("P"));
         f.toolkit.messages.clear();
         click(f.page, QStringLiteral("Command2"));
         QCOMPARE(f.toolkit.saveFilters.size(), 1);
@@ -201,6 +295,7 @@ private slots:
         f.generate();
         const QString bad = f.path(QStringLiteral("no/such/folder/out.csf"));
         const QString good = f.path(QStringLiteral("out.csf"));
+        f.fillSave(true, QStringLiteral("B"), QStringLiteral("P"));
         f.toolkit.saveNames = {bad, good};
         click(f.page, QStringLiteral("Command2"));
         QVERIFY(f.toolkit.lastPrompt().contains(QDir::toNativeSeparators(bad)));
@@ -372,6 +467,7 @@ private slots:
         QCOMPARE(f.log(), log);
         QVERIFY(f.page->isVisible());
         const QString target = f.path(QStringLiteral("after-preview.txt"));
+        f.fillSave(false, QStringLiteral("B"), QStringLiteral("P"));
         f.toolkit.saveNames = {target};
         click(f.page, QStringLiteral("Command2"));
         QVERIFY(readAll(target).contains("\"/POS:610,0,100,50\""));

@@ -38,6 +38,16 @@ public:
         return answers.isEmpty() ? true : answers.takeFirst();
     }
 
+    // Recorded with the messages (OK only); answered from `choices`, OK when none is left.
+    bool messageWithChoice(QWidget *parent, const QString &prompt, const QString &title, const QString &other) override
+    {
+        messages.append({prompt, title, OkOnly, parent && parent->isVisible()});
+        choiceButtons.append(other);
+        if (onMessage)
+            onMessage();
+        return choices.isEmpty() ? false : choices.takeFirst();
+    }
+
     QString openFileName(QWidget *, const QString &filter, const QString &title) override
     {
         openFilters.append(filter);
@@ -82,6 +92,8 @@ public:
     bool documentsOpen = true; // whether the system finds a program for them
     std::function<void()> onMessage; // runs while a message box is "open"
     QList<bool> answers;             // answers of the questions, in order
+    QList<bool> choices;             // messageWithChoice: true presses the other button
+    QStringList choiceButtons;       // the other buttons offered
     QStringList waits;               // what the saves waited for, once per call
     int giveUpAfter = 1000000;       // the wait's n-th call gives it up
     int waitsOver = 0;

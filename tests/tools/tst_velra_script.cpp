@@ -155,6 +155,20 @@ private slots:
         QVERIFY(run({QStringLiteral("--version")}).out.startsWith("velra-script"));
     }
 
+    // A comic script file that already holds the book is refused (exit 1) and left as it was.
+    void save_duplicateBook_isRefused()
+    {
+        const QString target = path("dup.csf");
+        QCOMPARE(run(saveArgs(target, "B")).code, 0);
+        const QByteArray before = readAll(target);
+        const Ran again = run(saveArgs(target, "B"));
+        QCOMPARE(again.code, 1);
+        QVERIFY2(QString::fromUtf8(again.err).contains(QStringLiteral("ブック「B」はすでに「dup.csf」にあります。別のブック名にしてください。")),
+                 again.err.constData());
+        QCOMPARE(readAll(target), before);
+        QCOMPARE(run(saveArgs(target, "B2")).code, 0);
+    }
+
     void save_writesWhatTheWizardWrites()
     {
         const Ran r = run({QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), path("comic.csf"),
