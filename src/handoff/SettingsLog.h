@@ -44,6 +44,8 @@ qsizetype parseValues(QStringView text, int count, QList<LogValue> &out);
 bool startLog(const QString &path, const LogLine &line, QString *error);
 // Appends `line`, creating the log when it is missing.
 bool appendLine(const QString &path, const LogLine &line, QString *error);
+// Cuts the log back to its first `count` lines (a page gone back to writes its lines again).
+bool keepLines(const QString &path, int count, QString *error);
 // How the log is opened: a hand-off file only when it is the user's own regular file, never
 // through a link; a log named by the user (the command line) as named, a pipe too.
 enum class Access { Handoff, Named };

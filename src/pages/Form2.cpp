@@ -22,7 +22,7 @@ Form2::Form2(Wizard &wizard)
     label(box, QStringLiteral("Label3"), QStringLiteral("×"), twips(1125, 1440, 255, 285, f));
     m_height = textBox(box, QStringLiteral("Text3"), twips(1290, 1425, 615, 330, f));
     redLabel(box, QStringLiteral("Label4"),
-             QStringLiteral("(サイズの変更は、自動的に記入されたものと画像の情報がこのとなる場合のみ変更してください)"),
+             QStringLiteral("(サイズの変更は、自動的に記入されたものと画像の情報が異なる場合のみ変更してください)"),
              twips(210, 1800, 4080, 585, f));
     QPushButton *next = button(this, QStringLiteral("Command2"), QStringLiteral("次へ"), twips(3240, 2760, 1335, 375));
 
@@ -31,8 +31,11 @@ Form2::Form2(Wizard &wizard)
     setTabOrder(m_name, browse);
     setTabOrder(browse, m_width);
     setTabOrder(m_width, m_height);
-    setTabOrder(m_height, next);
+    QPushButton *back = addBackButton(QRect(122, 184, 89, 25));
+    setTabOrder(m_height, back);
+    setTabOrder(back, next);
     setFocusProxy(m_name);
+    setNextButton(next);
 
     setPictureBoxes(m_name, m_width, m_height);
     m_next = next;

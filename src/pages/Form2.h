@@ -16,6 +16,7 @@ public:
 
 protected:
     void firstShown() override;
+    int logLine() const override { return 1; }
     QString dialogTitle() const override { return QStringLiteral("スクロールする画像を選択"); }
 
 private:

@@ -40,8 +40,11 @@ Form3::Form3(Wizard &wizard)
     setTabOrder(m_width, m_height);
     setTabOrder(m_height, m_windowWidth);
     setTabOrder(m_windowWidth, m_windowHeight);
-    setTabOrder(m_windowHeight, next);
+    QPushButton *back = addBackButton(QRect(120, 190, 76, 21));
+    setTabOrder(m_windowHeight, back);
+    setTabOrder(back, next);
     setFocusProxy(m_name);
+    setNextButton(next);
 
     setPictureBoxes(m_name, m_width, m_height);
     m_next = next;

@@ -17,6 +17,7 @@ public:
 
 protected:
     void firstShown() override;
+    int logLine() const override { return 2; }
     QString dialogTitle() const override { return QStringLiteral("背景画像を選択"); }
 
 private:

@@ -28,9 +28,12 @@ Form4::Form4(Wizard &wizard)
                           QRect(8, 80, 282, 76), true); // each of its two lines whole
     QPushButton *next = m_next = button(this, QStringLiteral("Command1"), QStringLiteral("次へ"), QRect(216, 176, 88, 28));
 
+    QPushButton *back = addBackButton(QRect(122, 176, 88, 28));
     setTabOrder(m_simple, detailed);
-    setTabOrder(detailed, next);
+    setTabOrder(detailed, back);
+    setTabOrder(back, next);
     setFocusProxy(m_simple);
+    setNextButton(next);
 
     connect(m_simple, &QRadioButton::clicked, this, [this] { m_explanation->setText(simpleExplanation()); });
     connect(detailed, &QRadioButton::clicked, this, [this] { m_explanation->setText(detailedExplanation()); });

@@ -21,6 +21,7 @@ public:
 
 protected:
     void firstShown() override;
+    int logLine() const override { return 3; }
 
 private:
     void next();

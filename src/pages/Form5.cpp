@@ -7,6 +7,8 @@
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 
+#include <QLabel>
+
 
 namespace velra {
 using namespace controls;
@@ -19,34 +21,48 @@ Form5::Form5(Wizard &wizard)
     const char16_t *arrows[] = {u"↓", u"↑", u"←", u"→"};
     for (int i = 0; i < 4; ++i)
         m_options[i] = option(direction, name(i + 1), QString::fromUtf16(arrows[i]), QRect(14 + 72 * i, 18, 60, 22));
+    // Why ← and → cannot be chosen, when they cannot: said before anyone tries.
+    m_tooTall = label(this, QStringLiteral("Label4"), QString(), QRect(10, 46, 296, 18));
+    m_tooTall->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
 
-    QGroupBox *interval = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールの間隔"), QRect(6, 50, 112, 48));
+    QGroupBox *interval = frame(this, QStringLiteral("Frame2"), QStringLiteral("スクロールの間隔"), QRect(6, 66, 112, 48));
     m_step = textBox(interval, QStringLiteral("Text1"), QRect(10, 23, 52, 22));
     label(interval, QStringLiteral("Label2"), QStringLiteral("ドット"), QRect(66, 23, 40, 22));
 
-    QGroupBox *position = frame(this, QStringLiteral("Frame3"), QStringLiteral("スクロール位置"), QRect(122, 50, 184, 48));
+    QGroupBox *position = frame(this, QStringLiteral("Frame3"), QStringLiteral("スクロール位置"), QRect(122, 66, 184, 48));
     const QString alignments[] = {QStringLiteral("左寄せ"), QStringLiteral("中央"), QStringLiteral("右寄せ")};
     const int alignX[] = {6, 68, 119};
     for (int i = 0; i < 3; ++i)
         m_options[4 + i] = option(position, name(5 + i), alignments[i], QRect(alignX[i], 20, i == 1 ? 50 : 62, 22));
 
-    QGroupBox *end = frame(this, QStringLiteral("Frame4"), QStringLiteral("スクロール終了位置"), QRect(6, 102, 300, 74));
+    QGroupBox *end = frame(this, QStringLiteral("Frame4"), QStringLiteral("スクロール終了位置"), QRect(6, 118, 300, 74));
     m_options[7] = option(end, name(8), QStringLiteral("0,0"), QRect(10, 20, 54, 22));
     m_options[8] = option(end, name(9), QStringLiteral("画像が通過するまで"), QRect(62, 20, 136, 22));
     m_options[9] = option(end, name(10), QStringLiteral("移動回数指定"), QRect(198, 20, 97, 22));
     m_moves = textBox(end, QStringLiteral("Text2"), QRect(218, 46, 52, 22));
     label(end, QStringLiteral("Label1"), QStringLiteral("回"), QRect(274, 46, 20, 22));
 
-    m_next = button(this, QStringLiteral("Command1"), QStringLiteral("次へ"), QRect(218, 181, 88, 28));
+    m_next = button(this, QStringLiteral("Command1"), QStringLiteral("次へ"), QRect(218, 197, 88, 28));
+    setFixedSize(kWidth, kHeight + 16);
+
+    QPushButton *back = addBackButton(QRect(124, 197, 88, 28));
+    // How many frames the settings give, as they change.
+    m_frameCount = label(this, QStringLiteral("Label3"), QString(), QRect(8, 197, 112, 28));
+    for (QRadioButton *choice : m_options)
+        connect(choice, &QRadioButton::toggled, this, &Form5::updateCount);
+    for (QLineEdit *box : {m_step, m_moves})
+        connect(box, &QLineEdit::textChanged, this, &Form5::updateCount);
 
     makeDigitField(m_step);
     makeDigitField(m_moves);
-    const QList<QWidget *> order{m_options[3], m_options[0], m_options[1], m_options[2], m_options[4],
-                                 m_options[6], m_options[5], m_options[7], m_options[8], m_options[9],
-                                 m_moves,      m_step,       m_next};
+    // As the page reads: direction, interval, position, end, count, then the buttons.
+    const QList<QWidget *> order{m_options[0], m_options[1], m_options[2], m_options[3], m_step,
+                                 m_options[4], m_options[5], m_options[6], m_options[7], m_options[8],
+                                 m_options[9], m_moves,      back,         m_next};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
-    setFocusProxy(m_options[3]);
+    setFocusProxy(m_options[0]);
+    setNextButton(m_next);
 
     connect(m_options[0], &QRadioButton::clicked, this, &Form5::vertical);
     connect(m_options[1], &QRadioButton::clicked, this, &Form5::vertical);
@@ -105,11 +121,57 @@ void Form5::load()
                 : QStringLiteral("設定ファイルの %1 の値「%2」は整数ではありません。").arg(fieldLabel(bad), shownValue(text));
         }
     }
+    m_next->setEnabled(ok);
     if (!ok) {
         // Without the heights nothing on this page can be checked; the run cannot go on.
-        m_next->setEnabled(false);
         messageWhenShown(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
+        return;
     }
+    // A picture taller than the window cannot pass it sideways.
+    const bool tooTall = m_imageHeight > m_windowHeight;
+    for (QRadioButton *sideways : {m_options[2], m_options[3]}) {
+        if (tooTall && sideways->isChecked())
+            unselect(sideways);
+        sideways->setEnabled(!tooTall);
+    }
+    m_tooTall->setText(tooTall ? QStringLiteral("画像がウィンドウより高いため、← と → は選べません") : QString());
+    updateCount();
+}
+
+Run Form5::currentRun(int *direction, int *alignment, int *endMode) const
+{
+    const auto firstSelected = [this](int from, int to) {
+        for (int i = from; i <= to; ++i) {
+            if (m_options[i - 1]->isChecked())
+                return i - from + 1;
+        }
+        return 0;
+    };
+    *direction = firstSelected(1, 4);
+    *alignment = firstSelected(5, 7);
+    *endMode = firstSelected(8, 10);
+    Run run = m_firstLines;
+    run.mode = Run::Mode::Simple;
+    run.simple = {*direction, m_step->text(), *alignment, *endMode, *endMode == 3 ? m_moves->text() : QString()};
+    run.lines = 4;
+    return run;
+}
+
+void Form5::updateCount()
+{
+    int direction = 0;
+    int alignment = 0;
+    int endMode = 0;
+    const Run run = currentRun(&direction, &alignment, &endMode);
+    QByteArray script;
+    const bool complete = m_firstLines.lines >= 3 && direction && alignment && endMode && !m_step->text().isEmpty()
+        && (endMode != 3 || !m_moves->text().isEmpty());
+    if (!complete || !generateScript(run, script, nullptr, nullptr)) {
+        m_frameCount->setText(QStringLiteral("全 － コマ"));
+        return;
+    }
+    // Two lines a frame.
+    m_frameCount->setText(QStringLiteral("全 %1 コマ").arg(QString::number((script.count('\n') + 1) / 2)));
 }
 
 void Form5::vertical()
@@ -167,16 +229,10 @@ bool Form5::checkValues(int endMode)
 
 void Form5::next()
 {
-    const auto firstSelected = [this](int from, int to) {
-        for (int i = from; i <= to; ++i) {
-            if (m_options[i - 1]->isChecked())
-                return i - from + 1;
-        }
-        return 0;
-    };
-    const int direction = firstSelected(1, 4);
-    const int alignment = firstSelected(5, 7);
-    const int endMode = firstSelected(8, 10);
+    int direction = 0;
+    int alignment = 0;
+    int endMode = 0;
+    const Run run = currentRun(&direction, &alignment, &endMode);
     const QString notSelected = QStringLiteral("選択していません");
     const QString notFilled = QStringLiteral("記入していません");
     if (direction == 0)
@@ -198,10 +254,6 @@ void Form5::next()
                          endMode == 3 ? LogValue::textValue(m_moves->text()) : LogValue::empty()};
     QString error;
     // Whatever else the generation would refuse for these values is said here, not after it.
-    Run run = m_firstLines;
-    run.mode = Run::Mode::Simple;
-    run.simple = {direction, m_step->text(), alignment, endMode, endMode == 3 ? m_moves->text() : QString()};
-    run.lines = 4;
     QByteArray script;
     if (!generateScript(run, script, nullptr, &error))
         return message(withoutFieldNames(error), QStringLiteral("設定が正しくありません"), OkWithExclamation);

@@ -5,6 +5,7 @@
 
 #include <array>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -21,6 +22,9 @@ public:
 
 protected:
     void firstShown() override;
+    // The earlier pages may have changed: their lines are read again and checked against.
+    void shownAgain() override { load(); }
+    int logLine() const override { return 4; }
 
 private:
     void load();
@@ -32,11 +36,17 @@ private:
     void horizontal(QRadioButton *clicked);
     void horizontalCaptions();
     void next();
+    // The run these settings make, with the codes chosen (0 where none is).
+    Run currentRun(int *direction, int *alignment, int *endMode) const;
+    // "全 N コマ" as the settings stand.
+    void updateCount();
 
     std::array<QRadioButton *, 10> m_options{}; // Option1 to Option10
     QLineEdit *m_step;
     QLineEdit *m_moves;
     QPushButton *m_next;
+    QLabel *m_tooTall;
+    QLabel *m_frameCount;
     int m_imageHeight = 0;
     int m_windowHeight = 0;
     Run m_firstLines; // lines 1 to 3 of the settings log

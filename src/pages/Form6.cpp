@@ -111,9 +111,13 @@ Form6::Form6(Wizard &wizard)
     right->addWidget(m_frameCount);
     right->addStretch(1);
     m_path->setFixedSize(kPathWidth, kPathWidth * 3 / 4);
+    QPushButton *previous = addBackButton(QRect());
+    previous->setFixedSize(88, 28);
     auto *bottom = new QHBoxLayout;
     bottom->addStretch(1);
+    bottom->addWidget(previous);
     bottom->addWidget(m_next);
+    setNextButton(m_next);
     auto *columns = new QHBoxLayout;
     columns->addLayout(left);
     columns->addLayout(right, 1);
@@ -155,6 +159,18 @@ Form6::Form6(Wizard &wizard)
     connect(m_options[0], &QRadioButton::toggled, this, amountsFollowTheChoice);
     amountsFollowTheChoice();
     connect(m_next, &QPushButton::clicked, this, &Form6::next);
+}
+
+void Form6::shownAgain()
+{
+    // Earlier pages may have changed the pictures or the window: read again, the boxes kept.
+    Run lines;
+    QString error;
+    if (runlog::read(files().settingsLog(), lines, &error, settingslog::Access::Handoff, 3)) {
+        m_firstLines = lines;
+        m_next->setEnabled(true);
+    }
+    updatePath();
 }
 
 void Form6::load()

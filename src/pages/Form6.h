@@ -33,6 +33,8 @@ public:
 
 protected:
     void firstShown() override { load(); }
+    void shownAgain() override;
+    int logLine() const override { return 4; }
 
 private:
     void load();

@@ -48,7 +48,8 @@ Form7::Form7(Wizard &wizard)
     m_preview->setEnabled(false);
     label(this, QStringLiteral("Label5"), QStringLiteral("保存する前に、動きを確かめられます"), QRect(8, 256, 206, 28));
     // Adjust and go again: a row of its own at the bottom.
-    m_remake = button(this, QStringLiteral("Command4"), QStringLiteral("設定を変えて作り直す"), QRect(8, 290, 298, 28));
+    addBackButton(QRect(8, 290, 88, 28));
+    m_remake = button(this, QStringLiteral("Command4"), QStringLiteral("設定を変えて作り直す"), QRect(100, 290, 206, 28));
     m_remake->setEnabled(false);
     setFixedSize(kWidth, kHeight + 110);
 
@@ -64,6 +65,22 @@ Form7::Form7(Wizard &wizard)
             (last->route == lastrun::Settings::Route::Csf ? m_csf : m_text)->setChecked(true);
         m_page->setText(last->pageName);
     }
+}
+
+QPushButton *Form7::enterButton(QWidget *focus) const
+{
+    // Enter in a name saves; elsewhere on this page it has nothing to press.
+    return focus == m_book || focus == m_page ? m_save : nullptr;
+}
+
+bool Form7::mayGoBack()
+{
+    if (m_generated
+        && !toolkit().question(this, QStringLiteral("保存していないスクリプトがあります。前のページに戻りますか?"), QStringLiteral("戻る"), false))
+        return false;
+    if (m_previewWindow)
+        m_previewWindow->close();
+    return true;
 }
 
 bool Form7::mayClose()

@@ -26,6 +26,8 @@ public:
 protected:
     // Closing the window with a generated script unsaved asks first.
     bool mayClose() override;
+    bool mayGoBack() override;
+    QPushButton *enterButton(QWidget *focus) const override;
 
 private:
     void generate();

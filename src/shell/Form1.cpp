@@ -128,6 +128,7 @@ Form1::Form1(Wizard &wizard)
     }
     setFixedSize(kWidth, height);
     start->setDefault(true);
+    setNextButton(start);
     setFocusProxy(start);
     connect(start, &QPushButton::clicked, this, &Form1::startWork);
 }

@@ -6,6 +6,8 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QPushButton>
+#include <QShortcut>
 #include <QStyleHints>
 #include <QTimer>
 
@@ -70,7 +72,28 @@ void Page::showEvent(QShowEvent *event)
     if (!m_shownBefore) {
         m_shownBefore = true;
         firstShown();
+    } else {
+        shownAgain();
     }
+}
+
+QPushButton *Page::enterButton(QWidget *) const
+{
+    return m_nextButton;
+}
+
+QPushButton *Page::addBackButton(const QRect &where, QWidget *parent)
+{
+    auto *back = new QPushButton(QStringLiteral("戻る"), parent ? parent : this);
+    back->setObjectName(QStringLiteral("CommandBack"));
+    back->setAutoDefault(false);
+    if (!where.isNull())
+        back->setGeometry(where);
+    back->setToolTip(QStringLiteral("前のページに戻ります（Alt+←）"));
+    auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Left), this);
+    connect(shortcut, &QShortcut::activated, back, &QPushButton::click);
+    connect(back, &QPushButton::clicked, this, [this] { m_wizard.back(this); });
+    return back;
 }
 
 void Page::messageWhenShown(const QString &prompt, const QString &title, int style)

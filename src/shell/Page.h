@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QPointer>
+#include <QPushButton>
 #include <QWidget>
 
 namespace velra {
@@ -29,6 +31,15 @@ public:
     // the second click of a double click that began on the page before, not meant for this one.
     bool justShown() const;
 
+    // What Enter in a box or a choice presses (the page's 次へ), given where the focus is; null
+    // where Enter does nothing.
+    virtual QPushButton *enterButton(QWidget *focus) const;
+    // The line of the settings log the page writes (1 to 4; 0 for none): going back to the page
+    // cuts the log back to the lines before it.
+    virtual int logLine() const { return 0; }
+    // Going back from this page may lose work: asks first (the generation page's unsaved script).
+    virtual bool mayGoBack() { return true; }
+
 protected:
     Wizard &wizard() const { return m_wizard; }
     Toolkit &toolkit() const;
@@ -40,6 +51,12 @@ protected:
     void messageWhenShown(const QString &prompt, const QString &title, int style);
     // Called once, the first time the page is shown.
     virtual void firstShown() {}
+    // Called when the page shows again (戻る from a later page, or forward to it after one): its
+    // values stay, what it read from earlier pages is read again.
+    virtual void shownAgain() {}
+    // The page's 次へ, which Enter presses; and 戻る, placed at `where`, with Alt+← as well.
+    void setNextButton(QPushButton *next) { m_nextButton = next; }
+    QPushButton *addBackButton(const QRect &where, QWidget *parent = nullptr);
     // Whether the author's closing the window may end the wizard (a page may ask first).
     virtual bool mayClose() { return true; }
 
@@ -48,6 +65,7 @@ protected:
 
 private:
     Wizard &m_wizard;
+    QPointer<QPushButton> m_nextButton;
     QElapsedTimer m_shown;
     bool m_shownBefore = false;
 };

@@ -90,8 +90,42 @@ Page *Wizard::show(PageId id)
 
 void Wizard::handOver(Page *leaving, PageId next)
 {
+    if (m_ending)
+        return;
+    for (int i = 0; i < int(m_pages.size()); ++i) {
+        if (m_pages[i] == leaving)
+            m_history.append(PageId(i + 1));
+    }
     leaving->hide();
-    show(next);
+    const int index = int(next) - 1;
+    m_shown[index] = true;
+    Page *p = m_pages[index] ? m_pages[index].data() : (m_pages[index] = create(next)).data();
+    p->show();
+}
+
+void Wizard::back(Page *leaving)
+{
+    if (m_ending || m_history.isEmpty() || !leaving->isVisible() || !leaving->mayGoBack())
+        return;
+    const PageId previous = m_history.constLast();
+    QString error;
+    // The run goes back to where that page started: its line and the ones after it are gone, or,
+    // before the first page, the run is cleared as 作業開始 clears it.
+    const bool ready = previous == PageId::Form1 ? startRun(&error)
+                                                 : settingslog::keepLines(m_files.settingsLog(), page(previous)->logLine() - 1, &error);
+    if (!ready) {
+        m_toolkit.messageBox(leaving, error, QStringLiteral("戻れません"), OkWithExclamation);
+        return;
+    }
+    m_history.removeLast();
+    leaving->hide();
+    // The generation page starts afresh from the settings it will be given next time.
+    if (leaving == page(PageId::Form7)) {
+        leaving->deleteLater();
+        m_pages[int(PageId::Form7) - 1] = nullptr;
+        m_shown[int(PageId::Form7) - 1] = false;
+    }
+    page(previous)->show();
 }
 
 Page *Wizard::page(PageId id) const
@@ -217,6 +251,7 @@ bool Wizard::restart(QString *error)
         page = nullptr;
     }
     m_shown = {};
+    m_history.clear();
     m_picturePaths.clear();
     m_pressedPage = nullptr;
     setRemembered(std::move(settings));
@@ -257,12 +292,21 @@ bool Wizard::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->modifiers() & ~Qt::KeypadModifier || !pageOf(watched))
             break;
-        // Enter presses the focused button.
+        // Enter presses the focused button; in a box or a choice, the page's 次へ (保存 on the
+        // generation page's names), as the manual promises: change a value, Enter to the end.
         auto *button = qobject_cast<QPushButton *>(watched);
-        if (button && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (button && enter) {
             if (button->isEnabled())
                 button->click();
             return true;
+        }
+        if (enter && qobject_cast<QWidget *>(watched)) {
+            QPushButton *next = pageOf(watched)->enterButton(static_cast<QWidget *>(watched));
+            if (next && next->isEnabled() && next->isVisible()) {
+                next->click();
+                return true;
+            }
         }
         // As on Windows, all four arrows move within a group of choices, round from the last to the
         // first, and select the choice they move to.

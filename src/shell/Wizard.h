@@ -32,8 +32,12 @@ public:
     // started from the same folder says that one is running, brings that one to the front, and ends
     // (returns false) without touching a file.
     bool start();
-    // Hides `leaving` and shows `next` without making it modal. A page is never shown twice.
+    // Hides `leaving` and shows `next` without making it modal.
     void handOver(Page *leaving, PageId next);
+    // 戻る: shows the page before `leaving` with the values it had, the settings log cut back to
+    // the lines before the ones that page writes. From the scroll-image page the run is cleared
+    // as 作業開始 clears it and the start page shows.
+    void back(Page *leaving);
     // Shows `id` as the first page of a run (the start page, or a later page for tools and tests).
     Page *show(PageId id);
 
@@ -102,6 +106,7 @@ private:
     QString m_frontDoorKey;
     std::array<QPointer<Page>, 7> m_pages;
     std::array<bool, 7> m_shown{};
+    QList<PageId> m_history; // the pages handed over from, latest last
     bool m_ending = false;
     QHash<QString, QString> m_picturePaths;
     std::optional<lastrun::Settings> m_remembered;

@@ -267,15 +267,13 @@ private slots:
         QTest::addColumn<int>("page");
         QTest::addColumn<QStringList>("order");
         QTest::newRow("Form1") << 1 << QStringList{QStringLiteral("Command1")};
-        QTest::newRow("Form2") << 2 << QStringList{QStringLiteral("Text1"), QStringLiteral("Command1"), QStringLiteral("Text2"),
-                                                   QStringLiteral("Text3"), QStringLiteral("Command2")};
-        QTest::newRow("Form3") << 3 << QStringList{QStringLiteral("Text1"), QStringLiteral("Command1"), QStringLiteral("Text2"),
-                                                   QStringLiteral("Text3"), QStringLiteral("Text4"), QStringLiteral("Text5"),
-                                                   QStringLiteral("Command2")};
-        QTest::newRow("Form4") << 4 << QStringList{QStringLiteral("Option1"), QStringLiteral("Command1")};
+        QTest::newRow("Form2") << 2 << QStringLiteral("Text1 Command1 Text2 Text3 CommandBack Command2").split(QLatin1Char(' '));
+        QTest::newRow("Form3") << 3 << QStringLiteral("Text1 Command1 Text2 Text3 Text4 Text5 CommandBack Command2").split(QLatin1Char(' '));
+        QTest::newRow("Form4") << 4 << QStringLiteral("Option1 CommandBack Command1").split(QLatin1Char(' '));
         // An exclusive group of choices is one stop for Tab, entered at its first choice in the
-        // order; the arrow keys move within it.
-        QTest::newRow("Form5") << 5 << QStringLiteral("Option4 Option5 Option8 Text2 Text1 Command1").split(QLatin1Char(' '));
+        // order; the arrow keys move within it. The page as it reads: direction, interval,
+        // position, end, count.
+        QTest::newRow("Form5") << 5 << QStringLiteral("Option1 Text1 Option5 Option8 Text2 CommandBack Command1").split(QLatin1Char(' '));
     }
 
     void focus_startsWhereSpecified_andTabFollowsTheOrder()
