@@ -55,7 +55,7 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     }
     # The generation page: generate, then the CSF route, book BOOK, page P, saved into the target.
     generate_and_save() {
-        click 262 195 次へ
+        click 262 211 次へ
         click 70 54 コード生成
         "$closer" 生成完了 20 >/dev/null || fail "$1: no message that the generation is done"
         click 30 103 CSF
@@ -81,10 +81,10 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     click 40 39 簡単設定モード
     click 260 190 次へ
     click 175 31 ←
-    click 140 81 上寄せ
-    click 215 133 移動回数指定
-    click 40 84 間隔; "$keys" - 0 10
-    click 250 159 回数; "$keys" - 0 2
+    click 140 97 上寄せ
+    click 215 149 移動回数指定
+    click 40 100 間隔; "$keys" - 0 10
+    click 250 175 回数; "$keys" - 0 2
     generate_and_save "run 1" Book1
     "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 1: no completion message"
     ended
@@ -96,7 +96,7 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
         sleep "$settle"
         "$keys" Velloran 20 "{Return}" || fail "run 2: no $page"
     done
-    click 40 84 間隔; "$keys" - 0 "{ctrl+a}" 8
+    click 40 100 間隔; "$keys" - 0 "{ctrl+a}" 8
     generate_and_save "run 2" Book2
     "$keys" 保存先の確認 20 "{Return}" || fail "run 2: no word that a book is added"
     "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 2: no completion message"
