@@ -132,6 +132,79 @@ private slots:
 
     // What the last run left is checked again: a picture that is gone or has another size is said
     // so; an author who asks for an empty start gets empty pages.
+    // 戻る: forward to Form7, back three pages (the log cut back each time, Alt+← once), Enter
+    // alone on through the pages kept as they were, the step changed on Form5: the log and the
+    // script are a straight run's with that step. From Form2, back is the start page, run cleared.
+    void backAndForth_matchesAStraightRun()
+    {
+        QByteArray straightLog;
+        QByteArray straightSaved;
+        {
+            WizardFixture straight;
+            throughTheInputPages(straight, 3, "8", 1, 3, "2");
+            straightLog = straight.log();
+            generateAndSave(straight, true, straight.path(QStringLiteral("back.csf")));
+            straightSaved = readAll(straight.path(QStringLiteral("back.csf")));
+            WizardFixture::flushDeletes();
+        }
+        WizardFixture f;
+        throughTheInputPages(f, 3, "10", 1, 3, "2");
+        const auto page = [&f](PageId id) { return f.wizard->page(id); };
+        Page *form7 = page(PageId::Form7);
+        QCOMPARE(visibleWindows(), QWidgetList{form7});
+        click(form7, QStringLiteral("CommandBack"));
+        QCOMPARE(visibleWindows(), QWidgetList{page(PageId::Form5)});
+        QCOMPARE(f.log().count('\n'), 3);
+        click(page(PageId::Form5), QStringLiteral("CommandBack"));
+        page(PageId::Form4)->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page(PageId::Form4)));
+        QTest::keyClick(page(PageId::Form4)->focusWidget(), Qt::Key_Left, Qt::AltModifier);
+        QCOMPARE(visibleWindows(), QWidgetList{page(PageId::Form3)});
+        QCOMPARE(f.log().count('\n'), 1);
+        // The values stand as they were; Enter in a box goes on.
+        QCOMPARE(child<QLineEdit>(page(PageId::Form3), QStringLiteral("Text4"))->text(), QStringLiteral("640"));
+        QTest::keyClick(child(page(PageId::Form3), QStringLiteral("Text4")), Qt::Key_Return);
+        QCOMPARE(visibleWindows(), QWidgetList{page(PageId::Form4)});
+        QTest::keyClick(child(page(PageId::Form4), QStringLiteral("Option1")), Qt::Key_Return);
+        QCOMPARE(visibleWindows(), QWidgetList{page(PageId::Form5)});
+        auto *step = child<QLineEdit>(page(PageId::Form5), QStringLiteral("Text1"));
+        QCOMPARE(step->text(), QStringLiteral("10"));
+        step->selectAll();
+        QTest::keyClicks(step, QStringLiteral("8"));
+        QTest::keyClick(step, Qt::Key_Return);
+        QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
+        QCOMPARE(visibleWindows(), QWidgetList{page(PageId::Form7)});
+        QCOMPARE(f.log(), straightLog);
+        generateAndSave(f, true, f.path(QStringLiteral("back.csf")));
+        QCOMPARE(readAll(f.path(QStringLiteral("back.csf"))), straightSaved);
+        WizardFixture::flushDeletes();
+
+        WizardFixture g;
+        QVERIFY(g.wizard->start());
+        click(g.wizard->page(PageId::Form1), QStringLiteral("Command1"));
+        QVERIFY(writeAll(g.files.settingsLog(), "\"x\",\"1\",\"1\"\r\n"));
+        click(g.wizard->page(PageId::Form2), QStringLiteral("CommandBack"));
+        QCOMPARE(visibleWindows(), QWidgetList{g.wizard->page(PageId::Form1)});
+        QVERIFY(!QFile::exists(g.files.settingsLog()));
+        click(g.wizard->page(PageId::Form1), QStringLiteral("Command1"));
+        QCOMPARE(visibleWindows(), QWidgetList{g.wizard->page(PageId::Form2)});
+    }
+
+    // From the generation page with a script not saved, 戻る asks first; いいえ stays.
+    void backFromAnUnsavedScript_asks()
+    {
+        WizardFixture f;
+        throughTheInputPages(f, 3, "10", 1, 3, "2");
+        Page *form7 = f.wizard->page(PageId::Form7);
+        click(form7, QStringLiteral("Command1"));
+        f.toolkit.answers = {false, true};
+        click(form7, QStringLiteral("CommandBack"));
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("保存していないスクリプトがあります。前のページに戻りますか?"));
+        QCOMPARE(visibleWindows(), QWidgetList{form7});
+        click(form7, QStringLiteral("CommandBack"));
+        QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form5)});
+    }
+
     void rememberedPictures_goneOrChanged_orAnEmptyStart_data()
     {
         QTest::addColumn<QString>("what");

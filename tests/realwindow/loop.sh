@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The author's loop in a real window, with the mouse and the keyboard: run 1 picks both pictures
 # in the open dialog, sets a leftward scroll of 10 dots, generates and saves a new CSF; run 2 starts
-# with run 1's values (前回の設定を使う), goes through the pages with Enter, changes only the step to
-# 8, and saves into the same file, which must then hold both books with their own frames.
+# with run 1's values (前回の設定を使う), goes through three pages with Enter, back two with Alt+←,
+# on again with Enter, changes only the step to 8 and presses Enter in it, and saves into the same
+# file, which must then hold both books with their own frames; the settings log is a straight
+# run's with step 8.
 #   loop.sh COMMAND_PREFIX... -- X11CLOSE X11CLICK X11KEYS PATH_STYLE
 # COMMAND_PREFIX starts the wizard (velloran, or wine-run.sh velloran.exe); PATH_STYLE is "unix"
 # or "windows" (paths typed into the dialogs as Z:\...).
@@ -55,7 +57,7 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     }
     # The generation page: generate, then the CSF route, book BOOK, page P, saved into the target.
     generate_and_save() {
-        click 262 211 次へ
+        [ "${3:-}" = on ] || click 262 211 次へ
         click 70 54 コード生成
         "$closer" 生成完了 20 >/dev/null || fail "$1: no message that the generation is done"
         click 30 103 CSF
@@ -96,8 +98,13 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
         sleep "$settle"
         "$keys" Velloran 20 "{Return}" || fail "run 2: no $page"
     done
-    click 40 100 間隔; "$keys" - 0 "{ctrl+a}" 8
-    generate_and_save "run 2" Book2
+    # Back two pages, to the background page, and on again with Enter alone.
+    for key in "{alt+Left}" "{alt+Left}" "{Return}" "{Return}"; do
+        sleep "$settle"
+        "$keys" Velloran 20 "$key" || fail "run 2: no page for $key"
+    done
+    click 40 100 間隔; "$keys" - 0 "{ctrl+a}" 8 "{Return}"
+    generate_and_save "run 2" Book2 on
     "$keys" 保存先の確認 20 "{Return}" || fail "run 2: no word that a book is added"
     "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 2: no completion message"
     ended
@@ -114,4 +121,8 @@ grep -q '/POS:640,0,100,50' <<<"$book2" && grep -q '/POS:624,0,100,50' <<<"$book
     || { echo "the second book does not move 8 dots a frame:"; echo "$book2"; exit 1; }
 sed -n '/^<Book="Book1">/,/^<Book End>/p' "$target" | grep -q '/POS:630,0,100,50' \
     || { echo "the first book does not move 10 dots a frame"; exit 1; }
-echo "both books saved, 10 and 8 dots a frame"
+# The settings log, left in the program's folder, is a straight run's with step 8.
+handoff="$(dirname "$(readlink -f "${command[${#command[@]}-1]}")")/velra.dat"
+expected=$(printf '"scroll.bmp","100","50"\r\n"back.bmp","640","480","640","480"\r\n1\r\n3,"8",1,3,"2"\r\n' | od -An -tx1)
+[ "$(od -An -tx1 <"$handoff")" = "$expected" ] || { echo "the settings log is not a straight run's:"; cat -A "$handoff"; exit 1; }
+echo "both books saved, 10 and 8 dots a frame; the log a straight run's"

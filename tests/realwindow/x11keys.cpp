@@ -1,6 +1,6 @@
 // Types into the window that has the keyboard, as a user's keyboard would (XTest): each argument
 // is text typed character by character (ASCII), or a key in braces: {Return} {Tab} {space}
-// {BackSpace} {Escape} {ctrl+a}. With a TITLE other than "-", waits for that window and gives it
+// {BackSpace} {Escape} {ctrl+a} {alt+Left}. With a TITLE other than "-", waits for that window and gives it
 // the keyboard first. Exit 0 when typed, 1 when no such window appeared.
 //   x11keys TITLE SECONDS KEYS...
 #include "X11Find.h"
@@ -24,7 +24,7 @@ void pause(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-void press(Display *display, KeySym symbol, bool control)
+void press(Display *display, KeySym symbol, bool control, bool alt = false)
 {
     const KeyCode code = XKeysymToKeycode(display, symbol);
     if (!code) {
@@ -35,6 +35,9 @@ void press(Display *display, KeySym symbol, bool control)
     const bool shift = XkbKeycodeToKeysym(display, code, 0, 0) != symbol;
     const KeyCode shiftKey = XKeysymToKeycode(display, XK_Shift_L);
     const KeyCode controlKey = XKeysymToKeycode(display, XK_Control_L);
+    const KeyCode altKey = XKeysymToKeycode(display, XK_Alt_L);
+    if (alt)
+        XTestFakeKeyEvent(display, altKey, True, CurrentTime);
     if (control)
         XTestFakeKeyEvent(display, controlKey, True, CurrentTime);
     if (shift)
@@ -45,6 +48,8 @@ void press(Display *display, KeySym symbol, bool control)
         XTestFakeKeyEvent(display, shiftKey, False, CurrentTime);
     if (control)
         XTestFakeKeyEvent(display, controlKey, False, CurrentTime);
+    if (alt)
+        XTestFakeKeyEvent(display, altKey, False, CurrentTime);
     XSync(display, False);
     pause(25);
 }
@@ -80,12 +85,15 @@ int main(int argc, char **argv)
             const bool control = name.rfind("ctrl+", 0) == 0;
             if (control)
                 name = name.substr(5);
+            const bool alt = name.rfind("alt+", 0) == 0;
+            if (alt)
+                name = name.substr(4);
             const KeySym symbol = XStringToKeysym(name.c_str());
             if (symbol == NoSymbol) {
                 std::fprintf(stderr, "x11keys: no key named %s\n", name.c_str());
                 return 2;
             }
-            press(display, symbol, control);
+            press(display, symbol, control, alt);
             continue;
         }
         for (const char c : arg)
