@@ -95,8 +95,10 @@ Form1::Form1(Wizard &wizard)
     m_useLast = new QCheckBox(QStringLiteral("前回の設定を使う"), this);
     m_useLast->setObjectName(QStringLiteral("Check1"));
     m_useLast->setGeometry(QRect(10, 213, 220, 22));
-    m_useLast->setChecked(true);
-    m_useLast->setEnabled(wizard.hasRememberedSettings());
+    // Ticked and usable once there is something to use; unticked and greyed out before.
+    const bool remembered = wizard.hasRememberedSettings();
+    m_useLast->setChecked(remembered);
+    m_useLast->setEnabled(remembered);
     setTabOrder(start, m_useLast);
 
     // The manual, at the row's right end: a link that is a button, so that Tab reaches it and Enter

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QSplitter>
 #include <QTreeView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QProgressDialog>
@@ -61,6 +62,14 @@ std::unique_ptr<QMessageBox> QtToolkit::makeMessageBox(QWidget *parent, const QS
     // File names and values from the input are shown as the characters they are, never as markup.
     box->setTextFormat(Qt::PlainText);
     box->setText(text);
+    // The lines break where they were written to: a line that fits a reasonable width is never
+    // wrapped again (which left a lone "た。" on a line of its own).
+    if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+        int longest = 0;
+        for (const QString &line : text.split(QLatin1Char('\n')))
+            longest = qMax(longest, label->fontMetrics().horizontalAdvance(line));
+        label->setMinimumWidth(qMin(longest + 4, 560));
+    }
     // A box sizes itself to its text alone, and a short box would cut its title: the title bar
     // also holds the icon and the close button.
     if (auto *grid = qobject_cast<QGridLayout *>(box->layout())) {
@@ -89,7 +98,7 @@ bool QtToolkit::question(QWidget *parent, const QString &prompt, const QString &
 bool QtToolkit::messageWithChoice(QWidget *parent, const QString &prompt, const QString &title, const QString &other)
 {
     const auto box = makeMessageBox(parent, prompt, title, OkOnly);
-    QPushButton *ok = box->addButton(QMessageBox::Ok);
+    auto *ok = qobject_cast<QPushButton *>(box->button(QMessageBox::Ok));
     QPushButton *more = box->addButton(other, QMessageBox::ActionRole);
     box->setDefaultButton(ok);
     box->setEscapeButton(ok); // the close box answers OK, as it did when OK stood alone

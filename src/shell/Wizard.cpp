@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 namespace velra {
 
@@ -46,7 +47,11 @@ bool Wizard::start()
         return false;
     }
     openFrontDoor();
-    show(PageId::Form1);
+    Page *first = show(PageId::Form1);
+    // Placed by the wizard rather than left to the system (Windows would put it in a corner): a
+    // message box of a page that is shown at once has its page's place to centre on.
+    if (const QScreen *screen = first->screen())
+        first->move(screen->availableGeometry().center() - first->rect().center());
     return true;
 }
 
@@ -100,6 +105,8 @@ void Wizard::handOver(Page *leaving, PageId next)
     const int index = int(next) - 1;
     m_shown[index] = true;
     Page *p = m_pages[index] ? m_pages[index].data() : (m_pages[index] = create(next)).data();
+    // Where the page before was: the author's eyes and the mouse stay where they are.
+    p->move(leaving->pos());
     p->show();
 }
 
@@ -125,6 +132,7 @@ void Wizard::back(Page *leaving)
         m_pages[int(PageId::Form7) - 1] = nullptr;
         m_shown[int(PageId::Form7) - 1] = false;
     }
+    page(previous)->move(leaving->pos());
     page(previous)->show();
 }
 

@@ -304,6 +304,36 @@ private slots:
         QVERIFY(f.toolkit.messages.isEmpty());
     }
 
+    // The page says how many frames its settings give, as they change: 移動回数指定 2 is four frames.
+    void form5_countsTheFrames_data()
+    {
+        QTest::addColumn<int>("end");
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("moves");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nothing chosen") << 0 << "" << "" << QStringLiteral("全 － コマ");
+        QTest::newRow("two moves") << 10 << "10" << "2" << QStringLiteral("全 4 コマ");
+        QTest::newRow("the edge, 10 divides 640") << 8 << "10" << "" << QStringLiteral("全 65 コマ");
+        QTest::newRow("the edge, 30 does not") << 8 << "30" << "" << QStringLiteral("全 23 コマ");
+        QTest::newRow("a step of 0") << 10 << "0" << "2" << QStringLiteral("全 － コマ");
+    }
+    void form5_countsTheFrames()
+    {
+        QFETCH(int, end);
+        QFETCH(QString, step);
+        QFETCH(QString, moves);
+        QFETCH(QString, expected);
+        Form5Fixture f;
+        if (end) {
+            f.choose(3);
+            f.choose(5);
+            f.choose(end);
+        }
+        f.type("Text1", qPrintable(step));
+        f.type("Text2", qPrintable(moves));
+        QCOMPARE(child<QLabel>(f.page, QStringLiteral("Label3"))->text(), expected);
+    }
+
     void form5_horizontalAccepted_atEqualHeight()
     {
         Form5Fixture f("480");

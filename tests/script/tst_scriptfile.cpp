@@ -5,6 +5,9 @@
 #include "platform/FileSystem.h"
 #include "script/OutputFile.h"
 
+#include "handoff/Cp932.h"
+
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -67,6 +70,34 @@ private slots:
         QCOMPARE(output::systemReason(denied), QStringLiteral("アクセスが許可されていません。"));
         QVERIFY2(output::systemReason(unknown).startsWith(QStringLiteral("ファイル操作に失敗しました（")),
                  qPrintable(output::systemReason(unknown)));
+    }
+
+    // The example scripts of the README and the manual are what the engine writes for the settings
+    // they describe: a 100 x 50 picture moving left across 640 x 480, 10 dots a step, 移動回数 2.
+    void documentedExamples_areWhatTheEngineWrites()
+    {
+        const auto t = [](const char *v) { return LogValue::textValue(QString::fromUtf8(v)); };
+        QByteArray script;
+        QString error;
+        QVERIFY2(generateFromValues({t("scroll.bmp"), t("100"), t("50"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
+                                     LogValue::number(1), LogValue::number(3), t("10"), LogValue::number(1), LogValue::number(3), t("2")},
+                                    script, nullptr, &error),
+                 qPrintable(error));
+        QBuffer out;
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        QVERIFY(scriptfile::writeComposed(out, Route::Csf, {}, sjis(QStringLiteral("第一巻")), sjis(QStringLiteral("オープニング")), script));
+        QString expected;
+        QVERIFY(cp932::decode(out.data(), expected));
+        expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        for (const char *doc : {"README.md", "docs/manual.md"}) {
+            QFile file(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../") + QString::fromLatin1(doc));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(file.readAll());
+            const qsizetype start = text.indexOf(QStringLiteral("```\n/// Fablescope"));
+            QVERIFY2(start >= 0, doc);
+            const qsizetype end = text.indexOf(QStringLiteral("```"), start + 4);
+            QCOMPARE(text.mid(start + 4, end - start - 4), expected);
+        }
     }
 
     void init()

@@ -66,8 +66,8 @@ private slots:
         QCOMPARE(child<QPushButton>(page, QStringLiteral("Command1"))->text(), QStringLiteral("作業開始"));
         auto *useLast = child<QCheckBox>(page, QStringLiteral("Check1"));
         QCOMPARE(useLast->text(), QStringLiteral("前回の設定を使う"));
-        QVERIFY(useLast->isChecked());
-        QVERIFY(!useLast->isEnabled()); // no earlier run here
+        QVERIFY(!useLast->isChecked()); // no earlier run here: nothing to use
+        QVERIFY(!useLast->isEnabled());
         QCOMPARE(Form1::welcomeText().count(QChar(0x3000)), 74);
         QVERIFY(Form1::welcomeText().startsWith(QStringLiteral("Velloran（略称VELRA）　をご利用")));
         QVERIFY(Form1::welcomeText().endsWith(QStringLiteral("編集・操作しないでください。")));
