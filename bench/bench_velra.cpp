@@ -284,6 +284,34 @@ void BM_ReadFramesLargest(benchmark::State &state)
 }
 BENCHMARK(BM_ReadFramesLargest)->Unit(benchmark::kMillisecond);
 
+// `velra-script preview --all` (without the PNG files): every frame of a background-never move of
+// N frames. Linear in N: 2,000 frames take about 4 times 500, not 16.
+void BM_PreviewAllBackgroundNever(benchmark::State &state)
+{
+    const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
+    const QByteArray frameCount = QByteArray::number(state.range(0));
+    const Run values = runOf({t("scroll.bmp"), t("200"), t("150"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
+                              LogValue::number(2), t("-100"), t("-50"), t("500"), t("400"), LogValue::number(2),
+                              LogValue::textValue(QString::fromLatin1(frameCount)), LogValue::number(1), t("0"), t("0"),
+                              LogValue::number(3)});
+    QByteArray script;
+    generateScript(values, script, nullptr, nullptr);
+    ScriptFrames frames;
+    ScriptFrames::read(script, frames, nullptr);
+    QTemporaryDir dir;
+    const preview::FrameRenderer renderer(frames, QSize(640, 480), pictures(dir, QSize(200, 150)));
+    for (auto _ : state) {
+        qint64 pixels = 0;
+        renderer.eachFrameImage([&pixels](qsizetype, const QImage &frame) {
+            pixels += frame.constScanLine(240)[0];
+            return true;
+        });
+        benchmark::DoNotOptimize(pixels);
+    }
+    state.counters["frames"] = double(frames.frameCount());
+}
+BENCHMARK(BM_PreviewAllBackgroundNever)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);
+
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");

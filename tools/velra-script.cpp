@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -261,23 +262,43 @@ int previewCommand(const QStringList &args)
         console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(problem)));
     const QString noMemory = QStringLiteral("メモリが足りないため、画像を描けません。");
 
+    // A long run says how far it is, on one line of a terminal, after its first second; with no
+    // terminal it says nothing.
+    QElapsedTimer running;
+    running.start();
+    const bool terminal = console::isTerminal(stderr);
+    bool told = false;
+    const auto progress = [&](double done) {
+        if (!terminal || running.elapsed() < 1000)
+            return;
+        console::writeText(stderr, QStringLiteral("\rvelra-script: 描画中… %1%").arg(int(done * 100)));
+        told = true;
+    };
+    const auto endLine = [&] {
+        if (told)
+            console::writeText(stderr, QStringLiteral("\r%1\r").arg(QString(40, QLatin1Char(' '))));
+    };
     if (!all) {
-        const QImage sheet = renderer.contactSheet(frames);
+        const QImage sheet = renderer.contactSheet(frames, 4, 320, progress);
+        endLine();
         if (sheet.isNull() || renderer.ranOutOfMemory())
             return failure(noMemory);
         return writePng(out, sheet, &error) ? 0 : failure(error);
     }
     if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
         return failure(QStringLiteral("フォルダー「%1」を作れません。").arg(shownValue(QDir::toNativeSeparators(out))));
-    for (qsizetype k = 0; k < parsed.frameCount(); ++k) {
-        const QString name = QDir(out).filePath(QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0')));
-        const QImage frame = renderer.frameImage(k);
-        if (frame.isNull() || renderer.ranOutOfMemory())
-            return failure(noMemory);
-        if (!writePng(name, frame, &error))
-            return failure(error);
-    }
-    return 0;
+    bool written = true;
+    const bool drawn = renderer.eachFrameImage(
+        [&](qsizetype k, const QImage &frame) {
+            const QString name = QDir(out).filePath(QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0')));
+            written = writePng(name, frame, &error);
+            return written;
+        },
+        progress);
+    endLine();
+    if (!drawn || renderer.ranOutOfMemory())
+        return failure(noMemory);
+    return written ? 0 : failure(error);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace velra::console {
@@ -84,6 +86,11 @@ bool writeScript(std::FILE *stream, QByteArrayView cp932)
     return writeBytes(stream, cp932);
 }
 
+bool isTerminal(std::FILE *stream)
+{
+    return isConsole(stream);
+}
+
 void attachParentConsole()
 {
     const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -111,6 +118,11 @@ bool writeText(std::FILE *stream, const QString &text)
 bool writeScript(std::FILE *stream, QByteArrayView cp932)
 {
     return writeBytes(stream, cp932);
+}
+
+bool isTerminal(std::FILE *stream)
+{
+    return ::isatty(::fileno(stream)) == 1;
 }
 
 void attachParentConsole()

@@ -20,6 +20,9 @@ bool writeText(std::FILE *stream, const QString &text);
 // (written byte by byte it would split two-byte characters).
 bool writeScript(std::FILE *stream, QByteArrayView cp932);
 
+// Whether the stream is a terminal (a console on Windows), where a line may be written over.
+bool isTerminal(std::FILE *stream);
+
 // A Windows GUI program starts without a console; one started from a console writes there (for
 // --version) by attaching to it. Does nothing where standard output already leads somewhere.
 void attachParentConsole();

@@ -246,7 +246,43 @@ QImage FrameRenderer::frameImage(qsizetype k) const
     return image;
 }
 
-QImage FrameRenderer::contactSheet(int count, int columns, int cellWidth) const
+void FrameRenderer::advance(QImage &canvas, qsizetype &at, qsizetype k, const QRectF &view) const
+{
+    const bool follows = at >= 0 && k == at + 1 && firstLineOf(k) == firstLineOf(at);
+    QPainter painter(&canvas);
+    painter.scale(canvas.width() / view.width(), canvas.height() / view.height());
+    painter.translate(-view.topLeft());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (follows) {
+        drawLines(painter, m_frames.frameStart(k), m_frames.frameEnd(k));
+    } else {
+        painter.fillRect(view, Qt::black);
+        drawFrame(painter, k);
+    }
+    at = k;
+}
+
+bool FrameRenderer::eachFrameImage(const std::function<bool(qsizetype, const QImage &)> &take,
+                                   const std::function<void(double)> &progress) const
+{
+    QImage canvas(m_window, QImage::Format_RGB32);
+    if (canvas.isNull())
+        return false;
+    qsizetype at = -1;
+    const QRectF window(QPointF(0, 0), QSizeF(m_window));
+    for (qsizetype k = 0; k < m_frames.frameCount(); ++k) {
+        advance(canvas, at, k, window);
+        if (m_outOfMemory)
+            return false;
+        if (!take(k, canvas))
+            return true;
+        if (progress && (k & 63) == 0)
+            progress(double(k) / double(m_frames.frameCount()));
+    }
+    return true;
+}
+
+QImage FrameRenderer::contactSheet(int count, int columns, int cellWidth, const std::function<void(double)> &progress) const
 {
     const qsizetype frames = m_frames.frameCount();
     count = int(qBound(qsizetype(1), qsizetype(count), qMax(qsizetype(1), frames)));
@@ -264,11 +300,31 @@ QImage FrameRenderer::contactSheet(int count, int columns, int cellWidth) const
     QFont font = painter.font();
     font.setPixelSize(14);
     painter.setFont(font);
+    // One thumbnail canvas goes through the frames in order, each drawn onto the one before where
+    // that gives the same picture: the sheet costs the script's lines once, not once a cell.
+    QImage canvas(cellWidth, thumbHeight, QImage::Format_RGB32);
+    if (canvas.isNull())
+        return QImage();
+    qsizetype at = -1;
     for (int i = 0; i < count; ++i) {
         const qsizetype k = count == 1 ? 0 : qsizetype(std::llround(double(i) * double(frames - 1) / (count - 1)));
         const int x = gap + (i % columns) * (cellWidth + gap);
         const int y = gap + (i / columns) * (thumbHeight + labelHeight + gap);
-        render(painter, k, QRectF(x, y, cellWidth, thumbHeight), m_view);
+        // On from the frame the canvas holds when k continues it; else k afresh (a line since
+        // covers the window, so the frames between need not be walked through).
+        if (at >= 0 && at < k && firstLineOf(at) == firstLineOf(k)) {
+            for (qsizetype j = at + 1; j <= k; ++j) {
+                advance(canvas, at, j, m_view);
+                if (progress && (j & 63) == 0)
+                    progress(double(j) / double(frames));
+            }
+        } else if (at != k) {
+            advance(canvas, at, k, m_view);
+        }
+        if (m_outOfMemory)
+            return QImage();
+        painter.drawImage(QPointF(x, y), canvas);
+        renderOverlay(painter, QRectF(x, y, cellWidth, thumbHeight), m_view);
         painter.setPen(Qt::white);
         painter.drawText(QRect(x, y + thumbHeight, cellWidth, labelHeight), Qt::AlignCenter, frameLabel(k + 1, frames));
     }

@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -55,9 +56,19 @@ public:
     // Frame k at the window's size, one image pixel per window pixel, the outside cut off. Null
     // when memory ran out.
     QImage frameImage(qsizetype k) const;
+    // Frame k onto `canvas`, which holds frame `at` (-1: nothing yet) drawn the same way, at
+    // `scale` of `view`: the lines of k alone when k follows `at` and both are drawn from the same
+    // first line (the picture is then exactly the one drawn afresh), else afresh. Drawing frames
+    // in order so costs each frame's own lines, whatever the background choice.
+    void advance(QImage &canvas, qsizetype &at, qsizetype k, const QRectF &view) const;
+    // Frames 0 to the last at the window's size, in order, each handed to `take` (false stops).
+    // `progress` hears the share done (0 to 1) now and then. False when memory ran out.
+    bool eachFrameImage(const std::function<bool(qsizetype k, const QImage &frame)> &take,
+                        const std::function<void(double done)> &progress = {}) const;
     // `count` frames evenly spaced from the first to the last, `columns` to a row, each labelled
     // with its number ("12 / 742"), each `cellWidth` pixels wide. Null when memory ran out.
-    QImage contactSheet(int count, int columns = 4, int cellWidth = 320) const;
+    QImage contactSheet(int count, int columns = 4, int cellWidth = 320,
+                        const std::function<void(double done)> &progress = {}) const;
 
     // The frame shown as number `number` (1-based) of `count` frames.
     static QString frameLabel(qsizetype number, qsizetype count);

@@ -304,6 +304,25 @@ private slots:
         while (player.prepare(50)) {
         }
         QVERIFY(player.frame(last / 3) == afresh(last / 3));
+
+        // The command line's pictures, drawn in order in linear time, are each frame as drawn alone.
+        qsizetype seen = 0;
+        QVERIFY(renderer.eachFrameImage([&](qsizetype k, const QImage &image) {
+            [&] { QVERIFY2(k == seen && image == renderer.frameImage(k), qPrintable(QStringLiteral("frame %1").arg(k))); }();
+            ++seen;
+            return true;
+        }));
+        QCOMPARE(seen, frames.frameCount());
+        const QImage sheet = renderer.contactSheet(7, 3, 90);
+        const int thumb = qRound(90 * renderer.viewArea().height() / renderer.viewArea().width());
+        for (int i = 0; i < 7; ++i) {
+            const qsizetype k = qsizetype(std::llround(double(i) * double(last) / 6));
+            QImage cell(90, thumb, QImage::Format_RGB32);
+            QPainter painter(&cell);
+            renderer.render(painter, k, QRectF(0, 0, 90, thumb), renderer.viewArea());
+            painter.end();
+            QVERIFY2(sheet.copy(8 + (i % 3) * 98, 8 + (i / 3) * (thumb + 30), 90, thumb) == cell, qPrintable(QStringLiteral("cell %1").arg(i)));
+        }
     }
 
     void contactSheet_holdsTheFramesEvenlySpaced()
