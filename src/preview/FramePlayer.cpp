@@ -60,12 +60,20 @@ void FramePlayer::keepCheckpoint(qsizetype j, const QImage &canvas)
 
 const QImage &FramePlayer::frame(qsizetype k)
 {
+    approach(k, -1);
+    return m_canvas;
+}
+
+bool FramePlayer::approach(qsizetype k, int milliseconds)
+{
     const ScriptFrames &frames = m_renderer.frames();
     if (m_size.isEmpty() || frames.frameCount() == 0)
-        return m_canvas;
+        return true;
     k = qBound(qsizetype(0), k, frames.frameCount() - 1);
     if (k == m_at && !m_canvas.isNull())
-        return m_canvas;
+        return true;
+    QElapsedTimer spent;
+    spent.start();
     // Where to start: frame k's own first line, the frame the canvas holds, or a checkpoint -
     // whichever leaves the fewest lines to draw. A frame continues another only when both are
     // drawn from the same first line: the picture is then exactly the one drawn from scratch.
@@ -78,7 +86,7 @@ const QImage &FramePlayer::frame(qsizetype k)
             start = j;
         }
     };
-    if (!m_canvas.isNull())
+    if (!m_canvas.isNull() && m_at >= 0)
         consider(m_at);
     auto checkpoint = m_checkpoints.upper_bound(k);
     if (checkpoint != m_checkpoints.begin())
@@ -95,12 +103,15 @@ const QImage &FramePlayer::frame(qsizetype k)
     } else if (start != m_at) {
         m_canvas = m_checkpoints.at(start).copy();
     }
-    for (qsizetype j = start + 1; j <= k; ++j) {
-        drawFrameOnto(m_canvas, j, false);
-        keepCheckpoint(j, m_canvas);
+    m_at = start;
+    while (m_at < k) {
+        if (milliseconds >= 0 && spent.elapsed() >= milliseconds)
+            return false;
+        drawFrameOnto(m_canvas, m_at + 1, false);
+        ++m_at;
+        keepCheckpoint(m_at, m_canvas);
     }
-    m_at = k;
-    return m_canvas;
+    return true;
 }
 
 bool FramePlayer::prepare(int milliseconds)

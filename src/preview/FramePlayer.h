@@ -22,6 +22,13 @@ public:
 
     // Frame k drawn on the canvas, without what render() draws over it.
     const QImage &frame(qsizetype k);
+    // Draws towards frame k for about `milliseconds` (negative: as long as it takes) and keeps
+    // where it got to; true once the canvas holds frame k. A window asks again in its next
+    // moment, so that a far jump never holds it up.
+    bool approach(qsizetype k, int milliseconds);
+    const QImage &canvas() const { return m_canvas; }
+    // The frame the canvas holds (-1: none).
+    qsizetype canvasFrame() const { return m_at; }
 
     // Draws ahead for about `milliseconds`, leaving checkpoints, so that later jumps are quick;
     // false once the whole script has been drawn through.

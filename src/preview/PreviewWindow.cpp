@@ -77,26 +77,47 @@ public:
         return m_player.prepare(milliseconds);
     }
 
+    // Whether the frame asked for is not drawn yet (the window shows "描画中…" meanwhile).
+    bool drawing() const { return m_drawing; }
+
 protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
         painter.fillRect(rect(), QColor(32, 32, 32));
         // Each frame drawn onto the one before, at the canvas's own pixels, then what lies over it.
+        // A frame far from any drawn one is drawn in slices between the events: what was shown
+        // stays, marked, until it is ready, and every key and button answers meanwhile.
         const QRectF where = target();
         m_player.setCanvasSize(canvasSize());
-        QImage frame = m_player.frame(m_frame);
+        m_drawing = !m_player.approach(m_frame, kSliceMs);
+        if (!m_drawing || m_shown.size() != canvasSize())
+            m_shown = m_player.canvas();
+        QImage frame = m_shown;
         frame.setDevicePixelRatio(devicePixelRatioF());
         painter.drawImage(where.topLeft(), frame);
         m_renderer.renderOverlay(painter, where, m_renderer.viewArea());
+        if (m_drawing) {
+            const QString mark = QStringLiteral("描画中…");
+            const QRect box = painter.fontMetrics().boundingRect(mark).adjusted(-8, -4, 8, 4);
+            const QRect at(where.toRect().topLeft() + QPoint(8, 8), box.size());
+            painter.fillRect(at, QColor(0, 0, 0, 170));
+            painter.setPen(Qt::white);
+            painter.drawText(at, Qt::AlignCenter, mark);
+            QTimer::singleShot(0, this, qOverload<>(&QWidget::update));
+        }
     }
 
 private:
+    static constexpr int kSliceMs = 30;
+
     QSize canvasSize() const { return (target().size() * devicePixelRatioF()).toSize(); }
 
     const FrameRenderer &m_renderer;
     const qsizetype &m_frame;
     FramePlayer m_player;
+    QImage m_shown; // what the canvas last showed whole
+    bool m_drawing = false;
 };
 
 namespace {
@@ -333,6 +354,11 @@ void PreviewWindow::setSegmentStarts(const QList<qsizetype> &frames)
 QList<qsizetype> PreviewWindow::segmentStarts() const
 {
     return static_cast<const SegmentSlider *>(m_slider)->marks;
+}
+
+bool PreviewWindow::isDrawing() const
+{
+    return m_canvas->drawing();
 }
 
 } // namespace velra::preview

@@ -25,6 +25,8 @@ public:
     PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *parent);
 
     qsizetype frame() const { return m_frame; }
+    // The frame asked for is still being drawn ("描画中…" shows over the last one drawn).
+    bool isDrawing() const;
     bool isPlaying() const { return m_timer.isActive(); }
 
     void showFrame(qsizetype k);

@@ -553,6 +553,32 @@ private slots:
         window->close();
     }
 
+    // A jump to a frame far from any drawn one never holds the window up: the frame is drawn in
+    // slices between the events, "描画中…" shows meanwhile, and the keys answer at once.
+    void preview_farJump_keepsAnswering()
+    {
+        Form7Fixture f("\"big.bmp\",\"1600\",\"1600\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
+                       "\"-900\",\"-900\",\"300\",\"200\",2,\"6000\",1,\"0\",\"0\",3\r\n");
+        f.wizard->rememberPicture(QStringLiteral("big.bmp"), writePicture(f.path(QStringLiteral("big.bmp")), 1600, 1600, "BMP"));
+        f.generate();
+        click(f.page, QStringLiteral("Command3"));
+        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        QVERIFY(window);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTest::keyClick(window, Qt::Key_End);
+        window->repaint();
+        QCOMPARE(window->frame(), 5999);
+        QVERIFY(window->isDrawing());
+        QTest::keyClick(window, Qt::Key_Left);
+        QCOMPARE(window->frame(), 5998);
+        QTest::keyClick(window, Qt::Key_Home);
+        window->repaint();
+        QCOMPARE(window->frame(), 0);
+        QVERIFY(!window->isDrawing());
+        window->close();
+    }
+
     void closingThePage_closesThePreview_andEndsTheRun()
     {
         Form7Fixture f;
