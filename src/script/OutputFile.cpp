@@ -76,6 +76,7 @@ private:
     bool replaceThroughTemporary(const Pieces &pieces, bool *inPlace, QString *reason);
     bool writeInPlace(const Pieces &pieces, QString *reason);
     bool writeStream(QString *reason);
+    bool readExisting(QString *reason);
     bool failCode(QString *reason, int code)
     {
         if (m_created)
@@ -92,7 +93,24 @@ private:
     bool m_created = false; // the target did not exist: this write made it
     bool m_device = false;  // the name is a device (Windows' NUL): written as a stream
     QByteArray m_existing;
+    bool m_haveExisting = false;
 };
+
+bool Writer::readExisting(QString *reason)
+{
+    if (m_created || m_haveExisting)
+        return true;
+    int code = 0;
+    bool tooLarge = false;
+    if (!m_target.readAll(m_options.maxExistingBytes, m_existing, &code, &tooLarge)) {
+        if (tooLarge)
+            return fail(reason, QStringLiteral("既存のファイルが大きすぎます（%1 MB を超えています）。")
+                                    .arg(m_options.maxExistingBytes >> 20));
+        return failCode(reason, code);
+    }
+    m_haveExisting = true;
+    return true;
+}
 
 // Opens (or creates empty) the regular file at the path and holds its lock. Another save may
 // replace the file while this one waits for the lock; then the new file is the one to lock. Saves
@@ -180,6 +198,9 @@ bool Writer::replaceThroughTemporary(const Pieces &pieces, bool *inPlace, QStrin
 
 bool Writer::writeInPlace(const Pieces &pieces, QString *reason)
 {
+    // What to put back should the write fail.
+    if (!readExisting(reason))
+        return false;
     int code = 0;
     if (m_target.rewrite(pieces, &code))
         return true;
@@ -250,13 +271,8 @@ bool Writer::run(QString *reason)
         return false;
     if (m_device)
         return writeStream(reason);
-    bool tooLarge = false;
-    if (!m_created && !m_target.readAll(m_options.maxExistingBytes, m_existing, &code, &tooLarge)) {
-        if (tooLarge)
-            return fail(reason, QStringLiteral("既存のファイルが大きすぎます（%1 MB を超えています）。")
-                                    .arg(m_options.maxExistingBytes >> 20));
-        return failCode(reason, code);
-    }
+    if ((m_options.readsExisting || m_options.refuse) && !readExisting(reason))
+        return false;
 
     if (m_options.refuse) {
         const QString refused = m_options.refuse(m_existing);

@@ -38,6 +38,9 @@ struct Options
     // Called while the save waits for another program's lock, from a second on: what is waited for
     // ("ほかのプログラムが「NAME」を使っています…"). Returning false gives the save up.
     std::function<bool(const QString &waitingFor)> waiting;
+    // Whether the new content is built from the old (an append): a file replaced whole is not
+    // read, unless it must be written in place, where its old content is put back on failure.
+    bool readsExisting = true;
     // Looks at the old content under the lock, before anything is written: a reason returned
     // refuses the write and leaves the file as it was.
     std::function<QString(QByteArrayView existing)> refuse;

@@ -11,11 +11,11 @@ trap 'rm -rf "$work"' EXIT
 (cd "$build" && cpack -G DEB -B "$work" >/dev/null)
 deb=$(ls "$work"/velloran_*.deb)
 dpkg-deb -x "$deb" "$work/root"
-for f in usr/bin/velloran usr/bin/velra-script usr/share/doc/velloran/copyright usr/share/doc/velloran/README.md \
+for f in usr/bin/velloran usr/bin/velra-script usr/bin/velra-script-preview usr/share/doc/velloran/copyright usr/share/doc/velloran/README.md \
     usr/share/doc/velloran/manual/index.html usr/share/doc/velloran/manual/pages/form1.png; do
     [ -e "$work/root/$f" ] || { echo "the package lacks /$f"; exit 1; }
 done
-for program in velloran velra-script; do
+for program in velloran velra-script velra-script-preview; do
     if readelf -S "$work/root/usr/bin/$program" | grep -q '\.symtab'; then
         echo "/usr/bin/$program is not stripped"; exit 1
     fi

@@ -7,7 +7,7 @@ if(NOT rc EQUAL 0)
 endif()
 if(WINDOWS)
     # One folder: unpacked anywhere, velloran.exe starts.
-    set(expected velloran.exe velra-script.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll
+    set(expected velloran.exe velra-script.exe velra-script-preview.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll libstdc++-6.dll
         libgcc_s_seh-1.dll libwinpthread-1.dll platforms/qwindows.dll imageformats/qjpeg.dll
         translations/qtbase_ja.qm README.md manual/index.html "はじめにお読みください.txt")
     set(programs "${PREFIX}/velra-script.exe" "${PREFIX}/velloran.exe")
@@ -15,6 +15,7 @@ else()
     set(expected
         bin/velloran
         bin/velra-script
+        bin/velra-script-preview
         share/applications/velloran.desktop
         share/icons/hicolor/16x16/apps/velloran.png
         share/icons/hicolor/32x32/apps/velloran.png

@@ -219,6 +219,19 @@ private slots:
         QCOMPARE(filesIn(m_dir.path()).size(), 1);
     }
 
+    // A file replaced whole is not read first (the companion's generate -o): the compose sees no
+    // old content, and the file holds the new.
+    void replacedWhole_isNotRead()
+    {
+        QVERIFY(writeAll(target(), QByteArray(100000, 'o')));
+        output::Options whole;
+        whole.readsExisting = false;
+        qsizetype seen = -1;
+        QVERIFY(output::write(target(), [&seen](QByteArrayView old, output::Pieces &p) { seen = old.size(); p << "new"; }, nullptr, whole));
+        QCOMPARE(seen, 0);
+        QCOMPARE(readAll(target()), QByteArray("new"));
+    }
+
     void readOnlyTarget_isRefused_andUntouched()
     {
         QVERIFY(writeAll(target(), "keep"));

@@ -22,7 +22,7 @@ unset WINEPATH
 mkdir -p "$WINEPREFIX/drive_c/Velloran"
 (cd "$WINEPREFIX/drive_c/Velloran" && cmake -E tar xf "$zip")
 folder=$(ls -d "$WINEPREFIX"/drive_c/Velloran/velloran-*-win64)
-for f in velloran.exe velra-script.exe Qt6Core.dll platforms/qwindows.dll translations/qtbase_ja.qm README.md; do
+for f in velloran.exe velra-script.exe velra-script-preview.exe Qt6Core.dll platforms/qwindows.dll translations/qtbase_ja.qm README.md; do
   [ -e "$folder/$f" ] || { echo "the zip lacks $f"; exit 1; }
 done
 # The licence of everything shipped: Velloran's, Qt's, each library inside the Qt DLLs, the runtime.
@@ -51,7 +51,7 @@ perl -e 'local $/; my $z = <STDIN>; my $marked = 0;
     exit($marked ? 0 : 1)' <"$zip" || { echo "the zip does not mark its Japanese file name as UTF-8"; exit 1; }
 perl "$here/../docs/check_manual.pl" "$here/../.." "$folder/manual"
 # Windows takes a program's icon from its resources, not from its window.
-for program in velloran.exe velra-script.exe; do
+for program in velloran.exe velra-script.exe velra-script-preview.exe; do
     size=$(x86_64-w64-mingw32-objdump -h "$folder/$program" | awk '$2 == ".rsrc" { print $3 }')
     [ $((16#${size:-0})) -gt 4096 ] || { echo "$program carries no icon (resources: 0x${size:-0} bytes)"; exit 1; }
 done

@@ -1,0 +1,108 @@
+#include "Companion.h"
+
+#include "handoff/HandoffFiles.h"
+#include "platform/Console.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace velra::companion {
+
+extern const char kUsage[];
+const char kUsage[] =
+    "使い方: velra-script generate LOG [-o OUT|-]\n"
+    "        velra-script save LOG (--csf FILE | --txt FILE) --book NAME --page NAME\n"
+    "        velra-script preview LOG [--scroll-picture PATH]\n"
+    "                     [--background-picture PATH]\n"
+    "                     (-o SHEET.png [--frames N] | --all -o DIR)\n"
+    "        velra-script --help | --version\n"
+    "\n"
+    "generate  設定ファイル LOG の値からスクリプトを作り、OUT に書き出します\n"
+    "          （- または -o なしで標準出力）。中身はスクリプトの一時ファイルと\n"
+    "          同じ CP932 のテキストです。\n"
+    "save      LOG からスクリプトを作り、ウィザードの保存と同じように FILE に\n"
+    "          保存します。--csf はコミックスクリプトファイルにブックを追加し\n"
+    "          （新しいファイルや空のファイルには見出しも書きます）、--txt は\n"
+    "          テキストファイルに追加します。FILE はファイルに限ります（標準出力に\n"
+    "          書き出せるのは generate だけです）。\n"
+    "preview   スクリプトのコマを背景の上に描きます。最初から最後まで等間隔に\n"
+    "          N コマ（既定 12）を 1 枚の PNG に並べるか、--all ですべてのコマを\n"
+    "          DIR/frame-00001.png から順にウィンドウの大きさで書き出します。\n"
+    "          指定のない画像は名前入りの四角で描きます。\n"
+    "\n"
+    "終了コード: 0 完了、1 設定の誤りか失敗（FILE と OUT はそのまま）、\n"
+    "            2 使い方の誤り。\n";
+
+int usageError(const QString &what)
+{
+    console::writeText(stderr, QStringLiteral("velra-script: %1\n%2").arg(escapeControls(what), QString::fromUtf8(kUsage)));
+    return 2;
+}
+
+int failure(QString message)
+{
+    // The message's own line breaks join into one line; any other control character came from
+    // the input and is shown escaped, so that it cannot act on the terminal.
+    message.replace(QStringLiteral("。\r\n"), QStringLiteral("。"));
+    message.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    message = escapeControls(message);
+    console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(message));
+    return 1;
+}
+
+// How the saves wait for a file another program holds: said once on standard error.
+output::Options waitingOptions()
+{
+    output::Options options;
+    options.waiting = [said = false](const QString &what) mutable {
+        if (!said)
+            console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(what)));
+        said = true;
+        return true;
+    };
+    return options;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, QString *error, bool readsExisting)
+{
+    const auto compose = [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; };
+    QString reason;
+    output::Options options = waitingOptions();
+    options.readsExisting = readsExisting;
+    if (output::write(path, compose, &reason, options))
+        return true;
+    *error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
+    return false;
+}
+
+void quiet(QtMsgType, const QMessageLogContext &, const QString &)
+{
+}
+
+int printed(const QString &text)
+{
+    if (console::writeText(stdout, text))
+        return 0;
+    console::writeText(stderr, QStringLiteral("velra-script: 標準出力に書き込めません。\n"));
+    return 1;
+}
+
+int checkArguments(int argc, char *argv[], const QStringList &args)
+{
+#ifndef Q_OS_WIN
+    // A name whose bytes are not text in the locale would come back as another name: refused
+    // rather than written or read under that other name.
+    for (int i = 1; i < argc && i - 1 < args.size(); ++i) {
+        if (QFile::encodeName(args[i - 1]) != QByteArray(argv[i]))
+            return failure(QStringLiteral("引数「%1」に文字として読めないバイトがあります。ファイル名は UTF-8 の文字で指定してください。")
+                               .arg(shownValue(args[i - 1])));
+    }
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    Q_UNUSED(args);
+#endif
+    return 0;
+}
+
+} // namespace velra::companion

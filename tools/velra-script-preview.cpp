@@ -1,0 +1,166 @@
+// `velra-script preview`: the companion's drawing part, apart so that generate and save start
+// without Qt Gui. velra-script hands over to it with its own arguments ("preview LOG ...").
+#include "Companion.h"
+
+#include "handoff/HandoffFiles.h"
+#include "handoff/SettingsLog.h"
+#include "platform/Console.h"
+#include "preview/FrameRenderer.h"
+#include "script/ScriptFrames.h"
+#include "script/ScrollScript.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+#include <csignal>
+
+using namespace velra;
+using namespace velra::companion;
+
+namespace {
+
+// Writes `image` as a PNG file, as the saves write.
+bool writePng(const QString &path, const QImage &image, QString *error)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        *error = QStringLiteral("「%1」の画像を PNG にできません。").arg(shownValue(QDir::toNativeSeparators(path)));
+        return false;
+    }
+    return writeFile(path, bytes, error);
+}
+
+int previewCommand(const QStringList &args)
+{
+    QString log;
+    QString out;
+    QString scrollPicture;
+    QString backgroundPicture;
+    int frames = 12;
+    bool all = false;
+    bool haveFrames = false;
+    QStringList seen;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        const bool option = a == QLatin1String("--all") || a == QLatin1String("-o") || a == QLatin1String("--scroll-picture")
+            || a == QLatin1String("--background-picture") || a == QLatin1String("--frames");
+        if (option && seen.contains(a))
+            return usageError(QStringLiteral("同じオプションが 2 回指定されています。"));
+        if (option)
+            seen.append(a);
+        if (a == QLatin1String("--all")) {
+            all = true;
+        } else if (option) {
+            if (++i >= args.size() || args[i].isEmpty())
+                return usageError(QStringLiteral("オプションの値がありません。"));
+            if (a == QLatin1String("-o"))
+                out = args[i];
+            else if (a == QLatin1String("--scroll-picture"))
+                scrollPicture = args[i];
+            else if (a == QLatin1String("--background-picture"))
+                backgroundPicture = args[i];
+            else {
+                bool ok = false;
+                frames = args[i].toInt(&ok);
+                if (!ok || frames < 1 || frames > 1000)
+                    return usageError(QStringLiteral("--frames には 1 から 1000 の数を指定してください。"));
+                haveFrames = true;
+            }
+        } else if (log.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
+            log = a;
+        } else {
+            return usageError(QStringLiteral("使えない引数があります。"));
+        }
+    }
+    if (log.isEmpty() || out.isEmpty())
+        return usageError(QStringLiteral("preview には LOG と -o が必要です。"));
+    if (all && haveFrames)
+        return usageError(QStringLiteral("--frames と --all は一緒に使えません。"));
+
+    Run run;
+    QByteArray script;
+    QString error;
+    ScriptFrames parsed;
+    if (!runlog::read(log, run, &error, settingslog::Access::Named) || !generateScript(run, script, nullptr, &error)
+        || !ScriptFrames::read(script, parsed, &error))
+        return failure(error);
+    // One image pixel per window pixel with --all: a window far beyond a screen is refused.
+    QSize window;
+    if (!preview::windowSizeOf(run, window) || window.width() > 16384 || window.height() > 16384)
+        return failure(QStringLiteral("ウィンドウの大きさ（%1 × %2）では描けません。")
+                           .arg(shownValue(run.windowWidth), shownValue(run.windowHeight)));
+    QHash<QString, QString> paths;
+    if (!scrollPicture.isEmpty())
+        paths.insert(run.scroll.file, scrollPicture);
+    if (!backgroundPicture.isEmpty())
+        paths.insert(run.background.file, backgroundPicture);
+    const preview::FrameRenderer renderer(parsed, window, paths);
+    for (const QString &problem : renderer.problems())
+        console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(problem)));
+    const QString noMemory = QStringLiteral("メモリが足りないため、画像を描けません。");
+
+    // A long run says how far it is, on one line of a terminal, after its first second; with no
+    // terminal it says nothing.
+    QElapsedTimer running;
+    running.start();
+    const bool terminal = console::isTerminal(stderr);
+    bool told = false;
+    const auto progress = [&](double done) {
+        if (!terminal || running.elapsed() < 1000)
+            return;
+        console::writeText(stderr, QStringLiteral("\rvelra-script: 描画中… %1%").arg(int(done * 100)));
+        told = true;
+    };
+    const auto endLine = [&] {
+        if (told)
+            console::writeText(stderr, QStringLiteral("\r%1\r").arg(QString(40, QLatin1Char(' '))));
+    };
+    if (!all) {
+        const QImage sheet = renderer.contactSheet(frames, 4, 320, progress);
+        endLine();
+        if (sheet.isNull() || renderer.ranOutOfMemory())
+            return failure(noMemory);
+        return writePng(out, sheet, &error) ? 0 : failure(error);
+    }
+    if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
+        return failure(QStringLiteral("フォルダー「%1」を作れません。").arg(shownValue(QDir::toNativeSeparators(out))));
+    bool written = true;
+    const bool drawn = renderer.eachFrameImage(
+        [&](qsizetype k, const QImage &frame) {
+            const QString name = QDir(out).filePath(QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0')));
+            written = writePng(name, frame, &error);
+            return written;
+        },
+        progress);
+    endLine();
+    if (!drawn || renderer.ranOutOfMemory())
+        return failure(noMemory);
+    return written ? 0 : failure(error);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qInstallMessageHandler(quiet);
+    // Pictures are drawn without a display: the offscreen platform, except on Windows, whose own
+    // platform needs no window to draw either.
+#ifndef Q_OS_WIN
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+    QGuiApplication app(argc, argv);
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    const QStringList args = app.arguments().mid(1);
+    if (const int refused = checkArguments(argc, argv, args))
+        return refused;
+    if (args.isEmpty() || args[0] != QLatin1String("preview"))
+        return usageError(QStringLiteral("velra-script-preview は velra-script preview から使われます。"));
+    return previewCommand(args.mid(1));
+}
