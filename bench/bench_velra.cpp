@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -311,6 +312,61 @@ void BM_PreviewAllBackgroundNever(benchmark::State &state)
     state.counters["frames"] = double(frames.frameCount());
 }
 BENCHMARK(BM_PreviewAllBackgroundNever)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);
+
+namespace {
+
+// The largest script's log and its bytes, in a folder of their own.
+struct CommandLineFiles
+{
+    QTemporaryDir dir;
+    QString log = dir.filePath(QStringLiteral("largest.dat"));
+    QString source = dir.filePath(QStringLiteral("source.txt"));
+    QString out = dir.filePath(QStringLiteral("out.txt"));
+
+    CommandLineFiles()
+    {
+        QFile file(log);
+        file.open(QIODevice::WriteOnly);
+        file.write("\"scroll.bmp\",\"100\",\"50\"\r\n\"back.bmp\",\"640\",\"480\",\"32667\",\"480\"\r\n1\r\n3,\"1\",1,2,\r\n");
+        file.close();
+        QByteArray script;
+        generateScript(largest(), script, nullptr, nullptr);
+        QFile copy(source);
+        copy.open(QIODevice::WriteOnly);
+        copy.write(script);
+    }
+};
+
+void runProcess(benchmark::State &state, const QString &program, const QStringList &args)
+{
+    for (auto _ : state) {
+        QProcess process;
+        process.start(program, args);
+        if (!process.waitForFinished(60000) || process.exitCode() != 0)
+            state.SkipWithError("the process failed");
+    }
+}
+
+} // namespace
+
+// Whole-process `velra-script generate LOG -o OUT` of the largest script over an earlier output...
+void BM_CommandLineGenerateLargest(benchmark::State &state)
+{
+    CommandLineFiles files;
+    runProcess(state, QStringLiteral(VELRA_SCRIPT), {QStringLiteral("generate"), files.log, QStringLiteral("-o"), files.out});
+}
+BENCHMARK(BM_CommandLineGenerateLargest)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ...against a durable copy of the same bytes, as the save makes it durable: cat, sync -d, mv, and
+// a sync of the folder. The README gives the ratio (at most 2).
+void BM_DurableCopyLargest(benchmark::State &state)
+{
+    CommandLineFiles files;
+    const QString copy = QStringLiteral("cat '%1' > '%2.tmp' && sync -d '%2.tmp' && mv '%2.tmp' '%2' && sync '%3'")
+                             .arg(files.source, files.out, files.dir.path());
+    runProcess(state, QStringLiteral("/bin/sh"), {QStringLiteral("-c"), copy});
+}
+BENCHMARK(BM_DurableCopyLargest)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv)
 {

@@ -1,5 +1,5 @@
 // The settings-log reader and the generation behind it (both modes, chains of moves), on arbitrary bytes.
-#include "handoff/Cp932.h"
+#include "text/Cp932.h"
 #include "handoff/Run.h"
 #include "script/ScrollScript.h"
 

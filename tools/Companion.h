@@ -1,6 +1,6 @@
 #pragma once
 
-#include "script/OutputFile.h"
+#include "io/OutputFile.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "HandoffFiles.h"
 
-#include "Failure.h"
+#include "text/Failure.h"
 
 #include "platform/FileSystem.h"
 

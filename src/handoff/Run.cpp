@@ -1,6 +1,6 @@
 #include "Run.h"
 
-#include "Failure.h"
+#include "text/Failure.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
 #include "ScriptBuffer.h"
 
-#include "Failure.h"
+#include "text/Failure.h"
 #include "HandoffFiles.h"
 #include "platform/FileSystem.h"
 

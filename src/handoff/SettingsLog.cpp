@@ -1,7 +1,7 @@
 #include "SettingsLog.h"
 
-#include "Cp932.h"
-#include "Failure.h"
+#include "text/Cp932.h"
+#include "text/Failure.h"
 #include "HandoffFiles.h"
 #include "platform/FileSystem.h"
 

@@ -1,6 +1,6 @@
 #include "PicturePage.h"
 
-#include "handoff/Cp932.h"
+#include "text/Cp932.h"
 #include "handoff/HandoffFiles.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"

@@ -1,6 +1,6 @@
 #include "Console.h"
 
-#include "handoff/Cp932.h"
+#include "text/Cp932.h"
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>

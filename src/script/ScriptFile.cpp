@@ -1,9 +1,9 @@
 #include "ScriptFile.h"
 
-#include "handoff/Cp932.h"
-#include "handoff/Failure.h"
+#include "text/Cp932.h"
+#include "text/Failure.h"
 #include "handoff/HandoffFiles.h"
-#include "OutputFile.h"
+#include "io/OutputFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "ScriptFrames.h"
 
-#include "handoff/Cp932.h"
-#include "handoff/Failure.h"
+#include "text/Cp932.h"
+#include "text/Failure.h"
 
 #include <charconv>
 

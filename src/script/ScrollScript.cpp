@@ -1,7 +1,7 @@
 #include "ScrollScript.h"
 
-#include "handoff/Cp932.h"
-#include "handoff/Failure.h"
+#include "text/Cp932.h"
+#include "text/Failure.h"
 #include "handoff/HandoffFiles.h"
 
 #include <charconv>

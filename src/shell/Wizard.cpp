@@ -3,12 +3,6 @@
 #include "Form1.h"
 #include "Toolkit.h"
 #include "platform/FrontDoor.h"
-#include "pages/Form2.h"
-#include "pages/Form3.h"
-#include "pages/Form4.h"
-#include "pages/Form5.h"
-#include "pages/Form6.h"
-#include "pages/Form7.h"
 
 #include "handoff/SettingsLog.h"
 #include "handoff/OwnFiles.h"
@@ -344,23 +338,7 @@ bool Wizard::eventFilter(QObject *watched, QEvent *event)
 
 Page *Wizard::create(PageId id)
 {
-    switch (id) {
-    case PageId::Form1:
-        return new Form1(*this);
-    case PageId::Form2:
-        return new Form2(*this);
-    case PageId::Form3:
-        return new Form3(*this);
-    case PageId::Form4:
-        return new Form4(*this);
-    case PageId::Form5:
-        return new Form5(*this);
-    case PageId::Form6:
-        return new Form6(*this);
-    case PageId::Form7:
-        return new Form7(*this);
-    }
-    return nullptr;
+    return createPage(*this, id);
 }
 
 } // namespace velra

@@ -14,9 +14,13 @@
 namespace velra {
 
 class Page;
+class Wizard;
 class Toolkit;
 
 enum class PageId { Form1 = 1, Form2, Form3, Form4, Form5, Form6, Form7 };
+
+// Makes the page `id` of a run (the pages define it: the shell knows pages only as Page).
+Page *createPage(Wizard &wizard, PageId id);
 
 // The page inventory and the hand-over: one instance of each page per run, created when first
 // shown, kept (hidden, with its contents) until the end; exactly one page visible at a time.

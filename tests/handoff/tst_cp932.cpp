@@ -1,4 +1,4 @@
-#include "handoff/Cp932.h"
+#include "text/Cp932.h"
 
 #include <QTest>
 

@@ -3,9 +3,9 @@
 #include "script/ScriptFile.h"
 
 #include "platform/FileSystem.h"
-#include "script/OutputFile.h"
+#include "io/OutputFile.h"
 
-#include "handoff/Cp932.h"
+#include "text/Cp932.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

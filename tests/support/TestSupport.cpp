@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "handoff/Cp932.h"
+#include "text/Cp932.h"
 
 namespace velra::test {
 

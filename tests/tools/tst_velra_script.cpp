@@ -1,7 +1,7 @@
 #include "CompanionRun.h"
 #include "TestSupport.h"
 #include "script/ScriptFile.h"
-#include "script/OutputFile.h"
+#include "io/OutputFile.h"
 
 #include <QImage>
 

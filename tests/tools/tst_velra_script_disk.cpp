@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "script/OutputFile.h"
+#include "io/OutputFile.h"
 
 #include <csignal>
 #include <cstring>

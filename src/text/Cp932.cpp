@@ -1,6 +1,6 @@
-#include "Cp932.h"
+#include "text/Cp932.h"
 
-#include "Cp932Table.h"
+#include "text/Cp932Table.h"
 
 #include <array>
 #include <cstdint>

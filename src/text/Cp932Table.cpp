@@ -2,7 +2,7 @@
 // Double-byte code page 932 as Windows decodes it: rows by lead byte (0x81-0x9F, 0xE0-0xFC),
 // columns by trail byte (0x40-0x7E, 0x80-0xFC); 0 marks a pair that is not valid.
 
-#include "Cp932Table.h"
+#include "text/Cp932Table.h"
 
 namespace velra::cp932::detail {
 

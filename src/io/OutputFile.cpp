@@ -1,6 +1,6 @@
-#include "OutputFile.h"
+#include "io/OutputFile.h"
 
-#include "handoff/Failure.h"
+#include "text/Failure.h"
 #include "platform/FileSystem.h"
 
 #include <QCryptographicHash>
