@@ -102,10 +102,10 @@ bool Writer::readExisting(QString *reason)
         return true;
     int code = 0;
     bool tooLarge = false;
-    if (!m_target.readAll(m_options.maxExistingBytes, m_existing, &code, &tooLarge)) {
+    if (!m_target.readAll(kMaxExistingBytes, m_existing, &code, &tooLarge)) {
         if (tooLarge)
             return fail(reason, QStringLiteral("既存のファイルが大きすぎます（%1 MB を超えています）。")
-                                    .arg(m_options.maxExistingBytes >> 20));
+                                    .arg(kMaxExistingBytes >> 20));
         return failCode(reason, code);
     }
     m_haveExisting = true;
@@ -258,7 +258,7 @@ bool Writer::run(QString *reason)
         // anything), but the author marked the file read-only.
         if (target.readOnlyDrive)
             return fail(reason, QStringLiteral("書き込みが禁止されたドライブです。"));
-        if (target.readOnly && m_options.refuseReadOnly)
+        if (target.readOnly)
             return fail(reason, QStringLiteral("ファイルが読み取り専用です。"));
         break;
     case Target::Kind::Missing:

@@ -29,9 +29,6 @@ using Compose = std::function<void(QByteArrayView existing, Pieces &pieces)>;
 
 struct Options
 {
-    // Refuse a file whose owner may not write it, even where the system would let us (root).
-    bool refuseReadOnly = true;
-    qint64 maxExistingBytes = kMaxExistingBytes;
     // How long a lock that nobody lets go of is waited for. Saves into one file that follow each
     // other (the file changes) start it again.
     int lockPatienceMs = 5000;

@@ -217,6 +217,15 @@ private slots:
         QCOMPARE(reason, QStringLiteral("ほかのプログラムが使用中です。しばらくしてからもう一度保存してください。"));
         QCOMPARE(readAll(target()), QByteArray("keep+"));
         QCOMPARE(filesIn(m_dir.path()).size(), 1);
+
+        // Another program's lock that nobody lets go of: refused after the patience, untouched.
+        platform::testing::setPathCheck(nullptr);
+        HeldLock held(target());
+        QVERIFY(held.isHeld());
+        reason.clear();
+        QVERIFY(!output::write(target(), [](QByteArrayView, output::Pieces &p) { p << "lost"; }, &reason, patient));
+        QCOMPARE(reason, QStringLiteral("ほかのプログラムが使用中です。しばらくしてからもう一度保存してください。"));
+        QCOMPARE(readAll(target()), QByteArray("keep+"));
     }
 
     // A file replaced whole is not read first (the companion's generate -o): the compose sees no
