@@ -14,6 +14,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -367,6 +369,51 @@ void BM_DurableCopyLargest(benchmark::State &state)
     runProcess(state, QStringLiteral("/bin/sh"), {QStringLiteral("-c"), copy});
 }
 BENCHMARK(BM_DurableCopyLargest)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Opening the preview of the largest detailed script (4,000 x 4,000 picture that never covers the
+// window, background never, 32,767 + 32,768 + 32,767 frames, or a chain of 262,144 with range 262144) and pressing End at
+// once: how long until the last frame shows, the window answering between 30 ms slices, and the
+// process's peak memory (run it alone: --benchmark_filter=PreviewEnd).
+void BM_PreviewEndRightAfterOpening(benchmark::State &state)
+{
+    const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
+    Run run = runOf({t("scroll.bmp"), t("4000"), t("4000"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
+                     LogValue::number(2), t("100"), t("100"), t("-3500"), t("100"), LogValue::number(2), t("32768"),
+                     LogValue::number(4), t("32767"), t("32767"), LogValue::number(3)});
+    if (state.range(0) > 100000) {
+        // Eight moves of 32,768 frames back and forth, holds trimmed to 262,144 frames in all.
+        run.chain.holdStart = 0;
+        run.chain.segments.front().hold = 0;
+        for (int i = 1; i < 8; ++i) {
+            Segment back = run.chain.segments.front();
+            back.x = i % 2 ? 100 : -3500;
+            back.y = 100;
+            run.chain.segments.append(back);
+        }
+        run.chain.segments.back().hold = 7;
+    }
+    QByteArray script;
+    QString error;
+    if (!generateScript(run, script, nullptr, &error))
+        return state.SkipWithError(qPrintable(error));
+    ScriptFrames frames;
+    ScriptFrames::read(script, frames, nullptr);
+    script = QByteArray();
+    QTemporaryDir dir;
+    const preview::FrameRenderer renderer(frames, QSize(640, 480), pictures(dir, QSize(4000, 4000)));
+    for (auto _ : state) {
+        preview::FramePlayer player(renderer);
+        player.setCanvasSize(QSize(700, 525));
+        const qsizetype last = frames.frameCount() - 1;
+        while (!player.approach(last, 30))
+            player.prepare(8);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["frames"] = double(frames.frameCount());
+    state.counters["peak_MB"] = double(usage.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_PreviewEndRightAfterOpening)->Arg(98302)->Arg(262144)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char **argv)
 {

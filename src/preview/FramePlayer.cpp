@@ -32,6 +32,8 @@ void FramePlayer::fresh(QImage &canvas) const
 
 void FramePlayer::drawFrameOnto(QImage &canvas, qsizetype j, bool isFresh) const
 {
+    if (!isFresh && m_renderer.repeatsPrevious(j))
+        return; // a held frame: the canvas already shows it
     const ScriptFrames &frames = m_renderer.frames();
     const qsizetype from = isFresh ? m_renderer.firstLineOf(j) : frames.frameStart(j);
     if (canvas.isNull())

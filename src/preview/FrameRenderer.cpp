@@ -122,6 +122,20 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
         }
         m_redrawFrom.append(cover);
     }
+    // A frame that draws exactly what the one before drew (a held frame): drawn onto that one, it
+    // changes nothing, the pictures being opaque.
+    const auto same = [](const Graphic &a, const Graphic &b) {
+        return a.picture == b.picture && a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height
+            && a.sizeUnknown == b.sizeUnknown;
+    };
+    m_repeats.resize(m_frames.frameCount());
+    for (qsizetype k = 1; k < m_frames.frameCount(); ++k) {
+        const qsizetype lines = m_frames.frameEnd(k) - m_frames.frameStart(k);
+        bool repeat = lines == m_frames.frameEnd(k - 1) - m_frames.frameStart(k - 1) && m_redrawFrom[k] == m_redrawFrom[k - 1];
+        for (qsizetype i = 0; repeat && i < lines; ++i)
+            repeat = same(m_frames.graphics[m_frames.frameStart(k) + i], m_frames.graphics[m_frames.frameStart(k - 1) + i]);
+        m_repeats[k] = repeat;
+    }
 }
 
 void FrameRenderer::drawFrame(QPainter &painter, qsizetype k) const
@@ -142,6 +156,22 @@ QString FrameRenderer::frameLabel(qsizetype number, qsizetype count)
     return QStringLiteral("%1 / %2").arg(QString::number(number), QString::number(count));
 }
 
+const QImage &FrameRenderer::scaledFor(int picture, QSize size) const
+{
+    for (const auto &[key, image] : m_scaled) {
+        if (key.first == picture && key.second == size)
+            return image;
+    }
+    // A few sizes at a time: a view's scale changes seldom.
+    if (m_scaled.size() >= 4)
+        m_scaled.removeFirst();
+    QImage image = m_pictures[picture].image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.format() != QImage::Format_RGB32 && !image.isNull())
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    m_scaled.append({{picture, size}, std::move(image)});
+    return m_scaled.constLast().second;
+}
+
 const QImage &FrameRenderer::prepared(int picture, int width, int height, bool halfX, bool halfY) const
 {
     const auto key = std::make_tuple(picture, width, height, halfX, halfY);
@@ -153,7 +183,10 @@ const QImage &FrameRenderer::prepared(int picture, int width, int height, bool h
         image = image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (image.isNull())
         return m_prepared.emplace(key, QImage()).first->second;
-    image = halfX || halfY ? halfShifted(image, halfX, halfY) : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // An opaque picture at its own size is drawn as it is: no second copy of a large one.
+    image = halfX || halfY ? halfShifted(image, halfX, halfY)
+        : image.format() == QImage::Format_RGB32 ? image
+                                                 : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     return m_prepared.emplace(key, std::move(image)).first->second;
 }
 
@@ -182,6 +215,30 @@ void FrameRenderer::drawGraphic(QPainter &painter, const Graphic &g) const
         painter.setBrush(kMissingFill);
         painter.drawRect(where);
         painter.drawText(where, Qt::AlignCenter | Qt::TextWrapAnywhere, picture.name);
+        painter.restore();
+        return;
+    }
+    // Shown smaller or larger than the window's pixels (a view): the picture is scaled once to
+    // that size and then only copied into place, frame after frame.
+    const QTransform transform = painter.transform();
+    if (transform.type() <= QTransform::TxScale && (transform.m11() != 1 || transform.m22() != 1)) {
+        const QSize size(qRound(g.width * transform.m11()), qRound(g.height * transform.m22()));
+        if (size.isEmpty())
+            return;
+        // A size beyond any screen (a log's claim) is drawn straight from the picture instead.
+        if (qint64(size.width()) * size.height() > kMaxPreparedPixels) {
+            painter.drawImage(where, picture.image);
+            return;
+        }
+        const QImage &image = scaledFor(g.picture, size);
+        if (image.isNull()) {
+            m_outOfMemory = true;
+            return;
+        }
+        const QPointF at = transform.map(QPointF(g.x, g.y));
+        painter.save();
+        painter.resetTransform();
+        painter.drawImage(QPoint(qRound(at.x()), qRound(at.y())), image);
         painter.restore();
         return;
     }
@@ -249,6 +306,10 @@ QImage FrameRenderer::frameImage(qsizetype k) const
 void FrameRenderer::advance(QImage &canvas, qsizetype &at, qsizetype k, const QRectF &view) const
 {
     const bool follows = at >= 0 && k == at + 1 && firstLineOf(k) == firstLineOf(at);
+    if (follows && repeatsPrevious(k)) {
+        at = k;
+        return;
+    }
     QPainter painter(&canvas);
     painter.scale(canvas.width() / view.width(), canvas.height() / view.height());
     painter.translate(-view.topLeft());

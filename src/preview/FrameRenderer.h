@@ -50,6 +50,8 @@ public:
     void drawLines(QPainter &painter, qsizetype from, qsizetype to) const;
     // The first line a drawing of frame k must start from (the last that covers the window).
     qsizetype firstLineOf(qsizetype k) const { return m_redrawFrom[k]; }
+    // Frame k draws exactly what frame k - 1 drew: drawn onto it, it changes nothing.
+    bool repeatsPrevious(qsizetype k) const { return k > 0 && k < m_repeats.size() && m_repeats[k]; }
     // What render() draws over the frame: the outside of the host window dimmed, its edge.
     void renderOverlay(QPainter &painter, const QRectF &target, const QRectF &view) const;
 
@@ -83,6 +85,8 @@ private:
     void drawGraphic(QPainter &painter, const Graphic &g) const;
     void drawFrame(QPainter &painter, qsizetype k) const;
     const QImage &prepared(int picture, int width, int height, bool halfX, bool halfY) const;
+    // The picture at `size` device pixels, for a view that shows the window scaled.
+    const QImage &scaledFor(int picture, QSize size) const;
 
     ScriptFrames m_frames;
     QSize m_window;
@@ -91,10 +95,12 @@ private:
     // For each frame, the first line to draw: the host draws onto what the lines before left, so a
     // frame is everything since the last line that covered the whole window.
     QList<qsizetype> m_redrawFrom;
+    QList<bool> m_repeats;
     QStringList m_problems;
     // The pictures at the size the script gives and shifted by the half pixel it asks for.
     mutable std::map<std::tuple<int, int, int, bool, bool>, QImage> m_prepared;
     mutable bool m_outOfMemory = false;
+    mutable QList<std::pair<std::pair<int, QSize>, QImage>> m_scaled;
 };
 
 } // namespace velra::preview
