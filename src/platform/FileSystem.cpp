@@ -4,6 +4,60 @@
 // and what is the same on every system.
 namespace velra::platform {
 
+const char *wordFor(Word word)
+{
+    switch (word) {
+    case Word::DiskFull:
+        return "ディスクの空きが足りません";
+    case Word::Denied:
+        return "アクセスが許可されていません";
+    case Word::ReadOnlyDrive:
+        return "書き込みが禁止されたドライブです";
+    case Word::SameNameFolder:
+        return "同じ名前のフォルダーがあります";
+    case Word::NoFolder:
+        return "保存先のフォルダーが見つかりません";
+    case Word::NameTooLong:
+        return "ファイル名が長すぎます";
+    case Word::FileTooLarge:
+        return "ファイルが大きすぎます";
+    case Word::DiskError:
+        return "ディスクの読み書きでエラーが起きました";
+    case Word::ReaderStopped:
+        return "書き出し先が受け取りを止めました";
+    case Word::NotOpen:
+        return "書き出し先が開かれていません";
+    case Word::LinkLoop:
+        return "リンクが循環しています";
+    case Word::NotRegular:
+        return "通常のファイルではありません";
+    case Word::Busy:
+        return "ほかのプログラムが使用中です";
+    case Word::BadName:
+        return "ファイル名が使えません";
+    case Word::Failed:
+        return "ファイル操作に失敗しました";
+    case Word::LinkRefused:
+        return "リンクになっています（ほかのユーザーが置いた可能性があるため、開きません）";
+    case Word::Folder:
+        return "フォルダーです";
+    case Word::OthersFile:
+        return "ほかのユーザーのファイルです";
+    case Word::DanglingLink:
+        return "リンクの先にファイルがありません（壊れたリンクです）。";
+    case Word::NotFound:
+        return "見つかりません";
+    case Word::CannotOpen:
+        return "開けませんでした";
+    }
+    return "ファイル操作に失敗しました";
+}
+
+const char *reasonFor(int code)
+{
+    return wordFor(reasonWord(code));
+}
+
 QString systemText(int code)
 {
     return qt_error_string(code).trimmed();

@@ -129,6 +129,38 @@ bool replace(const QString &from, const QString &to, bool *inPlace, int *code);
 // The folder's entries are on disk (after a rename); not every file system can.
 void syncFolder(const QString &folder);
 
+// The program's words for what the primitives find, written once for every system.
+enum class Word {
+    DiskFull,
+    Denied,
+    ReadOnlyDrive,
+    SameNameFolder,
+    NoFolder,
+    NameTooLong,
+    FileTooLarge,
+    DiskError,
+    ReaderStopped,
+    NotOpen,
+    LinkLoop,
+    NotRegular,
+    Busy,
+    BadName,
+    Failed,
+    LinkRefused,
+    Folder,
+    OthersFile,
+    DanglingLink,
+    NotFound,
+    CannotOpen,
+};
+const char *wordFor(Word word);
+inline QString said(Word word)
+{
+    return QString::fromUtf8(wordFor(word));
+}
+// The word for a system error code (errno, or GetLastError), per system.
+Word reasonWord(int code);
+
 // The sentence for a system error code, and the system's own words for it (may be empty).
 const char *reasonFor(int code);
 QString systemText(int code);

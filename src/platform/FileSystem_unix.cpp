@@ -312,7 +312,7 @@ Target classify(const QString &path)
         if (::lstat(name.constData(), &st) != 0) {
             if (errno == ENOENT && hops > 0) {
                 target.kind = Target::Kind::Refused;
-                target.reason = QStringLiteral("リンクの先にファイルがありません（壊れたリンクです）。");
+                target.reason = said(Word::DanglingLink);
             } else {
                 target.kind = errno == ENOENT ? Target::Kind::Missing : Target::Kind::Failed;
                 target.code = errno;
@@ -398,42 +398,42 @@ void syncFolder(const QString &folder)
     }
 }
 
-const char *reasonFor(int code)
+Word reasonWord(int code)
 {
     switch (code) {
     case ENOSPC:
 #ifdef EDQUOT
     case EDQUOT:
 #endif
-        return "ディスクの空きが足りません";
+        return Word::DiskFull;
     case EACCES:
     case EPERM:
-        return "アクセスが許可されていません";
+        return Word::Denied;
     case EROFS:
-        return "書き込みが禁止されたドライブです";
+        return Word::ReadOnlyDrive;
     case EISDIR:
-        return "同じ名前のフォルダーがあります";
+        return Word::SameNameFolder;
     case ENOENT:
     case ENOTDIR:
-        return "保存先のフォルダーが見つかりません";
+        return Word::NoFolder;
     case ENAMETOOLONG:
-        return "ファイル名が長すぎます";
+        return Word::NameTooLong;
     case EFBIG:
-        return "ファイルが大きすぎます";
+        return Word::FileTooLarge;
     case EIO:
-        return "ディスクの読み書きでエラーが起きました";
+        return Word::DiskError;
     case EPIPE:
     case ECONNREFUSED:
     case ENXIO:
-        return "書き出し先が受け取りを止めました";
+        return Word::ReaderStopped;
     case EBADF:
-        return "書き出し先が開かれていません";
+        return Word::NotOpen;
     case ELOOP:
-        return "リンクが循環しています";
+        return Word::LinkLoop;
     case EINVAL:
-        return "通常のファイルではありません";
+        return Word::NotRegular;
     default:
-        return "ファイル操作に失敗しました";
+        return Word::Failed;
     }
 }
 
@@ -499,11 +499,11 @@ namespace {
 QString notRegular(const struct stat &st)
 {
     if (S_ISLNK(st.st_mode))
-        return QStringLiteral("リンクになっています（ほかのユーザーが置いた可能性があるため、開きません）");
+        return said(Word::LinkRefused);
     if (S_ISDIR(st.st_mode))
-        return QStringLiteral("フォルダーです");
+        return said(Word::Folder);
     if (!S_ISREG(st.st_mode))
-        return QStringLiteral("通常のファイルではありません");
+        return said(Word::NotRegular);
     return QString();
 }
 
@@ -512,7 +512,7 @@ QString notOurs(const struct stat &st)
     const QString what = notRegular(st);
     if (!what.isEmpty())
         return what;
-    return st.st_uid != ::geteuid() ? QStringLiteral("ほかのユーザーのファイルです") : QString();
+    return st.st_uid != ::geteuid() ? said(Word::OthersFile) : QString();
 }
 
 // The descriptor of the user's own regular file: what stands at the name is looked at first, so
@@ -536,8 +536,8 @@ int openOwnDescriptor(const QString &path, int flags, mode_t mode, QString *prob
         const int why = errno;
         if (problem) {
             // O_NOFOLLOW's refusal of a link is ELOOP; a FIFO without a reader, ENXIO.
-            *problem = why == ELOOP ? QStringLiteral("リンクになっています（ほかのユーザーが置いた可能性があるため、開きません）")
-                : why == ENXIO      ? QStringLiteral("通常のファイルではありません")
+            *problem = why == ELOOP ? said(Word::LinkRefused)
+                : why == ENXIO      ? said(Word::NotRegular)
                                     : reasonText(why);
         }
         fail(code, why);
@@ -588,7 +588,7 @@ bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bo
     if (!file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         if (problem)
-            *problem = QStringLiteral("開けませんでした");
+            *problem = said(Word::CannotOpen);
         return false;
     }
     return true;
@@ -650,13 +650,13 @@ QString notARegularFile(const QString &path)
         if (errno == ELOOP || (errno == ENOENT && ::lstat(name.constData(), &link) == 0))
             return QStringLiteral("リンクですが、その先のファイルが見つかりません");
         if (errno == ENOENT || errno == ENOTDIR)
-            return QStringLiteral("見つかりません");
+            return said(Word::NotFound);
         return QString::fromUtf8(reasonFor(errno));
     }
     if (S_ISREG(st.st_mode))
         return QString();
     if (S_ISDIR(st.st_mode))
-        return QStringLiteral("フォルダーです");
+        return said(Word::Folder);
     if (S_ISFIFO(st.st_mode))
         return QStringLiteral("名前付きパイプ（FIFO）で、ファイルではありません");
     if (S_ISSOCK(st.st_mode))

@@ -265,7 +265,7 @@ Target followLink(const QString &path)
         const int why = lastError();
         if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) {
             target.kind = Target::Kind::Refused;
-            target.reason = QStringLiteral("リンクの先にファイルがありません（壊れたリンクです）。");
+            target.reason = said(Word::DanglingLink);
         } else {
             target.kind = Target::Kind::Failed;
             target.code = why;
@@ -372,29 +372,29 @@ void syncFolder(const QString &)
     // MOVEFILE_WRITE_THROUGH has put the rename on disk.
 }
 
-const char *reasonFor(int code)
+Word reasonWord(int code)
 {
     switch (code) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
-        return "ディスクの空きが足りません";
+        return Word::DiskFull;
     case ERROR_ACCESS_DENIED:
-        return "アクセスが許可されていません";
+        return Word::Denied;
     case ERROR_WRITE_PROTECT:
-        return "書き込みが禁止されたドライブです";
+        return Word::ReadOnlyDrive;
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-        return "ほかのプログラムが使用中です";
+        return Word::Busy;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_FILE_NOT_FOUND:
-        return "保存先のフォルダーが見つかりません";
+        return Word::NoFolder;
     case ERROR_FILENAME_EXCED_RANGE:
     case ERROR_INVALID_NAME:
-        return "ファイル名が使えません";
+        return Word::BadName;
     case ERROR_INVALID_HANDLE:
-        return "書き出し先が開かれていません";
+        return Word::NotOpen;
     default:
-        return "ファイル操作に失敗しました";
+        return Word::Failed;
     }
 }
 
@@ -450,15 +450,15 @@ QString notOurs(HANDLE h)
 {
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileType(h) != FILE_TYPE_DISK)
-        return QStringLiteral("通常のファイルではありません");
+        return said(Word::NotRegular);
     if (!GetFileInformationByHandle(h, &info))
         return reasonText(lastError());
     if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        return QStringLiteral("リンクになっています（ほかのユーザーが置いた可能性があるため、開きません）");
+        return said(Word::LinkRefused);
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return QStringLiteral("フォルダーです");
+        return said(Word::Folder);
     if (!ownedByUser(h))
-        return QStringLiteral("ほかのユーザーのファイルです");
+        return said(Word::OthersFile);
     return QString();
 }
 
@@ -517,7 +517,7 @@ bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bo
     if (fd < 0) {
         CloseHandle(h);
         if (problem)
-            *problem = QStringLiteral("開けませんでした");
+            *problem = said(Word::CannotOpen);
         return false;
     }
     QIODevice::OpenMode mode = write ? QIODevice::ReadWrite : QIODevice::ReadOnly;
@@ -526,7 +526,7 @@ bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bo
     if (!file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
         _close(fd);
         if (problem)
-            *problem = QStringLiteral("開けませんでした");
+            *problem = said(Word::CannotOpen);
         return false;
     }
     return true;
@@ -557,9 +557,9 @@ QString notARegularFile(const QString &path)
 {
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return QStringLiteral("見つかりません");
+        return said(Word::NotFound);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return QStringLiteral("フォルダーです");
+        return said(Word::Folder);
     return QString();
 }
 
