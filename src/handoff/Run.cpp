@@ -97,8 +97,11 @@ bool decimal(const QString &text, const Place &place, int low, int high, int &ou
     qsizetype decimals = 0;
     bool wellFormed = digits > 0;
     if (wellFormed && at < text.size() && text[at] == QLatin1Char('.')) {
-        for (++at; at < text.size() && text[at] >= QLatin1Char('0') && text[at] <= QLatin1Char('9'); ++at, ++decimals)
-            fraction = fraction * 10 + (text[at].unicode() - '0');
+        // Digits past the fourth are counted, not added up: the text is refused for them anyway.
+        for (++at; at < text.size() && text[at] >= QLatin1Char('0') && text[at] <= QLatin1Char('9'); ++at, ++decimals) {
+            if (decimals < 4)
+                fraction = fraction * 10 + (text[at].unicode() - '0');
+        }
         wellFormed = decimals >= 1 && decimals <= 4;
     }
     if (!wellFormed || at != text.size())

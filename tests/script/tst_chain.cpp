@@ -98,6 +98,8 @@ private slots:
         QTest::newRow(".25") << bezier.arg(QStringLiteral("\".25\",\"0\",\"1\",\"1\"")) << "曲線の x1の値「.25」は小数点以下 4 けたまでの数ではありません";
         QTest::newRow("1.") << bezier.arg(QStringLiteral("\"0\",\"1.\",\"1\",\"1\"")) << "曲線の y1の値「1.」";
         QTest::newRow("five decimals") << bezier.arg(QStringLiteral("\"0\",\"0\",\"0.12345\",\"1\"")) << "曲線の x2の値「0.12345」";
+        QTest::newRow("a hundred decimals") << bezier.arg(QStringLiteral("\"0\",\"0.%1\",\"1\",\"1\"").arg(QString(100, QLatin1Char('5'))))
+                                            << "曲線の y1の値「0.555";
         QTest::newRow("x beyond 1") << bezier.arg(QStringLiteral("\"1.5\",\"0\",\"1\",\"1\"")) << "曲線の x1の値「1.5」は 0 から 1 の範囲外";
         QTest::newRow("y beyond -2") << bezier.arg(QStringLiteral("\"0\",\"-2.0001\",\"1\",\"1\"")) << "曲線の y1の値「-2.0001」は -2 から 3 の範囲外";
         QTest::newRow("y beyond 3") << bezier.arg(QStringLiteral("\"0\",\"0\",\"1\",\"3.5\"")) << "範囲外";
