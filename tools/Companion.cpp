@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <csignal>
+
 namespace velra::companion {
 
 extern const char kUsage[];
@@ -87,8 +89,11 @@ int printed(const QString &text)
     return 1;
 }
 
-int checkArguments(int argc, char *argv[], const QStringList &args)
+int begin(int argc, char *argv[], const QStringList &args)
 {
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 #ifndef Q_OS_WIN
     // A name whose bytes are not text in the locale would come back as another name: refused
     // rather than written or read under that other name.

@@ -25,8 +25,10 @@ output::Options waitingOptions();
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error, bool readsExisting = true);
 // Qt's own warnings are not for the author's terminal.
 void quiet(QtMsgType, const QMessageLogContext &, const QString &);
-// Arguments whose bytes are not text in the locale would come back as other names: 0 when all
-// are text, else the failure's exit status (said on standard error).
-int checkArguments(int argc, char *argv[], const QStringList &args);
+// What both programs do first, once their application exists: a reader that goes away (a closed
+// pipe) becomes a failed write, and arguments whose bytes are not text in the locale (they would
+// come back as other names) are refused. 0 to go on, else the failure's exit status (said on
+// standard error).
+int begin(int argc, char *argv[], const QStringList &args);
 
 } // namespace velra::companion

@@ -15,7 +15,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 
-#include <csignal>
 
 using namespace velra;
 using namespace velra::companion;
@@ -154,11 +153,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
     QGuiApplication app(argc, argv);
-#ifdef SIGPIPE
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
     const QStringList args = app.arguments().mid(1);
-    if (const int refused = checkArguments(argc, argv, args))
+    if (const int refused = begin(argc, argv, args))
         return refused;
     if (args.isEmpty() || args[0] != QLatin1String("preview"))
         return usageError(QStringLiteral("velra-script-preview は velra-script preview から使われます。"));

@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include <csignal>
 #include <cstdio>
 
 using namespace velra;
@@ -142,12 +141,8 @@ int main(int argc, char *argv[])
 {
     qInstallMessageHandler(quiet);
     QCoreApplication app(argc, argv);
-#ifdef SIGPIPE
-    // A reader that goes away (a closed pipe) is a failed write, reported as such.
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
     const QStringList args = app.arguments().mid(1);
-    if (const int refused = checkArguments(argc, argv, args))
+    if (const int refused = begin(argc, argv, args))
         return refused;
     if (args.isEmpty())
         return usageError(QStringLiteral("コマンドがありません。"));

@@ -86,9 +86,10 @@ QString HandoffFiles::choose() const
 {
     if (m_perUser.isEmpty() || m_perUser == m_program)
         return m_program;
-    // A folder that others may fill (mode 0777), or where another user's entry stands under the
-    // lock's name, is shared with them: their links and files could stand under our files' names.
-    m_shared = platform::othersMayReplaceIn(m_program) || !platform::notOwnFile(m_program + QLatin1String(kLockName)).isEmpty();
+    // A folder that others may fill (mode 0777) is shared with them: their links and files could
+    // stand under our files' names. (Another user's entry under the lock's name says the same;
+    // holdFolder finds it when it takes the lock.)
+    m_shared = platform::othersMayReplaceIn(m_program);
     if (!m_shared && canCreateFilesIn(m_program))
         return m_program;
     QDir().mkpath(m_perUser);

@@ -30,6 +30,7 @@ bool write(const QString &path, QByteArrayView bytes, QString *error)
 {
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
+    QDir().mkpath(folder); // the per-user folder, made on first use
     platform::File temp;
     QString tempPath;
     int code = 0;

@@ -14,7 +14,8 @@ namespace velra::ownfile {
 bool read(const QString &path, qint64 max, QByteArray &out, QString *problem = nullptr);
 
 // A new file of the user's alone, written beside the name, synced, and renamed over it: what stood
-// there is replaced as a name, never followed. A failure leaves the old file whole.
+// there is replaced as a name, never followed. A failure leaves the old file whole. The folder is
+// made when missing.
 bool write(const QString &path, QByteArrayView bytes, QString *error = nullptr);
 
 } // namespace velra::ownfile

@@ -66,8 +66,9 @@ Form5::Form5(Wizard &wizard)
 
     connect(m_options[0], &QRadioButton::clicked, this, &Form5::vertical);
     connect(m_options[1], &QRadioButton::clicked, this, &Form5::vertical);
-    connect(m_options[2], &QRadioButton::clicked, this, [this] { horizontal(m_options[2]); });
-    connect(m_options[3], &QRadioButton::clicked, this, [this] { horizontal(m_options[3]); });
+    // A picture taller than the window has them off (load), so they are only ever chosen for one that fits.
+    connect(m_options[2], &QRadioButton::clicked, this, &Form5::horizontalCaptions);
+    connect(m_options[3], &QRadioButton::clicked, this, &Form5::horizontalCaptions);
     connect(m_next, &QPushButton::clicked, this, &Form5::next);
 }
 
@@ -138,7 +139,7 @@ void Form5::load()
     updateCount();
 }
 
-Run Form5::currentRun(int *direction, int *alignment, int *endMode) const
+Run Form5::currentRun() const
 {
     const auto firstSelected = [this](int from, int to) {
         for (int i = from; i <= to; ++i) {
@@ -147,25 +148,21 @@ Run Form5::currentRun(int *direction, int *alignment, int *endMode) const
         }
         return 0;
     };
-    *direction = firstSelected(1, 4);
-    *alignment = firstSelected(5, 7);
-    *endMode = firstSelected(8, 10);
+    const int endMode = firstSelected(8, 10);
     Run run = m_firstLines;
     run.mode = Run::Mode::Simple;
-    run.simple = {*direction, m_step->text(), *alignment, *endMode, *endMode == 3 ? m_moves->text() : QString()};
+    run.simple = {firstSelected(1, 4), m_step->text(), firstSelected(5, 7), endMode, endMode == 3 ? m_moves->text() : QString()};
     run.lines = 4;
     return run;
 }
 
 void Form5::updateCount()
 {
-    int direction = 0;
-    int alignment = 0;
-    int endMode = 0;
-    const Run run = currentRun(&direction, &alignment, &endMode);
+    const Run run = currentRun();
+    const SimpleSettings &chosen = run.simple;
     QByteArray script;
-    const bool complete = m_firstLines.lines >= 3 && direction && alignment && endMode && !m_step->text().isEmpty()
-        && (endMode != 3 || !m_moves->text().isEmpty());
+    const bool complete = m_firstLines.lines >= 3 && chosen.direction && chosen.alignment && chosen.endMode
+        && !chosen.step.isEmpty() && (chosen.endMode != 3 || !chosen.moves.isEmpty());
     if (!complete || !generateScript(run, script, nullptr, nullptr)) {
         m_frameCount->setText(QStringLiteral("全 － コマ"));
         return;
@@ -179,17 +176,6 @@ void Form5::vertical()
     m_options[4]->setText(QStringLiteral("左寄せ"));
     m_options[6]->setText(QStringLiteral("右寄せ"));
     m_options[7]->setText(QStringLiteral("*,0"));
-}
-
-void Form5::horizontal(QRadioButton *clicked)
-{
-    if (m_imageHeight > m_windowHeight) {
-        message(QStringLiteral("画像の高さがウィンドウより高い場合は\r\n上下スクロールは選択できません"),
-                QStringLiteral("画像サイズのオーバー"), OkWithExclamation);
-        unselect(clicked);
-        return;
-    }
-    horizontalCaptions();
 }
 
 void Form5::horizontalCaptions()
@@ -229,10 +215,8 @@ bool Form5::checkValues(int endMode)
 
 void Form5::next()
 {
-    int direction = 0;
-    int alignment = 0;
-    int endMode = 0;
-    const Run run = currentRun(&direction, &alignment, &endMode);
+    const Run run = currentRun();
+    const auto &[direction, step, alignment, endMode, moves] = run.simple;
     const QString notSelected = QStringLiteral("選択していません");
     const QString notFilled = QStringLiteral("記入していません");
     if (direction == 0)
@@ -241,17 +225,17 @@ void Form5::next()
         return message(QStringLiteral("スクロール位置を指定してください"), notSelected, OkWithExclamation);
     if (endMode == 0)
         return message(QStringLiteral("スクロール終了位置を指定してください"), notSelected, OkWithExclamation);
-    if (m_step->text().isEmpty())
+    if (step.isEmpty())
         return message(QStringLiteral("移動ドット数を記入してください"), notFilled, OkWithExclamation);
-    if (endMode == 3 && m_moves->text().isEmpty())
+    if (endMode == 3 && moves.isEmpty())
         return message(QString(), notFilled, OkWithExclamation);
 
     if (!checkValues(endMode))
         return;
 
-    const LogLine record{LogValue::number(direction), LogValue::textValue(m_step->text()),
+    const LogLine record{LogValue::number(direction), LogValue::textValue(step),
                          LogValue::number(alignment), LogValue::number(endMode),
-                         endMode == 3 ? LogValue::textValue(m_moves->text()) : LogValue::empty()};
+                         endMode == 3 ? LogValue::textValue(moves) : LogValue::empty()};
     QString error;
     // Whatever else the generation would refuse for these values is said here, not after it.
     QByteArray script;

@@ -33,11 +33,10 @@ private:
     // What would make the generation fail for these values, in this page's words.
     bool checkValues(int endMode);
     void vertical();
-    void horizontal(QRadioButton *clicked);
     void horizontalCaptions();
     void next();
     // The run these settings make, with the codes chosen (0 where none is).
-    Run currentRun(int *direction, int *alignment, int *endMode) const;
+    Run currentRun() const;
     // "全 N コマ" as the settings stand.
     void updateCount();
 

@@ -1,7 +1,6 @@
 #include "FramePlayer.h"
 
 #include <QElapsedTimer>
-#include <QPainter>
 
 namespace velra::preview {
 
@@ -27,23 +26,6 @@ void FramePlayer::fresh(QImage &canvas) const
 {
     if (canvas.size() != m_size)
         canvas = QImage(m_size, QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::black);
-}
-
-void FramePlayer::drawFrameOnto(QImage &canvas, qsizetype j, bool isFresh) const
-{
-    if (!isFresh && m_renderer.repeatsPrevious(j))
-        return; // a held frame: the canvas already shows it
-    const ScriptFrames &frames = m_renderer.frames();
-    const qsizetype from = isFresh ? m_renderer.firstLineOf(j) : frames.frameStart(j);
-    if (canvas.isNull())
-        return;
-    QPainter painter(&canvas);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QRectF view = m_renderer.viewArea();
-    painter.scale(canvas.width() / view.width(), canvas.height() / view.height());
-    painter.translate(-view.topLeft());
-    m_renderer.drawLines(painter, from, frames.frameEnd(j));
 }
 
 void FramePlayer::keepCheckpoint(qsizetype j, const QImage &canvas)
@@ -99,7 +81,7 @@ bool FramePlayer::approach(qsizetype k, int milliseconds)
         while (j > 0 && m_renderer.firstLineOf(j - 1) == first)
             --j;
         fresh(m_canvas);
-        drawFrameOnto(m_canvas, j, true);
+        m_renderer.drawOnto(m_canvas, j, true, m_renderer.viewArea());
         keepCheckpoint(j, m_canvas);
         start = j;
     } else if (start != m_at) {
@@ -109,7 +91,7 @@ bool FramePlayer::approach(qsizetype k, int milliseconds)
     while (m_at < k) {
         if (milliseconds >= 0 && spent.elapsed() >= milliseconds)
             return false;
-        drawFrameOnto(m_canvas, m_at + 1, false);
+        m_renderer.drawOnto(m_canvas, m_at + 1, false, m_renderer.viewArea());
         ++m_at;
         keepCheckpoint(m_at, m_canvas);
     }
@@ -128,7 +110,7 @@ bool FramePlayer::prepare(int milliseconds)
         const bool isFresh = m_aheadAt < 0 || m_renderer.firstLineOf(j) != m_renderer.firstLineOf(m_aheadAt);
         if (isFresh)
             fresh(m_ahead);
-        drawFrameOnto(m_ahead, j, isFresh);
+        m_renderer.drawOnto(m_ahead, j, isFresh, m_renderer.viewArea());
         keepCheckpoint(j, m_ahead);
         m_aheadAt = j;
     }

@@ -37,9 +37,8 @@ public:
     qsizetype checkpointCount() const { return qsizetype(m_checkpoints.size()); }
 
 private:
-    // Lines of frame j onto `canvas` (which holds frame j - 1 or is fresh for it).
-    void drawFrameOnto(QImage &canvas, qsizetype j, bool fresh) const;
     void keepCheckpoint(qsizetype j, const QImage &canvas);
+    // A canvas of the player's size (drawOnto paints it black when it starts afresh).
     void fresh(QImage &canvas) const;
 
     const FrameRenderer &m_renderer;

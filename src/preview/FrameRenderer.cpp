@@ -303,23 +303,23 @@ QImage FrameRenderer::frameImage(qsizetype k) const
     return image;
 }
 
+void FrameRenderer::drawOnto(QImage &canvas, qsizetype k, bool fresh, const QRectF &view) const
+{
+    if (canvas.isNull() || (!fresh && repeatsPrevious(k)))
+        return; // a held frame: the canvas already shows it
+    if (fresh)
+        canvas.fill(Qt::black);
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.scale(canvas.width() / view.width(), canvas.height() / view.height());
+    painter.translate(-view.topLeft());
+    drawLines(painter, fresh ? firstLineOf(k) : m_frames.frameStart(k), m_frames.frameEnd(k));
+}
+
 void FrameRenderer::advance(QImage &canvas, qsizetype &at, qsizetype k, const QRectF &view) const
 {
     const bool follows = at >= 0 && k == at + 1 && firstLineOf(k) == firstLineOf(at);
-    if (follows && repeatsPrevious(k)) {
-        at = k;
-        return;
-    }
-    QPainter painter(&canvas);
-    painter.scale(canvas.width() / view.width(), canvas.height() / view.height());
-    painter.translate(-view.topLeft());
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (follows) {
-        drawLines(painter, m_frames.frameStart(k), m_frames.frameEnd(k));
-    } else {
-        painter.fillRect(view, Qt::black);
-        drawFrame(painter, k);
-    }
+    drawOnto(canvas, k, !follows, view);
     at = k;
 }
 

@@ -58,6 +58,10 @@ public:
     // Frame k at the window's size, one image pixel per window pixel, the outside cut off. Null
     // when memory ran out.
     QImage frameImage(qsizetype k) const;
+    // Frame k onto `canvas`, which shows `view` scaled to it: afresh (black, then from k's first
+    // line), or only k's own lines onto the canvas holding frame k - 1 drawn from the same first
+    // line (a held frame then draws nothing).
+    void drawOnto(QImage &canvas, qsizetype k, bool fresh, const QRectF &view) const;
     // Frame k onto `canvas`, which holds frame `at` (-1: nothing yet) drawn the same way, at
     // `scale` of `view`: the lines of k alone when k follows `at` and both are drawn from the same
     // first line (the picture is then exactly the one drawn afresh), else afresh. Drawing frames

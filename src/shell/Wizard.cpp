@@ -8,7 +8,6 @@
 #include "handoff/OwnFiles.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -192,7 +191,6 @@ void Wizard::rememberRun() const
     const lastrun::Settings settings = currentSettings();
     if (settings.log.isEmpty())
         return;
-    QDir().mkpath(QFileInfo(m_files.rememberedSettings()).absolutePath());
     lastrun::save(m_files.rememberedSettings(), settings, nullptr);
 }
 
@@ -224,7 +222,6 @@ void Wizard::rememberSave(lastrun::Settings::Route route, const QString &pageNam
     if (settings.log.isEmpty())
         return;
     setRemembered(settings); // the next run of this copy starts from it too
-    QDir().mkpath(QFileInfo(m_files.rememberedSettings()).absolutePath());
     lastrun::save(m_files.rememberedSettings(), settings, nullptr);
 }
 
@@ -234,7 +231,6 @@ void Wizard::rememberSaveFolder(const QString &file) const
     if (folder.contains(QLatin1Char('\n')))
         return;
     const QByteArray bytes = folder.toUtf8() + '\n';
-    QDir().mkpath(QFileInfo(saveFolderFile(m_files)).absolutePath());
     ownfile::write(saveFolderFile(m_files), bytes);
 }
 
