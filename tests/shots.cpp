@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QPainter>
 #include <QScreen>
@@ -161,10 +162,26 @@ int main(int argc, char *argv[])
     child<QRadioButton>(detailed.page(PageId::Form4), QStringLiteral("Option2"))->click();
     click(detailed.page(PageId::Form4), QStringLiteral("Command1"));
     Page *form6 = detailed.page(PageId::Form6);
-    for (const auto &[box, text] : {std::pair{1, "-120"}, std::pair{2, "-90"}, std::pair{3, "640"}, std::pair{4, "480"}, std::pair{6, "60"}})
+    // A chain of three moves: in from the top left, a custom curve across, and out eased.
+    const auto set = [form6](int box, const char *text) {
         child<QLineEdit>(form6, QStringLiteral("Text%1").arg(box))->setText(QString::fromLatin1(text));
+    };
+    for (const auto &[box, text] : {std::pair{1, "-120"}, std::pair{2, "-90"}, std::pair{3, "100"}, std::pair{4, "80"}, std::pair{6, "40"}})
+        set(box, text);
     child<QRadioButton>(form6, QStringLiteral("Option2"))->click();
-    child<QRadioButton>(form6, QStringLiteral("Option6"))->click();
+    child<QComboBox>(form6, QStringLiteral("Combo1"))->setCurrentIndex(2);
+    click(form6, QStringLiteral("Command2"));
+    set(3, "420");
+    set(4, "120");
+    click(form6, QStringLiteral("Command9"));
+    set(8, "6");
+    click(form6, QStringLiteral("Command2"));
+    set(3, "640");
+    set(4, "480");
+    set(6, "30");
+    child<QComboBox>(form6, QStringLiteral("Combo1"))->setCurrentIndex(0);
+    child<QRadioButton>(form6, QStringLiteral("Option1"))->click();
+    set(5, "7");
     form6->activateWindow();
     QTest::qWait(300);
     form6->grab().save(out + QStringLiteral("/form6.png"));

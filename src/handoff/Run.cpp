@@ -39,21 +39,25 @@ RunError problem(const QString &message, int line = 0, int segment = 0, std::opt
 // boxes, a later segment's as "5 行目（2 番目の動き）の目標の x 座標".
 struct Place
 {
-    Place(int line, int segment, const QString &label, std::optional<DetailField> detail = std::nullopt)
+    Place(int line, int segment, const QString &label, std::optional<DetailField> detail = std::nullopt, bool rows = false)
         : line(line)
         , segment(segment)
         , label(label)
         , detail(detail)
+        , rows(rows)
     {
     }
 
     int line = 4;
-    int segment = 1;
+    int segment = 1; // 0: the chain's own values (the start, its hold, the background)
     QString label;
     std::optional<DetailField> detail;
+    bool rows = false; // named as the editor's rows, not the log's lines
 
     QString named() const
     {
+        if (rows)
+            return segment == 0 ? label : QStringLiteral("%1 番目の動きの%2").arg(QString::number(segment), label);
         if (line == 4)
             return label;
         return QStringLiteral("%1 行目（%2 番目の動き）の%3").arg(QString::number(line), QString::number(segment), label);
@@ -147,11 +151,20 @@ bool readBezier(const LogLine &line, qsizetype from, const Place &at, Bezier &be
 
 // Line 4: the start, the first segment, the holds and the background, with four more values for a
 // Bézier curve.
-bool readRecord(const LogLine &line, Chain &chain, RunError *error)
+bool readRecord(const LogLine &line, Chain &chain, RunError *error, bool rows)
 {
     const auto value = [&line](DetailField field) { return line[int(field)].text; };
     const auto read = [&](DetailField field, int low, int high, int &out, const QString &label = QString()) {
-        Place place{4, 1, label.isEmpty() ? detailFieldLabel(field) : label, field};
+        Place place{4, 1, label.isEmpty() ? detailFieldLabel(field) : label, field, rows};
+        if (rows) {
+            // The editor names the first move's values as it names every row's.
+            static const char *const rowLabels[] = {nullptr, nullptr, "目標の x 座標", "目標の y 座標", "動かし方", nullptr,
+                                                    "速さの変化", nullptr, "止めるコマ数", nullptr};
+            if (const char *row = rowLabels[int(field)])
+                place.label = QString::fromUtf8(row);
+            else if (field != DetailField::MoveAmount)
+                place.segment = 0;
+        }
         return wholeNumber(value(field), place, low, high, out, error);
     };
     Segment first;
@@ -178,14 +191,14 @@ bool readRecord(const LogLine &line, Chain &chain, RunError *error)
                                                        : QStringLiteral("4 行目の値が多すぎます（%1 個のはずが %2 個あります）。")
                                                              .arg(QString::number(expected), QString::number(line.size())),
                                 4, 1));
-    if (first.curve == Segment::Curve::Bezier && !readBezier(line, 10, {4, 1, QString()}, first.bezier, error))
+    if (first.curve == Segment::Curve::Bezier && !readBezier(line, 10, {4, 1, QString(), std::nullopt, rows}, first.bezier, error))
         return false;
     chain.segments = {first};
     return true;
 }
 
 // A further segment: "x","y",motion,"N",curve,"hold", with four more values for a Bézier curve.
-bool readSegmentLine(const LogLine &line, int lineNumber, Chain &chain, RunError *error)
+bool readSegmentLine(const LogLine &line, int lineNumber, Chain &chain, RunError *error, bool rows)
 {
     const int number = int(chain.segments.size()) + 1;
     if (number > kMaxSegments)
@@ -193,7 +206,7 @@ bool readSegmentLine(const LogLine &line, int lineNumber, Chain &chain, RunError
                                     .arg(QString::number(kMaxSegments), QString::number(lineNumber), QString::number(number)),
                                 lineNumber, number));
     const auto read = [&](qsizetype at, const char *label, int low, int high, int &out) {
-        return wholeNumber(line.value(at).text, {lineNumber, number, QString::fromUtf8(label)}, low, high, out, error);
+        return wholeNumber(line.value(at).text, {lineNumber, number, QString::fromUtf8(label), std::nullopt, rows}, low, high, out, error);
     };
     if (line.size() < 6)
         return failWith(error, problem(QStringLiteral("%1 行目（%2 番目の動き）の値が足りません（6 個必要ですが、%3 個しかありません）。")
@@ -217,7 +230,7 @@ bool readSegmentLine(const LogLine &line, int lineNumber, Chain &chain, RunError
                                     .arg(QString::number(lineNumber), QString::number(number), QString::number(expected),
                                          QString::number(line.size())),
                                 lineNumber, number));
-    if (segment.curve == Segment::Curve::Bezier && !readBezier(line, 6, {lineNumber, number, QString()}, segment.bezier, error))
+    if (segment.curve == Segment::Curve::Bezier && !readBezier(line, 6, {lineNumber, number, QString(), std::nullopt, rows}, segment.bezier, error))
         return false;
     chain.segments.append(segment);
     return true;
@@ -260,17 +273,18 @@ RunError missing(int needed, int found)
 
 } // namespace
 
-bool chainFromLines(const QList<LogLine> &lines, Chain &chain, RunError *error)
+bool chainFromLines(const QList<LogLine> &lines, Chain &chain, RunError *error, Naming naming)
 {
+    const bool rows = naming == Naming::EditorRows;
     Chain read;
     if (lines.isEmpty() || lines.front().size() < 10)
         return failWith(error, problem(QStringLiteral("詳細設定の値が足りません（10 個必要ですが、%1 個しかありません）。")
                                     .arg(QString::number(lines.isEmpty() ? 0 : lines.front().size())),
                                 4, 1));
-    if (!readRecord(lines.front(), read, error))
+    if (!readRecord(lines.front(), read, error, rows))
         return false;
     for (qsizetype i = 1; i < lines.size(); ++i) {
-        if (!readSegmentLine(lines[i], int(4 + i), read, error))
+        if (!readSegmentLine(lines[i], int(4 + i), read, error, rows))
             return false;
     }
     chain = std::move(read);

@@ -128,9 +128,11 @@ bool fromValues(const QList<LogValue> &values, Run &run, RunError *error = nullp
 // The detailed mode's lines from line 4 on: the record with the first segment, one line for each
 // further segment.
 QList<LogLine> chainLines(const Chain &chain);
+// How a refused value is named: by the log's line, or by the chain editor's row ("2 番目の動きの…").
+enum class Naming { LogLines, EditorRows };
 // A chain's values as the page's boxes give them, checked as a log's are: line 4's ten values (with
 // four more for a Bézier curve), then one line of six (or ten) for each further segment.
-bool chainFromLines(const QList<LogLine> &lines, Chain &chain, RunError *error);
+bool chainFromLines(const QList<LogLine> &lines, Chain &chain, RunError *error, Naming naming = Naming::LogLines);
 
 } // namespace runlog
 } // namespace velra

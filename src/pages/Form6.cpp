@@ -2,31 +2,141 @@
 
 #include "DigitField.h"
 #include "preview/PathPreview.h"
-#include "script/ScriptFrames.h"
-#include "script/ScrollScript.h"
+#include "script/StepCheck.h"
 #include "shell/Controls.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 
+#include <QComboBox>
 #include <QGridLayout>
-#include <QLabel>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegularExpressionValidator>
+#include <QShortcut>
+#include <QTreeWidget>
 
 namespace velra {
 using namespace controls;
 
-namespace {
-
-QGroupBox *group(QWidget *parent, const QString &name, const QString &caption)
+// The chosen move's speed curve, drawn as time (across) against the share of the way (up).
+class CurveView final : public QWidget
 {
-    auto *box = new QGroupBox(caption, parent);
-    box->setObjectName(name);
-    return box;
-}
+public:
+    explicit CurveView(QWidget *parent)
+        : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("Picture2"));
+        setFixedSize(60, 60);
+    }
+
+    // A Bézier curve as its four values; none when one of them is not a number yet.
+    void show(Segment::Curve curve, std::optional<std::array<double, 4>> bezier)
+    {
+        m_curve = curve;
+        m_bezier = bezier;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), palette().base());
+        p.setPen(palette().mid().color());
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+        const bool custom = m_curve == Segment::Curve::Bezier;
+        if (custom && !m_bezier)
+            return;
+        // Room for a curve that overshoots: the drawing spans what the control points reach.
+        double low = 0;
+        double high = 1;
+        if (custom) {
+            low = qMin(low, qMin((*m_bezier)[1], (*m_bezier)[3]));
+            high = qMax(high, qMax((*m_bezier)[1], (*m_bezier)[3]));
+        }
+        const QRectF area = QRectF(rect()).adjusted(5, 5, -5, -5);
+        const auto at = [&](double t, double c) {
+            return QPointF(area.left() + t * area.width(), area.bottom() - (c - low) / (high - low) * area.height());
+        };
+        p.setPen(QPen(palette().mid().color(), 1, Qt::DotLine));
+        p.drawLine(at(0, 0), at(1, 0));
+        p.drawLine(at(0, 1), at(1, 1));
+        QPainterPath path(at(0, 0));
+        if (custom) {
+            const std::array<double, 4> &b = *m_bezier;
+            path.cubicTo(at(b[0], b[1]), at(b[2], b[3]), at(1, 1));
+        } else {
+            for (int i = 1; i <= 32; ++i) {
+                const double t = i / 32.0;
+                const double c = m_curve == Segment::Curve::EaseIn    ? t * t
+                                 : m_curve == Segment::Curve::EaseOut  ? 1 - (1 - t) * (1 - t)
+                                 : m_curve == Segment::Curve::EaseInOut ? 3 * t * t - 2 * t * t * t
+                                                                        : t;
+                path.lineTo(at(t, c));
+            }
+        }
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(palette().text().color(), 2));
+        p.drawPath(path);
+    }
+
+private:
+    Segment::Curve m_curve = Segment::Curve::Linear;
+    std::optional<std::array<double, 4>> m_bezier;
+};
+
+namespace {
 
 QLabel *caption(const QString &text, QWidget *parent)
 {
     return new QLabel(text, parent);
+}
+
+const char *const kCurveNames[] = {"等速", "加速", "減速", "加減速", "カスタム"};
+
+// The four usual shapes, as CSS names them.
+struct Preset
+{
+    const char *name;
+    const char *values[4];
+};
+const Preset kPresets[] = {{"ease", {"0.25", "0.1", "0.25", "1"}},
+                           {"ease-in", {"0.42", "0", "1", "1"}},
+                           {"ease-out", {"0", "0", "0.58", "1"}},
+                           {"ease-in-out", {"0.42", "0", "0.58", "1"}}};
+
+std::optional<std::array<double, 4>> bezierNumbers(const std::array<QString, 4> &texts)
+{
+    std::array<double, 4> values{};
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        values[i] = texts[i].toDouble(&ok);
+        if (!ok)
+            return std::nullopt;
+    }
+    return values;
+}
+
+Form6::Row rowOf(const Segment &s)
+{
+    Form6::Row row;
+    row.x = QString::number(s.x);
+    row.y = QString::number(s.y);
+    row.motion = s.motion;
+    (s.motion == Segment::Motion::Frames ? row.frames : row.dots) = QString::number(s.amount);
+    row.curve = s.curve;
+    row.hold = QString::number(s.hold);
+    if (s.curve == Segment::Curve::Bezier) {
+        Chain one;
+        one.segments = {s};
+        const LogLine line = runlog::chainLines(one).front();
+        for (int i = 0; i < 4; ++i)
+            row.bezier[i] = line[10 + i].text;
+    }
+    return row;
 }
 
 } // namespace
@@ -34,131 +144,267 @@ QLabel *caption(const QString &text, QWidget *parent)
 Form6::Form6(Wizard &wizard)
     : Page(wizard, QStringLiteral("Form6"))
 {
-    const auto box = [this](int n, QWidget *parent) {
+    const auto box = [this](int n, QWidget *parent, int width = 56) {
         auto *edit = new QLineEdit(parent);
         edit->setObjectName(QStringLiteral("Text%1").arg(n));
-        edit->setFixedWidth(64);
+        edit->setFixedWidth(width);
         m_boxes[n - 1] = edit;
         return edit;
     };
-    const auto choice = [this](int n, const QString &text, QWidget *parent) {
+    const auto choice = [](int n, const QString &text, QWidget *parent) {
         auto *radio = new QRadioButton(text, parent);
         radio->setObjectName(QStringLiteral("Option%1").arg(n));
-        m_options[n - 1] = radio;
         return radio;
     };
+    const auto push = [](const QString &name, const QString &text, QWidget *parent) {
+        auto *b = new QPushButton(text, parent);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+        return b;
+    };
 
-    QGroupBox *positions = group(this, QStringLiteral("Frame1"), QStringLiteral("画像の左上の位置（ウィンドウ上のドット）"));
-    auto *pos = new QGridLayout(positions);
-    pos->addWidget(caption(QStringLiteral("開始"), positions), 0, 0);
-    pos->addWidget(caption(QStringLiteral("x"), positions), 0, 1);
-    pos->addWidget(box(1, positions), 0, 2);
-    pos->addWidget(caption(QStringLiteral("y"), positions), 0, 3);
-    pos->addWidget(box(2, positions), 0, 4);
-    pos->addWidget(caption(QStringLiteral("終了"), positions), 1, 0);
-    pos->addWidget(caption(QStringLiteral("x"), positions), 1, 1);
-    pos->addWidget(box(3, positions), 1, 2);
-    pos->addWidget(caption(QStringLiteral("y"), positions), 1, 3);
-    pos->addWidget(box(4, positions), 1, 4);
-    pos->setColumnStretch(5, 1);
+    // The start and the background, which belong to the whole chain.
+    QGroupBox *start = frame(this, QStringLiteral("Frame1"), QStringLiteral("開始位置（画像の左上）"), {});
+    auto *startRow = new QHBoxLayout(start);
+    startRow->addWidget(caption(QStringLiteral("x"), start));
+    startRow->addWidget(box(1, start, 52));
+    startRow->addWidget(caption(QStringLiteral("y"), start));
+    startRow->addWidget(box(2, start, 52));
+    startRow->addSpacing(6);
+    startRow->addWidget(caption(QStringLiteral("止める"), start));
+    startRow->addWidget(box(7, start, 44));
+    startRow->addWidget(caption(QStringLiteral("コマ"), start));
+    startRow->addStretch(1);
+    QGroupBox *background = frame(this, QStringLiteral("Frame5"), QStringLiteral("背景"), {});
+    auto *backRow = new QHBoxLayout(background);
+    const char *const backgrounds[] = {"毎コマ描く", "最初のコマだけ", "描かない"};
+    for (int i = 0; i < 3; ++i)
+        backRow->addWidget(m_background[i] = choice(7 + i, QString::fromUtf8(backgrounds[i]), background));
 
-    QGroupBox *moving = group(this, QStringLiteral("Frame2"), QStringLiteral("動かし方"));
-    auto *move = new QGridLayout(moving);
-    move->addWidget(choice(1, QStringLiteral("1コマに動かすドット数"), moving), 0, 0);
-    move->addWidget(box(5, moving), 0, 1);
-    move->addWidget(choice(2, QStringLiteral("コマ数"), moving), 1, 0);
-    move->addWidget(box(6, moving), 1, 1);
-    move->setColumnStretch(2, 1);
+    // The moves.
+    QGroupBox *moves = frame(this, QStringLiteral("Frame2"), QStringLiteral("動き"), {});
+    m_list = new QTreeWidget(moves);
+    m_list->setObjectName(QStringLiteral("List1"));
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setHeaderLabels({QStringLiteral("#"), QStringLiteral("目標"), QStringLiteral("動かし方"), QStringLiteral("曲線"),
+                             QStringLiteral("止め"), QStringLiteral("コマ"), QString()});
+    m_list->header()->setMinimumSectionSize(8);
+    const int widths[] = {20, 64, 54, 54, 28, 38, 16};
+    for (int i = 0; i < 7; ++i)
+        m_list->setColumnWidth(i, widths[i]);
+    m_list->header()->setStretchLastSection(true);
+    m_list->header()->setSectionsMovable(false);
+    int listWidth = 2 * m_list->frameWidth();
+    for (int w : widths)
+        listWidth += w;
+    m_list->setMinimumWidth(listWidth);
+    m_list->setFixedHeight(100);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto *moveList = new QVBoxLayout(moves);
+    moveList->addWidget(m_list);
+    auto *rowButtons = new QHBoxLayout;
+    const char *const rowCaptions[][2] = {{"追加", "選んだ動きのあとに動きを加えます（Insert）"},
+                                          {"削除", "選んだ動きを除きます（Delete）"},
+                                          {"上へ", "選んだ動きを前へ移します（Ctrl+↑）"},
+                                          {"下へ", "選んだ動きを後ろへ移します（Ctrl+↓）"}};
+    for (int i = 0; i < 4; ++i) {
+        m_rowButtons[i] = push(QStringLiteral("Command%1").arg(i + 2), QString::fromUtf8(rowCaptions[i][0]), moves);
+        m_rowButtons[i]->setToolTip(QString::fromUtf8(rowCaptions[i][1]));
+        m_rowButtons[i]->setMinimumWidth(m_rowButtons[i]->fontMetrics().horizontalAdvance(m_rowButtons[i]->text()) + 24);
+        m_rowButtons[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        rowButtons->addWidget(m_rowButtons[i]);
+    }
+    moveList->addLayout(rowButtons);
 
-    QGroupBox *speed = group(this, QStringLiteral("Frame3"), QStringLiteral("速さの変化"));
-    auto *curve = new QHBoxLayout(speed);
-    curve->addWidget(choice(3, QStringLiteral("等速"), speed));
-    curve->addWidget(choice(4, QStringLiteral("加速"), speed));
-    curve->addWidget(choice(5, QStringLiteral("減速"), speed));
-    curve->addWidget(choice(6, QStringLiteral("加減速"), speed));
-
-    QGroupBox *holds = group(this, QStringLiteral("Frame4"), QStringLiteral("止めるコマ数"));
-    auto *hold = new QHBoxLayout(holds);
-    hold->addWidget(caption(QStringLiteral("最初"), holds));
-    hold->addWidget(box(7, holds));
-    hold->addWidget(caption(QStringLiteral("最後"), holds));
-    hold->addWidget(box(8, holds));
-    hold->addStretch(1);
-
-    QGroupBox *background = group(this, QStringLiteral("Frame5"), QStringLiteral("背景"));
-    auto *back = new QHBoxLayout(background);
-    back->addWidget(choice(7, QStringLiteral("毎コマ描く"), background));
-    back->addWidget(choice(8, QStringLiteral("最初のコマだけ"), background));
-    back->addWidget(choice(9, QStringLiteral("描かない"), background));
-
-    QGroupBox *preview = group(this, QStringLiteral("Frame6"), QStringLiteral("動きの確認（最後のコマと道筋）"));
-    m_path = new preview::PathPreview(preview);
+    // The path under the moves, as wide as their list; its caption is a tooltip, for room.
+    m_path = new preview::PathPreview(this);
     m_path->setObjectName(QStringLiteral("Picture1"));
-    (new QHBoxLayout(preview))->addWidget(m_path);
+    m_path->setToolTip(QStringLiteral("道筋：最後のコマと、各動きの目標（選んだ動きは水色）"));
+
+    // The chosen move.
+    QGroupBox *row = frame(this, QStringLiteral("Frame3"), QString(), {});
+    m_rowFrame = row;
+    auto *editor = new QVBoxLayout(row);
+    editor->setSpacing(3);
+    auto *target = new QHBoxLayout;
+    target->addWidget(caption(QStringLiteral("目標 x"), row));
+    target->addWidget(box(3, row, 52));
+    target->addWidget(caption(QStringLiteral("y"), row));
+    target->addWidget(box(4, row, 52));
+    target->addStretch(1);
+    target->addWidget(caption(QStringLiteral("止める"), row));
+    target->addWidget(box(8, row, 44));
+    editor->addLayout(target);
+    for (int i = 0; i < 2; ++i) {
+        auto *how = new QHBoxLayout;
+        how->addWidget(m_how[i] = choice(1 + i, i == 0 ? QStringLiteral("1コマに動かすドット数") : QStringLiteral("コマ数"), row));
+        how->addStretch(1);
+        how->addWidget(box(5 + i, row, 52));
+        editor->addLayout(how);
+    }
+    // The curve: its choice and values beside its drawing, the usual shapes below.
+    auto *curveRow = new QHBoxLayout;
+    auto *curveValues = new QVBoxLayout;
+    auto *curveChoice = new QHBoxLayout;
+    curveChoice->addWidget(caption(QStringLiteral("速さの変化"), row));
+    m_curve = new QComboBox(row);
+    m_curve->setObjectName(QStringLiteral("Combo1"));
+    for (const char *name : kCurveNames)
+        m_curve->addItem(QString::fromUtf8(name));
+    curveChoice->addWidget(m_curve, 1);
+    curveValues->addLayout(curveChoice);
+    auto *values = new QHBoxLayout;
+    values->setSpacing(2);
+    const char *const valueNames[] = {"x1", "y1", "x2", "y2"};
+    for (int i = 0; i < 4; ++i) {
+        values->addWidget(caption(QString::fromLatin1(valueNames[i]), row));
+        values->addWidget(box(9 + i, row, 38));
+        m_boxes[8 + i]->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*\\.?[0-9]*")), m_boxes[8 + i]));
+    }
+    curveValues->addLayout(values);
+    curveRow->addLayout(curveValues, 1);
+    m_curveView = new CurveView(row);
+    curveRow->addWidget(m_curveView);
+    editor->addLayout(curveRow);
+    auto *presets = new QHBoxLayout;
+    presets->setSpacing(2);
+    for (int i = 0; i < 4; ++i) {
+        m_presets[i] = push(QStringLiteral("Command%1").arg(6 + i), QString::fromLatin1(kPresets[i].name), row);
+        m_presets[i]->setToolTip(QStringLiteral("カスタムの曲線に %1 の値を入れます").arg(QString::fromLatin1(kPresets[i].name)));
+        m_presets[i]->setMinimumWidth(m_presets[i]->fontMetrics().horizontalAdvance(m_presets[i]->text()) + 14);
+        m_presets[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        presets->addWidget(m_presets[i], m_presets[i]->minimumWidth());
+    }
+    editor->addLayout(presets);
+
+    m_frameCount = new QLabel(this);
+    m_frameCount->setObjectName(QStringLiteral("Label1"));
+    m_check = new QLabel(this);
+    m_check->setObjectName(QStringLiteral("Label2"));
+    m_check->setWordWrap(true);
+    m_check->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_check->setTextFormat(Qt::PlainText);
+    m_check->setFixedHeight(m_check->fontMetrics().lineSpacing() * 4 + 2);
+    auto *suggestions = new QHBoxLayout;
+    for (int i = 0; i < 2; ++i) {
+        m_suggestions[i] = push(QStringLiteral("CommandSuggestion%1").arg(i + 1), QString(), this);
+        QSizePolicy keep = m_suggestions[i]->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        m_suggestions[i]->setSizePolicy(keep);
+        m_suggestions[i]->hide();
+        suggestions->addWidget(m_suggestions[i]);
+    }
 
     m_next = new QPushButton(QStringLiteral("次へ"), this);
     m_next->setObjectName(QStringLiteral("Command1"));
-
-    auto *left = new QVBoxLayout;
-    for (QWidget *w : std::initializer_list<QWidget *>{positions, moving, speed, holds, background})
-        left->addWidget(w);
-    // The view takes the window's proportions (set once the window's size is known), with the
-    // number of frames the values give below it.
-    m_frameCount = new QLabel(this);
-    m_frameCount->setObjectName(QStringLiteral("Label1"));
-    auto *right = new QVBoxLayout;
-    right->addWidget(preview);
-    right->addWidget(m_frameCount);
-    right->addStretch(1);
-    m_path->setFixedSize(kPathWidth, kPathWidth * 3 / 4);
+    m_next->setFixedSize(88, 28);
     QPushButton *previous = addBackButton(QRect());
     previous->setFixedSize(88, 28);
+    setNextButton(m_next);
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(start, 1);
+    top->addWidget(background);
+    auto *left = new QVBoxLayout;
+    left->addWidget(moves);
+    m_path->setFixedHeight(120);
+    left->addWidget(m_path);
+    left->addWidget(m_frameCount);
+    left->addStretch(1);
+    auto *right = new QVBoxLayout;
+    right->addWidget(row);
+    right->addWidget(m_check);
+    right->addStretch(1);
+    // The suggestions under the words that offer them, before the page's own buttons.
     auto *bottom = new QHBoxLayout;
     bottom->addStretch(1);
+    bottom->addLayout(suggestions);
+    bottom->addSpacing(12);
     bottom->addWidget(previous);
     bottom->addWidget(m_next);
-    setNextButton(m_next);
     auto *columns = new QHBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(right, 1);
+    columns->addLayout(left, 1);
+    columns->addLayout(right);
     auto *page = new QVBoxLayout(this);
-    page->setContentsMargins(8, 6, 8, 6);
+    page->setContentsMargins(8, 4, 8, 6);
     page->setSpacing(4);
+    page->addLayout(top);
     page->addLayout(columns, 1);
     page->addLayout(bottom);
-    m_next->setFixedSize(88, 28);
-    // As large as its contents need with the Japanese font, and no smaller than the preview wants.
-    setFixedSize(page->sizeHint().expandedTo(QSize(kWidth, kHeight)));
+    setFixedSize(page->sizeHint());
 
     for (int i : {0, 1, 2, 3})
         makeSignedDigitField(m_boxes[i]);
     for (int i : {4, 5, 6, 7})
         makeDigitField(m_boxes[i]);
-    // The usual choices stand chosen; the page opens on a leftward pass across the window.
-    m_options[0]->setChecked(true);
-    m_options[2]->setChecked(true);
-    m_options[6]->setChecked(true);
-    m_boxes[4]->setText(QStringLiteral("4"));
-    m_boxes[5]->setText(QStringLiteral("30"));
     m_boxes[6]->setText(QStringLiteral("0"));
-    m_boxes[7]->setText(QStringLiteral("0"));
+    m_background[0]->setChecked(true);
+    m_rows = {Row()};
     setFocusProxy(m_boxes[0]);
 
-    m_pathTimer.setSingleShot(true);
-    m_pathTimer.setInterval(60);
-    connect(&m_pathTimer, &QTimer::timeout, this, &Form6::updatePath);
-    for (QLineEdit *edit : m_boxes)
-        connect(edit, &QLineEdit::textChanged, &m_pathTimer, qOverload<>(&QTimer::start));
-    for (QRadioButton *radio : m_options)
-        connect(radio, &QRadioButton::toggled, &m_pathTimer, qOverload<>(&QTimer::start));
-    // Only the amount of the chosen way of moving can be typed.
-    const auto amountsFollowTheChoice = [this] {
-        m_boxes[4]->setEnabled(m_options[0]->isChecked());
-        m_boxes[5]->setEnabled(m_options[1]->isChecked());
+    // Every value is read back at once: nothing here costs more than the typed model.
+    for (int i : {0, 1, 6}) // the chain's own
+        connect(m_boxes[i], &QLineEdit::textChanged, this, &Form6::refresh);
+    for (int i : {2, 3, 4, 5, 7, 8, 9, 10, 11}) // the chosen move's
+        connect(m_boxes[i], &QLineEdit::textChanged, this, &Form6::rowEdited);
+    for (QRadioButton *radio : m_how)
+        connect(radio, &QRadioButton::toggled, this, &Form6::rowEdited);
+    for (QRadioButton *radio : m_background)
+        connect(radio, &QRadioButton::toggled, this, &Form6::refresh);
+    connect(m_curve, &QComboBox::currentIndexChanged, this, &Form6::curveChosen);
+    connect(m_list, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
+        if (item && !m_showing)
+            showRow(m_list->indexOfTopLevelItem(item));
+    });
+    // Enter on a move goes to its target, to type it.
+    connect(m_list, &QTreeWidget::itemActivated, this, [this] {
+        m_boxes[2]->setFocus();
+        m_boxes[2]->selectAll();
+    });
+    connect(m_rowButtons[0], &QPushButton::clicked, this, &Form6::add);
+    connect(m_rowButtons[1], &QPushButton::clicked, this, &Form6::remove);
+    connect(m_rowButtons[2], &QPushButton::clicked, this, [this] { move(-1); });
+    connect(m_rowButtons[3], &QPushButton::clicked, this, [this] { move(1); });
+    const auto key = [this](QKeySequence keys, QWidget *within, auto action) {
+        auto *shortcut = new QShortcut(keys, within);
+        shortcut->setContext(within == this ? Qt::WindowShortcut : Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, action);
     };
-    connect(m_options[0], &QRadioButton::toggled, this, amountsFollowTheChoice);
-    amountsFollowTheChoice();
+    key(QKeySequence(Qt::Key_Insert), this, [this] { add(); });
+    key(QKeySequence(Qt::Key_Delete), m_list, [this] { remove(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Up), this, [this] { move(-1); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Down), this, [this] { move(1); });
+    key(QKeySequence::Undo, this, [this] { undo(); });
+    for (int i = 0; i < 4; ++i) {
+        connect(m_presets[i], &QPushButton::clicked, this, [this, i] {
+            m_showing = true;
+            for (int v = 0; v < 4; ++v)
+                m_boxes[8 + v]->setText(QString::fromLatin1(kPresets[i].values[v]));
+            m_showing = false;
+            m_curve->setCurrentIndex(int(Segment::Curve::Bezier) - 1); // edits the row
+            rowEdited();
+        });
+    }
+    for (int i = 0; i < 2; ++i) {
+        connect(m_suggestions[i], &QPushButton::clicked, this, [this, i] {
+            const QVariant amount = m_suggestions[i]->property("amount");
+            const bool byFrames = m_how[1]->isChecked();
+            m_boxes[byFrames ? 5 : 4]->setText(amount.toString());
+        });
+    }
     connect(m_next, &QPushButton::clicked, this, &Form6::next);
+    fillList();
+    showRow(0);
+}
+
+QPushButton *Form6::enterButton(QWidget *focus) const
+{
+    // In the list Enter chooses the move to edit (the list passes the key on to its frame and the
+    // page, which must not take it for 次へ); in a box or a choice it presses 次へ.
+    const bool input = qobject_cast<QLineEdit *>(focus) || qobject_cast<QRadioButton *>(focus) || qobject_cast<QComboBox *>(focus);
+    return input ? Page::enterButton(focus) : nullptr;
 }
 
 void Form6::shownAgain()
@@ -170,7 +416,7 @@ void Form6::shownAgain()
         m_firstLines = lines;
         m_next->setEnabled(true);
     }
-    updatePath();
+    refresh();
 }
 
 void Form6::load()
@@ -193,86 +439,59 @@ void Form6::load()
         messageWhenShown(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
         return;
     }
-    bool heightOk = false;
-    const int windowHeight = m_firstLines.windowHeight.toInt(&heightOk);
-    if (heightOk && window > 0 && windowHeight > 0) {
-        m_path->setFixedSize(kPathWidth, qBound(kPathWidth / 4, int(qint64(kPathWidth) * windowHeight / window), kPathWidth));
-        layout()->invalidate();
-        setFixedSize(layout()->sizeHint().expandedTo(QSize(kWidth, kHeight)));
-        layout()->activate();
-    }
+    // A leftward pass across the window, unless the last run left a chain.
     m_boxes[0]->setText(QString::number(window));
     m_boxes[1]->setText(QStringLiteral("0"));
-    m_boxes[2]->setText(QString::number(-picture));
-    m_boxes[3]->setText(QStringLiteral("0"));
+    m_rows = {Row()};
+    m_rows[0].x = QString::number(-picture);
+    m_rows[0].y = QStringLiteral("0");
     fillRemembered();
-    updatePath();
+    fillList();
+    showRow(0);
 }
 
-// The page edits the first move of a chain; the moves after it are kept as they were.
 void Form6::fillRemembered()
 {
     const Run &last = wizard().rememberedRun();
     if (!last.isComplete() || !last.isDetailed())
         return;
     const Chain &chain = last.chain;
-    const Segment &first = chain.segments.front();
-    const auto choose = [this](int value, int first, int count) {
-        if (value >= 1 && value <= count)
-            m_options[first + value - 2]->setChecked(true);
-    };
     m_boxes[0]->setText(QString::number(chain.startX));
     m_boxes[1]->setText(QString::number(chain.startY));
-    m_boxes[2]->setText(QString::number(first.x));
-    m_boxes[3]->setText(QString::number(first.y));
-    choose(int(first.motion), 1, 2);
-    m_boxes[m_options[1]->isChecked() ? 5 : 4]->setText(QString::number(first.amount));
-    if (first.curve == Segment::Curve::Bezier) {
-        // A curve this page has no choice for: none is chosen, and the curve is kept until one is.
-        m_firstBezier = first.bezier;
-        for (int i = 3; i <= 6; ++i) {
-            m_options[i - 1]->setAutoExclusive(false);
-            m_options[i - 1]->setChecked(false);
-            m_options[i - 1]->setAutoExclusive(true);
-        }
-    } else {
-        choose(int(first.curve), 3, 4);
-    }
     m_boxes[6]->setText(QString::number(chain.holdStart));
-    m_boxes[7]->setText(QString::number(first.hold));
-    choose(int(chain.background), 7, 3);
-    m_rest = chain.segments.mid(1);
+    const int background = int(chain.background);
+    if (background >= 1 && background <= 3)
+        m_background[background - 1]->setChecked(true);
+    m_rows.clear();
+    for (const Segment &s : chain.segments)
+        m_rows.append(rowOf(s));
     setFocusProxy(m_next);
     m_next->setFocus();
 }
 
 QList<LogLine> Form6::record() const
 {
-    const auto text = [this](int n) { return LogValue::textValue(m_boxes[n - 1]->text()); };
-    const auto firstChecked = [this](int from, int to) {
-        for (int i = from; i <= to; ++i) {
-            if (m_options[i - 1]->isChecked())
-                return i - from + 1;
-        }
-        return 0;
-    };
-    const bool byFrames = m_options[1]->isChecked();
-    int curve = firstChecked(3, 6);
-    if (curve == 0 && m_firstBezier)
-        curve = int(Segment::Curve::Bezier);
-    LogLine line{text(1), text(2), text(3), text(4), LogValue::number(byFrames ? 2 : 1), text(byFrames ? 6 : 5),
-                 LogValue::number(curve), text(7), text(8), LogValue::number(firstChecked(7, 9))};
-    QList<LogLine> lines;
-    Chain kept;
-    kept.segments = {Segment()};
-    if (curve == int(Segment::Curve::Bezier)) {
-        kept.segments.front().curve = Segment::Curve::Bezier;
-        kept.segments.front().bezier = *m_firstBezier;
-        line.append(runlog::chainLines(kept).front().mid(10));
+    const auto text = [](const QString &t) { return LogValue::textValue(t); };
+    int background = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (m_background[i]->isChecked())
+            background = i + 1;
     }
-    lines.append(line);
-    kept.segments.append(m_rest);
-    lines.append(runlog::chainLines(kept).mid(1));
+    QList<LogLine> lines;
+    for (qsizetype k = 0; k < m_rows.size(); ++k) {
+        const Row &r = m_rows[k];
+        const LogValue motion = LogValue::number(int(r.motion));
+        const LogValue amount = text(r.motion == Segment::Motion::Frames ? r.frames : r.dots);
+        const LogValue curve = LogValue::number(int(r.curve));
+        LogLine line = k == 0 ? LogLine{text(m_boxes[0]->text()), text(m_boxes[1]->text()), text(r.x), text(r.y), motion, amount,
+                                        curve, text(m_boxes[6]->text()), text(r.hold), LogValue::number(background)}
+                              : LogLine{text(r.x), text(r.y), motion, amount, curve, text(r.hold)};
+        if (r.curve == Segment::Curve::Bezier) {
+            for (const QString &v : r.bezier)
+                line.append(text(v));
+        }
+        lines.append(line);
+    }
     return lines;
 }
 
@@ -283,7 +502,7 @@ bool Form6::chain(Run &run, ChainPlan &plan, QString *error) const
     run = m_firstLines;
     run.mode = Run::Mode::Detailed;
     RunError problem;
-    if (!runlog::chainFromLines(record(), run.chain, &problem)) {
+    if (!runlog::chainFromLines(record(), run.chain, &problem, runlog::Naming::EditorRows)) {
         if (error)
             *error = problem.message;
         return false;
@@ -292,28 +511,210 @@ bool Form6::chain(Run &run, ChainPlan &plan, QString *error) const
     return ChainPlan::make(run.chain, plan, error);
 }
 
-void Form6::updatePath()
+void Form6::fillList()
 {
+    const QSignalBlocker quiet(m_list);
+    while (m_list->topLevelItemCount() > m_rows.size())
+        delete m_list->takeTopLevelItem(m_list->topLevelItemCount() - 1);
+    while (m_list->topLevelItemCount() < m_rows.size()) {
+        auto *item = new QTreeWidgetItem(m_list);
+        item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+        for (int c : {4, 5})
+            item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
+    }
+    m_rowButtons[0]->setEnabled(m_rows.size() < kMaxSegments);
+    m_rowButtons[1]->setEnabled(m_rows.size() > 1);
+    m_rowButtons[2]->setEnabled(m_current > 0);
+    m_rowButtons[3]->setEnabled(m_current + 1 < m_rows.size());
+    m_list->setCurrentItem(m_list->topLevelItem(m_current));
+}
+
+void Form6::showRow(int row)
+{
+    m_current = qBound(0, row, int(m_rows.size()) - 1);
+    const Row &r = m_rows[m_current];
+    m_showing = true;
+    m_boxes[2]->setText(r.x);
+    m_boxes[3]->setText(r.y);
+    m_boxes[4]->setText(r.dots);
+    m_boxes[5]->setText(r.frames);
+    m_boxes[7]->setText(r.hold);
+    for (int i = 0; i < 4; ++i)
+        m_boxes[8 + i]->setText(r.bezier[i]);
+    m_how[r.motion == Segment::Motion::Frames ? 1 : 0]->setChecked(true);
+    m_curve->setCurrentIndex(int(r.curve) - 1);
+    m_showing = false;
+    m_rowFrame->setTitle(QStringLiteral("%1 番目の動き").arg(m_current + 1));
+    fillList();
+    curveChosen();
+}
+
+void Form6::rowEdited()
+{
+    if (m_showing)
+        return;
+    Row &r = m_rows[m_current];
+    r.x = m_boxes[2]->text();
+    r.y = m_boxes[3]->text();
+    r.motion = m_how[1]->isChecked() ? Segment::Motion::Frames : Segment::Motion::DotsPerFrame;
+    r.dots = m_boxes[4]->text();
+    r.frames = m_boxes[5]->text();
+    r.hold = m_boxes[7]->text();
+    r.curve = Segment::Curve(m_curve->currentIndex() + 1);
+    for (int i = 0; i < 4; ++i)
+        r.bezier[i] = m_boxes[8 + i]->text();
+    refresh();
+}
+
+void Form6::curveChosen()
+{
+    const bool custom = m_curve->currentIndex() + 1 == int(Segment::Curve::Bezier);
+    // カスタム starts from the shape of ease, which most timing editors open with.
+    if (custom && !m_showing && m_boxes[8]->text().isEmpty() && m_boxes[9]->text().isEmpty() && m_boxes[10]->text().isEmpty()
+        && m_boxes[11]->text().isEmpty()) {
+        m_showing = true;
+        for (int v = 0; v < 4; ++v)
+            m_boxes[8 + v]->setText(QString::fromLatin1(kPresets[0].values[v]));
+        m_showing = false;
+    }
+    for (int i = 8; i < 12; ++i)
+        m_boxes[i]->setEnabled(custom);
+    m_boxes[4]->setEnabled(m_how[0]->isChecked());
+    m_boxes[5]->setEnabled(m_how[1]->isChecked());
+    if (!m_showing)
+        rowEdited();
+    else
+        refresh();
+}
+
+void Form6::refresh()
+{
+    m_boxes[4]->setEnabled(m_how[0]->isChecked());
+    m_boxes[5]->setEnabled(m_how[1]->isChecked());
+    const Row &current = m_rows[m_current];
+    m_curveView->show(current.curve, bezierNumbers(current.bezier));
     if (!m_firstLines.lines)
         return;
     Run run;
     ChainPlan plan;
     QString error;
     const bool valid = chain(run, plan, &error);
-    if (valid)
-        m_frameCount->setText(QStringLiteral("全 %1 コマ（動き %2・止め %3）")
-                                  .arg(QString::number(plan.frames), QString::number(plan.moving), QString::number(plan.held)));
-    else
+
+    QStringList uneven;
+    QString words;
+    QList<StepCheck::Suggestion> offered;
+    for (qsizetype k = 0; k < m_rows.size(); ++k) {
+        const Row &r = m_rows[k];
+        QTreeWidgetItem *item = m_list->topLevelItem(int(k));
+        item->setText(0, QString::number(k + 1));
+        item->setText(1, QStringLiteral("%1, %2").arg(r.x, r.y));
+        item->setText(2, r.motion == Segment::Motion::Frames ? QStringLiteral("%1 コマ").arg(r.frames) : QStringLiteral("%1 ドット").arg(r.dots));
+        item->setText(3, QString::fromUtf8(kCurveNames[qBound(1, int(r.curve), 5) - 1]));
+        item->setText(4, r.hold);
+        if (!valid) {
+            item->setText(5, QStringLiteral("－"));
+            item->setText(6, QString());
+            item->setToolTip(6, QString());
+            continue;
+        }
+        const Segment &s = run.chain.segments[k];
+        const ChainPlan::Part &part = plan.parts[k];
+        const StepCheck check = checkSteps(s, part.fromX, part.fromY, part.moving);
+        item->setText(5, QString::number(part.moving));
+        QString note;
+        if (part.moving == 1)
+            note = QStringLiteral("この動きは 1 コマで、動きません。");
+        else if (part.moving == 2 && (s.x != part.fromX || s.y != part.fromY))
+            note = QStringLiteral("この動きは 2 コマで、目標へ飛び移ります。");
+        else
+            note = stepCheckText(check, s.motion, s.amount);
+        item->setText(6, check.uneven ? QStringLiteral("！") : part.moving <= 2 ? QStringLiteral("・") : QString());
+        item->setToolTip(6, note);
+        if (check.uneven)
+            uneven << QString::number(k + 1);
+        if (k == m_current) {
+            words = note;
+            offered = check.suggestions;
+        }
+    }
+    if (words.isEmpty() && !uneven.isEmpty())
+        words = QStringLiteral("%1 番目の動きは歩みがそろっていません（！の行）。").arg(uneven.join(QStringLiteral("・")));
+    if (!valid)
+        words = error;
+    m_check->setText(words);
+    const bool byFrames = current.motion == Segment::Motion::Frames;
+    for (int i = 0; i < 2; ++i) {
+        const bool shown = i < offered.size();
+        m_suggestions[i]->setVisible(shown);
+        if (shown) {
+            m_suggestions[i]->setText(suggestionCaption(offered[i], current.motion));
+            m_suggestions[i]->setProperty("amount", byFrames ? QString::number(offered[i].frames) : QString::number(offered[i].amount));
+        }
+    }
+    if (!valid) {
         m_frameCount->setText(QStringLiteral("全 － コマ（値を直してください）"));
-    QByteArray script;
-    ScriptFrames frames;
-    QSize window;
-    if (!valid || !generateScript(run, script, nullptr, &error) || !ScriptFrames::read(script, frames, &error)
-        || !preview::windowSizeOf(run, window)) {
-        m_path->setMove(nullptr, error);
+        m_path->setProblem(error);
         return;
     }
-    m_path->setMove(std::make_unique<preview::FrameRenderer>(frames, window, wizard().picturePaths(), &m_decoded));
+    m_frameCount->setText(QStringLiteral("全 %1 コマ（動き %2・止め %3）")
+                              .arg(QString::number(plan.frames), QString::number(plan.moving), QString::number(plan.held)));
+    m_path->setChain(run, plan, m_current, wizard().picturePaths(), &m_decoded);
+}
+
+void Form6::remember()
+{
+    m_undo.append({m_rows, m_current});
+    if (m_undo.size() > 100)
+        m_undo.removeFirst();
+}
+
+void Form6::add()
+{
+    if (m_rows.size() >= kMaxSegments)
+        return;
+    remember();
+    // The new move starts where the chosen one stops, as it moves; its target is to be typed.
+    Row row = m_rows[m_current];
+    row.hold = QStringLiteral("0");
+    m_rows.insert(m_current + 1, row);
+    fillList();
+    showRow(m_current + 1);
+    refresh();
+    m_boxes[2]->setFocus();
+    m_boxes[2]->selectAll();
+}
+
+void Form6::remove()
+{
+    if (m_rows.size() <= 1)
+        return;
+    remember();
+    m_rows.removeAt(m_current);
+    fillList();
+    showRow(qMin(m_current, int(m_rows.size()) - 1));
+    refresh();
+}
+
+void Form6::move(int by)
+{
+    const int to = m_current + by;
+    if (to < 0 || to >= m_rows.size())
+        return;
+    remember();
+    m_rows.swapItemsAt(m_current, to);
+    showRow(to);
+    refresh();
+}
+
+void Form6::undo()
+{
+    if (m_undo.isEmpty())
+        return;
+    const auto [rows, current] = m_undo.takeLast();
+    m_rows = rows;
+    fillList();
+    showRow(current);
+    refresh();
 }
 
 void Form6::next()

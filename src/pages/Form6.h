@@ -1,25 +1,29 @@
 #pragma once
 
 #include "handoff/Run.h"
+#include "script/ScrollScript.h"
 #include "shell/Page.h"
-
-#include <QTimer>
 
 #include <array>
 
+class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QTreeWidget;
 
 namespace velra {
-struct ChainPlan;
 namespace preview {
 class PathPreview;
 }
+class CurveView;
 
-// The detailed settings page: where the picture starts and ends, how it moves, its speed curve,
-// held frames and the background; appends line 4 of the settings log in the detailed layout.
+// The chain editor: where the picture starts, then one row for each move (its target, how it
+// moves, its speed curve, its hold), the background for the whole chain. The path, the frame counts
+// and the evenness check follow every keystroke, computed from the typed values alone; 次へ appends
+// line 4 of the settings log and a line for each further move.
 class Form6 final : public Page
 {
     Q_OBJECT
@@ -27,9 +31,21 @@ class Form6 final : public Page
 public:
     explicit Form6(Wizard &wizard);
 
-    static constexpr int kWidth = 560;
-    static constexpr int kHeight = 330;
-    static constexpr int kPathWidth = 360; // the path view's width; its height follows the window
+    // A move as its boxes hold it: texts as typed, so that a half-typed value stays as it is.
+    struct Row
+    {
+        QString x;
+        QString y;
+        Segment::Motion motion = Segment::Motion::DotsPerFrame;
+        QString dots = QStringLiteral("4");
+        QString frames = QStringLiteral("30");
+        Segment::Curve curve = Segment::Curve::Linear;
+        std::array<QString, 4> bezier;
+        QString hold = QStringLiteral("0");
+        friend bool operator==(const Row &, const Row &) = default;
+    };
+
+    QPushButton *enterButton(QWidget *focus) const override;
 
 protected:
     void firstShown() override { load(); }
@@ -39,22 +55,42 @@ protected:
 private:
     void load();
     void fillRemembered();
-    // Line 4 as the boxes and choices stand, then a line for each move kept after the first.
+    // Line 4 as the boxes stand, then a line for each further move.
     QList<LogLine> record() const;
     // The chain the page gives, and how it unfolds; false (with `error`) when a value is refused.
     bool chain(Run &run, ChainPlan &plan, QString *error) const;
-    void updatePath();
+    // Everything that follows the values: the rows' counts and marks, the words, the path.
+    void refresh();
+    void showRow(int row);
+    void rowEdited();
+    void curveChosen();
+    void add();
+    void remove();
+    void move(int by);
+    void undo();
+    void remember();
+    void fillList();
     void next();
 
-    std::array<QLineEdit *, 8> m_boxes{};        // Text1 to Text8
-    std::array<QRadioButton *, 9> m_options{}; // Option1 to Option9
+    std::array<QLineEdit *, 12> m_boxes{};     // Text1 to Text12
+    std::array<QRadioButton *, 2> m_how{};        // Option1, Option2: dots a frame, frames
+    std::array<QRadioButton *, 3> m_background{}; // Option7 to Option9
+    QComboBox *m_curve;
+    CurveView *m_curveView;
+    QTreeWidget *m_list;
+    std::array<QPushButton *, 4> m_rowButtons{}; // add, remove, up, down
+    std::array<QPushButton *, 4> m_presets{};
+    std::array<QPushButton *, 2> m_suggestions{};
     preview::PathPreview *m_path;
     QLabel *m_frameCount;
+    QLabel *m_check;
+    QGroupBox *m_rowFrame;
     QPushButton *m_next;
-    QTimer m_pathTimer;
-    Run m_firstLines;                // lines 1 to 3 of the settings log
-    QList<Segment> m_rest;           // the remembered chain's moves after the first
-    std::optional<Bezier> m_firstBezier; // the remembered first move's curve, when no choice shows it
+    Run m_firstLines; // lines 1 to 3 of the settings log
+    QList<Row> m_rows;
+    int m_current = 0;
+    bool m_showing = false; // the boxes are being filled from a row: no edit
+    QList<std::pair<QList<Row>, int>> m_undo;
     QHash<QString, QImage> m_decoded;
 };
 

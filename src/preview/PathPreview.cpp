@@ -1,19 +1,101 @@
 #include "PathPreview.h"
 
+#include "script/ScrollScript.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
 namespace velra::preview {
+namespace {
+
+// Enough points for a curve to look smooth at this size, whatever the number of frames.
+constexpr qint64 kPointsPerMove = 48;
+
+} // namespace
 
 PathPreview::PathPreview(QWidget *parent)
     : QWidget(parent)
 {
 }
 
-void PathPreview::setMove(std::unique_ptr<FrameRenderer> renderer, const QString &why)
+qsizetype PathPreview::pathPoints() const
 {
-    m_renderer = std::move(renderer);
+    qsizetype n = 0;
+    for (const QList<QPointF> &path : m_paths)
+        n += path.size();
+    return n;
+}
+
+void PathPreview::setProblem(const QString &why)
+{
     m_why = why;
+    m_paths.clear();
+    m_keys.clear();
+    update();
+}
+
+void PathPreview::setChain(const Run &run, const ChainPlan &plan, int selected, const QHash<QString, QString> &paths,
+                           QHash<QString, QImage> *decoded)
+{
+    m_why.clear();
+    if (!windowSizeOf(run, m_window))
+        return setProblem(QStringLiteral("ウィンドウの大きさが正しくありません。"));
+    m_picture = QSizeF(qMax(0, run.scroll.width.trimmed().toInt()), qMax(0, run.scroll.height.trimmed().toInt()));
+    m_selected = selected;
+    m_background = run.chain.background;
+    m_paths.resize(run.chain.segments.size());
+    m_keys.clear();
+    m_keys.append(QPointF(run.chain.startX, run.chain.startY));
+    QRectF reach(m_keys.front(), m_picture);
+    for (qsizetype k = 0; k < run.chain.segments.size(); ++k) {
+        const Segment &s = run.chain.segments[k];
+        const ChainPlan::Part &part = plan.parts[k];
+        QList<QPointF> &path = m_paths[k];
+        path.clear();
+        const qint64 last = part.moving - 1;
+        const qint64 stride = qMax<qint64>(1, last / kPointsPerMove);
+        for (qint64 i = 0;; i = qMin(last, i + stride)) {
+            qint64 x = 0;
+            qint64 y = 0;
+            segmentPosition(s, part.fromX, part.fromY, i, part.moving, x, y);
+            path.append(QPointF(x, y));
+            reach |= QRectF(path.back(), m_picture);
+            if (i >= last)
+                break;
+        }
+        m_keys.append(QPointF(s.x, s.y));
+        reach |= QRectF(m_keys.back(), m_picture);
+    }
+    // The window, and the path as far as half a window beyond it.
+    const QRectF window(QPointF(0, 0), QSizeF(m_window));
+    const qreal mx = m_window.width() / 2.0;
+    const qreal my = m_window.height() / 2.0;
+    m_view = (reach | window) & window.adjusted(-mx, -my, mx, my);
+
+    // The last position is drawn by the renderer from a one-frame script, so that it shows exactly
+    // what the host will; made again only when that frame changes.
+    const QPointF end = m_keys.back();
+    const QString key = QStringList{QString::number(end.x()), QString::number(end.y()), run.scroll.file, run.scroll.width,
+                                    run.scroll.height, paths.value(run.scroll.file), run.background.file, run.background.width,
+                                    run.background.height, paths.value(run.background.file), run.windowWidth, run.windowHeight}
+                            .join(QChar(0));
+    if (key != m_rendered || !m_renderer) {
+        m_rendered = key;
+        m_renderer.reset();
+        Run last = run;
+        last.chain = Chain();
+        last.chain.startX = int(end.x());
+        last.chain.startY = int(end.y());
+        Segment still;
+        still.x = last.chain.startX;
+        still.y = last.chain.startY;
+        still.motion = Segment::Motion::Frames;
+        last.chain.segments = {still};
+        QByteArray script;
+        ScriptFrames frames;
+        if (generateScript(last, script, nullptr, nullptr) && ScriptFrames::read(script, frames, nullptr))
+            m_renderer = std::make_unique<FrameRenderer>(frames, m_window, paths, decoded);
+    }
     update();
 }
 
@@ -21,36 +103,63 @@ void PathPreview::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), QColor(32, 32, 32));
-    if (!m_renderer || m_renderer->frames().frameCount() == 0) {
+    if (!m_why.isEmpty() || m_keys.isEmpty() || m_view.isEmpty()) {
         painter.setPen(Qt::white);
         painter.drawText(rect().adjusted(6, 6, -6, -6), Qt::AlignCenter | Qt::TextWordWrap, m_why);
         return;
     }
-    const ScriptFrames &frames = m_renderer->frames();
-    const QRectF view = m_renderer->viewArea();
-    const qreal scale = qMin(width() / view.width(), height() / view.height());
-    const QRectF target(QPointF((width() - view.width() * scale) / 2, (height() - view.height() * scale) / 2), view.size() * scale);
-    const qsizetype last = frames.frameCount() - 1;
-    m_renderer->render(painter, last, target, view);
+    const qreal scale = qMin(width() / m_view.width(), height() / m_view.height());
+    const QRectF target(QPointF((width() - m_view.width() * scale) / 2, (height() - m_view.height() * scale) / 2),
+                        m_view.size() * scale);
+    painter.save();
+    painter.setClipRect(target);
+    painter.translate(target.topLeft());
+    painter.scale(scale, scale);
+    painter.translate(-m_view.topLeft());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.fillRect(m_view, Qt::black);
+    // Line 0 of the one-frame script is the background, line 1 the picture.
+    if (m_renderer && m_background != Chain::Background::Never)
+        m_renderer->drawLines(painter, 0, 1);
+    if (m_renderer && m_background == Chain::Background::EveryFrame)
+        m_renderer->drawLines(painter, 1, 2);
+    painter.restore();
+    if (m_renderer)
+        m_renderer->renderOverlay(painter, target, m_view);
 
-    // The path and the first frame, over the last.
-    const auto toWidget = [&](QPointF p) { return target.topLeft() + (p - view.topLeft()) * scale; };
-    const auto moving = [&](qsizetype k) { return frames.graphics[frames.frameEnd(k) - 1]; };
-    QPainterPath path;
-    const qsizetype step = qMax<qsizetype>(1, frames.frameCount() / 400);
-    for (qsizetype k = 0; k <= last; k += step) {
-        const Graphic g = moving(k);
-        const QPointF centre = toWidget(QPointF(g.x + g.width / 2.0, g.y + g.height / 2.0));
-        k == 0 ? path.moveTo(centre) : path.lineTo(centre);
-    }
-    const Graphic end = moving(last);
-    path.lineTo(toWidget(QPointF(end.x + end.width / 2.0, end.y + end.height / 2.0)));
+    const auto toWidget = [&](QPointF p) { return target.topLeft() + (p - m_view.topLeft()) * scale; };
+    const QPointF half(m_picture.width() / 2, m_picture.height() / 2);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(255, 220, 0), 2));
-    painter.drawPath(path);
-    const Graphic first = moving(0);
-    painter.setPen(QPen(QColor(255, 220, 0), 1, Qt::DashLine));
-    painter.drawRect(QRectF(toWidget(QPointF(first.x, first.y)), QSizeF(first.width, first.height) * scale));
+    const QColor path(255, 220, 0);
+    const QColor chosen(80, 220, 255);
+    // The first position dashed; the last outlined when the frame does not show the picture.
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(path, 1, Qt::DashLine));
+    painter.drawRect(QRectF(toWidget(m_keys.front()), m_picture * scale));
+    if (m_background != Chain::Background::EveryFrame || !m_renderer) {
+        painter.setPen(QPen(Qt::white, 1.5));
+        painter.drawRect(QRectF(toWidget(m_keys.back()), m_picture * scale));
+    }
+    for (qsizetype k = 0; k < m_paths.size(); ++k) {
+        QPainterPath line;
+        for (qsizetype i = 0; i < m_paths[k].size(); ++i) {
+            const QPointF p = toWidget(m_paths[k][i] + half);
+            i == 0 ? line.moveTo(p) : line.lineTo(p);
+        }
+        painter.setPen(QPen(k == m_selected ? chosen : path, k == m_selected ? 3 : 2));
+        painter.drawPath(line);
+    }
+    // The keyframes: the start square, each move's target a dot, the chosen move's ends filled.
+    for (qsizetype k = 0; k < m_keys.size(); ++k) {
+        const QPointF p = toWidget(m_keys[k] + half);
+        const bool ofChosen = k == m_selected || k == m_selected + 1;
+        painter.setPen(QPen(Qt::black, 1));
+        painter.setBrush(ofChosen ? chosen : path);
+        if (k == 0)
+            painter.drawRect(QRectF(p - QPointF(4, 4), QSizeF(8, 8)));
+        else
+            painter.drawEllipse(p, 4, 4);
+    }
 }
 
 } // namespace velra::preview

@@ -6,10 +6,16 @@
 
 #include <memory>
 
+namespace velra {
+struct ChainPlan;
+}
+
 namespace velra::preview {
 
-// A small view of a whole move: the last frame as the renderer draws it, the first frame's picture
-// outlined, and the path of the picture's centre between them.
+// A small view of a whole chain, drawn from the typed run rather than from a script: the last
+// position as the host shows it, the path of the picture's centre through every move, a mark at
+// every keyframe, and the chosen move brighter. With the background drawn once or never, the last
+// position is an outline rather than every frame's trail.
 class PathPreview final : public QWidget
 {
     Q_OBJECT
@@ -17,16 +23,32 @@ class PathPreview final : public QWidget
 public:
     explicit PathPreview(QWidget *parent);
 
-    // Shows the move of `script` (null renderer: `why` instead).
-    void setMove(std::unique_ptr<FrameRenderer> renderer, const QString &why = {});
+    // Shows `run`'s chain as `plan` unfolds it, move `selected` (0-based) picked out. `paths` says
+    // where the pictures are on disk; `decoded` keeps them decoded between calls.
+    void setChain(const Run &run, const ChainPlan &plan, int selected, const QHash<QString, QString> &paths,
+                  QHash<QString, QImage> *decoded);
+    // Values that give no chain: `why` instead of a drawing.
+    void setProblem(const QString &why);
+
+    // What the view holds, for tests.
     const FrameRenderer *renderer() const { return m_renderer.get(); }
+    qsizetype pathPoints() const;
+    QList<QPointF> keyframes() const { return m_keys; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    std::unique_ptr<FrameRenderer> m_renderer;
+    QSize m_window;
+    QSizeF m_picture;                // the moving picture's size, for its centre and outline
+    QList<QList<QPointF>> m_paths;   // each move's positions (top-left corners), sampled
+    QList<QPointF> m_keys;           // the start, then every move's target
+    int m_selected = 0;
+    Chain::Background m_background = Chain::Background::EveryFrame;
+    QRectF m_view;
     QString m_why;
+    std::unique_ptr<FrameRenderer> m_renderer; // the last position, background and picture
+    QString m_rendered;                        // what the renderer was made for
 };
 
 } // namespace velra::preview

@@ -1,7 +1,5 @@
 #include "WizardFixture.h"
 #include "handoff/LastRun.h"
-#include "preview/FrameRenderer.h"
-#include "preview/PathPreview.h"
 #include "pages/Form4.h"
 
 #include <QTest>
@@ -29,13 +27,6 @@ struct Form5Fixture : WizardFixture
     void next() { click(page, QStringLiteral("Command1")); }
     QByteArray record() const { return log().mid(QByteArray(kThreeLines).replace("%1", "480").size()); }
 };
-
-// Clicks a choice on its round mark, which stays in place however wide a layout makes the button.
-void choose(QWidget *page, const QString &name)
-{
-    QWidget *choice = child(page, name);
-    QTest::mouseClick(choice, Qt::LeftButton, {}, QPoint(8, choice->height() / 2));
-}
 
 } // namespace
 
@@ -72,116 +63,6 @@ private slots:
         QCOMPARE(detailed->windowTitle(), QStringLiteral("Velloran"));
         detailed->close();
         QCOMPARE(f.finished.size(), 1);
-    }
-
-    // The detailed page opens on a leftward pass across the window, read from the settings log.
-    void form6_defaults_fromTheLog_andTheRecordItAppends()
-    {
-        WizardFixture f;
-        QVERIFY(writeAll(f.files.settingsLog(), "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"));
-        Page *p = f.wizard->show(PageId::Form6);
-        const auto text = [p](int n) { return child<QLineEdit>(p, QStringLiteral("Text%1").arg(n))->text(); };
-        QCOMPARE((QStringList{text(1), text(2), text(3), text(4)}), (QStringList{"640", "0", "-100", "0"}));
-        QVERIFY(child<QRadioButton>(p, QStringLiteral("Option1"))->isChecked());
-        QVERIFY(child<QRadioButton>(p, QStringLiteral("Option3"))->isChecked());
-        QVERIFY(child<QRadioButton>(p, QStringLiteral("Option7"))->isChecked());
-        auto *path = p->findChild<preview::PathPreview *>();
-        QVERIFY(path && path->renderer());
-        QCOMPARE(path->renderer()->frames().frameCount(), 186); // 740 / 4 + 1
-        QCOMPARE(child<QLabel>(p, QStringLiteral("Label1"))->text(), QStringLiteral("全 186 コマ（動き 186・止め 0）"));
-        QCOMPARE(path->height() * 640, path->width() * 480); // the window's proportions
-        QVERIFY(child<QLineEdit>(p, QStringLiteral("Text5"))->isEnabled());
-        QVERIFY(!child<QLineEdit>(p, QStringLiteral("Text6"))->isEnabled()); // the amount not chosen
-        // A signed box can be corrected: all selected and erased, a typo taken back.
-        auto *startX = child<QLineEdit>(p, QStringLiteral("Text1"));
-        startX->setFocus();
-        QTest::keyClick(startX, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(startX, Qt::Key_Backspace);
-        QCOMPARE(startX->text(), QString());
-        QTest::keyClicks(startX, QStringLiteral("6400"));
-        QTest::keyClick(startX, Qt::Key_Backspace);
-        QCOMPARE(startX->text(), QStringLiteral("640"));
-        // A diagonal, eased, held move without the background after the first frame.
-        auto *startY = child<QLineEdit>(p, QStringLiteral("Text2"));
-        startY->clear();
-        QTest::keyClicks(startY, QStringLiteral("-3-0")); // a minus only in front
-        QCOMPARE(startY->text(), QStringLiteral("-30"));
-        choose(p, QStringLiteral("Option2"));
-        child<QLineEdit>(p, QStringLiteral("Text6"))->setText(QStringLiteral("10"));
-        choose(p, QStringLiteral("Option6"));
-        child<QLineEdit>(p, QStringLiteral("Text7"))->setText(QStringLiteral("2"));
-        choose(p, QStringLiteral("Option8"));
-        QTRY_COMPARE(path->renderer()->frames().frameCount(), 12);
-        QCOMPARE(child<QLabel>(p, QStringLiteral("Label1"))->text(), QStringLiteral("全 12 コマ（動き 10・止め 2）"));
-        QVERIFY(!child<QLineEdit>(p, QStringLiteral("Text5"))->isEnabled());
-        QVERIFY(child<QLineEdit>(p, QStringLiteral("Text6"))->isEnabled());
-        click(p, QStringLiteral("Command1"));
-        QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
-        QVERIFY(f.log().endsWith("2\r\n\"640\",\"-30\",\"-100\",\"0\",2,\"10\",4,\"2\",\"0\",2\r\n"));
-        QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form7)});
-    }
-
-    // A remembered chain: the page edits its first move and keeps the moves after it, a Bézier
-    // first curve (which has no choice on this page) included until another curve is chosen.
-    void form6_rememberedChain_keepsTheMovesAfterTheFirst()
-    {
-        const QByteArray head = "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n";
-        const QByteArray rest = "\"10\",\"20\",2,\"4\",3,\"0\"\r\n\"0\",\"0\",1,\"5\",5,\"1\",\"0.42\",\"0\",\"0.58\",\"1\"\r\n";
-        for (const bool changeCurve : {false, true}) {
-            WizardFixture f;
-            lastrun::Settings last;
-            last.log = head + "\"0\",\"0\",\"10\",\"0\",2,\"3\",5,\"1\",\"2\",1,\"0\",\"0\",\"1\",\"1\"\r\n" + rest;
-            f.wizard->setRemembered(last);
-            QVERIFY(writeAll(f.files.settingsLog(), head));
-            Page *p = f.wizard->show(PageId::Form6);
-            QCOMPARE(child<QLineEdit>(p, QStringLiteral("Text3"))->text(), QStringLiteral("10"));
-            for (int curve = 3; curve <= 6; ++curve)
-                QVERIFY(!child<QRadioButton>(p, QStringLiteral("Option%1").arg(curve))->isChecked());
-            QCOMPARE(child<QLabel>(p, QStringLiteral("Label1"))->text(), QStringLiteral("全 14 コマ（動き 10・止め 4）"));
-            child<QLineEdit>(p, QStringLiteral("Text3"))->setText(QStringLiteral("12"));
-            if (changeCurve)
-                choose(p, QStringLiteral("Option4"));
-            click(p, QStringLiteral("Command1"));
-            QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
-            const QByteArray first = changeCurve ? "\"0\",\"0\",\"12\",\"0\",2,\"3\",2,\"1\",\"2\",1\r\n"
-                                                 : "\"0\",\"0\",\"12\",\"0\",2,\"3\",5,\"1\",\"2\",1,\"0\",\"0\",\"1\",\"1\"\r\n";
-            QCOMPARE(f.log(), head + first + rest);
-        }
-    }
-
-    void form6_refusals_nameTheBox_data()
-    {
-        QTest::addColumn<int>("box");
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("empty start x") << 1 << QString() << QStringLiteral("開始位置の x 座標が記入されていません。");
-        QTest::newRow("a lone minus") << 2 << QStringLiteral("-") << QStringLiteral("開始位置の y 座標の値「-」は整数ではありません。");
-        QTest::newRow("beyond 16 bits") << 3 << QStringLiteral("-40000") << QStringLiteral("終了位置の x 座標の値「-40000」は -32768 から 32767 の範囲外です。");
-        QTest::newRow("no dots") << 5 << QStringLiteral("0") << QStringLiteral("1コマに動かすドット数の値「0」は 1 から 32767 の範囲外です。");
-        QTest::newRow("no frames") << 6 << QStringLiteral("0") << QStringLiteral("コマ数の値「0」は 1 から 32768 の範囲外です。");
-        QTest::newRow("empty hold") << 8 << QString() << QStringLiteral("最後に止めるコマ数が記入されていません。");
-        QTest::newRow("too many frames") << 3 << QStringLiteral("-32768") << QStringLiteral("動くコマが");
-    }
-
-    void form6_refusals_nameTheBox()
-    {
-        QFETCH(int, box);
-        QFETCH(QString, value);
-        QFETCH(QString, expected);
-        WizardFixture f;
-        QVERIFY(writeAll(f.files.settingsLog(), "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"32767\",\"480\"\r\n2\r\n"));
-        Page *p = f.wizard->show(PageId::Form6);
-        if (box == 3 && value == QStringLiteral("-32768"))
-            child<QLineEdit>(p, QStringLiteral("Text5"))->setText(QStringLiteral("1"));
-        if (box == 6)
-            choose(p, QStringLiteral("Option2"));
-        child<QLineEdit>(p, QStringLiteral("Text%1").arg(box))->setText(value);
-        const QByteArray before = f.log();
-        click(p, QStringLiteral("Command1"));
-        QVERIFY2(f.toolkit.lastPrompt().startsWith(expected), qPrintable(f.toolkit.lastPrompt()));
-        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("設定が正しくありません"));
-        QCOMPARE(f.log(), before);
-        QCOMPARE(visibleWindows(), QWidgetList{p});
     }
 
     // As on Windows: Enter presses the focused button, arrows select the choice they move to.

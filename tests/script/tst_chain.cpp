@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "handoff/Run.h"
 #include "script/ScrollScript.h"
+#include "script/StepCheck.h"
 
 #include <QTest>
 
@@ -133,6 +134,89 @@ private slots:
     }
 
     // What the page writes reads back as the same chain, Bézier values in their shortest form.
+    // The evenness check: what mixes, the words, and the suggestions, each of which steps evenly
+    // when the engine computes it.
+    void stepCheck_data()
+    {
+        QTest::addColumn<int>("dx");
+        QTest::addColumn<int>("dy");
+        QTest::addColumn<int>("motion");
+        QTest::addColumn<int>("amount");
+        QTest::addColumn<int>("curve");
+        QTest::addColumn<QList<qint64>>("suggested");
+        QTest::addColumn<QString>("words");
+        const auto frames = int(Segment::Motion::Frames);
+        const auto dots = int(Segment::Motion::DotsPerFrame);
+        const auto linear = int(Segment::Curve::Linear);
+        QTest::newRow("even") << 100 << 0 << frames << 26 << linear << QList<qint64>{} << QString();
+        QTest::newRow("zero length") << 0 << 0 << frames << 40 << linear << QList<qint64>{} << QString();
+        QTest::newRow("a jump") << 100 << 0 << frames << 2 << linear << QList<qint64>{} << QString();
+        QTest::newRow("eased: not constant speed") << 100 << 0 << frames << 40 << int(Segment::Curve::EaseIn) << QList<qint64>{} << QString();
+        QTest::newRow("uneven") << -100 << 0 << frames << 40 << linear << QList<qint64>{26, 51}
+                                << QStringLiteral("100 ドットを 40 コマで動くと 2 と 3 ドットの歩みが混ざります。26 コマなら 4 ドットずつ、51 コマなら 2 ドットずつです。");
+        QTest::newRow("diagonal") << 100 << 50 << frames << 40 << linear << QList<qint64>{26, 51}
+                                  << QStringLiteral("横 100・縦 50 ドットを 40 コマで動くと 横 2 と 3・縦 1 と 2 ドットの歩みが混ざります。26 コマなら 横 4・縦 2 ドットずつ、51 コマなら 横 2・縦 1 ドットずつです。");
+        QTest::newRow("diagonal, one axis mixes") << 78 << -100 << frames << 40 << linear << QList<qint64>{3}
+                                                  << QStringLiteral("横 78・縦 100 ドットを 40 コマで動くと 縦 2 と 3 ドットの歩みが混ざります。3 コマなら 横 39・縦 50 ドットずつです。");
+        QTest::newRow("dots a frame") << 100 << 0 << dots << 3 << linear << QList<qint64>{51, 26}
+                                      << QStringLiteral("100 ドットを 1 コマ 3 ドット（35 コマ）で動くと 2 と 3 ドットの歩みが混ざります。1 コマ 2 ドット（51 コマ）か 4 ドット（26 コマ）ならそろいます。");
+        QTest::newRow("more frames than dots") << 0 << 10 << frames << 40 << linear << QList<qint64>{11}
+                                               << QStringLiteral("10 ドットを 40 コマで動くと 0 と 1 ドットの歩みが混ざります。11 コマなら 1 ドットずつです。");
+        QTest::newRow("no common divisor") << 101 << 100 << frames << 40 << linear << QList<qint64>{}
+                                           << QStringLiteral("横 101・縦 100 ドットを 40 コマで動くと 横 2 と 3・縦 2 と 3 ドットの歩みが混ざります。どのコマ数でも歩みはそろいません。そろえるには距離を見直してください。");
+        QTest::newRow("at the frame limit") << 65535 << 0 << frames << 32768 << linear << QList<qint64>{21846}
+                                            << QStringLiteral("65535 ドットを 32768 コマで動くと 2 と 3 ドットの歩みが混ざります。21846 コマなら 3 ドットずつです。");
+        QTest::newRow("dots, up to the frame limit") << 65534 << 0 << dots << 3 << linear << QList<qint64>{32768, 9363}
+                                                     << QStringLiteral("65534 ドットを 1 コマ 3 ドット（21846 コマ）で動くと 2 と 3 ドットの歩みが混ざります。1 コマ 2 ドット（32768 コマ）か 7 ドット（9363 コマ）ならそろいます。");
+    }
+
+    void stepCheck()
+    {
+        QFETCH(int, dx);
+        QFETCH(int, dy);
+        QFETCH(int, motion);
+        QFETCH(int, amount);
+        QFETCH(int, curve);
+        QFETCH(QList<qint64>, suggested);
+        QFETCH(QString, words);
+        Chain chain;
+        chain.startX = dx > 32767 ? -32768 : dx < 0 ? 32767 : 0;
+        Segment s;
+        s.x = chain.startX + dx;
+        s.y = dy;
+        s.motion = Segment::Motion(motion);
+        s.amount = amount;
+        s.curve = Segment::Curve(curve);
+        chain.segments = {s};
+        ChainPlan plan;
+        QVERIFY(ChainPlan::make(chain, plan, nullptr));
+        const StepCheck check = checkSteps(s, chain.startX, 0, plan.parts[0].moving);
+        QCOMPARE(check.uneven, !words.isEmpty());
+        QCOMPARE(stepCheckText(check, s.motion, amount), words);
+        QList<qint64> offered;
+        for (const StepCheck::Suggestion &suggestion : check.suggestions) {
+            offered << suggestion.frames;
+            // Taken, the suggestion steps evenly.
+            Segment taken = s;
+            taken.amount = suggestion.amount;
+            Chain again = chain;
+            again.segments = {taken};
+            QVERIFY(ChainPlan::make(again, plan, nullptr));
+            QCOMPARE(plan.parts[0].moving, suggestion.frames);
+            QVERIFY(!checkSteps(taken, chain.startX, 0, suggestion.frames).uneven);
+            qint64 x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+            segmentPosition(taken, chain.startX, 0, 0, suggestion.frames, x0, y0);
+            for (qint64 i = 1; i < suggestion.frames; ++i) {
+                segmentPosition(taken, chain.startX, 0, i, suggestion.frames, x1, y1);
+                QCOMPARE(qAbs(x1 - x0), suggestion.stepX);
+                QCOMPARE(qAbs(y1 - y0), suggestion.stepY);
+                x0 = x1;
+                y0 = y1;
+            }
+        }
+        QCOMPARE(offered, suggested);
+    }
+
     void chainLines_roundTrip()
     {
         Chain chain;

@@ -1,0 +1,307 @@
+#include "WizardFixture.h"
+#include "handoff/LastRun.h"
+#include "handoff/ScriptBuffer.h"
+#include "preview/PathPreview.h"
+#include "script/ScrollScript.h"
+
+#include <QComboBox>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace velra;
+using namespace velra::test;
+
+namespace {
+
+const QByteArray kHead = "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n";
+
+struct EditorFixture : WizardFixture
+{
+    Page *page = nullptr;
+
+    explicit EditorFixture(const QByteArray &head = kHead)
+    {
+        writeAll(files.settingsLog(), head);
+        page = wizard->show(PageId::Form6);
+    }
+
+    QLineEdit *box(int n) const { return child<QLineEdit>(page, QStringLiteral("Text%1").arg(n)); }
+    void set(int n, const QString &text) const { box(n)->setText(text); }
+    QString label(int n) const { return child<QLabel>(page, QStringLiteral("Label%1").arg(n))->text(); }
+    QTreeWidget *list() const { return child<QTreeWidget>(page, QStringLiteral("List1")); }
+    QComboBox *curve() const { return child<QComboBox>(page, QStringLiteral("Combo1")); }
+    // The list as rows of "target motion curve hold frames mark".
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int i = 0; i < list()->topLevelItemCount(); ++i) {
+            QStringList cells;
+            for (int c = 1; c < list()->columnCount(); ++c)
+                cells << list()->topLevelItem(i)->text(c);
+            out << cells.join(QLatin1Char('|'));
+        }
+        return out;
+    }
+    QByteArray record() const { return log().mid(kHead.size()); }
+};
+
+QWidget *focused()
+{
+    return QApplication::focusWidget();
+}
+
+// Types into the box that has the focus, over what it holds.
+void typeOver(const QString &text)
+{
+    QTest::keyClick(focused(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(focused(), text);
+}
+
+void key(Qt::Key k, Qt::KeyboardModifiers modifiers = {})
+{
+    QTest::keyClick(focused(), k, modifiers);
+}
+
+} // namespace
+
+class TestChainEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The page opens on a leftward pass across the window, read from the settings log.
+    void defaults_fromTheLog_andTheRecordItAppends()
+    {
+        EditorFixture f;
+        QCOMPARE((QStringList{f.box(1)->text(), f.box(2)->text(), f.box(3)->text(), f.box(4)->text()}),
+                 (QStringList{"640", "0", "-100", "0"}));
+        QVERIFY(child<QRadioButton>(f.page, QStringLiteral("Option1"))->isChecked());
+        QVERIFY(child<QRadioButton>(f.page, QStringLiteral("Option7"))->isChecked());
+        QCOMPARE(f.curve()->currentText(), QStringLiteral("等速"));
+        auto *path = f.page->findChild<preview::PathPreview *>();
+        QVERIFY(path && path->renderer());
+        QCOMPARE(path->keyframes(), (QList<QPointF>{{640, 0}, {-100, 0}}));
+        QCOMPARE(f.label(1), QStringLiteral("全 186 コマ（動き 186・止め 0）")); // 740 / 4 + 1
+        QCOMPARE(f.rows(), QStringList{"-100, 0|4 ドット|等速|0|186|"});
+        QVERIFY(!f.box(6)->isEnabled()); // the amount not chosen
+        QVERIFY(!f.box(9)->isEnabled()); // the curve values, until カスタム
+        // A diagonal, eased, held move without the background after the first frame.
+        f.set(2, QStringLiteral("-30"));
+        choose(f.page, 2);
+        f.set(6, QStringLiteral("10"));
+        f.curve()->setCurrentIndex(3);
+        f.set(7, QStringLiteral("2"));
+        child<QRadioButton>(f.page, QStringLiteral("Option8"))->click();
+        QCOMPARE(f.label(1), QStringLiteral("全 12 コマ（動き 10・止め 2）"));
+        QVERIFY(!f.box(5)->isEnabled());
+        click(f.page, QStringLiteral("Command1"));
+        QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
+        QCOMPARE(f.record(), QByteArray("\"640\",\"-30\",\"-100\",\"0\",2,\"10\",4,\"2\",\"0\",2\r\n"));
+        QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form7)});
+    }
+
+    // A remembered chain comes back whole, each move a row; editing one keeps the others.
+    void rememberedChain_everyMoveARow()
+    {
+        const QByteArray rest = "\"10\",\"20\",2,\"4\",3,\"0\"\r\n\"0\",\"0\",1,\"5\",5,\"1\",\"0.42\",\"0\",\"0.58\",\"1\"\r\n";
+        WizardFixture g;
+        lastrun::Settings last;
+        last.log = kHead + "\"0\",\"0\",\"10\",\"0\",2,\"3\",5,\"1\",\"2\",1,\"0\",\"0\",\"1\",\"1\"\r\n" + rest;
+        g.wizard->setRemembered(last);
+        QVERIFY(writeAll(g.files.settingsLog(), kHead));
+        Page *p = g.wizard->show(PageId::Form6);
+        auto *list = child<QTreeWidget>(p, QStringLiteral("List1"));
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QCOMPARE(child<QComboBox>(p, QStringLiteral("Combo1"))->currentText(), QStringLiteral("カスタム"));
+        QCOMPARE(child<QLineEdit>(p, QStringLiteral("Text11"))->text(), QStringLiteral("1"));
+        QCOMPARE(child<QLabel>(p, QStringLiteral("Label1"))->text(), QStringLiteral("全 14 コマ（動き 10・止め 4）"));
+        list->setCurrentItem(list->topLevelItem(1));
+        QCOMPARE(child<QLineEdit>(p, QStringLiteral("Text3"))->text(), QStringLiteral("10"));
+        QCOMPARE(child<QComboBox>(p, QStringLiteral("Combo1"))->currentText(), QStringLiteral("減速"));
+        child<QLineEdit>(p, QStringLiteral("Text4"))->setText(QStringLiteral("22"));
+        click(p, QStringLiteral("Command1"));
+        QVERIFY2(g.toolkit.messages.isEmpty(), qPrintable(g.toolkit.lastPrompt()));
+        QCOMPARE(g.log(), kHead + "\"0\",\"0\",\"10\",\"0\",2,\"3\",5,\"1\",\"2\",1,\"0\",\"0\",\"1\",\"1\"\r\n"
+                                  "\"10\",\"22\",2,\"4\",3,\"0\"\r\n\"0\",\"0\",1,\"5\",5,\"1\",\"0.42\",\"0\",\"0.58\",\"1\"\r\n");
+    }
+
+    // 次へ refuses a value, naming the move it belongs to; the log stays as it was.
+    void refusals_nameTheRow_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty start x") << 1 << 1 << QString() << QStringLiteral("開始位置の x 座標が記入されていません。");
+        QTest::newRow("a lone minus") << 1 << 2 << QStringLiteral("-") << QStringLiteral("開始位置の y 座標の値「-」は整数ではありません。");
+        QTest::newRow("beyond 16 bits") << 1 << 3 << QStringLiteral("-40000")
+                                        << QStringLiteral("1 番目の動きの目標の x 座標の値「-40000」は -32768 から 32767 の範囲外です。");
+        QTest::newRow("no dots") << 2 << 5 << QStringLiteral("0") << QStringLiteral("2 番目の動きの1コマに動かすドット数の値「0」は 1 から 32767 の範囲外です。");
+        QTest::newRow("empty hold") << 2 << 8 << QString() << QStringLiteral("2 番目の動きの止めるコマ数が記入されていません。");
+        QTest::newRow("five decimals") << 2 << 9 << QStringLiteral("0.12345")
+                                       << QStringLiteral("2 番目の動きの曲線の x1の値「0.12345」は小数点以下 4 けたまでの数ではありません。");
+        QTest::newRow("x beyond 1") << 2 << 11 << QStringLiteral("1.5") << QStringLiteral("2 番目の動きの曲線の x2の値「1.5」は 0 から 1 の範囲外です。");
+        QTest::newRow("y below -2") << 2 << 10 << QStringLiteral("-2.5") << QStringLiteral("2 番目の動きの曲線の y1の値「-2.5」は -2 から 3 の範囲外です。");
+        QTest::newRow("too many frames") << 2 << 3 << QStringLiteral("32767") << QStringLiteral("2 番目の動きの動くコマが");
+    }
+
+    void refusals_nameTheRow()
+    {
+        QFETCH(int, row);
+        QFETCH(int, box);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        EditorFixture f;
+        click(f.page, QStringLiteral("Command2")); // a second move
+        f.curve()->setCurrentIndex(4);            // カスタム, from ease
+        f.set(5, QStringLiteral("1"));
+        f.list()->setCurrentItem(f.list()->topLevelItem(row - 1));
+        f.set(box, value);
+        click(f.page, QStringLiteral("Command1"));
+        QVERIFY2(f.toolkit.lastPrompt().startsWith(expected), qPrintable(f.toolkit.lastPrompt()));
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("設定が正しくありません"));
+        QCOMPARE(f.log(), kHead);
+        QCOMPARE(visibleWindows(), QWidgetList{f.page});
+    }
+
+    // Three moves built with the keyboard alone: add, targets, a custom curve from a preset, holds,
+    // a move up (undone once with Ctrl+Z, then done again), and Enter; the generation page then
+    // writes exactly the engine's bytes for the log the page wrote.
+    void keyboardAlone_threeMoves_theEnginesBytes()
+    {
+        EditorFixture f;
+        f.page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.page));
+        QCOMPARE(focused(), f.box(1));
+        typeOver(QStringLiteral("0"));
+        key(Qt::Key_Tab);
+        typeOver(QStringLiteral("0"));
+        key(Qt::Key_Tab);
+        QCOMPARE(focused(), f.box(7));
+        typeOver(QStringLiteral("2")); // the start held two frames more
+
+        // Move 1: 100 dots right in 11 frames, held 3.
+        key(Qt::Key_Tab);
+        key(Qt::Key_Tab);
+        QCOMPARE(focused(), static_cast<QWidget *>(f.list()));
+        key(Qt::Key_Return);
+        QCOMPARE(focused(), f.box(3));
+        typeOver(QStringLiteral("100"));
+        key(Qt::Key_Tab);
+        typeOver(QStringLiteral("0"));
+        key(Qt::Key_Tab);
+        QCOMPARE(focused(), f.box(8));
+        typeOver(QStringLiteral("3"));
+        key(Qt::Key_Tab);
+        key(Qt::Key_Down); // コマ数
+        key(Qt::Key_Tab);
+        QCOMPARE(focused(), f.box(6));
+        typeOver(QStringLiteral("11"));
+
+        // Move 2 (added after it, from where it stops): down 50 in 5 frames on ease-in-out.
+        key(Qt::Key_Insert);
+        QCOMPARE(focused(), f.box(3));
+        typeOver(QStringLiteral("100"));
+        key(Qt::Key_Tab);
+        typeOver(QStringLiteral("50"));
+        key(Qt::Key_Tab);
+        typeOver(QStringLiteral("0"));
+        key(Qt::Key_Tab); // onto the chosen way of moving
+        key(Qt::Key_Tab);
+        QCOMPARE(focused(), f.box(6));
+        typeOver(QStringLiteral("5"));
+        key(Qt::Key_Tab);
+        QCOMPARE(focused(), static_cast<QWidget *>(f.curve()));
+        key(Qt::Key_End); // カスタム
+        for (int i = 0; i < 8; ++i)
+            key(Qt::Key_Tab); // past the four values
+        QCOMPARE(focused(), child(f.page, QStringLiteral("Command9")));
+        key(Qt::Key_Space); // ease-in-out
+        QCOMPARE(f.curve()->currentText(), QStringLiteral("カスタム"));
+
+        // Move 3: back left to 0 in 6 frames; then moved before move 2.
+        key(Qt::Key_Insert);
+        typeOver(QStringLiteral("0"));
+        key(Qt::Key_Tab);
+        typeOver(QStringLiteral("0"));
+        key(Qt::Key_Tab);
+        typeOver(QStringLiteral("1"));
+        key(Qt::Key_Tab);
+        key(Qt::Key_Tab);
+        typeOver(QStringLiteral("6"));
+        key(Qt::Key_Tab);
+        key(Qt::Key_Home); // 等速
+        QCOMPARE(f.rows().size(), 3);
+        const QStringList built = f.rows();
+        key(Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(f.rows(), (QStringList{built[0], built[2], built[1]}));
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.rows(), built);
+        key(Qt::Key_Up, Qt::ControlModifier);
+        key(Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(focused(), f.box(6));
+        key(Qt::Key_Return); // in a box: 次へ
+        QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
+        QCOMPARE(f.record(), QByteArray("\"0\",\"0\",\"100\",\"0\",2,\"11\",1,\"2\",\"3\",1\r\n"
+                                        "\"0\",\"0\",2,\"6\",1,\"1\"\r\n"
+                                        "\"100\",\"50\",2,\"5\",5,\"0\",\"0.42\",\"0\",\"0.58\",\"1\"\r\n"));
+
+        Page *form7 = f.wizard->page(PageId::Form7);
+        QCOMPARE(visibleWindows(), QWidgetList{form7});
+        click(form7, QStringLiteral("Command1"));
+        Run run;
+        QVERIFY(runlog::parse(QString::fromLatin1(f.log()), run, nullptr));
+        QByteArray expected;
+        QVERIFY(generateScript(run, expected, nullptr, nullptr));
+        QByteArray stored;
+        QVERIFY(scriptbuffer::load(f.files.scriptBuffer(), stored, nullptr));
+        QCOMPARE(stored, expected);
+        // 11 to the right with the start's 2 and its own 3 held, 5 back with 1 held, 4 on the curve.
+        QCOMPARE(expected.count("\"s.bmp\""), (11 + 2 + 3) + (5 + 1) + 4);
+    }
+
+    // A constant-speed move that mixes its steps is marked, said in words, and a click on a
+    // suggestion takes it; one and two frames say they do not move and jump.
+    void evenness_marksSaysAndSuggests()
+    {
+        EditorFixture f;
+        f.set(1, QStringLiteral("0"));
+        f.set(3, QStringLiteral("100"));
+        choose(f.page, 2);
+        f.set(6, QStringLiteral("40"));
+        QCOMPARE(f.rows(), QStringList{"100, 0|40 コマ|等速|0|40|！"});
+        QCOMPARE(f.label(2), QStringLiteral("100 ドットを 40 コマで動くと 2 と 3 ドットの歩みが混ざります。26 コマなら 4 ドットずつ、51 コマなら 2 ドットずつです。"));
+        auto *more = child<QPushButton>(f.page, QStringLiteral("CommandSuggestion2"));
+        QCOMPARE(more->text(), QStringLiteral("51 コマにする"));
+        click(f.page, QStringLiteral("CommandSuggestion2"));
+        QCOMPARE(f.box(6)->text(), QStringLiteral("51"));
+        QCOMPARE(f.rows(), QStringList{"100, 0|51 コマ|等速|0|51|"});
+        QVERIFY(f.label(2).isEmpty());
+        QVERIFY(!more->isVisible());
+        // Dots a frame: the dot counts are offered.
+        choose(f.page, 1);
+        f.set(5, QStringLiteral("3"));
+        QCOMPARE(f.label(2), QStringLiteral("100 ドットを 1 コマ 3 ドット（35 コマ）で動くと 2 と 3 ドットの歩みが混ざります。1 コマ 2 ドット（51 コマ）か 4 ドット（26 コマ）ならそろいます。"));
+        click(f.page, QStringLiteral("CommandSuggestion2"));
+        QCOMPARE(f.box(5)->text(), QStringLiteral("4"));
+        QVERIFY(f.label(2).isEmpty());
+        choose(f.page, 2);
+        for (const auto &[frames, words] : {std::pair{"1", "この動きは 1 コマで、動きません。"}, std::pair{"2", "この動きは 2 コマで、目標へ飛び移ります。"}}) {
+            f.set(6, QString::fromLatin1(frames));
+            QCOMPARE(f.label(2), QString::fromUtf8(words));
+        }
+        // Another move's unevenness is pointed at from the chosen one.
+        f.set(6, QStringLiteral("40"));
+        click(f.page, QStringLiteral("Command2"));
+        f.set(3, QStringLiteral("100"));
+        f.set(4, QStringLiteral("100"));
+        f.set(6, QStringLiteral("11"));
+        QCOMPARE(f.label(2), QStringLiteral("1 番目の動きは歩みがそろっていません（！の行）。"));
+    }
+
+private:
+    static void choose(Page *page, int n) { child<QRadioButton>(page, QStringLiteral("Option%1").arg(n))->click(); }
+};
+
+QTEST_MAIN(TestChainEditor)
+#include "tst_chaineditor.moc"
