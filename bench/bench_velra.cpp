@@ -1,4 +1,5 @@
 // Speed of the engine against plain memory copies of the same bytes.
+#include "handoff/LastRun.h"
 #include "handoff/SettingsLog.h"
 #include "pages/BarProgress.h"
 #include "script/ScriptFile.h"
@@ -6,10 +7,15 @@
 #include "preview/FramePlayer.h"
 #include "preview/FrameRenderer.h"
 #include "script/ScriptFrames.h"
+#include "shell/Page.h"
+#include "shell/Toolkit.h"
+#include "shell/Wizard.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -414,6 +420,55 @@ void BM_PreviewEndRightAfterOpening(benchmark::State &state)
     state.counters["peak_MB"] = double(usage.ru_maxrss) / 1024.0;
 }
 BENCHMARK(BM_PreviewEndRightAfterOpening)->Arg(98302)->Arg(262144)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The chain editor's answer to one keystroke on the longest chain: 32 moves, 262,144 frames, some on
+// Bézier curves. The edit changes the chosen move's target; the page recounts, checks the steps,
+// redraws the list and the path, and paints (offscreen), all from the typed model.
+void BM_ChainEditorEdit(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QByteArray head = "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n";
+    Chain chain;
+    for (int k = 0; k < kMaxSegments; ++k) {
+        Segment s;
+        s.x = (k % 2 ? 1 : -1) * (100 + 37 * k);
+        s.y = (k % 3) * 120 - 100;
+        s.motion = Segment::Motion::Frames;
+        s.amount = 8192;
+        s.curve = k % 4 == 3 ? Segment::Curve::Bezier : Segment::Curve(1 + k % 4);
+        s.bezier = {2500, 1000, 2500, 10000};
+        chain.segments.append(s);
+    }
+    chain.segments.back().hold = int(kMaxChainFrames - (8192 + 31 * 8191)); // to exactly the most frames
+    lastrun::Settings last;
+    last.log = head;
+    for (const LogLine &line : runlog::chainLines(chain)) {
+        QByteArray bytes;
+        settingslog::formatLine(line, bytes, nullptr);
+        last.log += bytes;
+    }
+    QtToolkit toolkit;
+    HandoffFiles files(dir.path());
+    {
+        QFile settings(files.settingsLog());
+        settings.open(QIODevice::WriteOnly);
+        settings.write(head);
+    }
+    Wizard wizard(toolkit, files);
+    wizard.setRemembered(last);
+    Page *page = wizard.show(PageId::Form6);
+    auto *target = page->findChild<QLineEdit *>(QStringLiteral("Text3"));
+    auto *total = page->findChild<QLabel *>(QStringLiteral("Label1"));
+    if (!total->text().contains(QStringLiteral("262144")))
+        state.SkipWithError(qPrintable(total->text()));
+    int x = 0;
+    for (auto _ : state) {
+        target->setText(QString::number(x++ % 500));
+        page->repaint();
+    }
+    page->close();
+}
+BENCHMARK(BM_ChainEditorEdit)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
