@@ -363,20 +363,20 @@ Form6::Form6(Wizard &wizard)
         m_boxes[2]->setFocus();
         m_boxes[2]->selectAll();
     });
-    connect(m_rowButtons[0], &QPushButton::clicked, this, &Form6::add);
-    connect(m_rowButtons[1], &QPushButton::clicked, this, &Form6::remove);
-    connect(m_rowButtons[2], &QPushButton::clicked, this, [this] { move(-1); });
-    connect(m_rowButtons[3], &QPushButton::clicked, this, [this] { move(1); });
+    connect(m_rowButtons[0], &QPushButton::clicked, this, &Form6::addMove);
+    connect(m_rowButtons[1], &QPushButton::clicked, this, &Form6::removeMove);
+    connect(m_rowButtons[2], &QPushButton::clicked, this, [this] { moveBy(-1); });
+    connect(m_rowButtons[3], &QPushButton::clicked, this, [this] { moveBy(1); });
     const auto key = [this](QKeySequence keys, QWidget *within, auto action) {
         auto *shortcut = new QShortcut(keys, within);
         shortcut->setContext(within == this ? Qt::WindowShortcut : Qt::WidgetShortcut);
         connect(shortcut, &QShortcut::activated, this, action);
     };
-    key(QKeySequence(Qt::Key_Insert), this, [this] { add(); });
-    key(QKeySequence(Qt::Key_Delete), m_list, [this] { remove(); });
-    key(QKeySequence(Qt::CTRL | Qt::Key_Up), this, [this] { move(-1); });
-    key(QKeySequence(Qt::CTRL | Qt::Key_Down), this, [this] { move(1); });
-    key(QKeySequence::Undo, this, [this] { undo(); });
+    key(QKeySequence(Qt::Key_Insert), this, [this] { addMove(); });
+    key(QKeySequence(Qt::Key_Delete), m_list, [this] { removeMove(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Up), this, [this] { moveBy(-1); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Down), this, [this] { moveBy(1); });
+    key(QKeySequence::Undo, this, [this] { undoLast(); });
     for (int i = 0; i < 4; ++i) {
         connect(m_presets[i], &QPushButton::clicked, this, [this, i] {
             m_showing = true;
@@ -668,7 +668,7 @@ void Form6::remember()
         m_undo.removeFirst();
 }
 
-void Form6::add()
+void Form6::addMove()
 {
     if (m_rows.size() >= kMaxSegments)
         return;
@@ -684,7 +684,7 @@ void Form6::add()
     m_boxes[2]->selectAll();
 }
 
-void Form6::remove()
+void Form6::removeMove()
 {
     if (m_rows.size() <= 1)
         return;
@@ -695,7 +695,7 @@ void Form6::remove()
     refresh();
 }
 
-void Form6::move(int by)
+void Form6::moveBy(int by)
 {
     const int to = m_current + by;
     if (to < 0 || to >= m_rows.size())
@@ -706,7 +706,7 @@ void Form6::move(int by)
     refresh();
 }
 
-void Form6::undo()
+void Form6::undoLast()
 {
     if (m_undo.isEmpty())
         return;

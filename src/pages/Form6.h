@@ -64,10 +64,10 @@ private:
     void showRow(int row);
     void rowEdited();
     void curveChosen();
-    void add();
-    void remove();
-    void move(int by);
-    void undo();
+    void addMove();
+    void removeMove();
+    void moveBy(int by);
+    void undoLast();
     void remember();
     void fillList();
     void next();
