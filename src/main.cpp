@@ -1,5 +1,6 @@
 #include "platform/Console.h"
 #include "shell/Application.h"
+#include "shell/Form1.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 
@@ -18,8 +19,9 @@ int main(int argc, char *argv[])
             continue;
         velra::console::attachParentConsole();
         const QString text = version ? QStringLiteral("Velloran (VELRA) %1\n").arg(QLatin1String(VELRA_VERSION))
-                                     : QStringLiteral("使い方: velloran [--help | --version]\n"
+                                     : QStringLiteral("使い方: velloran [FILE.velra | --help | --version]\n"
                                                       "引数なしで起動すると、ウィザードの最初のページを開きます。\n"
+                                                      "FILE.velra  保存した設定ファイルの設定で作業を始めます。\n"
                                                       "--version  版を表示して終わります。\n");
         return velra::console::writeText(stdout, text) ? 0 : 1;
     }
@@ -38,5 +40,10 @@ int main(int argc, char *argv[])
     QObject::connect(&wizard, &velra::Wizard::finished, &app, &QApplication::quit, Qt::QueuedConnection);
     if (!wizard.start())
         return 0;
+    // A settings file given (a double click on it): its run starts at once; should it be refused,
+    // the start page says why and stays.
+    const QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty())
+        wizard.page<velra::Form1>(velra::PageId::Form1)->openSettings(args.front());
     return app.exec();
 }

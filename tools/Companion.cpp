@@ -1,6 +1,7 @@
 #include "Companion.h"
 
 #include "handoff/HandoffFiles.h"
+#include "handoff/SettingsFile.h"
 #include "platform/Console.h"
 
 #include <QDir>
@@ -32,8 +33,25 @@ const char kUsage[] =
     "          DIR/frame-00001.png から順にウィンドウの大きさで書き出します。\n"
     "          指定のない画像は名前入りの四角で描きます。\n"
     "\n"
+    "LOG には、ウィザードの「設定を保存…」で保存した設定ファイル（*.velra）も\n"
+    "使えます。preview はその画像で描きます（--scroll-picture などの指定が\n"
+    "優先）。save にはそれでも --book と --page が必要です。\n"
+    "\n"
     "終了コード: 0 完了、1 設定の誤りか失敗（FILE と OUT はそのまま）、\n"
     "            2 使い方の誤り。\n";
+
+bool readRun(const QString &path, Run &run, lastrun::Settings *named, QString *error)
+{
+    if (!settingsfile::isSettingsFile(path))
+        return runlog::read(path, run, error, settingslog::Access::Named);
+    lastrun::Settings settings;
+    if (!settingsfile::read(path, settings, error))
+        return false;
+    run = settings.run();
+    if (named)
+        *named = std::move(settings);
+    return true;
+}
 
 int usageError(const QString &what)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "handoff/LastRun.h"
 #include "io/OutputFile.h"
 
 #include <QByteArray>
@@ -23,6 +24,9 @@ output::Options waitingOptions();
 // Writes `bytes` as the whole of `path`: checked, the old file kept on failure, never replacing a
 // device. `readsExisting` false: the old bytes are not needed (read only to put them back).
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error, bool readsExisting = true);
+// The run of `path`: a settings log, or a settings file (NAME.velra), whose settings `named` (when
+// given) then holds. False with `error` naming the file.
+bool readRun(const QString &path, Run &run, lastrun::Settings *named, QString *error);
 // Qt's own warnings are not for the author's terminal.
 void quiet(QtMsgType, const QMessageLogContext &, const QString &);
 // What both programs do first, once their application exists: a reader that goes away (a closed

@@ -84,7 +84,8 @@ int previewCommand(const QStringList &args)
     QByteArray script;
     QString error;
     ScriptFrames parsed;
-    if (!runlog::read(log, run, &error, settingslog::Access::Named) || !generateScript(run, script, nullptr, &error)
+    lastrun::Settings named;
+    if (!readRun(log, run, &named, &error) || !generateScript(run, script, nullptr, &error)
         || !ScriptFrames::read(script, parsed, &error))
         return failure(error);
     // One image pixel per window pixel with --all: a window far beyond a screen is refused.
@@ -92,7 +93,12 @@ int previewCommand(const QStringList &args)
     if (!preview::windowSizeOf(run, window) || window.width() > 16384 || window.height() > 16384)
         return failure(QStringLiteral("ウィンドウの大きさ（%1 × %2）では描けません。")
                            .arg(shownValue(run.windowWidth), shownValue(run.windowHeight)));
+    // A settings file's pictures, unless others are named.
     QHash<QString, QString> paths;
+    if (!named.scrollPicture.isEmpty())
+        paths.insert(run.scroll.file, named.scrollPicture);
+    if (!named.backgroundPicture.isEmpty())
+        paths.insert(run.background.file, named.backgroundPicture);
     if (!scrollPicture.isEmpty())
         paths.insert(run.scroll.file, scrollPicture);
     if (!backgroundPicture.isEmpty())

@@ -23,7 +23,7 @@ namespace {
 bool generateFrom(const QString &log, QByteArray &script, QString *error)
 {
     Run run;
-    return runlog::read(log, run, error, settingslog::Access::Named) && generateScript(run, script, nullptr, error);
+    return readRun(log, run, nullptr, error) && generateScript(run, script, nullptr, error);
 }
 
 int generate(const QStringList &args)

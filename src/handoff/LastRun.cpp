@@ -11,8 +11,8 @@ namespace {
 // A first line to recognise the file by, the two paths (UTF-8, one a line), an empty line, then
 // the settings log's bytes as they were. Version 2 has two more lines before the empty one: the
 // save's route ("csf", "txt" or nothing) and its page name.
-constexpr char kHeader[] = "Velloran last settings 2\n";
-constexpr char kFirstHeader[] = "Velloran last settings 1\n";
+constexpr char kLastKind[] = "Velloran last settings ";
+constexpr char kNamedKind[] = "Velloran settings ";
 
 bool fitsOnALine(const QString &path)
 {
@@ -33,14 +33,71 @@ Run Settings::run() const
     return run;
 }
 
-bool save(const QString &path, const Settings &settings, QString *error)
+QByteArray encode(const Settings &settings, bool named)
 {
-    QByteArray bytes = kHeader;
+    QByteArray bytes = QByteArray(named ? kNamedKind : kLastKind) + QByteArray::number(kVersion) + '\n';
     const QString route = settings.route == Settings::Route::Csf ? QStringLiteral("csf") : settings.route == Settings::Route::Text ? QStringLiteral("txt") : QString();
     for (const QString &line : {settings.scrollPicture, settings.backgroundPicture, route, settings.pageName})
         bytes += (fitsOnALine(line) ? line.toUtf8() : QByteArray()) + '\n';
     bytes += '\n' + settings.log;
-    return ownfile::write(path, bytes, error);
+    return bytes;
+}
+
+Decoded decode(QByteArrayView bytes, Settings &settings, int *version)
+{
+    // Either kind is read as the other: a remembered file copied out is a settings file too.
+    qsizetype at = 0;
+    if (bytes.startsWith(kNamedKind))
+        at = qsizetype(sizeof kNamedKind) - 1;
+    else if (bytes.startsWith(kLastKind))
+        at = qsizetype(sizeof kLastKind) - 1;
+    else
+        return Decoded::NotOurs;
+    const qsizetype end = bytes.indexOf('\n', at);
+    const QByteArrayView digits = bytes.sliced(at, (end < 0 ? bytes.size() : end) - at);
+    bool numeric = !digits.isEmpty() && digits.size() <= 6;
+    for (const char c : digits)
+        numeric = numeric && c >= '0' && c <= '9';
+    if (!numeric)
+        return Decoded::NotOurs;
+    const int v = digits.toInt();
+    if (version)
+        *version = v;
+    if (v > kVersion)
+        return Decoded::Newer;
+    if (v < 1 || end < 0)
+        return Decoded::Broken;
+    const int named = v == 1 ? 2 : 4; // lines before the empty one
+    QList<QByteArrayView> lines;
+    qsizetype from = end + 1;
+    for (int i = 0; i <= named; ++i) {
+        const qsizetype next = bytes.indexOf('\n', from);
+        if (next < 0)
+            return Decoded::Broken;
+        lines.append(bytes.sliced(from, next - from));
+        from = next + 1;
+    }
+    if (!lines[named].isEmpty())
+        return Decoded::Broken;
+    for (int i = 0; i < named; ++i) {
+        if (!QUtf8StringView(lines[i]).isValidUtf8())
+            return Decoded::Broken;
+    }
+    Settings read;
+    read.scrollPicture = QString::fromUtf8(lines[0]);
+    read.backgroundPicture = QString::fromUtf8(lines[1]);
+    if (v >= 2) {
+        read.route = lines[2] == "csf" ? Settings::Route::Csf : lines[2] == "txt" ? Settings::Route::Text : Settings::Route::None;
+        read.pageName = QString::fromUtf8(lines[3]);
+    }
+    read.log = bytes.sliced(from).toByteArray();
+    settings = std::move(read);
+    return Decoded::Ours;
+}
+
+bool save(const QString &path, const Settings &settings, QString *error)
+{
+    return ownfile::write(path, encode(settings, false), error);
 }
 
 bool load(const QString &path, Settings &settings)
@@ -49,22 +106,7 @@ bool load(const QString &path, Settings &settings)
     QByteArray bytes;
     if (!ownfile::read(path, settingslog::kMaxLogBytes + 65536, bytes))
         return false;
-    const bool first = bytes.startsWith(kFirstHeader);
-    if (!first && !bytes.startsWith(kHeader))
-        return false;
-    const int named = first ? 2 : 4; // lines before the empty one
-    const QList<QByteArray> lines = bytes.mid(qsizetype(sizeof kHeader) - 1).split('\n');
-    if (lines.size() < named + 2 || !lines[named].isEmpty())
-        return false;
-    settings.scrollPicture = QString::fromUtf8(lines[0]);
-    settings.backgroundPicture = QString::fromUtf8(lines[1]);
-    settings.route = first ? Settings::Route::None : lines[2] == "csf" ? Settings::Route::Csf : lines[2] == "txt" ? Settings::Route::Text : Settings::Route::None;
-    settings.pageName = first ? QString() : QString::fromUtf8(lines[3]);
-    qsizetype logStart = qsizetype(sizeof kHeader) - 1;
-    for (int i = 0; i <= named; ++i)
-        logStart += lines[i].size() + 1;
-    settings.log = bytes.mid(logStart);
-    return true;
+    return decode(bytes, settings) == Decoded::Ours;
 }
 
 } // namespace velra::lastrun

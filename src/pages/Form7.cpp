@@ -5,6 +5,7 @@
 #include "script/ScrollScript.h"
 #include "script/ScriptFrames.h"
 #include "handoff/LastRun.h"
+#include "handoff/SettingsFile.h"
 #include "handoff/ScriptBuffer.h"
 #include "preview/PreviewWindow.h"
 #include "handoff/SettingsLog.h"
@@ -13,6 +14,7 @@
 #include "shell/Wizard.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QProgressBar>
 
@@ -51,13 +53,19 @@ Form7::Form7(Wizard &wizard)
     addBackButton(QRect(8, 290, 88, 28));
     m_remake = button(this, QStringLiteral("Command4"), QStringLiteral("設定を変えて作り直す"), QRect(100, 290, 206, 28));
     m_remake->setEnabled(false);
-    setFixedSize(kWidth, kHeight + 110);
+    // Settings worth keeping: a row of their own, once a generation has shown they work.
+    label(this, QStringLiteral("Label6"), QStringLiteral("この設定をファイルに残せます"), QRect(8, 324, 194, 28));
+    m_saveSettings = button(this, QStringLiteral("Command5"), QStringLiteral("設定を保存…"), QRect(206, 324, 100, 28));
+    m_saveSettings->setEnabled(false);
+    m_saveSettings->setToolTip(QStringLiteral("この実行の設定を名前を付けて保存します。始めのページの「設定を開く…」で使えます"));
+    setFixedSize(kWidth, kHeight + 144);
 
     setFocusProxy(m_generate);
     connect(m_generate, &QPushButton::clicked, this, &Form7::generate);
     connect(m_save, &QPushButton::clicked, this, &Form7::save);
     connect(m_preview, &QPushButton::clicked, this, &Form7::preview);
     connect(m_remake, &QPushButton::clicked, this, &Form7::remake);
+    connect(m_saveSettings, &QPushButton::clicked, this, &Form7::saveSettings);
 
     // The last save's route and page name; the book is new every time.
     if (const lastrun::Settings *last = wizard.remembered()) {
@@ -126,6 +134,37 @@ void Form7::generate()
     m_save->setEnabled(true);
     m_preview->setEnabled(true);
     m_remake->setEnabled(true);
+    m_saveSettings->setEnabled(true);
+}
+
+void Form7::saveSettings()
+{
+    // This run's settings, with the route and page name as the page shows them now.
+    lastrun::Settings settings = wizard().currentSettings();
+    if (m_csf->isChecked() || m_text->isChecked())
+        settings.route = m_csf->isChecked() ? lastrun::Settings::Route::Csf : lastrun::Settings::Route::Text;
+    if (!m_page->text().isEmpty())
+        settings.pageName = m_page->text();
+    QString path = toolkit().saveFileName(this, settingsfile::filter(), QStringLiteral("設定を保存"), wizard().saveFolder());
+    if (path.isEmpty())
+        return; // cancelled: nothing is touched
+    if (QFileInfo(path).suffix().isEmpty() && !QFileInfo(path).isDir() && !path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('.') + settingsfile::extension();
+    const QFileInfo existing(path);
+    if (existing.exists()
+        && !toolkit().question(this, QStringLiteral("「%1」はすでにあります。置き換えますか?").arg(shownValue(existing.fileName())),
+                               QStringLiteral("設定の保存"), false))
+        return;
+    QString error;
+    output::Options options;
+    options.waiting = [this](const QString &what) { return toolkit().stillWaiting(this, what); };
+    const bool saved = settingsfile::write(path, settings, &error, options);
+    toolkit().waitOver();
+    if (!saved)
+        return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
+    message(QStringLiteral("設定を「%1」に保存しました。\r\n始めのページの「設定を開く…」で、この設定から作業を始められます。")
+                .arg(shownValue(QDir::toNativeSeparators(path))),
+            QStringLiteral("設定の保存"), OkOnly);
 }
 
 void Form7::remake()

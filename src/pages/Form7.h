@@ -36,6 +36,8 @@ private:
     void preview();
     // A new run with this run's values, for an author who wants to change one of them.
     void remake();
+    // Keeps this run's settings in a file the author names, to start a run with again.
+    void saveSettings();
 
     QPushButton *m_generate;
     QProgressBar *m_progress;
@@ -46,6 +48,7 @@ private:
     QPushButton *m_save;
     QPushButton *m_preview;
     QPushButton *m_remake;
+    QPushButton *m_saveSettings;
     bool m_generated = false; // a script stands in the buffer, not yet saved
     QPointer<preview::PreviewWindow> m_previewWindow;
 };

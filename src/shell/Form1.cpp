@@ -5,9 +5,13 @@
 #include "Wizard.h"
 
 #include "handoff/HandoffFiles.h"
+#include "handoff/SettingsFile.h"
 #include "platform/FileSystem.h"
 
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -112,8 +116,26 @@ Form1::Form1(Wizard &wizard)
     connect(m_manual, &QPushButton::clicked, this, &Form1::showManual);
     setTabOrder(m_useLast, m_manual);
 
+    // A run from a settings file the author named: a row of its own, below the last run's.
+    m_open = new QPushButton(QStringLiteral("設定を開く…"), this);
+    m_open->setObjectName(QStringLiteral("Command3"));
+    m_open->setGeometry(QRect(6, 239, 130, 25));
+    m_open->setAutoDefault(false);
+    m_open->setToolTip(QStringLiteral("保存した設定ファイル（*.velra）の設定で作業を始めます。このページにドロップしても開けます"));
+    connect(m_open, &QPushButton::clicked, this, [this] {
+        const QString path = toolkit().openFileName(this, settingsfile::filter(), QStringLiteral("設定を開く"));
+        if (!path.isEmpty())
+            openSettings(path);
+    });
+    auto *openNote = new QLabel(QStringLiteral("保存した設定で始めます"), this);
+    openNote->setObjectName(QStringLiteral("Label3"));
+    openNote->setGeometry(QRect(142, 239, 164, 25));
+    setTabOrder(m_useLast, m_open);
+    setTabOrder(m_open, m_manual);
+    setAcceptDrops(true);
+
     // Said once, here, when the run's files cannot stay in a program folder others share.
-    int height = kHeight + 24;
+    int height = kHeight + 54;
     if (const QString note = wizard.files().sharedFolderNote(); !note.isEmpty()) {
         auto *where = new QLabel(this);
         where->setObjectName(QStringLiteral("Label2"));
@@ -165,6 +187,53 @@ void Form1::showManual()
     }
     message(QStringLiteral("使い方の説明書が見つかりません。\r\n探した場所:\r\n%1").arg(shown.join(QStringLiteral("\r\n"))),
             QStringLiteral("使い方"), OkWithExclamation);
+}
+
+bool Form1::openSettings(const QString &path)
+{
+    QString error;
+    lastrun::Settings settings;
+    if (!settingsfile::read(path, settings, &error)) {
+        message(error, QStringLiteral("設定を開けません"), OkWithExclamation);
+        return false;
+    }
+    // The run starts as it would with 前回の設定を使う, from these settings instead.
+    wizard().setRemembered(std::move(settings));
+    if (!wizard().startRun(&error)) {
+        wizard().setRemembered(std::nullopt);
+        message(error, QStringLiteral("作業を開始できません"), OkWithExclamation);
+        return false;
+    }
+    wizard().handOver(this, PageId::Form2);
+    return true;
+}
+
+namespace {
+
+// The one local file a drop carries, or nothing.
+QString droppedFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls().front().isLocalFile())
+        return {};
+    return data->urls().front().toLocalFile();
+}
+
+} // namespace
+
+void Form1::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (settingsfile::isSettingsFile(droppedFile(event->mimeData())))
+        event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (!settingsfile::isSettingsFile(path))
+        return;
+    event->acceptProposedAction();
+    // Opened once the drop is over: the message box of a refused file must not hold the source.
+    QMetaObject::invokeMethod(this, [this, path] { openSettings(path); }, Qt::QueuedConnection);
 }
 
 void Form1::startWork()

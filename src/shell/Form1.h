@@ -23,11 +23,21 @@ public:
     // a build) and in the documentation of an installed copy.
     static QStringList manualPlaces(const QString &programFolder);
 
+    // Starts a run filled from the settings file at `path`, as 前回の設定を使う fills it; says why
+    // not and stays when the file cannot be used. (設定を開く…, a file dropped on the page, and
+    // `velloran FILE.velra`.)
+    bool openSettings(const QString &path);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
 private:
     void startWork();
     void showManual();
 
     QCheckBox *m_useLast;
+    QPushButton *m_open;
     QPushButton *m_manual;
 };
 

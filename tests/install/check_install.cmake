@@ -17,6 +17,7 @@ else()
         bin/velra-script
         bin/velra-script-preview
         share/applications/velloran.desktop
+        share/mime/packages/velloran.xml
         share/icons/hicolor/16x16/apps/velloran.png
         share/icons/hicolor/32x32/apps/velloran.png
         share/icons/hicolor/48x48/apps/velloran.png
@@ -35,12 +36,33 @@ foreach(f IN LISTS expected)
 endforeach()
 if(NOT WINDOWS)
     file(READ "${PREFIX}/share/applications/velloran.desktop" desktop)
-    foreach(line "Name=Velloran" "Exec=velloran" "Icon=velloran" "Categories=Graphics;" "Comment[ja]=")
+    foreach(line "Name=Velloran" "Exec=velloran %f" "Icon=velloran" "Categories=Graphics;" "Comment[ja]="
+                 "MimeType=application/x-velloran-settings;")
         string(FIND "${desktop}" "${line}" at)
         if(at EQUAL -1)
             message(FATAL_ERROR "velloran.desktop lacks ${line}")
         endif()
     endforeach()
+    # The settings files' type as the desktop reads it: *.velra, and the content's first line.
+    find_program(update_mime update-mime-database)
+    if(update_mime)
+        set(mime "${PREFIX}/mime-check")
+        file(MAKE_DIRECTORY "${mime}/packages")
+        file(COPY "${PREFIX}/share/mime/packages/velloran.xml" DESTINATION "${mime}/packages")
+        execute_process(COMMAND ${update_mime} "${mime}" RESULT_VARIABLE rc ERROR_VARIABLE complaints)
+        file(READ "${mime}/globs2" globs)
+        if(NOT rc EQUAL 0 OR complaints OR NOT globs MATCHES "application/x-velloran-settings:\\*\\.velra")
+            message(FATAL_ERROR "velloran.xml does not give *.velra its type: ${complaints}${globs}")
+        endif()
+        file(REMOVE_RECURSE "${mime}")
+    endif()
+    find_program(validate desktop-file-validate)
+    if(validate)
+        execute_process(COMMAND ${validate} "${PREFIX}/share/applications/velloran.desktop" RESULT_VARIABLE rc OUTPUT_VARIABLE said ERROR_VARIABLE said)
+        if(NOT rc EQUAL 0 OR said MATCHES "error")
+            message(FATAL_ERROR "velloran.desktop: ${said}")
+        endif()
+    endif()
 endif()
 list(GET programs 0 script)
 list(GET programs 1 wizard)

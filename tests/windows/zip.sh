@@ -45,6 +45,8 @@ for text in "$first" "$folder/licenses/README.txt"; do
 done
 grep -q 'manual' "$first" && grep -q 'フォルダー全体を展開してから起動してください' "$first" \
     || { echo "はじめにお読みください.txt does not say where the manual is or to unpack the whole folder"; exit 1; }
+grep -q '常にこのアプリを使って .velra ファイルを開く' "$first" && grep -q 'レジストリに何も' "$first" \
+    || { echo "はじめにお読みください.txt does not say how to open .velra files with velloran.exe"; exit 1; }
 perl -e 'local $/; my $z = <STDIN>; my $marked = 0;
     while ($z =~ /PK\x01\x02/g) { my $at = pos($z) - 4; my $name = substr($z, $at + 46, unpack("v", substr($z, $at + 28, 2)));
         next unless $name =~ /[\x80-\xff]/; exit 1 unless unpack("v", substr($z, $at + 8, 2)) & 0x800; $marked++ }

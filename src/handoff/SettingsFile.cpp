@@ -1,0 +1,107 @@
+#include "SettingsFile.h"
+
+#include "HandoffFiles.h"
+#include "SettingsLog.h"
+#include "platform/FileSystem.h"
+#include "text/Cp932.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace velra::settingsfile {
+namespace {
+
+bool fail(QString *error, const QString &message)
+{
+    if (error)
+        *error = message;
+    return false;
+}
+
+QString shown(const QString &path)
+{
+    return shownValue(QDir::toNativeSeparators(path));
+}
+
+} // namespace
+
+QString extension()
+{
+    return QStringLiteral("velra");
+}
+
+QString filter()
+{
+    return QStringLiteral("Velloran 設定ファイル (*.velra)");
+}
+
+bool isSettingsFile(const QString &path)
+{
+    return QFileInfo(path).suffix().compare(extension(), Qt::CaseInsensitive) == 0;
+}
+
+bool read(const QString &path, lastrun::Settings &settings, QString *error)
+{
+    // Looked at before anything is opened: a FIFO would wait for a writer for ever.
+    const QFileInfo info(path);
+    if (info.exists()) {
+        if (const QString what = platform::notARegularFile(path); !what.isEmpty())
+            return fail(error, QStringLiteral("設定ファイル「%1」は%2。").arg(shown(path), what));
+    }
+    QByteArray bytes;
+    if (!settingslog::readBytes(path, bytes, error, settingslog::Access::Named))
+        return false;
+    lastrun::Settings read;
+    int version = 0;
+    const QString broken = QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。").arg(shown(path));
+    switch (lastrun::decode(bytes, read, &version)) {
+    case lastrun::Decoded::NotOurs:
+        return fail(error, QStringLiteral("「%1」は Velloran の設定ファイルではありません。").arg(shown(path)));
+    case lastrun::Decoded::Newer:
+        return fail(error, QStringLiteral("設定ファイル「%1」は新しい版の Velloran で作られています（版 %2）。この Velloran が読めるのは版 %3 までです。")
+                               .arg(shown(path), QString::number(version), QString::number(lastrun::kVersion)));
+    case lastrun::Decoded::Broken:
+        return fail(error, broken);
+    case lastrun::Decoded::Ours:
+        break;
+    }
+    // The run must be whole: a file cut short would start a run that stops half way.
+    QString text;
+    qsizetype bad = 0;
+    if (read.log.contains('\0') || !cp932::decode(read.log, text, &bad))
+        return fail(error, broken);
+    Run run;
+    RunError problem;
+    if (!runlog::parse(text, run, &problem))
+        return fail(error, broken + QStringLiteral("\r\n") + problem.message);
+    // A picture that is gone is the pages' to say, as for the last run's; one that is a folder or a
+    // device is no picture, and measuring a device could take for ever.
+    for (const QString &picture : {read.scrollPicture, read.backgroundPicture}) {
+        if (picture.isEmpty() || !QFileInfo::exists(picture))
+            continue;
+        if (const QString what = platform::notARegularFile(picture); !what.isEmpty())
+            return fail(error, QStringLiteral("設定ファイル「%1」の画像「%2」は%3。").arg(shown(path), shown(picture), what));
+    }
+    settings = std::move(read);
+    return true;
+}
+
+bool write(const QString &path, const lastrun::Settings &settings, QString *error, const output::Options &given)
+{
+    const QByteArray bytes = lastrun::encode(settings, true);
+    output::Options options = given;
+    // What is replaced is an earlier settings file (or nothing): never a file of another kind that
+    // the author picked by mistake.
+    options.refuse = [](QByteArrayView existing) {
+        lastrun::Settings ignored;
+        if (existing.isEmpty() || lastrun::decode(existing, ignored) != lastrun::Decoded::NotOurs)
+            return QString();
+        return QStringLiteral("Velloran の設定ファイルではないため、置き換えません。");
+    };
+    QString reason;
+    if (output::write(path, [&bytes](QByteArrayView, output::Pieces &pieces) { pieces.append(bytes); }, &reason, options))
+        return true;
+    return fail(error, QStringLiteral("設定ファイル「%1」に保存できませんでした。\r\n%2").arg(shown(path), reason));
+}
+
+} // namespace velra::settingsfile

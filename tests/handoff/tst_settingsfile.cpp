@@ -1,0 +1,173 @@
+#include "TestSupport.h"
+#include "handoff/SettingsFile.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
+using namespace velra;
+using namespace velra::test;
+
+namespace {
+
+const QByteArray kLog = "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n3,\"10\",1,3,\"2\"\r\n";
+
+} // namespace
+
+class TestSettingsFile : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    lastrun::Settings sample() const
+    {
+        lastrun::Settings s;
+        s.log = kLog;
+        s.scrollPicture = path(QStringLiteral("画像/s.bmp"));
+        s.backgroundPicture = path(QStringLiteral("b.bmp"));
+        s.route = lastrun::Settings::Route::Text;
+        s.pageName = QStringLiteral("ページ1");
+        return s;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QDir().mkpath(path(QStringLiteral("画像"))));
+        QVERIFY(writeAll(path(QStringLiteral("画像/s.bmp")), "BM"));
+    }
+
+    // What is written is read back whole; the first line names the file and its version.
+    void writeAndRead_roundTrip()
+    {
+        const QString file = path(QStringLiteral("pan.velra"));
+        QString error;
+        QVERIFY2(settingsfile::write(file, sample(), &error), qPrintable(error));
+        const QByteArray bytes = readAll(file);
+        QVERIFY(bytes.startsWith("Velloran settings 2\n" + path(QStringLiteral("画像/s.bmp")).toUtf8() + '\n'));
+        QVERIFY(bytes.endsWith("\n\n" + kLog));
+        lastrun::Settings read;
+        QVERIFY2(settingsfile::read(file, read, &error), qPrintable(error));
+        QCOMPARE(read.log, kLog);
+        QCOMPARE(read.scrollPicture, sample().scrollPicture);
+        QCOMPARE(read.backgroundPicture, sample().backgroundPicture);
+        QCOMPARE(read.route, lastrun::Settings::Route::Text);
+        QCOMPARE(read.pageName, QStringLiteral("ページ1"));
+        QVERIFY(settingsfile::isSettingsFile(QStringLiteral("x/PAN.VELRA")));
+        QVERIFY(!settingsfile::isSettingsFile(QStringLiteral("x/velra.dat")));
+        // An earlier settings file is replaced; the remembered settings' file reads as one too.
+        lastrun::Settings other = sample();
+        other.pageName = QStringLiteral("p2");
+        QVERIFY(settingsfile::write(file, other, &error));
+        QVERIFY(settingsfile::read(file, read, &error));
+        QCOMPARE(read.pageName, QStringLiteral("p2"));
+        QVERIFY(writeAll(file, lastrun::encode(sample(), false)));
+        QVERIFY(settingsfile::read(file, read, &error));
+    }
+
+    // A file of another kind is never replaced by a settings file, nor is a folder: both stay.
+    void write_neverReplacesAnotherKindOfFile()
+    {
+        const QString script = path(QStringLiteral("comic.velra"));
+        QVERIFY(writeAll(script, "<Book=\"B\">\r\n"));
+        QString error;
+        QVERIFY(!settingsfile::write(script, sample(), &error));
+        QCOMPARE(error, QStringLiteral("設定ファイル「%1」に保存できませんでした。\r\nVelloran の設定ファイルではないため、置き換えません。")
+                            .arg(QDir::toNativeSeparators(script)));
+        QCOMPARE(readAll(script), QByteArray("<Book=\"B\">\r\n"));
+        const QString folder = path(QStringLiteral("folder.velra"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(!settingsfile::write(folder, sample(), &error));
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("velra-")).size(), 0);
+    }
+
+    // Every file that is not a settings file this program can start a run from is refused, named.
+    void read_badFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // empty: made by `make`
+        QTest::addColumn<QString>("make");
+        QTest::addColumn<QString>("expected"); // %1: the file, %2: the picture
+        const QByteArray head = "Velloran settings 2\n\n\ncsf\nP\n\n";
+        QTest::newRow("missing") << QByteArray() << QStringLiteral("none") << QStringLiteral("設定ファイル「%1」が見つかりません。");
+        QTest::newRow("a folder") << QByteArray() << QStringLiteral("folder") << QStringLiteral("設定ファイル「%1」はフォルダーです。");
+#ifndef Q_OS_WIN
+        QTest::newRow("a FIFO: not opened, no hang") << QByteArray() << QStringLiteral("fifo")
+                                                    << QStringLiteral("設定ファイル「%1」は名前付きパイプ（FIFO）で、ファイルではありません。");
+        QTest::newRow("a device") << QByteArray() << QStringLiteral("/dev/null") << QStringLiteral("設定ファイル「%1」はデバイスで、ファイルではありません。");
+        QTest::newRow("its picture a device") << QByteArray("Velloran settings 2\n/dev/zero\n\n\n\n\n" + kLog) << QString()
+                                              << QStringLiteral("設定ファイル「%1」の画像「/dev/zero」はデバイスで、ファイルではありません。");
+#endif
+        QTest::newRow("its picture a folder") << QByteArray("Velloran settings 2\n\n%2\n\n\n\n" + kLog) << QString()
+                                              << QStringLiteral("設定ファイル「%1」の画像「%2」はフォルダーです。");
+        QTest::newRow("a settings log") << kLog << QString() << QStringLiteral("「%1」は Velloran の設定ファイルではありません。");
+        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << QString()
+                                << QStringLiteral("「%1」は Velloran の設定ファイルではありません。");
+        QTest::newRow("empty") << QByteArray() << QStringLiteral("empty") << QStringLiteral("「%1」は Velloran の設定ファイルではありません。");
+        QTest::newRow("a newer version") << QByteArray("Velloran settings 3\n" + head.mid(20) + kLog) << QString()
+                                         << QStringLiteral("設定ファイル「%1」は新しい版の Velloran で作られています（版 3）。この Velloran が読めるのは版 2 までです。");
+        QTest::newRow("cut in the header") << QByteArray("Velloran settings 2\n/a.bmp\n") << QString()
+                                           << QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。");
+        QTest::newRow("cut in the log") << head + kLog.left(40) << QString()
+                                        << QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。\r\n値が足りません");
+        QTest::newRow("no log") << head << QString() << QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。\r\n値が足りません");
+        QTest::newRow("a NUL in the log") << head + QByteArray("\"s.bmp\0\",", 10) + kLog.mid(8) << QString()
+                                          << QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。");
+        QTest::newRow("a path not UTF-8") << QByteArray("Velloran settings 2\n\xff\xfe.bmp\n\n\n\n\n" + kLog) << QString()
+                                          << QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。");
+    }
+
+    void read_badFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, make);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        QString file = dir.filePath(QStringLiteral("bad.velra"));
+        const QString folder = dir.filePath(QStringLiteral("pictures"));
+        QVERIFY(QDir().mkpath(folder));
+        bytes.replace("%2", QFile::encodeName(folder));
+        if (make == QLatin1String("folder"))
+            QVERIFY(QDir().mkpath(file));
+#ifndef Q_OS_WIN
+        else if (make == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+#endif
+        else if (make.startsWith(QLatin1Char('/')))
+            file = make;
+        else if (make != QLatin1String("none"))
+            QVERIFY(writeAll(file, bytes));
+        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        lastrun::Settings settings;
+        settings.pageName = QStringLiteral("untouched");
+        QString error;
+        QVERIFY(!settingsfile::read(file, settings, &error));
+        const QString message = QString(expected).replace(QStringLiteral("%1"), QDir::toNativeSeparators(file))
+                                    .replace(QStringLiteral("%2"), QDir::toNativeSeparators(folder));
+        QVERIFY2(error.startsWith(message), qPrintable(error));
+        QCOMPARE(settings.pageName, QStringLiteral("untouched"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+    }
+
+    // A picture that is gone is no reason to refuse the file: the pages say so, as for the last run.
+    void read_missingPicture_isForThePages()
+    {
+        lastrun::Settings s = sample();
+        s.scrollPicture = path(QStringLiteral("gone.bmp"));
+        const QString file = path(QStringLiteral("gone.velra"));
+        QVERIFY(settingsfile::write(file, s, nullptr));
+        lastrun::Settings read;
+        QString error;
+        QVERIFY2(settingsfile::read(file, read, &error), qPrintable(error));
+        QCOMPARE(read.scrollPicture, s.scrollPicture);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"
