@@ -3,9 +3,11 @@
 #include "handoff/SettingsLog.h"
 #include "script/ScrollScript.h"
 #include "handoff/LastRun.h"
+#include "handoff/ScriptBuffer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QMimeData>
 
 #include <QTest>
 
@@ -42,6 +44,43 @@ class TestWholeRun : public QObject
         QTest::keyClicks(child(form5, QStringLiteral("Text1")), QString::fromLatin1(step));
         QTest::keyClicks(child(form5, QStringLiteral("Text2")), QString::fromLatin1(moves));
         click(form5, QStringLiteral("Command1"));
+    }
+
+    // Run 1 of the settings-file tests to its generation page: the pictures chosen, then the
+    // simple mode's leftward scroll, a detailed diagonal move, or a chain of two moves.
+    static void throughToGeneration(WizardFixture &f, const QString &mode)
+    {
+        if (mode == QLatin1String("simple"))
+            return throughTheInputPages(f, 3, "10", 1, 3, "2");
+        const QString scroll = writePicture(f.path(QStringLiteral("scroll.bmp")), 100, 50, "BMP");
+        const QString back = writePicture(f.path(QStringLiteral("背景.jpg")), 640, 480, "JPEG");
+        f.wizard->start();
+        click(f.wizard->page(PageId::Form1), QStringLiteral("Command1"));
+        f.toolkit.openNames = {scroll, back};
+        click(f.wizard->page(PageId::Form2), QStringLiteral("Command1"));
+        click(f.wizard->page(PageId::Form2), QStringLiteral("Command2"));
+        click(f.wizard->page(PageId::Form3), QStringLiteral("Command1"));
+        click(f.wizard->page(PageId::Form3), QStringLiteral("Command2"));
+        child<QRadioButton>(f.wizard->page(PageId::Form4), QStringLiteral("Option2"))->click();
+        click(f.wizard->page(PageId::Form4), QStringLiteral("Command1"));
+        Page *form6 = f.wizard->page(PageId::Form6);
+        const auto set = [form6](int n, const char *text) { child<QLineEdit>(form6, QStringLiteral("Text%1").arg(n))->setText(QString::fromLatin1(text)); };
+        set(1, "-10");
+        set(2, "-10");
+        set(3, "20");
+        set(4, "20");
+        child<QRadioButton>(form6, QStringLiteral("Option2"))->click();
+        set(6, "4");
+        child<QComboBox>(form6, QStringLiteral("Combo1"))->setCurrentIndex(3);
+        child<QRadioButton>(form6, QStringLiteral("Option8"))->click();
+        if (mode == QLatin1String("chain")) {
+            click(form6, QStringLiteral("Command2"));
+            set(3, "300");
+            set(4, "40");
+            set(8, "3");
+            click(form6, QStringLiteral("Command9")); // ease-in-out, as a custom curve
+        }
+        click(form6, QStringLiteral("Command1"));
     }
 
     static void generateAndSave(WizardFixture &f, bool csf, const QString &target)
@@ -276,6 +315,103 @@ private slots:
         QCOMPARE(child<QComboBox>(form6, QStringLiteral("Combo1"))->currentText(), QStringLiteral("減速"));
         QVERIFY(next(*f.wizard, f.toolkit, PageId::Form6, "Command1"));
         QVERIFY(f.log().endsWith("\"-10\",\"-20\",\"30\",\"40\",2,\"7\",3,\"1\",\"2\",2\r\n"));
+    }
+
+    // A run's settings saved under a name and opened by another copy elsewhere: the same pages,
+    // filled the same, generate the same bytes; the route and page name come back too.
+    void settingsFile_roundTrip_data()
+    {
+        QTest::addColumn<QString>("mode");
+        for (const char *mode : {"simple", "detailed", "chain"})
+            QTest::newRow(mode) << QString::fromLatin1(mode);
+    }
+
+    void settingsFile_roundTrip()
+    {
+        QFETCH(QString, mode);
+        WizardFixture f;
+        throughToGeneration(f, mode);
+        Page *form7 = f.wizard->page(PageId::Form7);
+        QCOMPARE(visibleWindows(), QWidgetList{form7});
+        auto *keep = child<QPushButton>(form7, QStringLiteral("Command5"));
+        QVERIFY(!keep->isEnabled()); // nothing generated yet
+        click(form7, QStringLiteral("Command1"));
+        QVERIFY(keep->isEnabled());
+        QByteArray first;
+        QVERIFY(scriptbuffer::load(f.files.scriptBuffer(), first, nullptr));
+        click(form7, QStringLiteral("Option2"));
+        QTest::keyClicks(child(form7, QStringLiteral("Text2")), QStringLiteral("P7"));
+        f.toolkit.saveNames = {f.path(QStringLiteral("motion"))}; // the extension is added
+        click(form7, QStringLiteral("Command5"));
+        const QString saved = f.path(QStringLiteral("motion.velra"));
+        QCOMPARE(f.toolkit.saveFilters.last(), QStringLiteral("Velloran 設定ファイル (*.velra)"));
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("設定を「%1」に保存しました。\r\n始めのページの「設定を開く…」で、この設定から作業を始められます。")
+                                             .arg(QDir::toNativeSeparators(saved)));
+        QVERIFY(readAll(saved).startsWith("Velloran settings 2\n" + f.path(QStringLiteral("scroll.bmp")).toUtf8() + '\n'));
+        // Saving again over it asks first; いいえ leaves it.
+        const QByteArray before = readAll(saved);
+        f.toolkit.answers = {false};
+        f.toolkit.saveNames = {saved};
+        click(form7, QStringLiteral("Command5"));
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("「motion.velra」はすでにあります。置き換えますか?"));
+        QCOMPARE(readAll(saved), before);
+        form7->hide(); // its copy goes on, out of the way
+
+        QTemporaryDir elsewhere;
+        ScriptedToolkit toolkit;
+        Wizard wizard(toolkit, HandoffFiles(elsewhere.path()));
+        QVERIFY(wizard.start());
+        toolkit.openNames = {saved};
+        click(wizard.page(PageId::Form1), QStringLiteral("Command3"));
+        QCOMPARE(toolkit.openFilters, QStringList{QStringLiteral("Velloran 設定ファイル (*.velra)")});
+        QVERIFY2(toolkit.messages.isEmpty(), qPrintable(toolkit.lastPrompt()));
+        QCOMPARE(child<QLineEdit>(wizard.page(PageId::Form2), QStringLiteral("Text1"))->text(), QStringLiteral("scroll.bmp"));
+        QVERIFY(next(wizard, toolkit, PageId::Form2));
+        QVERIFY(next(wizard, toolkit, PageId::Form3));
+        QVERIFY(next(wizard, toolkit, PageId::Form4, "Command1"));
+        QVERIFY(next(wizard, toolkit, mode == QLatin1String("simple") ? PageId::Form5 : PageId::Form6, "Command1"));
+        Page *again = wizard.page(PageId::Form7);
+        QVERIFY(child<QRadioButton>(again, QStringLiteral("Option2"))->isChecked());
+        QCOMPARE(child<QLineEdit>(again, QStringLiteral("Text2"))->text(), QStringLiteral("P7"));
+        click(again, QStringLiteral("Command1"));
+        QByteArray second;
+        QVERIFY(scriptbuffer::load(HandoffFiles(elsewhere.path()).scriptBuffer(), second, nullptr));
+        QCOMPARE(second, first);
+        QCOMPARE(f.log(), readAll(HandoffFiles(elsewhere.path()).settingsLog()));
+    }
+
+    // A file that cannot start a run is refused on the start page, which stays; nothing is written.
+    // A settings file dropped on the page starts the run as 設定を開く… does.
+    void settingsFile_refusedOrDropped()
+    {
+        WizardFixture f;
+        const QString bad = f.path(QStringLiteral("bad.velra"));
+        QVERIFY(writeAll(bad, "\"s.bmp\",\"100\",\"50\"\r\n"));
+        QVERIFY(f.wizard->start());
+        Page *form1 = f.wizard->page(PageId::Form1);
+        f.toolkit.openNames = {bad};
+        click(form1, QStringLiteral("Command3"));
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("設定を開けません"));
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("「%1」は Velloran の設定ファイルではありません。").arg(QDir::toNativeSeparators(bad)));
+        QCOMPARE(visibleWindows(), QWidgetList{form1});
+        QVERIFY(!QFile::exists(f.files.settingsLog()));
+
+        lastrun::Settings settings;
+        settings.log = "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n3,\"10\",1,3,\"2\"\r\n";
+        const QString good = f.path(QStringLiteral("good.velra"));
+        QVERIFY(writeAll(good, lastrun::encode(settings, true)));
+        for (const QString &dropped : {f.path(QStringLiteral("picture.bmp")), good}) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(dropped)});
+            QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(form1, &enter);
+            QCOMPARE(enter.isAccepted(), dropped == good); // only settings files
+            QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(form1, &drop);
+            QApplication::processEvents();
+        }
+        QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form2)});
+        QCOMPARE(child<QLineEdit>(f.wizard->page(PageId::Form2), QStringLiteral("Text1"))->text(), QStringLiteral("s.bmp"));
     }
 
     // A new run from the generation page, with this run's values: after a generation (asked first,

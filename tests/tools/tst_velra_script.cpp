@@ -1,5 +1,6 @@
 #include "CompanionRun.h"
 #include "TestSupport.h"
+#include "handoff/LastRun.h"
 #include "script/ScriptFile.h"
 #include "io/OutputFile.h"
 
@@ -399,6 +400,51 @@ private slots:
         const Ran broken = run({QStringLiteral("preview"), path("broken.dat"), QStringLiteral("-o"), path("broken.png")});
         QCOMPARE(broken.code, 1);
         QVERIFY(!QFile::exists(path("broken.png")));
+    }
+
+    // A settings file stands wherever a log does: generate and save write the log's bytes, preview
+    // draws the file's pictures unless others are named, save still needs its names, and a file that
+    // is not one is refused with one line naming it.
+    void settingsFile_takenForLog()
+    {
+        QImage background(640, 480, QImage::Format_RGB32);
+        background.fill(Qt::red);
+        QImage picture(100, 50, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        QVERIFY(background.save(path("kept-back.bmp"), "BMP") && picture.save(path("kept-scroll.bmp"), "BMP"));
+        lastrun::Settings settings;
+        settings.log = kLog;
+        settings.scrollPicture = path("kept-scroll.bmp");
+        settings.backgroundPicture = path("kept-back.bmp");
+        QVERIFY(writeAll(path("pan.velra"), lastrun::encode(settings, true)));
+        const Ran fromLog = run({QStringLiteral("generate"), path("velra.dat")});
+        const Ran fromFile = run({QStringLiteral("generate"), path("pan.velra")});
+        QCOMPARE(fromFile.code, 0);
+        QCOMPARE(fromFile.out, fromLog.out);
+        QCOMPARE(run({QStringLiteral("save"), path("pan.velra"), QStringLiteral("--txt"), path("pan.txt"), QStringLiteral("--book"),
+                      QStringLiteral("B"), QStringLiteral("--page"), QStringLiteral("P")}).code,
+                 0);
+        QVERIFY(readAll(path("pan.txt")).contains(fromLog.out));
+        QCOMPARE(run({QStringLiteral("save"), path("pan.velra"), QStringLiteral("--txt"), path("pan2.txt")}).code, 2);
+
+        const Ran drawn = run({QStringLiteral("preview"), path("pan.velra"), QStringLiteral("--all"), QStringLiteral("-o"), path("pan-frames")});
+        QVERIFY2(drawn.code == 0 && !drawn.err.contains("velra-script:"), drawn.err.constData()); // both pictures found
+        const QImage last(path("pan-frames/frame-00004.png"));
+        QVERIFY(QColor(last.pixel(620, 20)).blue() > 200 && QColor(last.pixel(300, 300)).red() > 200);
+        const QImage green = [] { QImage g(100, 50, QImage::Format_RGB32); g.fill(Qt::green); return g; }();
+        QVERIFY(green.save(path("green.bmp"), "BMP"));
+        QVERIFY(run({QStringLiteral("preview"), path("pan.velra"), QStringLiteral("--all"), QStringLiteral("-o"), path("pan-green"),
+                     QStringLiteral("--scroll-picture"), path("green.bmp")}).code == 0);
+        QVERIFY(QColor(QImage(path("pan-green/frame-00004.png")).pixel(620, 20)).green() > 200);
+
+        QVERIFY(writeAll(path("log.velra"), kLog));
+        for (const char *command : {"generate", "preview"}) {
+            const Ran refused = run({QString::fromLatin1(command), path("log.velra"), QStringLiteral("-o"), path("refused.out")});
+            QCOMPARE(refused.code, 1);
+            QCOMPARE(QString::fromUtf8(refused.err).trimmed(), QStringLiteral("velra-script: 「%1」は Velloran の設定ファイルではありません。")
+                                                         .arg(QDir::toNativeSeparators(path("log.velra"))));
+            QVERIFY(!QFile::exists(path("refused.out")));
+        }
     }
 
     void save_refusedName_leavesFileUntouched()
