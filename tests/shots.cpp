@@ -78,6 +78,7 @@ int main(int argc, char *argv[])
     lastrun::save(HandoffFiles(dir.path()).rememberedSettings(), earlier, nullptr);
     wizard.start();
     shoot(PageId::Form1, QStringLiteral("form1"));
+    const QImage openRow = wizard.page(PageId::Form1)->grab(QRect(0, 234, Page::kWidth, 34)).toImage();
     child<QCheckBox>(wizard.page(PageId::Form1), QStringLiteral("Check1"))->setChecked(false);
     click(wizard.page(PageId::Form1), QStringLiteral("Command1"));
     toolkit.openNames = {scroll, back};
@@ -105,6 +106,20 @@ int main(int argc, char *argv[])
     child<QLineEdit>(form7, QStringLiteral("Text1"))->setText(QStringLiteral("第一巻"));
     child<QLineEdit>(form7, QStringLiteral("Text2"))->setText(QStringLiteral("オープニング"));
     shoot(PageId::Form7, QStringLiteral("form7-generated"));
+    {
+        // The two buttons of the settings files, for the README and the manual: the start page's
+        // 設定を開く… row over the generation page's 設定を保存… row.
+        const QImage keepRow = form7->grab(QRect(0, 320, Page::kWidth, 36)).toImage();
+        QImage both(QSize(Page::kWidth, 0) * openRow.devicePixelRatio() + QSize(0, openRow.height() + keepRow.height() + 6),
+                    QImage::Format_RGB32);
+        both.setDevicePixelRatio(openRow.devicePixelRatio());
+        both.fill(form7->palette().color(QPalette::Mid));
+        QPainter painter(&both);
+        painter.drawImage(QPoint(0, 0), openRow);
+        painter.drawImage(QPointF(0, (openRow.height() + 6) / openRow.devicePixelRatio()), keepRow);
+        painter.end();
+        both.save(out + QStringLiteral("/settings-files.png"));
+    }
     // The preview, opened from the page: the first, a middle and the last frame.
     click(form7, QStringLiteral("Command3"));
     auto *preview = form7->findChild<preview::PreviewWindow *>();

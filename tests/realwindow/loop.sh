@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The author's loop in a real window, with the mouse and the keyboard: run 1 picks both pictures
-# in the open dialog, sets a leftward scroll of 10 dots, generates and saves a new CSF; run 2 starts
-# with run 1's values (前回の設定を使う), goes through three pages with Enter, back two with Alt+←,
+# in the open dialog, sets a leftward scroll of 10 dots, generates, keeps its settings in a named
+# file (設定を保存…) and saves a new CSF; run 2 starts from that file (設定を開く… on the start
+# page), goes through three pages with Enter, back two with Alt+←,
 # on again with Enter, changes only the step to 8 and presses Enter in it, and saves into the same
 # file, which must then hold both books with their own frames; the settings log is a straight
 # run's with step 8.
@@ -39,7 +40,7 @@ target=$tmp/comic.csf
 typed() { if [ "$style" = windows ]; then printf 'Z:%s' "${1//\//\\}"; else printf '%s' "$1"; fi; }
 
 xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
-    closer=$1 clicker=$2 keys=$3 scroll=$4 back=$5 target=$6 log=$7 settle=$8; shift 8
+    closer=$1 clicker=$2 keys=$3 scroll=$4 back=$5 target=$6 log=$7 settle=$8 settings=$9; shift 9
     # VELRA_LOOP_SHOT=FILE.png keeps a picture of the screen where it went wrong.
     fail() {
         echo "$1"
@@ -60,6 +61,11 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
         [ "${3:-}" = on ] || click 262 211 次へ
         click 70 54 コード生成
         "$closer" 生成完了 20 >/dev/null || fail "$1: no message that the generation is done"
+        if [ "${4:-}" = keep ]; then
+            click 256 338 設定を保存
+            choose 設定を保存 "$settings"
+            "$closer" 設定の保存 20 >/dev/null || fail "$1: no word that the settings are kept"
+        fi
         click 30 103 CSF
         click 150 147 ブック名; "$keys" - 0 "$2"
         click 150 193 ページ名; "$keys" - 0 P
@@ -87,13 +93,14 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     click 215 149 移動回数指定
     click 40 100 間隔; "$keys" - 0 10
     click 250 175 回数; "$keys" - 0 2
-    generate_and_save "run 1" Book1
+    generate_and_save "run 1" Book1 "" keep
     "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 1: no completion message"
     ended
 
-    # Run 2: the last values, Enter through the pages, only the step changed.
+    # Run 2: the kept settings opened, Enter through the pages, only the step changed.
     "$@" 2>>"$log" & pid=$!
-    click 150 198 作業開始
+    click 71 251 設定を開く
+    choose 設定を開く "$settings.velra"
     for page in Form2 Form3 Form4; do
         sleep "$settle"
         "$keys" Velloran 20 "{Return}" || fail "run 2: no $page"
@@ -109,10 +116,11 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
     "$closer" ファイル書き出し完了 20 >/dev/null || fail "run 2: no completion message"
     ended
 ' bash "$closer" "$clicker" "$keys" "$(typed "$tmp/scroll.bmp")" "$(typed "$tmp/back.bmp")" "$(typed "$target")" \
-    "$tmp/log" "$([ "$style" = windows ] && echo 2 || echo 0.3)" "${command[@]}"
+    "$tmp/log" "$([ "$style" = windows ] && echo 2 || echo 0.3)" "$(typed "$tmp/motion")" "${command[@]}"
 rc=$?
 if [ $rc -ne 0 ]; then echo "--- what the wizard printed:"; grep -v XDG_RUNTIME_DIR "$tmp/log"; exit $rc; fi
 [ -f "$target" ] || { echo "no file was saved"; exit 1; }
+head -1 "$tmp/motion.velra" | grep -qx 'Velloran settings 2' || { echo "no settings file was kept"; exit 1; }
 books=$(grep -c '^<Book=' "$target")
 [ "$books" = 2 ] || { echo "the file holds $books books, not 2:"; cat "$target"; exit 1; }
 head -1 "$target" | grep -q '^/// Fablescope for Win95' || { echo "no header"; exit 1; }
@@ -125,4 +133,4 @@ sed -n '/^<Book="Book1">/,/^<Book End>/p' "$target" | grep -q '/POS:630,0,100,50
 handoff="$(dirname "$(readlink -f "${command[${#command[@]}-1]}")")/velra.dat"
 expected=$(printf '"scroll.bmp","100","50"\r\n"back.bmp","640","480","640","480"\r\n1\r\n3,"8",1,3,"2"\r\n' | od -An -tx1)
 [ "$(od -An -tx1 <"$handoff")" = "$expected" ] || { echo "the settings log is not a straight run's:"; cat -A "$handoff"; exit 1; }
-echo "both books saved, 10 and 8 dots a frame; the log a straight run's"
+echo "both books saved, 10 and 8 dots a frame, run 2 from the kept settings; the log a straight run's"
