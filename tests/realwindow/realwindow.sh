@@ -7,7 +7,10 @@
 # that the process has ended. A second copy started meanwhile says that one is running and ends.
 # Then, with a FIFO at each of the wizard's own files (the lock beside the program, the remembered
 # settings and save folder), it starts again: the page shows at once and the program ends when it
-# is closed. Catches a missing platform plugin, font or library that the offscreen tests cannot.
+# is closed. Last, a settings file given on the command line (as a double click gives it): one that
+# is not a settings file is refused on the start page, a good one starts the run, whose first 次へ
+# writes its picture into the settings log. Catches a missing platform plugin, font or library that
+# the offscreen tests cannot.
 #   realwindow.sh VELLORAN X11CLOSE X11CLICK
 set -u
 app=$1
@@ -81,6 +84,33 @@ if [ $rc -eq 0 ]; then
     ' bash "$app" "$closer" "$log"
     rc=$?
     rm -f "$lock"
+fi
+if [ $rc -eq 0 ]; then
+    files=$(mktemp -d)
+    # A 100 x 50 black 24-bit BMP, and a settings file that names it.
+    { printf 'BM\xce\x3a\x00\x00\x00\x00\x00\x00\x36\x00\x00\x00\x28\x00\x00\x00\x64\x00\x00\x00\x32\x00\x00\x00'
+      printf '\x01\x00\x18\x00\x00\x00\x00\x00\x98\x3a\x00\x00\x13\x0b\x00\x00\x13\x0b\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00'
+      head -c 15000 /dev/zero; } >"$files/scroll.bmp"
+    printf 'Velloran settings 2\n%s\n\n\n\n\n"scroll.bmp","100","50"\r\n"back.bmp","640","480","640","480"\r\n1\r\n3,"10",1,3,"2"\r\n' \
+        "$files/scroll.bmp" >"$files/pan.velra"
+    printf '"scroll.bmp","100","50"\r\n' >"$files/not.velra"
+    rm -f "$settings"
+    xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
+        app=$1 closer=$2 clicker=$3 log=$4 settings=$5 files=$6
+        "$app" "$files/not.velra" 2>>"$log" & pid=$!
+        if ! "$closer" 設定を開けません 10; then echo "velloran FILE did not refuse a file that is not a settings file"; kill $pid; exit 1; fi
+        "$closer" Velloran 10; wait $pid
+        "$app" "$files/pan.velra" 2>>"$log" & pid=$!
+        "$clicker" Velloran 260 196 10 1 >/dev/null # the scroll-image page'"'"'s 次へ, its picture filled in
+        for _ in $(seq 50); do [ -s "$settings" ] && break; sleep 0.1; done
+        "$closer" Velloran 10; wait $pid
+        if ! head -1 "$settings" 2>/dev/null | grep -q "^\"scroll.bmp\",\"100\",\"50\""; then
+            echo "velloran FILE.velra did not start the run from the file: $(head -1 "$settings" 2>/dev/null)"; exit 1
+        fi
+        echo "velloran FILE.velra: refused a log, started a run from a settings file"
+    ' bash "$app" "$closer" "$clicker" "$log" "$settings" "$files"
+    rc=$?
+    rm -rf "$files"
 fi
 [ $rc -eq 0 ] || { echo "--- what velloran printed:"; grep -v XDG_RUNTIME_DIR "$log"; }
 exit $rc
