@@ -53,8 +53,10 @@ Decoded decode(QByteArrayView bytes, Settings &settings, int *version)
         at = qsizetype(sizeof kLastKind) - 1;
     else
         return Decoded::NotOurs;
+    // Lines may end with CR LF, as an editor on Windows may have saved them.
+    const auto line = [](QByteArrayView l) { return l.endsWith('\r') ? l.chopped(1) : l; };
     const qsizetype end = bytes.indexOf('\n', at);
-    const QByteArrayView digits = bytes.sliced(at, (end < 0 ? bytes.size() : end) - at);
+    const QByteArrayView digits = line(bytes.sliced(at, (end < 0 ? bytes.size() : end) - at));
     bool numeric = !digits.isEmpty() && digits.size() <= 6;
     for (const char c : digits)
         numeric = numeric && c >= '0' && c <= '9';
@@ -74,13 +76,13 @@ Decoded decode(QByteArrayView bytes, Settings &settings, int *version)
         const qsizetype next = bytes.indexOf('\n', from);
         if (next < 0)
             return Decoded::Broken;
-        lines.append(bytes.sliced(from, next - from));
+        lines.append(line(bytes.sliced(from, next - from)));
         from = next + 1;
     }
     if (!lines[named].isEmpty())
         return Decoded::Broken;
     for (int i = 0; i < named; ++i) {
-        if (!QUtf8StringView(lines[i]).isValidUtf8())
+        if (!QUtf8StringView(lines[i]).isValidUtf8() || lines[i].contains('\r'))
             return Decoded::Broken;
     }
     Settings read;

@@ -606,6 +606,8 @@ void Form6::refresh()
     for (qsizetype k = 0; k < m_rows.size(); ++k) {
         const Row &r = m_rows[k];
         QTreeWidgetItem *item = m_list->topLevelItem(int(k));
+        if (!item)
+            break; // the rows are being replaced; the list follows them next
         item->setText(0, QString::number(k + 1));
         item->setText(1, QStringLiteral("%1, %2").arg(r.x, r.y));
         item->setText(2, r.motion == Segment::Motion::Frames ? QStringLiteral("%1 コマ").arg(r.frames) : QStringLiteral("%1 ドット").arg(r.dots));

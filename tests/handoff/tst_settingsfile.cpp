@@ -69,6 +69,11 @@ private slots:
         QCOMPARE(read.pageName, QStringLiteral("p2"));
         QVERIFY(writeAll(file, lastrun::encode(sample(), false)));
         QVERIFY(settingsfile::read(file, read, &error));
+        // Saved again by an editor that ends lines with CR LF: the same settings.
+        QVERIFY(writeAll(file, "Velloran settings 2\r\n" + sample().scrollPicture.toUtf8() + "\r\n\r\ntxt\r\nP\r\n\r\n" + kLog));
+        QVERIFY2(settingsfile::read(file, read, &error), qPrintable(error));
+        QCOMPARE(read.scrollPicture, sample().scrollPicture);
+        QCOMPARE(read.pageName, QStringLiteral("P"));
     }
 
     // A file of another kind is never replaced by a settings file, nor is a folder: both stay.
