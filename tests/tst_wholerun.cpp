@@ -363,6 +363,7 @@ private slots:
         QVERIFY(wizard.start());
         toolkit.openNames = {saved};
         click(wizard.page(PageId::Form1), QStringLiteral("Command3"));
+        QApplication::processEvents(); // the run starts once the dialog is gone
         QCOMPARE(toolkit.openFilters, QStringList{QStringLiteral("Velloran 設定ファイル (*.velra)")});
         QVERIFY2(toolkit.messages.isEmpty(), qPrintable(toolkit.lastPrompt()));
         QCOMPARE(child<QLineEdit>(wizard.page(PageId::Form2), QStringLiteral("Text1"))->text(), QStringLiteral("scroll.bmp"));
@@ -391,6 +392,7 @@ private slots:
         Page *form1 = f.wizard->page(PageId::Form1);
         f.toolkit.openNames = {bad};
         click(form1, QStringLiteral("Command3"));
+        QApplication::processEvents();
         QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("設定を開けません"));
         QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("「%1」は Velloran の設定ファイルではありません。").arg(QDir::toNativeSeparators(bad)));
         QCOMPARE(visibleWindows(), QWidgetList{form1});

@@ -124,8 +124,10 @@ Form1::Form1(Wizard &wizard)
     m_open->setToolTip(QStringLiteral("保存した設定ファイル（*.velra）の設定で作業を始めます。このページにドロップしても開けます"));
     connect(m_open, &QPushButton::clicked, this, [this] {
         const QString path = toolkit().openFileName(this, settingsfile::filter(), QStringLiteral("設定を開く"));
+        // Once the dialog is gone: Windows gives the keyboard back to this page when it closes,
+        // which must not take it from the page that follows.
         if (!path.isEmpty())
-            openSettings(path);
+            QMetaObject::invokeMethod(this, [this, path] { openSettings(path); }, Qt::QueuedConnection);
     });
     auto *openNote = new QLabel(QStringLiteral("保存した設定で始めます"), this);
     openNote->setObjectName(QStringLiteral("Label3"));
