@@ -12,7 +12,8 @@ trap 'rm -rf "$work"' EXIT
 deb=$(ls "$work"/velloran_*.deb)
 dpkg-deb -x "$deb" "$work/root"
 for f in usr/bin/velloran usr/bin/velra-script usr/bin/velra-script-preview usr/share/doc/velloran/copyright usr/share/doc/velloran/README.md \
-    usr/share/doc/velloran/manual/index.html usr/share/doc/velloran/manual/pages/form1.png; do
+    usr/share/doc/velloran/manual/index.html usr/share/doc/velloran/manual/pages/form1.png \
+    usr/share/applications/velloran.desktop usr/share/mime/packages/velloran.xml; do
     [ -e "$work/root/$f" ] || { echo "the package lacks /$f"; exit 1; }
 done
 for program in velloran velra-script velra-script-preview; do
