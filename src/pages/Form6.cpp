@@ -33,7 +33,7 @@ public:
     }
 
     // A Bézier curve as its four values; none when one of them is not a number yet.
-    void show(Segment::Curve curve, std::optional<std::array<double, 4>> bezier)
+    void setCurve(Segment::Curve curve, std::optional<std::array<double, 4>> bezier)
     {
         m_curve = curve;
         m_bezier = bezier;
@@ -592,7 +592,7 @@ void Form6::refresh()
     m_boxes[4]->setEnabled(m_how[0]->isChecked());
     m_boxes[5]->setEnabled(m_how[1]->isChecked());
     const Row &current = m_rows[m_current];
-    m_curveView->show(current.curve, bezierNumbers(current.bezier));
+    m_curveView->setCurve(current.curve, bezierNumbers(current.bezier));
     if (!m_firstLines.lines)
         return;
     Run run;
