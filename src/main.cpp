@@ -1,6 +1,5 @@
 #include "platform/Console.h"
 #include "shell/Application.h"
-#include "shell/Form1.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 
@@ -38,12 +37,8 @@ int main(int argc, char *argv[])
     velra::QtToolkit toolkit;
     velra::Wizard wizard(toolkit);
     QObject::connect(&wizard, &velra::Wizard::finished, &app, &QApplication::quit, Qt::QueuedConnection);
-    if (!wizard.start())
+    // A settings file given (a double click on it) starts its run at once.
+    if (!wizard.start(app.arguments().value(1)))
         return 0;
-    // A settings file given (a double click on it): its run starts at once; should it be refused,
-    // the start page says why and stays.
-    const QStringList args = app.arguments().mid(1);
-    if (!args.isEmpty())
-        wizard.page<velra::Form1>(velra::PageId::Form1)->openSettings(args.front());
     return app.exec();
 }

@@ -8,6 +8,7 @@
 #include "handoff/OwnFiles.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -29,11 +30,14 @@ Wizard::~Wizard()
         delete page.data();
 }
 
-bool Wizard::start()
+bool Wizard::start(const QString &settingsFile)
 {
     QString error;
     if (!m_files.holdFolder(&error)) {
         m_ending = true;
+        if (!settingsFile.isEmpty())
+            error += QStringLiteral("\r\n設定ファイル「%1」は、起動している Velloran の始めのページの「設定を開く…」で開いてください。")
+                         .arg(shownValue(QDir::toNativeSeparators(settingsFile)));
         m_toolkit.messageBox(nullptr, error, QStringLiteral("すでに起動しています"), OkWithExclamation);
         platform::knock(m_files.folderKey(), m_files.otherCopy());
         emit finished();
@@ -45,6 +49,9 @@ bool Wizard::start()
     // message box of a page that is shown at once has its page's place to centre on.
     if (const QScreen *screen = first->screen())
         first->move(screen->availableGeometry().center() - first->rect().center());
+    // Should the file be refused, the start page says why and stays.
+    if (!settingsFile.isEmpty())
+        static_cast<Form1 *>(first)->openSettings(settingsFile);
     return true;
 }
 

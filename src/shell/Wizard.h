@@ -32,10 +32,11 @@ public:
     explicit Wizard(Toolkit &toolkit, const HandoffFiles &files = HandoffFiles());
     ~Wizard() override;
 
-    // Shows the start page, once this copy holds the hand-off folder. A second copy of the program
-    // started from the same folder says that one is running, brings that one to the front, and ends
-    // (returns false) without touching a file.
-    bool start();
+    // Shows the start page, once this copy holds the hand-off folder, and starts a run from
+    // `settingsFile` when one is given (a double click on it). A second copy of the program started
+    // from the same folder says that one is running (and where to open the file), brings that one to
+    // the front, and ends (returns false) without touching a file.
+    bool start(const QString &settingsFile = QString());
     // Hides `leaving` and shows `next` without making it modal.
     void handOver(Page *leaving, PageId next);
     // 戻る: shows the page before `leaving` with the values it had, the settings log cut back to

@@ -385,6 +385,11 @@ private slots:
 #ifndef Q_OS_WIN
         QTRY_VERIFY(!form2->isMinimized()); // the first copy came to the front
 #endif
+        // Given a settings file (a double click on it), it says where to open it.
+        Wizard third(toolkit, HandoffFiles(first.dir.path()));
+        QVERIFY(!third.start(first.path(QStringLiteral("pan.velra"))));
+        QCOMPARE(toolkit.lastPrompt(), QStringLiteral("Velloran はすでに起動しています。\r\n設定ファイル「%1」は、起動している Velloran の始めのページの「設定を開く…」で開いてください。")
+                                           .arg(QDir::toNativeSeparators(first.path(QStringLiteral("pan.velra")))));
 
         WizardFixture elsewhere;
         QVERIFY(elsewhere.wizard->start());
