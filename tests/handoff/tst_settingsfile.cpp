@@ -1,3 +1,4 @@
+#include "SmallDisk.h"
 #include "TestSupport.h"
 #include "handoff/SettingsFile.h"
 
@@ -91,6 +92,25 @@ private slots:
         QVERIFY(!settingsfile::write(folder, sample(), &error));
         QVERIFY(QFileInfo(folder).isDir());
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("velra-")).size(), 0);
+    }
+
+    // A save that fails (the disk full) keeps the settings file that was there, and nothing else.
+    void write_failure_keepsWhatWasThere()
+    {
+        SmallDisk disk(256);
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.whyNot));
+        const QString file = disk.path(QStringLiteral("pan.velra"));
+        QVERIFY(settingsfile::write(file, sample(), nullptr));
+        const QByteArray before = readAll(file);
+        lastrun::Settings bigger = sample();
+        bigger.log = kLog + QByteArray(40'000, ' ');
+        QVERIFY(disk.fill(0));
+        QString error;
+        QVERIFY(!settingsfile::write(file, bigger, &error));
+        QVERIFY2(error.startsWith(QStringLiteral("設定ファイル「%1」に保存できませんでした。").arg(QDir::toNativeSeparators(file))), qPrintable(error));
+        QCOMPARE(readAll(file), before);
+        QCOMPARE(disk.files(), QStringList{QStringLiteral("pan.velra")});
     }
 
     // Every file that is not a settings file this program can start a run from is refused, named.
