@@ -18,9 +18,9 @@ class TestWholeRun : public QObject
 {
     Q_OBJECT
 
-    // Drives every page with clicks and typed keys, as an author would, up to Form5's Next.
-    static void throughTheInputPages(WizardFixture &f, int direction, const char *step, int alignment, int endMode,
-                                     const char *moves)
+    // From the start page through the pictures (both chosen in the open dialog) to the mode page,
+    // which is then on the screen.
+    static void throughThePictures(WizardFixture &f)
     {
         const QString scroll = writePicture(f.path(QStringLiteral("scroll.bmp")), 100, 50, "BMP");
         const QString back = writePicture(f.path(QStringLiteral("背景.jpg")), 640, 480, "JPEG");
@@ -34,6 +34,13 @@ class TestWholeRun : public QObject
         Page *form3 = f.wizard->page(PageId::Form3);
         click(form3, QStringLiteral("Command1"));
         click(form3, QStringLiteral("Command2"));
+    }
+
+    // Drives every page with clicks and typed keys, as an author would, up to Form5's Next.
+    static void throughTheInputPages(WizardFixture &f, int direction, const char *step, int alignment, int endMode,
+                                     const char *moves)
+    {
+        throughThePictures(f);
         Page *form4 = f.wizard->page(PageId::Form4);
         click(form4, QStringLiteral("Option1"));
         click(form4, QStringLiteral("Command1"));
@@ -46,38 +53,42 @@ class TestWholeRun : public QObject
         click(form5, QStringLiteral("Command1"));
     }
 
+    // Types a value over a box of the detailed page.
+    static void typeOver(Page *form6, int box, const char *text)
+    {
+        auto *edit = child<QLineEdit>(form6, QStringLiteral("Text%1").arg(box));
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(text));
+    }
+
+    // On the detailed page: a diagonal, eased move of 4 frames from (-10, -10) to (20, 20), the
+    // background in the first frame only.
+    static void diagonalEasedMove(Page *form6)
+    {
+        for (const auto &[box, text] : {std::pair{1, "-10"}, std::pair{2, "-10"}, std::pair{3, "20"}, std::pair{4, "20"}})
+            typeOver(form6, box, text);
+        child<QRadioButton>(form6, QStringLiteral("Option2"))->click();
+        typeOver(form6, 6, "4");
+        child<QComboBox>(form6, QStringLiteral("Combo1"))->setCurrentIndex(3);
+        child<QRadioButton>(form6, QStringLiteral("Option8"))->click();
+    }
+
     // Run 1 of the settings-file tests to its generation page: the pictures chosen, then the
     // simple mode's leftward scroll, a detailed diagonal move, or a chain of two moves.
     static void throughToGeneration(WizardFixture &f, const QString &mode)
     {
         if (mode == QLatin1String("simple"))
             return throughTheInputPages(f, 3, "10", 1, 3, "2");
-        const QString scroll = writePicture(f.path(QStringLiteral("scroll.bmp")), 100, 50, "BMP");
-        const QString back = writePicture(f.path(QStringLiteral("背景.jpg")), 640, 480, "JPEG");
-        f.wizard->start();
-        click(f.wizard->page(PageId::Form1), QStringLiteral("Command1"));
-        f.toolkit.openNames = {scroll, back};
-        click(f.wizard->page(PageId::Form2), QStringLiteral("Command1"));
-        click(f.wizard->page(PageId::Form2), QStringLiteral("Command2"));
-        click(f.wizard->page(PageId::Form3), QStringLiteral("Command1"));
-        click(f.wizard->page(PageId::Form3), QStringLiteral("Command2"));
+        throughThePictures(f);
         child<QRadioButton>(f.wizard->page(PageId::Form4), QStringLiteral("Option2"))->click();
         click(f.wizard->page(PageId::Form4), QStringLiteral("Command1"));
         Page *form6 = f.wizard->page(PageId::Form6);
-        const auto set = [form6](int n, const char *text) { child<QLineEdit>(form6, QStringLiteral("Text%1").arg(n))->setText(QString::fromLatin1(text)); };
-        set(1, "-10");
-        set(2, "-10");
-        set(3, "20");
-        set(4, "20");
-        child<QRadioButton>(form6, QStringLiteral("Option2"))->click();
-        set(6, "4");
-        child<QComboBox>(form6, QStringLiteral("Combo1"))->setCurrentIndex(3);
-        child<QRadioButton>(form6, QStringLiteral("Option8"))->click();
+        diagonalEasedMove(form6);
         if (mode == QLatin1String("chain")) {
             click(form6, QStringLiteral("Command2"));
-            set(3, "300");
-            set(4, "40");
-            set(8, "3");
+            typeOver(form6, 3, "300");
+            typeOver(form6, 4, "40");
+            typeOver(form6, 8, "3");
             click(form6, QStringLiteral("Command9")); // ease-in-out, as a custom curve
         }
         click(form6, QStringLiteral("Command1"));
@@ -565,19 +576,7 @@ private slots:
         click(form4, QStringLiteral("Command1"));
         Page *form6 = f.wizard->page(PageId::Form6);
         QCOMPARE(visibleWindows(), QWidgetList{form6});
-        const auto set = [form6](int n, const char *text) {
-            auto *box = child<QLineEdit>(form6, QStringLiteral("Text%1").arg(n));
-            box->selectAll();
-            QTest::keyClicks(box, QString::fromLatin1(text));
-        };
-        set(1, "-10");
-        set(2, "-10");
-        set(3, "20");
-        set(4, "20");
-        child<QRadioButton>(form6, QStringLiteral("Option2"))->click();
-        set(6, "4");
-        child<QComboBox>(form6, QStringLiteral("Combo1"))->setCurrentIndex(3);
-        child<QRadioButton>(form6, QStringLiteral("Option8"))->click();
+        diagonalEasedMove(form6);
         click(form6, QStringLiteral("Command1"));
         QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
         Page *form7 = f.wizard->page(PageId::Form7);

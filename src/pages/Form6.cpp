@@ -95,6 +95,14 @@ QLabel *caption(const QString &text, QWidget *parent)
     return new QLabel(text, parent);
 }
 
+// A button no wider than its caption and `padding` need, below the style's usual minimum: the
+// page must fit a screen at 200 %.
+void narrow(QPushButton *button, int padding)
+{
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + padding);
+    button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
 const char *const kCurveNames[] = {"等速", "加速", "減速", "加減速", "カスタム"};
 
 // The four usual shapes, as CSS names them.
@@ -212,8 +220,7 @@ Form6::Form6(Wizard &wizard)
     for (int i = 0; i < 4; ++i) {
         m_rowButtons[i] = push(QStringLiteral("Command%1").arg(i + 2), QString::fromUtf8(rowCaptions[i][0]), moves);
         m_rowButtons[i]->setToolTip(QString::fromUtf8(rowCaptions[i][1]));
-        m_rowButtons[i]->setMinimumWidth(m_rowButtons[i]->fontMetrics().horizontalAdvance(m_rowButtons[i]->text()) + 24);
-        m_rowButtons[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        narrow(m_rowButtons[i], 24);
         rowButtons->addWidget(m_rowButtons[i]);
     }
     moveList->addLayout(rowButtons);
@@ -273,8 +280,7 @@ Form6::Form6(Wizard &wizard)
     for (int i = 0; i < 4; ++i) {
         m_presets[i] = push(QStringLiteral("Command%1").arg(6 + i), QString::fromLatin1(kPresets[i].name), row);
         m_presets[i]->setToolTip(QStringLiteral("カスタムの曲線に %1 の値を入れます").arg(QString::fromLatin1(kPresets[i].name)));
-        m_presets[i]->setMinimumWidth(m_presets[i]->fontMetrics().horizontalAdvance(m_presets[i]->text()) + 14);
-        m_presets[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        narrow(m_presets[i], 14);
         presets->addWidget(m_presets[i], m_presets[i]->minimumWidth());
     }
     editor->addLayout(presets);
@@ -579,8 +585,6 @@ void Form6::curveChosen()
     }
     for (int i = 8; i < 12; ++i)
         m_boxes[i]->setEnabled(custom);
-    m_boxes[4]->setEnabled(m_how[0]->isChecked());
-    m_boxes[5]->setEnabled(m_how[1]->isChecked());
     if (!m_showing)
         rowEdited();
     else

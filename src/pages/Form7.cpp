@@ -21,6 +21,19 @@
 namespace velra {
 using namespace controls;
 
+namespace {
+
+// A name typed without an extension gets the file kind's, as a Windows dialog would give it.
+QString withExtension(const QString &path, const QString &extension)
+{
+    const QFileInfo info(path);
+    if (!info.suffix().isEmpty() || info.isDir() || path.endsWith(QLatin1Char('/')))
+        return path;
+    return path + QLatin1Char('.') + extension;
+}
+
+} // namespace
+
 Form7::Form7(Wizard &wizard)
     : Page(wizard, QStringLiteral("Form7"))
 {
@@ -137,6 +150,14 @@ void Form7::generate()
     m_saveSettings->setEnabled(true);
 }
 
+output::Options Form7::saveOptions()
+{
+    // A file another program holds is waited for with the page's own progress box.
+    output::Options options;
+    options.waiting = [this](const QString &what) { return toolkit().stillWaiting(this, what); };
+    return options;
+}
+
 void Form7::saveSettings()
 {
     // This run's settings, with the route and page name as the page shows them now.
@@ -148,17 +169,14 @@ void Form7::saveSettings()
     QString path = toolkit().saveFileName(this, settingsfile::filter(), QStringLiteral("設定を保存"), wizard().saveFolder());
     if (path.isEmpty())
         return; // cancelled: nothing is touched
-    if (QFileInfo(path).suffix().isEmpty() && !QFileInfo(path).isDir() && !path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('.') + settingsfile::extension();
+    path = withExtension(path, settingsfile::extension());
     const QFileInfo existing(path);
     if (existing.exists()
         && !toolkit().question(this, QStringLiteral("「%1」はすでにあります。置き換えますか?").arg(shownValue(existing.fileName())),
                                QStringLiteral("設定の保存"), false))
         return;
     QString error;
-    output::Options options;
-    options.waiting = [this](const QString &what) { return toolkit().stillWaiting(this, what); };
-    const bool saved = settingsfile::write(path, settings, &error, options);
+    const bool saved = settingsfile::write(path, settings, &error, saveOptions());
     toolkit().waitOver();
     if (!saved)
         return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
@@ -239,9 +257,7 @@ void Form7::save()
     QString path = toolkit().saveFileName(this, scriptfile::filter(route), QStringLiteral("保存先を選択"), wizard().saveFolder());
     if (path.isEmpty())
         return; // cancelled: nothing is touched
-    // A name typed without an extension gets the route's, as a Windows dialog would give it.
-    if (QFileInfo(path).suffix().isEmpty() && !QFileInfo(path).isDir() && !path.endsWith(QLatin1Char('/')))
-        path += route == scriptfile::Route::Csf ? QStringLiteral(".csf") : QStringLiteral(".txt");
+    path = withExtension(path, route == scriptfile::Route::Csf ? QStringLiteral("csf") : QStringLiteral("txt"));
     // The file keeps its text: say what will happen to it rather than the dialog's "replace?".
     const QFileInfo existing(path);
     if (existing.isFile() && existing.size() > 0
@@ -255,9 +271,7 @@ void Form7::save()
     m_remake->setEnabled(false);
     m_preview->setEnabled(false); // the buffer is being saved; the preview would read it meanwhile
     m_save->repaint();
-    output::Options options;
-    options.waiting = [this](const QString &what) { return toolkit().stillWaiting(this, what); };
-    const bool saved = scriptfile::save(path, route, book, page, script, &error, options);
+    const bool saved = scriptfile::save(path, route, book, page, script, &error, saveOptions());
     toolkit().waitOver();
     if (!saved) {
         // The script is still in the buffer: the author can save elsewhere.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "io/OutputFile.h"
 #include "shell/Page.h"
 
 #include <QPointer>
@@ -38,6 +39,8 @@ private:
     void remake();
     // Keeps this run's settings in a file the author names, to start a run with again.
     void saveSettings();
+    // How the saves wait for a file another program holds.
+    output::Options saveOptions();
 
     QPushButton *m_generate;
     QProgressBar *m_progress;

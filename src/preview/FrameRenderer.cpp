@@ -102,16 +102,14 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
     m_problems.append(m_frames.notes);
 
     // The view: the window, and the pictures' paths as far as half a window beyond it.
-    const QRectF windowRect(QPointF(0, 0), QSizeF(m_window));
-    QRectF reach = windowRect;
+    QRectF reach;
     for (const Graphic &g : m_frames.graphics) {
         if (!g.sizeUnknown)
             reach |= QRectF(g.x, g.y, g.width, g.height);
     }
-    const qreal mx = m_window.width() / 2.0;
-    const qreal my = m_window.height() / 2.0;
-    m_view = reach & windowRect.adjusted(-mx, -my, mx, my);
+    m_view = viewAround(reach, m_window);
 
+    const QRectF windowRect(QPointF(0, 0), QSizeF(m_window));
     qsizetype cover = 0;
     qsizetype line = 0;
     for (qsizetype k = 0; k < m_frames.frameCount(); ++k) {
@@ -256,6 +254,14 @@ void FrameRenderer::drawGraphic(QPainter &painter, const Graphic &g) const
         return;
     }
     painter.drawImage(QRectF(left, top, image.width(), image.height()), image);
+}
+
+QRectF FrameRenderer::viewAround(const QRectF &reach, QSize window)
+{
+    const QRectF windowRect(QPointF(0, 0), QSizeF(window));
+    const qreal mx = window.width() / 2.0;
+    const qreal my = window.height() / 2.0;
+    return (reach | windowRect) & windowRect.adjusted(-mx, -my, mx, my);
 }
 
 void FrameRenderer::render(QPainter &painter, qsizetype k, const QRectF &target, const QRectF &view) const

@@ -42,6 +42,9 @@ public:
     // The area a view shows, in window pixels: the window, and around it as much of the pictures'
     // paths as fits in half a window on each side.
     QRectF viewArea() const { return m_view; }
+    // The same for pictures that reach `reach` (window pixels): the window, and `reach` as far as
+    // half a window beyond it.
+    static QRectF viewAround(const QRectF &reach, QSize window);
 
     // Draws frame k: the area `view` (window pixels) into `target` of the painter, with what lies
     // outside the host window dimmed.

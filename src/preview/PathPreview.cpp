@@ -66,11 +66,7 @@ void PathPreview::setChain(const Run &run, const ChainPlan &plan, int selected, 
         m_keys.append(QPointF(s.x, s.y));
         reach |= QRectF(m_keys.back(), m_picture);
     }
-    // The window, and the path as far as half a window beyond it.
-    const QRectF window(QPointF(0, 0), QSizeF(m_window));
-    const qreal mx = m_window.width() / 2.0;
-    const qreal my = m_window.height() / 2.0;
-    m_view = (reach | window) & window.adjusted(-mx, -my, mx, my);
+    m_view = FrameRenderer::viewAround(reach, m_window);
 
     // The last position is drawn by the renderer from a one-frame script, so that it shows exactly
     // what the host will; made again only when that frame changes.

@@ -124,10 +124,8 @@ Form1::Form1(Wizard &wizard)
     m_open->setToolTip(QStringLiteral("保存した設定ファイル（*.velra）の設定で作業を始めます。このページにドロップしても開けます"));
     connect(m_open, &QPushButton::clicked, this, [this] {
         const QString path = toolkit().openFileName(this, settingsfile::filter(), QStringLiteral("設定を開く"));
-        // Once the dialog is gone: Windows gives the keyboard back to this page when it closes,
-        // which must not take it from the page that follows.
         if (!path.isEmpty())
-            QMetaObject::invokeMethod(this, [this, path] { openSettings(path); }, Qt::QueuedConnection);
+            openSettingsLater(path);
     });
     auto *openNote = new QLabel(QStringLiteral("保存した設定で始めます"), this);
     openNote->setObjectName(QStringLiteral("Label3"));
@@ -201,13 +199,10 @@ bool Form1::openSettings(const QString &path)
     }
     // The run starts as it would with 前回の設定を使う, from these settings instead.
     wizard().setRemembered(std::move(settings));
-    if (!wizard().startRun(&error)) {
-        wizard().setRemembered(std::nullopt);
-        message(error, QStringLiteral("作業を開始できません"), OkWithExclamation);
-        return false;
-    }
-    wizard().handOver(this, PageId::Form2);
-    return true;
+    if (beginRun())
+        return true;
+    wizard().setRemembered(std::nullopt);
+    return false;
 }
 
 namespace {
@@ -234,20 +229,33 @@ void Form1::dropEvent(QDropEvent *event)
     if (!settingsfile::isSettingsFile(path))
         return;
     event->acceptProposedAction();
-    // Opened once the drop is over: the message box of a refused file must not hold the source.
+    openSettingsLater(path);
+}
+
+void Form1::openSettingsLater(const QString &path)
+{
+    // Once the dialog or the drop is over: Windows gives the keyboard back to this page when a
+    // dialog closes, which must not take it from the page that follows; and the message box of a
+    // refused file must not hold a drop's source.
     QMetaObject::invokeMethod(this, [this, path] { openSettings(path); }, Qt::QueuedConnection);
 }
 
 void Form1::startWork()
 {
-    QString error;
     if (!(m_useLast->isEnabled() && m_useLast->isChecked() && wizard().useRememberedSettings()))
         wizard().setRemembered(std::nullopt);
+    beginRun();
+}
+
+bool Form1::beginRun()
+{
+    QString error;
     if (!wizard().startRun(&error)) {
         message(error, QStringLiteral("作業を開始できません"), OkWithExclamation);
-        return;
+        return false;
     }
     wizard().handOver(this, PageId::Form2);
+    return true;
 }
 
 } // namespace velra

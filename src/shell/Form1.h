@@ -34,6 +34,9 @@ protected:
 
 private:
     void startWork();
+    // The run's files cleared and the first page shown, with the settings the wizard holds now.
+    bool beginRun();
+    void openSettingsLater(const QString &path);
     void showManual();
 
     QCheckBox *m_useLast;

@@ -43,12 +43,12 @@ inline bool writeAll(const QString &path, const QByteArray &bytes)
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
-// A real picture file of the given size and format ("BMP" or "JPEG"). A picture that cannot be
-// written fails the running test (with the reason) and gives an empty path.
-inline QString writePicture(const QString &path, int width, int height, const char *format)
+// A real picture file of the given size and format ("BMP" or "JPEG"), all one colour. A picture that
+// cannot be written fails the running test (with the reason) and gives an empty path.
+inline QString writePicture(const QString &path, int width, int height, const char *format, Qt::GlobalColor colour = Qt::darkCyan)
 {
     QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
+    image.fill(colour);
     if (image.save(path, format))
         return path;
     QTest::qFail(qPrintable(QStringLiteral("cannot write the %1 picture %2").arg(QLatin1String(format), path)), __FILE__, __LINE__);

@@ -359,11 +359,8 @@ private slots:
     // Pictures of the frames without a display: a contact sheet, or every frame at the window's size.
     void preview_drawsTheFrames_asSheetOrOneFileEach()
     {
-        QImage background(640, 480, QImage::Format_RGB32);
-        background.fill(Qt::red);
-        QImage picture(100, 50, QImage::Format_RGB32);
-        picture.fill(Qt::blue);
-        QVERIFY(background.save(path("back.bmp"), "BMP") && picture.save(path("scroll.jpg"), "JPEG"));
+        QVERIFY(!writePicture(path("back.bmp"), 640, 480, "BMP", Qt::red).isEmpty());
+        QVERIFY(!writePicture(path("scroll.jpg"), 100, 50, "JPEG", Qt::blue).isEmpty());
         const QStringList pictures{QStringLiteral("--scroll-picture"), path("scroll.jpg"), QStringLiteral("--background-picture"),
                                    path("back.bmp")};
         const Ran sheet = run(QStringList{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("sheet.png"),
@@ -407,11 +404,8 @@ private slots:
     // is not one is refused with one line naming it.
     void settingsFile_takenForLog()
     {
-        QImage background(640, 480, QImage::Format_RGB32);
-        background.fill(Qt::red);
-        QImage picture(100, 50, QImage::Format_RGB32);
-        picture.fill(Qt::blue);
-        QVERIFY(background.save(path("kept-back.bmp"), "BMP") && picture.save(path("kept-scroll.bmp"), "BMP"));
+        QVERIFY(!writePicture(path("kept-back.bmp"), 640, 480, "BMP", Qt::red).isEmpty());
+        QVERIFY(!writePicture(path("kept-scroll.bmp"), 100, 50, "BMP", Qt::blue).isEmpty());
         lastrun::Settings settings;
         settings.log = kLog;
         settings.scrollPicture = path("kept-scroll.bmp");
@@ -431,8 +425,7 @@ private slots:
         QVERIFY2(drawn.code == 0 && !drawn.err.contains("velra-script:"), drawn.err.constData()); // both pictures found
         const QImage last(path("pan-frames/frame-00004.png"));
         QVERIFY(QColor(last.pixel(620, 20)).blue() > 200 && QColor(last.pixel(300, 300)).red() > 200);
-        const QImage green = [] { QImage g(100, 50, QImage::Format_RGB32); g.fill(Qt::green); return g; }();
-        QVERIFY(green.save(path("green.bmp"), "BMP"));
+        QVERIFY(!writePicture(path("green.bmp"), 100, 50, "BMP", Qt::green).isEmpty());
         QVERIFY(run({QStringLiteral("preview"), path("pan.velra"), QStringLiteral("--all"), QStringLiteral("-o"), path("pan-green"),
                      QStringLiteral("--scroll-picture"), path("green.bmp")}).code == 0);
         QVERIFY(QColor(QImage(path("pan-green/frame-00004.png")).pixel(620, 20)).green() > 200);
