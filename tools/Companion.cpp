@@ -20,9 +20,9 @@ const char kUsage[] =
     "                     (-o SHEET.png [--frames N] | --all -o DIR)\n"
     "        velra-script --help | --version\n"
     "\n"
-    "generate  設定ファイル LOG の値からスクリプトを作り、OUT に書き出します\n"
+    "generate  設定ログ LOG の値からスクリプトを作り、OUT に書き出します\n"
     "          （- または -o なしで標準出力）。中身はスクリプトの一時ファイルと\n"
-    "          同じ CP932 のテキストです。\n"
+    "          同じ CP932 のテキストで、最後の行も CR LF で終わります。\n"
     "save      LOG からスクリプトを作り、ウィザードの保存と同じように FILE に\n"
     "          保存します。--csf はコミックスクリプトファイルにブックを追加し\n"
     "          （新しいファイルや空のファイルには見出しも書きます）、--txt は\n"
@@ -33,9 +33,10 @@ const char kUsage[] =
     "          DIR/frame-00001.png から順にウィンドウの大きさで書き出します。\n"
     "          指定のない画像は名前入りの四角で描きます。\n"
     "\n"
-    "LOG には、ウィザードの「設定を保存…」で保存した設定ファイル（*.velra）も\n"
-    "使えます。preview はその画像で描きます（--scroll-picture などの指定が\n"
-    "優先）。save にはそれでも --book と --page が必要です。\n"
+    "LOG は、ウィザードがページを進めるごとに書く設定ログ（velra.dat）か、\n"
+    "「設定を保存…」で保存した設定ファイル（*.velra）です。設定ファイルなら\n"
+    "preview はその画像で描きます（--scroll-picture などの指定が優先）。\n"
+    "save にはそれでも --book と --page が必要です。\n"
     "\n"
     "終了コード: 0 完了、1 設定の誤りか失敗（FILE と OUT はそのまま）、\n"
     "            2 使い方の誤り。\n";
@@ -55,7 +56,7 @@ bool readRun(const QString &path, Run &run, lastrun::Settings *named, QString *e
 
 int usageError(const QString &what)
 {
-    console::writeText(stderr, QStringLiteral("velra-script: %1\n%2").arg(escapeControls(what), QString::fromUtf8(kUsage)));
+    console::writeText(stderr, QStringLiteral("velra-script: %1\n詳しくは velra-script --help を見てください。\n").arg(escapeControls(what)));
     return 2;
 }
 

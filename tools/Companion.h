@@ -13,7 +13,7 @@ namespace velra::companion {
 
 extern const char kUsage[];
 
-// "velra-script: WHAT" and the usage, on standard error; exit status 2.
+// "velra-script: WHAT" and where the usage is, on standard error; exit status 2.
 int usageError(const QString &what);
 // One line on standard error, control characters from the input escaped; exit status 1.
 int failure(QString message);

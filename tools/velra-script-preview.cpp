@@ -48,14 +48,14 @@ int previewCommand(const QStringList &args)
         const bool option = a == QLatin1String("--all") || a == QLatin1String("-o") || a == QLatin1String("--scroll-picture")
             || a == QLatin1String("--background-picture") || a == QLatin1String("--frames");
         if (option && seen.contains(a))
-            return usageError(QStringLiteral("同じオプションが 2 回指定されています。"));
+            return usageError(QStringLiteral("%1 が 2 回指定されています。").arg(a));
         if (option)
             seen.append(a);
         if (a == QLatin1String("--all")) {
             all = true;
         } else if (option) {
             if (++i >= args.size() || args[i].isEmpty())
-                return usageError(QStringLiteral("オプションの値がありません。"));
+                return usageError(QStringLiteral("%1 の値がありません。").arg(a));
             if (a == QLatin1String("-o"))
                 out = args[i];
             else if (a == QLatin1String("--scroll-picture"))
@@ -72,7 +72,7 @@ int previewCommand(const QStringList &args)
         } else if (log.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
             log = a;
         } else {
-            return usageError(QStringLiteral("使えない引数があります。"));
+            return usageError(QStringLiteral("引数「%1」は使えません。").arg(shownValue(args[i])));
         }
     }
     if (log.isEmpty() || out.isEmpty())

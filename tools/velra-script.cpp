@@ -40,15 +40,18 @@ int generate(const QStringList &args)
         } else if (log.isEmpty() && !args[i].startsWith(QLatin1Char('-'))) {
             log = args[i];
         } else {
-            return usageError(QStringLiteral("使えない引数があります。"));
+            return usageError(QStringLiteral("引数「%1」は使えません。").arg(shownValue(args[i])));
         }
     }
     if (log.isEmpty())
-        return usageError(QStringLiteral("generate には設定ファイル LOG が必要です。"));
+        return usageError(QStringLiteral("generate には設定ログか設定ファイル（LOG）が必要です。"));
     QByteArray script;
     QString error;
     if (!generateFrom(log, script, &error))
         return failure(error);
+    // A text file of its own, ended as every text file the programs write: output put after it
+    // (`>>`) starts on a line of its own. The script buffer keeps the form without.
+    script += "\r\n";
     if (!haveOut || out == QLatin1String("-")) {
         if (!console::writeScript(stdout, script))
             return failure(QStringLiteral("標準出力に書き込めません。"));
@@ -73,7 +76,7 @@ int save(const QStringList &args)
             || a == QLatin1String("--book") || a == QLatin1String("--page");
         if (takesValue) {
             if (++i >= args.size())
-                return usageError(QStringLiteral("オプションの値がありません。"));
+                return usageError(QStringLiteral("%1 の値がありません。").arg(a));
             if (a == QLatin1String("--book")) {
                 if (haveBook)
                     return usageError(QStringLiteral("--book が 2 回指定されています。"));
@@ -93,7 +96,7 @@ int save(const QStringList &args)
         } else if (log.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
             log = a;
         } else {
-            return usageError(QStringLiteral("使えない引数があります。"));
+            return usageError(QStringLiteral("引数「%1」は使えません。").arg(shownValue(args[i])));
         }
     }
     if (log.isEmpty() || target.isEmpty() || !haveBook || !havePage)
@@ -156,5 +159,5 @@ int main(int argc, char *argv[])
         return save(args.mid(1));
     if (args[0] == QLatin1String("preview"))
         return handOverToPreview(args);
-    return usageError(QStringLiteral("そのようなコマンドはありません。"));
+    return usageError(QStringLiteral("「%1」というコマンドはありません（generate、save、preview のどれかです）。").arg(shownValue(args[0])));
 }

@@ -32,7 +32,7 @@ QString fieldLabel(Field field)
         "設定モード",                 "スクロール方向",     "スクロールの間隔",     "スクロール位置",
         "スクロール終了位置",         "移動回数",
     };
-    return QStringLiteral("%1（%2）").arg(QString::fromUtf8(labels[static_cast<int>(field)]), fieldName(field));
+    return QString::fromUtf8(labels[static_cast<int>(field)]);
 }
 
 namespace {
@@ -355,13 +355,6 @@ QString shownValue(const QString &value)
     if (value.size() <= kLongest)
         return escapeControls(value);
     return escapeControls(value.left(kLongest)) + QStringLiteral("…（%1 文字）").arg(value.size());
-}
-
-QString withoutFieldNames(QString message)
-{
-    for (int f = 0; f < kFieldCount; ++f)
-        message.remove(QStringLiteral("（%1）").arg(fieldName(Field(f))));
-    return message;
 }
 
 QString restartMessage(const QString &what)

@@ -27,7 +27,8 @@ enum class Field {
 constexpr int kFieldCount = 14;
 
 QString fieldName(Field field);
-// "スクロール間隔（ScrollStep）": how messages name a value of the settings log.
+// "スクロールの間隔": how messages name a value of the settings log (the author's words, never the
+// log's internal name).
 QString fieldLabel(Field field);
 
 // The folder of the executable, ending in a separator.
@@ -110,10 +111,6 @@ bool isWholeNumberText(QStringView text);
 QString shownValue(const QString &value);
 // Control characters escaped, nothing cut.
 QString escapeControls(const QString &text);
-
-// A message for a page: the internal names of the settings log's values ("（ScrollStep）") left
-// out, the page's own words kept.
-QString withoutFieldNames(QString message);
 
 // Joins the two lines of a failure message: what went wrong, and that the run must start again.
 QString restartMessage(const QString &what);

@@ -1,5 +1,6 @@
 #include "Run.h"
 
+#include "text/Cp932.h"
 #include "text/Failure.h"
 
 #include <QDir>
@@ -323,7 +324,10 @@ bool parse(QStringView text, Run &run, RunError *error, int upToLine)
     QList<LogValue> head;
     qsizetype pos = settingslog::parseValues(text, int(Field::SettingMode) + 1, head);
     const int found = int(head.size());
-    run.lines = found > int(Field::WindowHeight) + 1 ? (found > int(Field::SettingMode) ? 3 : 2) : found >= 3 ? 1 : 0;
+    run.lines = found > int(Field::SettingMode)    ? 3
+        : found > int(Field::WindowHeight) ? 2
+        : found > int(Field::ScrollImageHeight) ? 1
+                                                : 0;
     static const int needed[] = {0, 3, 8, 9};
     if (run.lines < qMin(upToLine, 3))
         return failWith(error, missing(needed[qMin(upToLine, 3)], found));
@@ -401,8 +405,20 @@ bool fromValues(const QList<LogValue> &values, Run &run, RunError *error)
 bool read(const QString &path, Run &run, QString *error, settingslog::Access access, int upToLine)
 {
     QString text;
-    if (!settingslog::readText(path, text, error, access))
+    if (access == settingslog::Access::Named) {
+        // A file the author names may be anything: unless it is a settings log as a whole, its
+        // values are not read one by one (a script's header would be reported as a window height).
+        const auto notALog = [&] {
+            return fail(error, QStringLiteral("「%1」は設定ログでも設定ファイルでもありません。").arg(shownValue(QDir::toNativeSeparators(path))));
+        };
+        QByteArray bytes;
+        if (!settingslog::readBytes(path, bytes, error, access))
+            return bytes.size() > settingslog::kMaxLogBytes ? notALog() : false;
+        if (bytes.contains('\0') || !cp932::decode(bytes, text) || !settingslog::isSettingsLog(text))
+            return notALog();
+    } else if (!settingslog::readText(path, text, error, access)) {
         return false;
+    }
     RunError problem;
     if (parse(text, run, &problem, upToLine))
         return true;

@@ -80,6 +80,18 @@ bool parseFields(QStringView text, int count, QList<LogValue> &out, int *found)
     return true;
 }
 
+bool isSettingsLog(QStringView text)
+{
+    QList<LogValue> fields;
+    if (!parseFields(text, 9, fields))
+        return false;
+    const auto isText = [&fields](int i) { return fields[i].kind == LogValue::Kind::Text && !fields[i].text.isEmpty(); };
+    const auto isWhole = [&fields](int i) { return isWholeNumberText(fields[i].text.trimmed()); };
+    const QString mode = fields[8].text.trimmed();
+    return isText(0) && isWhole(1) && isWhole(2) && isText(3) && isWhole(4) && isWhole(5) && isWhole(6) && isWhole(7)
+        && (mode == QLatin1String("1") || mode == QLatin1String("2"));
+}
+
 qsizetype parseValues(QStringView text, int count, QList<LogValue> &fields)
 {
     fields.clear();

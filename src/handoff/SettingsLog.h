@@ -36,6 +36,11 @@ bool formatLine(const LogLine &line, QByteArray &out, QString *error);
 // Reads the first `count` fields of `text`. Returns false when the text holds fewer; `found` then
 // says how many it holds.
 bool parseFields(QStringView text, int count, QList<LogValue> &out, int *found = nullptr);
+// Whether `text` is a settings log at all, judged as its reader reads it (line ends counting as
+// commas, so whatever lines the values stand on): the first nine values are a text, two whole
+// numbers, a text, four whole numbers and a mode of 1 or 2. For whole files the author names (a
+// script picked by mistake must not be read value by value as if it were one).
+bool isSettingsLog(QStringView text);
 // Reads up to `count` values from the start of `text` into `out`, line ends counting as commas;
 // returns where reading stopped: after the last value's comma, or past its line end.
 qsizetype parseValues(QStringView text, int count, QList<LogValue> &out);
@@ -53,7 +58,7 @@ enum class Access { Handoff, Named };
 bool readText(const QString &path, QString &text, QString *error, Access access = Access::Handoff);
 // Reads the first `count` fields of the log at `path`.
 bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error);
-// The log's bytes as they are, refused beyond kMaxLogBytes.
+// The log's bytes as they are, refused beyond kMaxLogBytes (`bytes` then holds more than that).
 bool readBytes(const QString &path, QByteArray &bytes, QString *error, Access access = Access::Handoff);
 
 } // namespace settingslog

@@ -240,7 +240,7 @@ void Form5::next()
     // Whatever else the generation would refuse for these values is said here, not after it.
     QByteArray script;
     if (!generateScript(run, script, nullptr, &error))
-        return message(withoutFieldNames(error), QStringLiteral("設定が正しくありません"), OkWithExclamation);
+        return message(error, QStringLiteral("設定が正しくありません"), OkWithExclamation);
     if (!settingslog::appendLine(files().settingsLog(), record, &error))
         return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
     wizard().handOver(this, PageId::Form7);

@@ -449,7 +449,7 @@ void Form6::load()
     m_boxes[0]->setText(QString::number(window));
     m_boxes[1]->setText(QStringLiteral("0"));
     m_rows = {Row()};
-    m_rows[0].x = QString::number(-picture);
+    m_rows[0].x = QString::number(-qint64(picture)); // a hand-edited width may be INT_MIN
     m_rows[0].y = QStringLiteral("0");
     fillRemembered();
     fillList();

@@ -124,7 +124,7 @@ void Form7::generate()
         m_generate->setText(QStringLiteral("コード生成"));
         m_generate->setEnabled(true);
         m_remake->setEnabled(true);
-        message(withoutFieldNames(error) + QStringLiteral("\r\n「設定を変えて作り直す」で設定を直せます。"),
+        message(error + QStringLiteral("\r\n「設定を変えて作り直す」で設定を直せます。"),
                 QStringLiteral("スクリプトを生成できません"), OkWithExclamation);
     };
     Run run;

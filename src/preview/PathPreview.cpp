@@ -63,7 +63,8 @@ void PathPreview::setChain(const Run &run, const ChainPlan &plan, int selected, 
             if (i >= last)
                 break;
         }
-        m_keys.append(QPointF(s.x, s.y));
+        // Where the picture stops: a later move of one frame never reaches its target.
+        m_keys.append(QPointF(part.toX, part.toY));
         reach |= QRectF(m_keys.back(), m_picture);
     }
     m_view = FrameRenderer::viewAround(reach, m_window);

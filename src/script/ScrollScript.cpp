@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <climits>
+#include <algorithm>
 #include <optional>
 
 namespace velra {
@@ -429,6 +430,62 @@ void segmentPosition(const Segment &segment, qint64 fromX, qint64 fromY, qint64 
     y = roundedPosition(fromY, segment.y - fromY, num, den);
 }
 
+namespace {
+
+// The least and the greatest c(t) of a Bézier curve: its ends, and where Y's slope is 0 inside.
+// X is monotonic (x1 and x2 lie in 0 to 1), so these bound c over every t.
+void bezierRange(const Bezier &b, double &low, double &high)
+{
+    const double y1 = b.y1 / 10000.0;
+    const double y2 = b.y2 / 10000.0;
+    low = 0.0;
+    high = 1.0;
+    const auto take = [&](double s) {
+        if (s <= 0.0 || s >= 1.0)
+            return;
+        const double v = cubic(y1, y2, s);
+        low = std::min(low, v);
+        high = std::max(high, v);
+    };
+    // Y'(s) / 3 = a s^2 + b s + c, from the differences of the control values.
+    const double a = y1 - 2.0 * (y2 - y1) + (1.0 - y2);
+    const double bb = 2.0 * ((y2 - y1) - y1);
+    const double c = y1;
+    if (std::abs(a) < 1e-12) {
+        if (bb != 0.0)
+            take(-c / bb);
+        return;
+    }
+    const double disc = bb * bb - 4.0 * a * c;
+    if (disc < 0.0)
+        return;
+    const double root = std::sqrt(disc);
+    take((-bb + root) / (2.0 * a));
+    take((-bb - root) / (2.0 * a));
+}
+
+// Whether some moving frame could be placed outside what the host takes. Curves 1 to 4 stay between
+// the start and the target; a Bézier curve can overshoot both, by at most its extremes. The margin
+// is far wider than the solver's error, so a frame this says nothing of is certainly in range.
+bool mayLeaveRange(const Segment &s, qint64 fromX, qint64 fromY)
+{
+    if (s.curve != Segment::Curve::Bezier)
+        return false;
+    double low = 0.0;
+    double high = 1.0;
+    bezierRange(s.bezier, low, high);
+    constexpr double kMargin = 1e-3;
+    for (const auto &[from, to] : {std::pair{fromX, qint64(s.x)}, std::pair{fromY, qint64(s.y)}}) {
+        const double a = double(from) + double(to - from) * low;
+        const double b = double(from) + double(to - from) * high;
+        if (std::min(a, b) < kInt16Min - 0.5 + kMargin || std::max(a, b) > kInt16Max + 0.5 - kMargin)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool ChainPlan::make(const Chain &chain, ChainPlan &plan, QString *error)
 {
     plan = ChainPlan();
@@ -437,9 +494,11 @@ bool ChainPlan::make(const Chain &chain, ChainPlan &plan, QString *error)
     qint64 x = chain.startX;
     qint64 y = chain.startY;
     const bool one = chain.segments.size() == 1;
+    const auto which = [one](qsizetype k) {
+        return one ? QString() : QStringLiteral("%1 番目の動きの").arg(QString::number(k + 1));
+    };
     for (qsizetype k = 0; k < chain.segments.size(); ++k) {
         const Segment &s = chain.segments[k];
-        const QString which = one ? QString() : QStringLiteral("%1 番目の動きの").arg(QString::number(k + 1));
         Part part;
         part.fromX = x;
         part.fromY = y;
@@ -451,7 +510,7 @@ bool ChainPlan::make(const Chain &chain, ChainPlan &plan, QString *error)
         }
         if (part.moving > kMaxSegmentFrames)
             return fail(error, QStringLiteral("%1動くコマが %2 コマになります。%3 コマまでにしてください（移動の量を見直してください）。")
-                                   .arg(which, QString::number(part.moving), QString::number(kMaxSegmentFrames)));
+                                   .arg(which(k), QString::number(part.moving), QString::number(kMaxSegmentFrames)));
         const qint64 moving = k == 0 ? part.moving : part.moving - 1;
         const qint64 held = s.hold + (k == 0 ? chain.holdStart : 0);
         part.firstFrame = plan.frames;
@@ -461,10 +520,33 @@ bool ChainPlan::make(const Chain &chain, ChainPlan &plan, QString *error)
         plan.held += held;
         if (plan.frames > kMaxChainFrames)
             return fail(error, QStringLiteral("%1ところで書き出すコマが %2 コマを超えます。動きかコマ数を減らしてください。")
-                                   .arg(one ? QString() : QStringLiteral("%1 番目の動きの").arg(QString::number(k + 1)), QString::number(kMaxChainFrames)));
+                                   .arg(which(k), QString::number(kMaxChainFrames)));
+        // One frame is only the frame it starts from: the target is never reached.
+        if (part.moving > 1) {
+            x = s.x;
+            y = s.y;
+        }
+        part.toX = x;
+        part.toY = y;
         plan.parts.append(part);
-        x = s.x;
-        y = s.y;
+    }
+    // Every frame a curve could carry out of range is computed as the generation computes it, in the
+    // order it is written; the first one out is named.
+    for (qsizetype k = 0; k < chain.segments.size(); ++k) {
+        const Segment &s = chain.segments[k];
+        const Part &part = plan.parts[k];
+        if (!mayLeaveRange(s, part.fromX, part.fromY))
+            continue;
+        for (qint64 i = 1; i + 1 < part.moving; ++i) {
+            qint64 px = 0;
+            qint64 py = 0;
+            segmentPosition(s, part.fromX, part.fromY, i, part.moving, px, py);
+            if (!fitsInt16(px) || !fitsInt16(py)) {
+                plan = ChainPlan();
+                return fail(error, QStringLiteral("%1曲線が位置を -32768 から 32767 の範囲外（%2, %3）に出します。曲線の値を見直してください。")
+                                       .arg(which(k), QString::number(px), QString::number(py)));
+            }
+        }
     }
     return true;
 }
@@ -521,14 +603,8 @@ bool generateChainScript(const Run &run, QByteArray &script, GenerationProgress 
         for (qint64 h = 0; k == 0 && h < chain.holdStart; ++h)
             frame(x, y);
         for (qint64 i = k == 0 ? 0 : 1; i < part.moving; ++i) {
+            // The plan has refused any curve that leaves what the host can place.
             segmentPosition(s, part.fromX, part.fromY, i, part.moving, x, y);
-            // A curve that overshoots can leave what the host can place.
-            if (x < -32768 || x > 32767 || y < -32768 || y > 32767) {
-                script.clear();
-                return fail(error, QStringLiteral("%1曲線が位置を -32768 から 32767 の範囲外（%2, %3）に出します。曲線の値を見直してください。")
-                                       .arg(chain.segments.size() == 1 ? QString() : QStringLiteral("%1 番目の動きの").arg(QString::number(k + 1)),
-                                            QString::number(x), QString::number(y)));
-            }
             frame(x, y);
         }
         for (qint64 h = 0; h < s.hold; ++h)

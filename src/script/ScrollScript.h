@@ -27,14 +27,17 @@ bool generateScript(const Run &run, QByteArray &script, GenerationProgress *prog
 // stands (the start for the first), and moves to its target in n moving frames: n is the amount for
 // a count of frames; for dots a frame, 1 when it stays, else ceil(longest side / amount) + 1. The
 // first segment writes the start hold's copies of its frame 0, then its n frames; a later one its
-// frames 1 to n - 1, as its frame 0 is where the last one stopped. Each then writes `hold` copies of
-// the last frame written.
+// frames 1 to n - 1, as its frame 0 is where the last one stopped. So a later segment of one frame
+// writes nothing and does not move: the next one starts where the picture stands, not at a target
+// it never reached. Each then writes `hold` copies of the last frame written.
 struct ChainPlan
 {
     struct Part
     {
         qint64 fromX = 0; // where the segment starts
         qint64 fromY = 0;
+        qint64 toX = 0; // where it stops: the last frame it writes, or where it started when it writes none
+        qint64 toY = 0;
         qint64 moving = 0;     // n
         qint64 firstFrame = 0; // the index of the first frame it writes (its holds included)
         qint64 written = 0;    // frames it writes, holds included
@@ -44,8 +47,10 @@ struct ChainPlan
     qint64 moving = 0; // written frames that move (or could): all but the holds' copies
     qint64 held = 0;   // copies written by the holds
 
-    // False when a segment takes more than kMaxSegmentFrames moving frames or the chain writes more
-    // than kMaxChainFrames: `error` names the segment.
+    // False when a segment takes more than kMaxSegmentFrames moving frames, the chain writes more
+    // than kMaxChainFrames, or a curve puts a written frame outside -32768 to 32767 (the host's
+    // positions): `error` names the segment. Whatever the generation refuses is refused here, so a
+    // page that makes the plan refuses it before the generation does.
     static bool make(const Chain &chain, ChainPlan &plan, QString *error);
 };
 

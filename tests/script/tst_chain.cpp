@@ -76,6 +76,19 @@ private slots:
                                            << "0,0 65,0 40,0";
         QTest::newRow("Bézier on a later line, leading zeros")
             << first + "\"4\",\"40\",2,\"3\",5,\"0\",\"00.0\",\"02\",\"1.0000\",\"2\"\r\n" << "0,0 2,0 4,0 4,65 4,40";
+        // A later move of one frame writes nothing and does not move: the next starts where the picture
+        // stands, not at the target it never reached.
+        QTest::newRow("1 frame in the middle, then dots a frame")
+            << QStringLiteral("\"0\",\"0\",\"100\",\"0\",2,\"11\",1,\"0\",\"0\",3\r\n\"300\",\"300\",2,\"1\",1,\"3\"\r\n\"0\",\"50\",1,\"25\",1,\"0\"\r\n")
+            << "0,0 10,0 20,0 30,0 40,0 50,0 60,0 70,0 80,0 90,0 100,0 100,0 100,0 100,0 75,13 50,25 25,38 0,50";
+        QTest::newRow("1 frame first, then frames") << QStringLiteral("\"5\",\"5\",\"90\",\"90\",2,\"1\",1,\"0\",\"1\",3\r\n\"5\",\"9\",2,\"3\",1,\"0\"\r\n")
+                                                    << "5,5 5,5 5,7 5,9";
+        QTest::newRow("1 frame twice in a row") << first + "\"9\",\"9\",2,\"1\",1,\"0\"\r\n\"20\",\"20\",2,\"1\",1,\"1\"\r\n\"4\",\"4\",2,\"3\",1,\"0\"\r\n"
+                                                << "0,0 2,0 4,0 4,0 4,2 4,4";
+        // The curve's peak (2.394 x 13,790) lies past 32767, but the one frame between the ends
+        // (2.375 x 13,790) does not: no frame leaves what the host takes.
+        QTest::newRow("a peak between frames") << QStringLiteral("\"0\",\"0\",\"13790\",\"0\",2,\"3\",5,\"0\",\"0\",3,\"0\",\"3\",\"1\",\"3\"\r\n")
+                                               << "0,0 32751,0 13790,0";
         QTest::newRow("trailing blank lines") << first + "\"4\",\"6\",2,\"2\",1,\"0\"\r\n\r\n  \r\n" << "0,0 2,0 4,0 4,6";
     }
     void frames_followTheRule()
@@ -121,6 +134,11 @@ private slots:
         // Y(1/2) = 2.375 for (0, 3, 1, 3): 30,000 x 2.375 lies far past the host's range.
         QTest::newRow("overshoot out of range") << QStringLiteral("\"0\",\"0\",\"30000\",\"0\",2,\"3\",5,\"0\",\"0\",3,\"0\",\"3\",\"1\",\"3\"\r\n")
                                                 << "曲線が位置を -32768 から 32767 の範囲外（71250, 0）に出します";
+        QTest::newRow("overshoot, the first frame out named") << first + "\"4\",\"-20000\",2,\"101\",5,\"0\",\"0\",\"3\",\"1\",\"3\"\r\n"
+                                                             << "2 番目の動きの曲線が位置を -32768 から 32767 の範囲外（4, -33533）に出します";
+        QTest::newRow("overshoot below, after a 1-frame move")
+            << first + "\"0\",\"0\",2,\"1\",1,\"0\"\r\n\"4\",\"-20000\",2,\"101\",5,\"0\",\"0\",\"3\",\"1\",\"3\"\r\n"
+            << "3 番目の動きの曲線が位置を -32768 から 32767 の範囲外（4, -33533）";
     }
     void refused_namesTheLineAndSegment()
     {
@@ -131,6 +149,15 @@ private slots:
         QVERIFY(!generate(lines, script, error));
         QVERIFY2(error.contains(expected), qPrintable(error));
         QVERIFY(script.isEmpty());
+        // What the generation refuses of a chain that reads, its plan refuses in the same words: the
+        // chain editor's 次へ refuses it a page earlier.
+        Run run;
+        if (runlog::parse(kHead + lines, run, nullptr)) {
+            ChainPlan plan;
+            QString planned;
+            QVERIFY(!ChainPlan::make(run.chain, plan, &planned));
+            QCOMPARE(planned, error);
+        }
     }
 
     // What the page writes reads back as the same chain, Bézier values in their shortest form.

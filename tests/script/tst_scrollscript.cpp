@@ -285,7 +285,7 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("step 0") << "step" << "0" << QStringLiteral("ScrollStep）が 0 です");
+        QTest::newRow("step 0") << "step" << "0" << QStringLiteral("スクロールの間隔が 0 です");
         QTest::newRow("negative step") << "step" << "-3" << QStringLiteral("負の値（-3）");
         QTest::newRow("not a number") << "step" << "abc" << QStringLiteral("「abc」は整数ではありません");
         QTest::newRow("spaces") << "step" << " 5" << QStringLiteral("整数ではありません");
@@ -293,7 +293,7 @@ private slots:
         QTest::newRow("product") << "moves" << "3277" << QStringLiteral("の積 32770");
         QTest::newRow("sum") << "sum" << "32700" << QStringLiteral("の和 32800");
         QTest::newRow("difference") << "difference" << "-2" << QStringLiteral("を引いた差 -32769");
-        QTest::newRow("empty move count") << "moves" << "" << QStringLiteral("MoveCount）が空です");
+        QTest::newRow("empty move count") << "moves" << "" << QStringLiteral("移動回数が空です");
     }
 
     void failures_nameTheValue_andWriteNothing()
@@ -328,7 +328,7 @@ private slots:
         s.file = QStringLiteral("😀.bmp");
         const Generated g = generate(s);
         QVERIFY(!g.ok);
-        QVERIFY(g.error.contains(QStringLiteral("ScrollImageFile")));
+        QVERIFY2(g.error.startsWith(QStringLiteral("スクロール画像のファイル名の 「😀.bmp」")), qPrintable(g.error));
     }
 
     void largestScript_hasEveryFrame()

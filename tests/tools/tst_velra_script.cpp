@@ -41,7 +41,8 @@ private slots:
         const Ran r = run({QStringLiteral("generate"), path("velra.dat")});
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.startsWith("Graphic \"back.bmp\""));
-        QVERIFY(r.out.endsWith("\"/POS:610,0,100,50\""));
+        // A text file of its own: output added after it (>>) starts on its own line.
+        QVERIFY(r.out.endsWith("\"/POS:610,0,100,50\"\r\n"));
         QCOMPARE(run({QStringLiteral("generate"), path("velra.dat"), QStringLiteral("-o"), path("out.txt")}).code, 0);
         QCOMPARE(readAll(path("out.txt")), r.out);
     }
@@ -51,7 +52,7 @@ private slots:
         QVERIFY(writeAll(path("bad.dat"), QByteArray(kLog).replace("\"10\"", "\"0\"")));
         const Ran r = run({QStringLiteral("generate"), path("bad.dat"), QStringLiteral("-o"), path("none.txt")});
         QCOMPARE(r.code, 1);
-        QVERIFY(QString::fromUtf8(r.err).contains(QStringLiteral("ScrollStep")));
+        QVERIFY2(QString::fromUtf8(r.err).startsWith(QStringLiteral("velra-script: スクロールの間隔が 0 です。")), r.err.constData());
         QCOMPARE(r.err.count('\n'), 1);
         QVERIFY(!QFile::exists(path("none.txt")));
     }
@@ -61,16 +62,21 @@ private slots:
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("missing fields") << QByteArray("\"s\",\"1\",\"1\"\r\n1\r\n") << QStringLiteral("値が足りません");
+        // What is not a settings log as a whole is said so, its values never read one by one.
+        const QString notALog = QStringLiteral("「%1」は設定ログでも設定ファイルでもありません。").arg(path("damaged.dat"));
+        QTest::newRow("missing fields") << QByteArray("\"s\",\"1\",\"1\"\r\n1\r\n") << notALog;
+        QTest::newRow("a comic script") << scriptfile::headerBlock() + "\r\n<Book=\"B\">\r\n<Page=\"P\">\r\n" << notALog;
+        QTest::newRow("window height not a number") << QByteArray(kLog).replace("\"50\"", "\"fifty\"") << notALog;
+        QTest::newRow("mode 3") << QByteArray(kLog).replace("\r\n1\r\n", "\r\n3\r\n") << notALog;
         QTest::newRow("unclosed quote") << QByteArray(kLog).replace("3,\"10\"", "3,\"10") << QStringLiteral("値が足りません");
         QTest::newRow("signed step") << QByteArray(kLog).replace("\"10\"", "\"-10\"") << QStringLiteral("負の値");
         QTest::newRow("spaces in a number") << QByteArray(kLog).replace("\"10\"", "\"1 0\"") << QStringLiteral("整数ではありません");
-        QTest::newRow("invalid CP932") << QByteArray(kLog).replace("scroll", "scr\x81\x7Fll") << QStringLiteral("CP932");
+        QTest::newRow("invalid CP932") << QByteArray(kLog).replace("scroll", "scr\x81\x7Fll") << notALog;
         const QByteArray detailedHead = "\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n2\r\n";
         QTest::newRow("detailed, record missing") << detailedHead << QStringLiteral("値が足りません");
         QTest::newRow("detailed, damaged record") << detailedHead + "\"0\",\"0\",\"9\",\"0\",1,\"1\",7,\"0\",\"0\",1\r\n"
                                                   << QStringLiteral("速さの変化の値「7」は 1 から 5 の範囲外です");
-        QTest::newRow("megabyte line") << QByteArray(4'000'000, '1') << QStringLiteral("が大きすぎます（64 KB を超えています）");
+        QTest::newRow("megabyte line") << QByteArray(4'000'000, '1') << notALog;
         QTest::newRow("gigabyte script") << QByteArray(kLog)
                                                 .replace("scroll.bmp", QByteArray(30'000, 's'))
                                                 .replace("back.bmp", QByteArray(30'000, 'b'))
@@ -99,12 +105,12 @@ private slots:
         const Ran r = run({QStringLiteral("generate"), path("detailed.dat")});
         QVERIFY2(r.code == 0, r.err.constData());
         const QByteArray pic = "Graphic \"s.bmp\",0,0,0,1,\"None\",0,0,0,\"/POS:";
-        QCOMPARE(r.out, pic + "0,0,10,10\"\r\n" + pic + "4,-2,10,10\"\r\n" + pic + "8,-4,10,10\"\r\n" + pic + "8,-4,10,10\"");
+        QCOMPARE(r.out, pic + "0,0,10,10\"\r\n" + pic + "4,-2,10,10\"\r\n" + pic + "8,-4,10,10\"\r\n" + pic + "8,-4,10,10\"\r\n");
         QCOMPARE(run({QStringLiteral("save"), path("detailed.dat"), QStringLiteral("--txt"), path("detailed.txt"), QStringLiteral("--book"),
                       QStringLiteral("B"), QStringLiteral("--page"), QStringLiteral("P")})
                      .code,
                  0);
-        QCOMPARE(readAll(path("detailed.txt")), "<Book=\"B\">\r\n<Page=\"P\">\r\n" + r.out + "\r\n<Page End>\r\n<Book End>\r\n");
+        QCOMPARE(readAll(path("detailed.txt")), "<Book=\"B\">\r\n<Page=\"P\">\r\n" + r.out + "<Page End>\r\n<Book End>\r\n");
     }
 
     void logThatIsAFolder_exit1()
@@ -148,11 +154,24 @@ private slots:
                 columns += c.unicode() >= 0x1100 ? 2 : 1;
             QVERIFY2(columns <= 79 && !line.contains(QLatin1Char('\n')), qPrintable(line));
         }
-        // Usage errors speak Japanese too: what is wrong, then the usage.
-        const Ran wrong = run({QStringLiteral("frobnicate")});
-        QVERIFY2(QString::fromUtf8(wrong.err).startsWith(QStringLiteral("velra-script: そのようなコマンドはありません。") + newline + QStringLiteral("使い方:")),
-                 wrong.err.constData());
-        QVERIFY(QString::fromUtf8(wrong.err).endsWith(QStringLiteral("2 使い方の誤り。") + newline));
+        // The help names the two kinds of LOG apart.
+        QVERIFY(helpText.contains(QStringLiteral("設定ログ LOG")));
+        QVERIFY(!helpText.contains(QStringLiteral("設定ファイル LOG")));
+        // A usage error says what is wrong, naming it, and where the usage is: two lines, not the help.
+        const QString more = newline + QStringLiteral("詳しくは velra-script --help を見てください。") + newline;
+        const QList<std::pair<QStringList, QString>> wrongs = {
+            {{QStringLiteral("frobnicate")}, QStringLiteral("「frobnicate」というコマンドはありません（generate、save、preview のどれかです）。")},
+            {{QStringLiteral("generate"), path("velra.dat"), QStringLiteral("--fast")}, QStringLiteral("引数「--fast」は使えません。")},
+            {{QStringLiteral("save"), path("velra.dat"), QStringLiteral("--book")}, QStringLiteral("--book の値がありません。")},
+            {{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("s.png"), QStringLiteral("--frames"), QStringLiteral("2"),
+              QStringLiteral("--frames"), QStringLiteral("3")},
+             QStringLiteral("--frames が 2 回指定されています。")},
+        };
+        for (const auto &[args, reason] : wrongs) {
+            const Ran wrong = run(args);
+            QCOMPARE(wrong.code, 2);
+            QCOMPARE(QString::fromUtf8(wrong.err), QStringLiteral("velra-script: ") + reason + more);
+        }
         QVERIFY(run({QStringLiteral("--version")}).out.startsWith("velra-script"));
     }
 
@@ -177,7 +196,7 @@ private slots:
         QCOMPARE(r.code, 0);
         const QByteArray script = run({QStringLiteral("generate"), path("velra.dat")}).out;
         QCOMPARE(readAll(path("comic.csf")), scriptfile::headerBlock() + "\r\n<Book=\"" + sjis(QStringLiteral("第一巻"))
-                     + "\">\r\n<Page=\"P\">\r\n" + script + "\r\n<Page End>\r\n<Book End>\r\n");
+                     + "\">\r\n<Page=\"P\">\r\n" + script + "<Page End>\r\n<Book End>\r\n");
         QVERIFY(writeAll(path("notes.txt"), "notes"));
         QCOMPARE(run({QStringLiteral("save"), path("velra.dat"), QStringLiteral("--txt"), path("notes.txt"),
                       QStringLiteral("--book"), QStringLiteral("B"), QStringLiteral("--page"), QStringLiteral("P")})
@@ -252,7 +271,7 @@ private slots:
         QTest::addColumn<QString>("notExpected");
         const QString big = path(QStringLiteral("big%2.dat"));
         writeAll(big, QByteArray(70 * 1024, 'x'));
-        QTest::newRow("log name") << QStringList{QStringLiteral("generate"), big} << QStringLiteral("big%2.dat」が大きすぎます（64 KB")
+        QTest::newRow("log name") << QStringList{QStringLiteral("generate"), big} << QStringLiteral("big%2.dat」は設定ログでも")
                                   << QStringLiteral("big64");
         QTest::newRow("book name") << QStringList{QStringLiteral("save"), path("velra.dat"), QStringLiteral("--csf"), path("p.csf"),
                                                   QStringLiteral("--book"), QStringLiteral("A%2B%3C\u2603"),
@@ -265,8 +284,8 @@ private slots:
                                                   << QStringLiteral("ファイル名がありません") << QStringLiteral("同じ名前のフォルダー");
         const QString nul = path("zero-byte.dat"); // "nul.dat" would be Windows' NUL device
         writeAll(nul, QByteArray(kLog).replace("\r\n1\r\n", QByteArray("\r\n\0" "1\r\n", 6)));
-        QTest::newRow("NUL in the mode line") << QStringList{QStringLiteral("generate"), nul} << QStringLiteral("NUL 文字")
-                                              << QStringLiteral("ScrollStep");
+        QTest::newRow("NUL in the mode line") << QStringList{QStringLiteral("generate"), nul} << QStringLiteral("zero-byte.dat」は設定ログでも")
+                                              << QStringLiteral("スクロール");
     }
 
     void messages_showValuesAsTheyAre()
