@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "handoff/Run.h"
 #include "handoff/SettingsLog.h"
 
 #include <QTemporaryDir>
@@ -111,6 +112,50 @@ private slots:
         QString error;
         QVERIFY(!settingslog::readFields(log(), count, values, &error));
         QVERIFY2(error.contains(expected), qPrintable(error));
+    }
+
+    // What a settings log is, whatever lines its values stand on: a file that is not one is never
+    // read value by value.
+    void isSettingsLog_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("log");
+        const QString head = QStringLiteral("\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n");
+        QTest::newRow("simple") << head + "1\r\n3,\"10\",1,3,\"2\"\r\n" << true;
+        QTest::newRow("detailed, lines 1 to 3 only") << head + "2\r\n" << true;
+        QTest::newRow("values on other lines") << QStringLiteral("\"s.bmp\",\"10\"\r\n\"10\",\"b.bmp\",\"64\"\r\n\"48\",\"-64\",\"+48\",2") << true;
+        QTest::newRow("a comic script") << QStringLiteral("/// Comic Script File\r\n<Head=\"Comic\">\r\nFileType = FBS95\r\nSelectChange= 1\r\n<Head End>\r\n")
+                                       << false;
+        QTest::newRow("eight values") << head << false;
+        QTest::newRow("a width in words") << QString(head).replace(QStringLiteral("\"64\",\"48\"\r\n"), QStringLiteral("\"64\",\"tall\"\r\n")) + "1"
+                                         << false;
+        QTest::newRow("a picture named by a number") << QString(head).replace(QStringLiteral("\"s.bmp\""), QStringLiteral("7")) + "1" << false;
+        QTest::newRow("mode 3") << head + "3" << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+    void isSettingsLog()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, log);
+        QCOMPARE(settingslog::isSettingsLog(text), log);
+    }
+
+    // How many of the first lines a log being entered holds: the pages go back to the last one.
+    void runLines_countWhatIsThere_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("line 1") << QStringLiteral("\"s.bmp\",\"10\",\"10\"\r\n") << 1;
+        QTest::newRow("lines 1 and 2") << QStringLiteral("\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n") << 2;
+        QTest::newRow("lines 1 to 3") << QStringLiteral("\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n1\r\n") << 3;
+    }
+    void runLines_countWhatIsThere()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, lines);
+        Run run;
+        QVERIFY(runlog::parse(text, run, nullptr, lines));
+        QCOMPARE(run.lines, lines);
     }
 
     void missingLogOrFolder_giveClearMessages()

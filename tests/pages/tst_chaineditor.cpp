@@ -164,6 +164,34 @@ private slots:
         QCOMPARE(visibleWindows(), QWidgetList{f.page});
     }
 
+    // A custom curve that carries a frame out of the host's range is refused at 次へ in the
+    // generation's own words, and said beside the list before that.
+    void overshootingCurve_isRefusedAtNext()
+    {
+        EditorFixture f;
+        f.set(3, QStringLiteral("30000"));
+        f.curve()->setCurrentIndex(4);
+        for (const auto &[n, value] : {std::pair{9, "0"}, std::pair{10, "3"}, std::pair{11, "1"}, std::pair{12, "3"}})
+            f.set(n, QString::fromLatin1(value));
+        const QString expected = QStringLiteral("曲線が位置を -32768 から 32767 の範囲外（");
+        QVERIFY2(f.label(2).startsWith(expected), qPrintable(f.label(2)));
+        QCOMPARE(f.label(1), QStringLiteral("全 － コマ（値を直してください）"));
+        click(f.page, QStringLiteral("Command1"));
+        QVERIFY2(f.toolkit.lastPrompt().startsWith(expected), qPrintable(f.toolkit.lastPrompt()));
+        QCOMPARE(f.log(), kHead);
+        // Back inside the range, it goes on.
+        f.set(3, QStringLiteral("10000"));
+        click(f.page, QStringLiteral("Command1"));
+        QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form7)});
+    }
+
+    // A hand-edited log's picture width of the smallest int does not break the first move's default.
+    void smallestWidth_givesAPlainDefault()
+    {
+        EditorFixture f("\"s.bmp\",\"-2147483648\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n");
+        QCOMPARE(f.box(3)->text(), QStringLiteral("2147483648"));
+    }
+
     // Three moves built with the keyboard alone: add, targets, a custom curve from a preset, holds,
     // a move up (undone once with Ctrl+Z, then done again), and Enter; the generation page then
     // writes exactly the engine's bytes for the log the page wrote.

@@ -538,18 +538,33 @@ private slots:
 
     // A chain of moves generates and plays; the slider marks where each move begins. A picture
     // size the preview cannot draw is an outline, said once, not a refusal.
+    void preview_ofAChain_marksEachMove_data()
+    {
+        QTest::addColumn<QByteArray>("moves");
+        QTest::addColumn<QList<qsizetype>>("starts");
+        QTest::addColumn<int>("frames");
+        // 1 held + 3 moving + 2 held; then 3 more; then ceil(20 / 5) + 1 - 1 = 4 and 1 held.
+        QTest::newRow("three moves") << QByteArray("\"0\",\"0\",\"10\",\"0\",2,\"3\",1,\"1\",\"2\",1\r\n\"10\",\"20\",2,\"4\",3,\"0\"\r\n"
+                                                   "\"0\",\"0\",1,\"5\",5,\"1\",\"0.42\",\"0\",\"0.58\",\"1\"\r\n")
+                                     << QList<qsizetype>{0, 6, 9} << 6 + 3 + 5;
+        // 3 moving; the 1-frame move only its 2 held; the last from 10,0 (not 300,300): 2 more.
+        QTest::newRow("a 1-frame move in the middle")
+            << QByteArray("\"0\",\"0\",\"10\",\"0\",2,\"3\",1,\"0\",\"0\",1\r\n\"300\",\"300\",2,\"1\",1,\"2\"\r\n\"0\",\"0\",1,\"5\",1,\"0\"\r\n")
+            << QList<qsizetype>{0, 3, 5} << 3 + 2 + 2;
+    }
     void preview_ofAChain_marksEachMove()
     {
-        Form7Fixture f("\"scroll.bmp\",\"-5\",\"abc\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
-                       "\"0\",\"0\",\"10\",\"0\",2,\"3\",1,\"1\",\"2\",1\r\n\"10\",\"20\",2,\"4\",3,\"0\"\r\n\"0\",\"0\",1,\"5\",5,\"1\",\"0.42\",\"0\",\"0.58\",\"1\"\r\n");
+        QFETCH(QByteArray, moves);
+        QFETCH(QList<qsizetype>, starts);
+        QFETCH(int, frames);
+        Form7Fixture f("\"scroll.bmp\",\"-5\",\"abc\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n" + moves);
         f.generate();
         QVERIFY2(f.saveButton()->isEnabled(), qPrintable(f.toolkit.lastPrompt()));
         click(f.page, QStringLiteral("Command3"));
         auto *window = f.page->findChild<preview::PreviewWindow *>();
         QVERIFY(window);
-        // 1 held + 3 moving + 2 held; then 3 more; then ceil(20 / 5) + 1 - 1 = 4 and 1 held.
-        QCOMPARE(window->segmentStarts(), (QList<qsizetype>{0, 6, 9}));
-        QCOMPARE(child<QSlider>(window, QStringLiteral("Slider"))->maximum(), 6 + 3 + 5 - 1);
+        QCOMPARE(window->segmentStarts(), starts);
+        QCOMPARE(child<QSlider>(window, QStringLiteral("Slider"))->maximum(), frames - 1);
         window->close();
     }
 
