@@ -8,6 +8,7 @@
 #include "shell/Wizard.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -151,6 +152,7 @@ Form6::Row rowOf(const Segment &s)
 
 Form6::Form6(Wizard &wizard)
     : Page(wizard, QStringLiteral("Form6"))
+    , m_history([this] { return edit(); }, [this](const ChainEdit &e) { applyEdit(e); })
 {
     const auto box = [this](int n, QWidget *parent, int width = 56) {
         auto *edit = new QLineEdit(parent);
@@ -360,6 +362,23 @@ Form6::Form6(Wizard &wizard)
     for (QRadioButton *radio : m_background)
         connect(radio, &QRadioButton::toggled, this, &Form6::refresh);
     connect(m_curve, &QComboBox::currentIndexChanged, this, &Form6::curveChosen);
+    // Undo and redo: a typed value is a step once its box is left (or Enter pressed), a choice at
+    // once, and typing before a choice a step of its own.
+    const auto commit = [this] {
+        if (!m_showing && !m_applying)
+            m_history.commit();
+    };
+    for (QLineEdit *b : m_boxes) {
+        connect(b, &QLineEdit::editingFinished, this, commit);
+        b->installEventFilter(this);
+    }
+    for (QRadioButton *radio : {m_how[0], m_how[1], m_background[0], m_background[1], m_background[2]}) {
+        connect(radio, &QRadioButton::pressed, this, commit);
+        connect(radio, &QRadioButton::toggled, this, [commit](bool on) {
+            if (on)
+                commit();
+        });
+    }
     connect(m_list, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *item) {
         if (item && !m_showing)
             showRow(m_list->indexOfTopLevelItem(item));
@@ -382,22 +401,27 @@ Form6::Form6(Wizard &wizard)
     key(QKeySequence(Qt::Key_Delete), m_list, [this] { removeMove(); });
     key(QKeySequence(Qt::CTRL | Qt::Key_Up), this, [this] { moveBy(-1); });
     key(QKeySequence(Qt::CTRL | Qt::Key_Down), this, [this] { moveBy(1); });
-    key(QKeySequence::Undo, this, [this] { undoLast(); });
+    key(QKeySequence::Undo, this, [this] { m_history.undo(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Y), this, [this] { m_history.redo(); });
+    key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, [this] { m_history.redo(); });
     for (int i = 0; i < 4; ++i) {
         connect(m_presets[i], &QPushButton::clicked, this, [this, i] {
-            m_showing = true;
-            for (int v = 0; v < 4; ++v)
-                m_boxes[8 + v]->setText(QString::fromLatin1(kPresets[i].values[v]));
-            m_showing = false;
-            m_curve->setCurrentIndex(int(Segment::Curve::Bezier) - 1); // edits the row
-            rowEdited();
+            asStep([this, i] {
+                Row &r = m_rows[m_current];
+                r.curve = Segment::Curve::Bezier;
+                for (int v = 0; v < 4; ++v)
+                    r.bezier[v] = QString::fromLatin1(kPresets[i].values[v]);
+                showRow(m_current);
+            });
         });
     }
     for (int i = 0; i < 2; ++i) {
         connect(m_suggestions[i], &QPushButton::clicked, this, [this, i] {
-            const QVariant amount = m_suggestions[i]->property("amount");
-            const bool byFrames = m_how[1]->isChecked();
-            m_boxes[byFrames ? 5 : 4]->setText(amount.toString());
+            asStep([this, i] {
+                const QVariant amount = m_suggestions[i]->property("amount");
+                const bool byFrames = m_how[1]->isChecked();
+                m_boxes[byFrames ? 5 : 4]->setText(amount.toString());
+            });
         });
     }
     connect(m_next, &QPushButton::clicked, this, &Form6::next);
@@ -454,6 +478,7 @@ void Form6::load()
     fillRemembered();
     fillList();
     showRow(0);
+    m_history.reset();
 }
 
 void Form6::fillRemembered()
@@ -539,20 +564,26 @@ void Form6::showRow(int row)
 {
     m_current = qBound(0, row, int(m_rows.size()) - 1);
     const Row &r = m_rows[m_current];
+    const bool custom = r.curve == Segment::Curve::Bezier;
     m_showing = true;
     m_boxes[2]->setText(r.x);
     m_boxes[3]->setText(r.y);
     m_boxes[4]->setText(r.dots);
     m_boxes[5]->setText(r.frames);
     m_boxes[7]->setText(r.hold);
+    // Greyed boxes stay empty: the values of another curve are no part of this move.
     for (int i = 0; i < 4; ++i)
-        m_boxes[8 + i]->setText(r.bezier[i]);
+        m_boxes[8 + i]->setText(custom ? r.bezier[i] : QString());
     m_how[r.motion == Segment::Motion::Frames ? 1 : 0]->setChecked(true);
     m_curve->setCurrentIndex(int(r.curve) - 1);
     m_showing = false;
+    for (int i = 8; i < 12; ++i)
+        m_boxes[i]->setEnabled(custom);
     m_rowFrame->setTitle(QStringLiteral("%1 番目の動き").arg(m_current + 1));
     fillList();
-    curveChosen();
+    if (!m_applying)
+        m_history.select(m_current);
+    refresh();
 }
 
 void Form6::rowEdited()
@@ -567,28 +598,28 @@ void Form6::rowEdited()
     r.frames = m_boxes[5]->text();
     r.hold = m_boxes[7]->text();
     r.curve = Segment::Curve(m_curve->currentIndex() + 1);
-    for (int i = 0; i < 4; ++i)
-        r.bezier[i] = m_boxes[8 + i]->text();
+    if (r.curve == Segment::Curve::Bezier) {
+        for (int i = 0; i < 4; ++i)
+            r.bezier[i] = m_boxes[8 + i]->text();
+    }
     refresh();
 }
 
 void Form6::curveChosen()
 {
-    const bool custom = m_curve->currentIndex() + 1 == int(Segment::Curve::Bezier);
-    // カスタム starts from the shape of ease, which most timing editors open with.
-    if (custom && !m_showing && m_boxes[8]->text().isEmpty() && m_boxes[9]->text().isEmpty() && m_boxes[10]->text().isEmpty()
-        && m_boxes[11]->text().isEmpty()) {
-        m_showing = true;
-        for (int v = 0; v < 4; ++v)
-            m_boxes[8 + v]->setText(QString::fromLatin1(kPresets[0].values[v]));
-        m_showing = false;
-    }
-    for (int i = 8; i < 12; ++i)
-        m_boxes[i]->setEnabled(custom);
-    if (!m_showing)
-        rowEdited();
-    else
-        refresh();
+    if (m_showing)
+        return;
+    asStep([this] {
+        Row &r = m_rows[m_current];
+        r.curve = Segment::Curve(m_curve->currentIndex() + 1);
+        // カスタム brings back this move's own values, or starts from the shape of ease, which most
+        // timing editors open with.
+        if (r.curve == Segment::Curve::Bezier && std::all_of(r.bezier.begin(), r.bezier.end(), [](const QString &v) { return v.isEmpty(); })) {
+            for (int v = 0; v < 4; ++v)
+                r.bezier[v] = QString::fromLatin1(kPresets[0].values[v]);
+        }
+        showRow(m_current);
+    });
 }
 
 void Form6::refresh()
@@ -667,25 +698,72 @@ void Form6::refresh()
     m_path->setChain(run, plan, m_current, wizard().picturePaths(), &m_decoded);
 }
 
-void Form6::remember()
+template<typename Change>
+void Form6::asStep(Change change)
 {
-    m_undo.append({m_rows, m_current});
-    if (m_undo.size() > 100)
-        m_undo.removeFirst();
+    if (m_applying)
+        return change();
+    m_history.commit();
+    change();
+    m_history.commit();
+}
+
+ChainEdit Form6::edit() const
+{
+    ChainEdit e;
+    e.startX = m_boxes[0]->text();
+    e.startY = m_boxes[1]->text();
+    e.holdStart = m_boxes[6]->text();
+    for (int i = 0; i < 3; ++i) {
+        if (m_background[i]->isChecked())
+            e.background = i + 1;
+    }
+    e.rows = m_rows;
+    e.current = m_current;
+    return e;
+}
+
+void Form6::applyEdit(const ChainEdit &e)
+{
+    m_applying = true;
+    for (const auto &[box, text] : {std::pair{m_boxes[0], e.startX}, std::pair{m_boxes[1], e.startY}, std::pair{m_boxes[6], e.holdStart}}) {
+        if (box->text() != text)
+            box->setText(text);
+    }
+    m_background[qBound(1, e.background, 3) - 1]->setChecked(true);
+    m_rows = e.rows;
+    showRow(e.current);
+    m_applying = false;
+}
+
+bool Form6::eventFilter(QObject *watched, QEvent *event)
+{
+    // A box keeps Ctrl+Z for its own typing; once that is committed (or undone), the page's undo
+    // and redo take the keys wherever the focus is.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QKeyCombination keys = key->keyCombination();
+        const bool history = key->matches(QKeySequence::Undo) || keys == QKeyCombination(Qt::CTRL, Qt::Key_Y)
+            || keys == QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z);
+        if (history && !m_history.pending())
+            return true; // not accepted: the shortcut runs
+    }
+    return Page::eventFilter(watched, event);
 }
 
 void Form6::addMove()
 {
     if (m_rows.size() >= kMaxSegments)
         return;
-    remember();
-    // The new move starts where the chosen one stops, as it moves; its target is to be typed.
-    Row row = m_rows[m_current];
-    row.hold = QStringLiteral("0");
-    m_rows.insert(m_current + 1, row);
-    fillList();
-    showRow(m_current + 1);
-    refresh();
+    asStep([this] {
+        // The new move starts where the chosen one stops, as it moves; its target is to be typed.
+        Row row = m_rows[m_current];
+        row.hold = QStringLiteral("0");
+        if (row.curve != Segment::Curve::Bezier)
+            row.bezier = {};
+        m_rows.insert(m_current + 1, row);
+        showRow(m_current + 1);
+    });
     m_boxes[2]->setFocus();
     m_boxes[2]->selectAll();
 }
@@ -694,11 +772,10 @@ void Form6::removeMove()
 {
     if (m_rows.size() <= 1)
         return;
-    remember();
-    m_rows.removeAt(m_current);
-    fillList();
-    showRow(qMin(m_current, int(m_rows.size()) - 1));
-    refresh();
+    asStep([this] {
+        m_rows.removeAt(m_current);
+        showRow(qMin(m_current, int(m_rows.size()) - 1));
+    });
 }
 
 void Form6::moveBy(int by)
@@ -706,21 +783,10 @@ void Form6::moveBy(int by)
     const int to = m_current + by;
     if (to < 0 || to >= m_rows.size())
         return;
-    remember();
-    m_rows.swapItemsAt(m_current, to);
-    showRow(to);
-    refresh();
-}
-
-void Form6::undoLast()
-{
-    if (m_undo.isEmpty())
-        return;
-    const auto [rows, current] = m_undo.takeLast();
-    m_rows = rows;
-    fillList();
-    showRow(current);
-    refresh();
+    asStep([this, to] {
+        m_rows.swapItemsAt(m_current, to);
+        showRow(to);
+    });
 }
 
 void Form6::next()

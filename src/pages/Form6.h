@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChainHistory.h"
 #include "handoff/Run.h"
 #include "script/ScrollScript.h"
 #include "shell/Page.h"
@@ -31,19 +32,7 @@ class Form6 final : public Page
 public:
     explicit Form6(Wizard &wizard);
 
-    // A move as its boxes hold it: texts as typed, so that a half-typed value stays as it is.
-    struct Row
-    {
-        QString x;
-        QString y;
-        Segment::Motion motion = Segment::Motion::DotsPerFrame;
-        QString dots = QStringLiteral("4");
-        QString frames = QStringLiteral("30");
-        Segment::Curve curve = Segment::Curve::Linear;
-        std::array<QString, 4> bezier;
-        QString hold = QStringLiteral("0");
-        friend bool operator==(const Row &, const Row &) = default;
-    };
+    using Row = ChainRow;
 
     QPushButton *enterButton(QWidget *focus) const override;
 
@@ -67,9 +56,14 @@ private:
     void addMove();
     void removeMove();
     void moveBy(int by);
-    void undoLast();
-    void remember();
     void fillList();
+    // The edit as it stands, and an edit put back (an undo or a redo).
+    ChainEdit edit() const;
+    void applyEdit(const ChainEdit &edit);
+    // A discrete change (a choice, a button): typing before it is a step of its own, and so is it.
+    template<typename Change>
+    void asStep(Change change);
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void next();
 
     std::array<QLineEdit *, 12> m_boxes{};     // Text1 to Text12
@@ -90,7 +84,8 @@ private:
     QList<Row> m_rows;
     int m_current = 0;
     bool m_showing = false; // the boxes are being filled from a row: no edit
-    QList<std::pair<QList<Row>, int>> m_undo;
+    bool m_applying = false; // an undo or redo is putting an edit back
+    ChainHistory m_history;
     QHash<QString, QImage> m_decoded;
 };
 

@@ -185,6 +185,83 @@ private slots:
         QCOMPARE(visibleWindows(), QWidgetList{f.wizard->page(PageId::Form7)});
     }
 
+    // Undo never loses typing: three moves, each with a typed target, the focus on 追加. One Ctrl+Z
+    // takes back the last typed value only; the rest, step by step, and as many redos bring it all back.
+    void undoRedo_byKeyboard_neverLoseTyping()
+    {
+        EditorFixture f;
+        f.page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.page));
+        const QStringList start = f.rows();
+        f.box(3)->setFocus();
+        typeOver(QStringLiteral("-50"));
+        key(Qt::Key_Insert); // the typing is a step, then the add
+        typeOver(QStringLiteral("-200"));
+        key(Qt::Key_Insert);
+        typeOver(QStringLiteral("-300"));
+        auto *add = child<QPushButton>(f.page, QStringLiteral("Command2"));
+        add->setFocus(); // leaving the box commits it
+        const QStringList built = f.rows();
+        QCOMPARE(built.size(), 3);
+        QVERIFY(built[2].startsWith(QStringLiteral("-300, 0|")));
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.rows().size(), 3);
+        QCOMPARE(f.rows().mid(0, 2), built.mid(0, 2));
+        QVERIFY2(f.rows()[2].startsWith(QStringLiteral("-200, 0|")), qPrintable(f.rows()[2])); // as added: a copy of the second
+        for (int i = 0; i < 6; ++i) // one more than there are steps
+            key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.rows(), start);
+        for (int i = 0; i < 5; ++i)
+            key(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(f.rows(), built);
+        QCOMPARE(f.box(3)->text(), QStringLiteral("-300"));
+        // Ctrl+Shift+Z redoes too; a box with uncommitted typing keeps Ctrl+Z for itself.
+        key(Qt::Key_Z, Qt::ControlModifier);
+        key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(f.rows(), built);
+        f.box(4)->setFocus();
+        typeOver(QStringLiteral("7"));
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.box(4)->text(), QStringLiteral("0"));
+        QCOMPARE(f.rows(), built);
+        QCOMPARE(f.toolkit.messages.size(), 0);
+    }
+
+    // A preset over typed カスタム values is a step: Ctrl+Z brings the typed values back. Choosing
+    // 等速 leaves the greyed curve boxes empty, and カスタム brings the move's own values back.
+    void preset_thenUndo_bringsTypedValuesBack()
+    {
+        EditorFixture f;
+        f.page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.page));
+        f.curve()->setFocus();
+        f.curve()->setCurrentIndex(4);
+        const QStringList typed{"0.1", "-1.2345", "0.9", "2.5"};
+        for (int i = 0; i < 4; ++i) {
+            f.box(9 + i)->setFocus();
+            typeOver(typed[i]);
+        }
+        auto *easeIn = child<QPushButton>(f.page, QStringLiteral("Command7"));
+        easeIn->setFocus();
+        easeIn->click();
+        QCOMPARE(f.box(10)->text(), QStringLiteral("0"));
+        key(Qt::Key_Z, Qt::ControlModifier);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(f.box(9 + i)->text(), typed[i]);
+        f.curve()->setFocus();
+        f.curve()->setCurrentIndex(0);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(f.box(9 + i)->text().isEmpty() && !f.box(9 + i)->isEnabled());
+        f.curve()->setCurrentIndex(4);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(f.box(9 + i)->text(), typed[i]);
+        // A new move after a 等速 one has no hidden values to bring back: カスタム starts from ease.
+        f.curve()->setCurrentIndex(0);
+        click(f.page, QStringLiteral("Command2"));
+        f.curve()->setCurrentIndex(4);
+        QCOMPARE(f.box(9)->text(), QStringLiteral("0.25"));
+    }
+
     // A hand-edited log's picture width of the smallest int does not break the first move's default.
     void smallestWidth_givesAPlainDefault()
     {

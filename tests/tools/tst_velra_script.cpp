@@ -63,7 +63,7 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
         // What is not a settings log as a whole is said so, its values never read one by one.
-        const QString notALog = QStringLiteral("「%1」は設定ログでも設定ファイルでもありません。").arg(path("damaged.dat"));
+        const QString notALog = QStringLiteral("「%1」は設定ログでも設定ファイルでもありません。").arg(QDir::toNativeSeparators(path("damaged.dat")));
         QTest::newRow("missing fields") << QByteArray("\"s\",\"1\",\"1\"\r\n1\r\n") << notALog;
         QTest::newRow("a comic script") << scriptfile::headerBlock() + "\r\n<Book=\"B\">\r\n<Page=\"P\">\r\n" << notALog;
         QTest::newRow("window height not a number") << QByteArray(kLog).replace("\"50\"", "\"fifty\"") << notALog;
