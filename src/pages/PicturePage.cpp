@@ -42,10 +42,14 @@ void PicturePage::setPictureBoxes(QLineEdit *name, QLineEdit *width, QLineEdit *
 void PicturePage::browse()
 {
     const QString chosen = toolkit().openFileName(this, pictureFilter(), dialogTitle());
-    if (!chosen.isEmpty())
-        take(chosen);
-    else if (!m_dialogFileName.isEmpty())
-        take(m_dialogFileName); // cancelled: the file last chosen, measured again
+    const bool taken = !chosen.isEmpty() ? take(chosen)
+        : !m_dialogFileName.isEmpty()    ? take(m_dialogFileName) // cancelled: the file last chosen, measured again
+                                         : false;
+    // Picked: Enter goes on, rather than opening the dialog again.
+    if (taken) {
+        if (QPushButton *next = enterButton(nullptr); next && next->isEnabled())
+            next->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 bool PicturePage::take(const QString &path)

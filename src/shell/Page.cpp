@@ -74,6 +74,13 @@ void Page::showEvent(QShowEvent *event)
         firstShown();
     } else {
         shownAgain();
+        // Never where the page was left: 戻る, clicked to go on from here, would take Enter back
+        // again. The focus goes where the page puts it (次へ once it is filled in).
+        QWidget *to = focusProxy();
+        if (!to || !to->isEnabled() || !to->isVisibleTo(this))
+            to = m_nextButton;
+        if (to)
+            to->setFocus(Qt::OtherFocusReason);
     }
 }
 

@@ -47,8 +47,11 @@ bool Wizard::start(const QString &settingsFile)
     Page *first = show(PageId::Form1);
     // Placed by the wizard rather than left to the system (Windows would put it in a corner): a
     // message box of a page that is shown at once has its page's place to centre on.
-    if (const QScreen *screen = first->screen())
+    if (const QScreen *screen = first->screen()) {
         first->move(screen->availableGeometry().center() - first->rect().center());
+        m_place = first->pos();
+        m_placedAt.insert(first, m_place);
+    }
     // Should the file be refused, the start page says why and stays.
     if (!settingsFile.isEmpty())
         static_cast<Form1 *>(first)->openSettings(settingsFile);
@@ -105,8 +108,31 @@ void Wizard::handOver(Page *leaving, PageId next)
     const int index = int(next) - 1;
     m_shown[index] = true;
     Page *p = m_pages[index] ? m_pages[index].data() : (m_pages[index] = create(next)).data();
-    // Where the page before was: the author's eyes and the mouse stay where they are.
-    p->move(leaving->pos());
+    showInPlace(p, leaving);
+}
+
+void Wizard::showInPlace(Page *p, const Page *leaving)
+{
+    // Where the page before was: the author's eyes and the mouse stay where they are. A page the
+    // author moved sets the place; one the wizard moved to fit does not.
+    const QPoint placed = m_placedAt.value(leaving, leaving->pos());
+    if ((leaving->pos() - placed).manhattanLength() > 8 || !m_placedAt.contains(leaving))
+        m_place = leaving->pos();
+    // The frame around the client area, as the page before had it (a page not yet shown has none).
+    const QRect client = leaving->geometry();
+    const QRect outer = leaving->frameGeometry();
+    const QMargins frame(client.left() - outer.left(), client.top() - outer.top(), outer.right() - client.right(),
+                         outer.bottom() - client.bottom());
+    QPoint at = m_place;
+    if (const QScreen *screen = leaving->screen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize whole = p->size().grownBy(frame);
+        // Right and bottom first, so that a page larger than the screen keeps its title bar on it.
+        at.setX(qMax(area.left(), qMin(at.x(), area.right() + 1 - whole.width())));
+        at.setY(qMax(area.top(), qMin(at.y(), area.bottom() + 1 - whole.height())));
+    }
+    p->move(at);
+    m_placedAt.insert(p, at);
     p->show();
 }
 
@@ -127,13 +153,15 @@ void Wizard::back(Page *leaving)
     m_history.removeLast();
     leaving->hide();
     // The generation page starts afresh from the settings it will be given next time.
-    if (leaving == page(PageId::Form7)) {
+    const bool gone = leaving == page(PageId::Form7);
+    if (gone) {
         leaving->deleteLater();
         m_pages[int(PageId::Form7) - 1] = nullptr;
         m_shown[int(PageId::Form7) - 1] = false;
     }
-    page(previous)->move(leaving->pos());
-    page(previous)->show();
+    showInPlace(page(previous), leaving);
+    if (gone)
+        m_placedAt.remove(leaving);
 }
 
 Page *Wizard::page(PageId id) const
@@ -248,6 +276,11 @@ bool Wizard::restart(QString *error)
     if (!m_files.startRun(error))
         return false;
     openFrontDoor();
+    QPointer<Page> from;
+    for (const auto &page : m_pages) {
+        if (page && page->isVisible())
+            from = page;
+    }
     for (auto &page : m_pages) {
         if (page) {
             page->hide();
@@ -261,7 +294,14 @@ bool Wizard::restart(QString *error)
     m_pressedPage = nullptr;
     setRemembered(std::move(settings));
     m_shown[int(PageId::Form1) - 1] = true;
-    show(PageId::Form2);
+    m_shown[int(PageId::Form2) - 1] = true;
+    Page *first = (m_pages[int(PageId::Form2) - 1] = create(PageId::Form2)).data();
+    if (from)
+        showInPlace(first, from);
+    else
+        first->show();
+    m_placedAt.clear();
+    m_placedAt.insert(first, first->pos());
     return true;
 }
 
@@ -301,6 +341,9 @@ bool Wizard::eventFilter(QObject *watched, QEvent *event)
         // generation page's names), as the manual promises: change a value, Enter to the end.
         auto *button = qobject_cast<QPushButton *>(watched);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        // A held Enter moves one page: what the key repeats is not another press.
+        if (enter && key->isAutoRepeat())
+            return true;
         if (button && enter) {
             if (button->isEnabled())
                 button->click();

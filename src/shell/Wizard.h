@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 
 #include <array>
@@ -102,6 +103,10 @@ protected:
 private:
     Page *create(PageId id);
     Page *pageOf(QObject *object) const;
+    // Shows `p` where the pages of the run stand (where `leaving` was, unless the wizard moved that
+    // one to fit), moved as little as possible to lie wholly inside the available area of the
+    // screen, its frame and title bar included.
+    void showInPlace(Page *p, const Page *leaving);
 
     void openFrontDoor();
 
@@ -117,6 +122,8 @@ private:
     std::optional<lastrun::Settings> m_remembered;
     Run m_rememberedRun;
     QPointer<Page> m_pressedPage; // where the last mouse press that counted went
+    QPoint m_place;                     // the run's usual place for a page
+    QHash<const Page *, QPoint> m_placedAt; // where each page was put, to tell a move by the author
 };
 
 } // namespace velra

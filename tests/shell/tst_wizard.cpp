@@ -597,6 +597,60 @@ private slots:
         }
     }
 
+    // Every page opens wholly inside the screen's available area: a larger page is moved as little as
+    // it must, and the pages after it go back to the run's usual place, where the author put them.
+    void pages_openInsideTheScreen_thenBackInPlace()
+    {
+        WizardFixture f;
+        QVERIFY(writeAll(f.files.settingsLog(), "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"));
+        f.wizard->start();
+        Page *form1 = f.wizard->page(PageId::Form1);
+        const QRect area = form1->screen()->availableGeometry();
+        const QPoint corner = area.bottomRight() - QPoint(form1->width() + 20, form1->height() + 20);
+        form1->move(corner); // the author's place for the pages
+        f.wizard->handOver(form1, PageId::Form4);
+        Page *form4 = f.wizard->page(PageId::Form4);
+        QCOMPARE(form4->pos(), corner);
+        f.wizard->handOver(form4, PageId::Form6);
+        Page *form6 = f.wizard->page(PageId::Form6);
+        QVERIFY(form6->width() > form4->width() && form6->height() > form4->height());
+        QVERIFY2(area.contains(form6->frameGeometry()), qPrintable(QStringLiteral("%1,%2").arg(form6->x()).arg(form6->y())));
+        // As little as it must: its right and bottom edges on the area's.
+        QCOMPARE(form6->frameGeometry().right(), qMin(area.right(), corner.x() + form6->frameGeometry().width() - 1));
+        f.wizard->back(form6);
+        QCOMPARE(form4->pos(), corner);
+    }
+
+    // A page shown again never keeps the focus on 戻る, and a held Enter moves one page only.
+    void pageShownAgain_focusNeverOnBack_andHeldEnterMovesOnce()
+    {
+        WizardFixture f;
+        QVERIFY(writeAll(f.files.settingsLog(), "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n"));
+        f.wizard->start();
+        f.wizard->handOver(f.wizard->page(PageId::Form1), PageId::Form4);
+        Page *form4 = f.wizard->page(PageId::Form4);
+        click(form4, QStringLiteral("Option1"));
+        click(form4, QStringLiteral("Command1"));
+        Page *form5 = f.wizard->page(PageId::Form5);
+        QVERIFY(form5 && form5->isVisible());
+        auto *back = child<QPushButton>(form5, QStringLiteral("CommandBack"));
+        back->setFocus(); // as a mouse click leaves it
+        back->click();
+        QVERIFY(form4->isVisible());
+        click(form4, QStringLiteral("Command1"));
+        QVERIFY(form5->isVisible());
+        QVERIFY(form5->focusWidget() != back);
+        QCOMPARE(form5->focusWidget(), form5->focusProxy());
+        // Enter held down on the mode page: its repeats go nowhere.
+        form5->hide();
+        form4->show();
+        form4->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form4));
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(QApplication::focusWidget(), &repeat);
+        QVERIFY(form4->isVisible());
+    }
+
     void closingTheVisiblePage_endsTheApplication()
     {
         WizardFixture f;
