@@ -17,6 +17,7 @@
 #include <QPainterPath>
 #include <QRegularExpressionValidator>
 #include <QShortcut>
+#include <QStyleOptionFrame>
 #include <QTreeWidget>
 
 namespace velra {
@@ -104,6 +105,28 @@ void narrow(QPushButton *button, int padding)
     button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 }
 
+// The width a box needs to show `widest` whole, with its frame and margins, as QLineEdit measures.
+int widthFor(const QLineEdit *edit, const QString &widest)
+{
+    const QMargins margins = edit->textMargins();
+    constexpr int kHorizontalMargin = 2; // QLineEdit's own, each side
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    const QSize content(edit->fontMetrics().horizontalAdvance(widest) + 2 * kHorizontalMargin + margins.left() + margins.right() + 2,
+                        edit->fontMetrics().height());
+    return edit->style()->sizeFromContents(QStyle::CT_LineEdit, &option, content, edit).width();
+}
+
+// A list column as wide as its header and its widest value, with the margins the style draws.
+int columnWidthFor(const QTreeWidget *list, const QString &header, const QString &widest)
+{
+    const int cellMargin = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1) + 4;
+    const int headerMargin = 2 * list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list) + 4;
+    return qMax(list->fontMetrics().horizontalAdvance(widest) + cellMargin,
+                list->header()->fontMetrics().horizontalAdvance(header) + headerMargin);
+}
+
 const char *const kCurveNames[] = {"等速", "加速", "減速", "加減速", "カスタム"};
 
 // The four usual shapes, as CSS names them.
@@ -154,13 +177,17 @@ Form6::Form6(Wizard &wizard)
     : Page(wizard, QStringLiteral("Form6"))
     , m_history([this] { return edit(); }, [this](const ChainEdit &e) { applyEdit(e); })
 {
-    const auto box = [this](int n, QWidget *parent, int width = 56) {
+    // Every box as wide as the widest value it takes, from the font's own metrics.
+    const auto box = [this](int n, QWidget *parent, const QString &widest) {
         auto *edit = new QLineEdit(parent);
         edit->setObjectName(QStringLiteral("Text%1").arg(n));
-        edit->setFixedWidth(width);
+        edit->setFixedWidth(widthFor(edit, widest));
         m_boxes[n - 1] = edit;
         return edit;
     };
+    const QString coordinate = QStringLiteral("-32768");
+    const QString count = QStringLiteral("32768");
+    const QString curveValue = QStringLiteral("-1.2345");
     const auto choice = [](int n, const QString &text, QWidget *parent) {
         auto *radio = new QRadioButton(text, parent);
         radio->setObjectName(QStringLiteral("Option%1").arg(n));
@@ -176,43 +203,49 @@ Form6::Form6(Wizard &wizard)
     // The start and the background, which belong to the whole chain.
     QGroupBox *start = frame(this, QStringLiteral("Frame1"), QStringLiteral("開始位置（画像の左上）"), {});
     auto *startRow = new QHBoxLayout(start);
+    startRow->setContentsMargins(6, 2, 6, 4);
     startRow->addWidget(caption(QStringLiteral("x"), start));
-    startRow->addWidget(box(1, start, 52));
+    startRow->addWidget(box(1, start, coordinate));
     startRow->addWidget(caption(QStringLiteral("y"), start));
-    startRow->addWidget(box(2, start, 52));
+    startRow->addWidget(box(2, start, coordinate));
     startRow->addSpacing(6);
     startRow->addWidget(caption(QStringLiteral("止める"), start));
-    startRow->addWidget(box(7, start, 44));
+    startRow->addWidget(box(7, start, count));
     startRow->addWidget(caption(QStringLiteral("コマ"), start));
     startRow->addStretch(1);
     QGroupBox *background = frame(this, QStringLiteral("Frame5"), QStringLiteral("背景"), {});
     auto *backRow = new QHBoxLayout(background);
+    backRow->setContentsMargins(6, 2, 6, 4);
     const char *const backgrounds[] = {"毎コマ描く", "最初のコマだけ", "描かない"};
     for (int i = 0; i < 3; ++i)
         backRow->addWidget(m_background[i] = choice(7 + i, QString::fromUtf8(backgrounds[i]), background));
 
-    // The moves.
+    // The moves, each column as wide as its header and its widest allowed value.
     QGroupBox *moves = frame(this, QStringLiteral("Frame2"), QStringLiteral("動き"), {});
     m_list = new QTreeWidget(moves);
     m_list->setObjectName(QStringLiteral("List1"));
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setAllColumnsShowFocus(true);
-    m_list->setHeaderLabels({QStringLiteral("#"), QStringLiteral("目標"), QStringLiteral("動かし方"), QStringLiteral("曲線"),
-                             QStringLiteral("止め"), QStringLiteral("コマ"), QString()});
+    const QStringList headers{QStringLiteral("#"), QStringLiteral("目標"), QStringLiteral("動かし方"), QStringLiteral("曲線"),
+                              QStringLiteral("止め"), QStringLiteral("コマ"), QString()};
+    m_list->setHeaderLabels(headers);
     m_list->header()->setMinimumSectionSize(8);
-    const int widths[] = {20, 64, 54, 54, 28, 38, 16};
-    for (int i = 0; i < 7; ++i)
-        m_list->setColumnWidth(i, widths[i]);
+    const QStringList widest{QStringLiteral("32"), QStringLiteral("-32768, -32768"), QStringLiteral("32767 ドット"),
+                             QStringLiteral("カスタム"), QStringLiteral("32767"), QStringLiteral("32768"), QStringLiteral("！")};
+    int listWidth = 2 * m_list->frameWidth();
+    for (int i = 0; i < 7; ++i) {
+        const int w = columnWidthFor(m_list, headers[i], widest[i]);
+        m_list->setColumnWidth(i, w);
+        listWidth += w;
+    }
     m_list->header()->setStretchLastSection(true);
     m_list->header()->setSectionsMovable(false);
-    int listWidth = 2 * m_list->frameWidth();
-    for (int w : widths)
-        listWidth += w;
     m_list->setMinimumWidth(listWidth);
-    m_list->setFixedHeight(100);
+    m_list->setFixedHeight(86);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto *moveList = new QVBoxLayout(moves);
+    moveList->setContentsMargins(6, 2, 6, 4);
     moveList->addWidget(m_list);
     auto *rowButtons = new QHBoxLayout;
     const char *const rowCaptions[][2] = {{"追加", "選んだ動きのあとに動きを加えます（Insert）"},
@@ -232,30 +265,40 @@ Form6::Form6(Wizard &wizard)
     m_path->setObjectName(QStringLiteral("Picture1"));
     m_path->setToolTip(QStringLiteral("道筋：最後のコマと、各動きの目標（選んだ動きは水色）"));
 
-    // The chosen move.
+    // The chosen move, in a narrow column: one value or two to a line.
     QGroupBox *row = frame(this, QStringLiteral("Frame3"), QString(), {});
     m_rowFrame = row;
-    auto *editor = new QVBoxLayout(row);
-    editor->setSpacing(3);
-    auto *target = new QHBoxLayout;
-    target->addWidget(caption(QStringLiteral("目標 x"), row));
-    target->addWidget(box(3, row, 52));
-    target->addWidget(caption(QStringLiteral("y"), row));
-    target->addWidget(box(4, row, 52));
-    target->addStretch(1);
-    target->addWidget(caption(QStringLiteral("止める"), row));
-    target->addWidget(box(8, row, 44));
-    editor->addLayout(target);
+    auto *editor = new QGridLayout(row);
+    editor->setContentsMargins(6, 2, 6, 4);
+    editor->setVerticalSpacing(3);
+    editor->setHorizontalSpacing(4);
+    const auto pair = [&](int line, const QString &first, int a, const QString &second, int b) {
+        auto *h = new QHBoxLayout;
+        h->setSpacing(4);
+        h->addWidget(caption(first, row));
+        h->addWidget(m_boxes[a - 1]);
+        if (b) {
+            h->addWidget(caption(second, row));
+            h->addWidget(m_boxes[b - 1]);
+        } else {
+            h->addWidget(caption(second, row));
+        }
+        h->addStretch(1);
+        editor->addLayout(h, line, 0, 1, 2);
+    };
+    box(3, row, coordinate);
+    box(4, row, coordinate);
+    box(8, row, count);
+    pair(0, QStringLiteral("目標 x"), 3, QStringLiteral("y"), 4);
+    pair(1, QStringLiteral("止める"), 8, QStringLiteral("コマ"), 0);
     for (int i = 0; i < 2; ++i) {
-        auto *how = new QHBoxLayout;
-        how->addWidget(m_how[i] = choice(1 + i, i == 0 ? QStringLiteral("1コマに動かすドット数") : QStringLiteral("コマ数"), row));
-        how->addStretch(1);
-        how->addWidget(box(5 + i, row, 52));
-        editor->addLayout(how);
+        editor->addWidget(m_how[i] = choice(1 + i, i == 0 ? QStringLiteral("1コマに動かすドット数") : QStringLiteral("コマ数"), row), 2 + i, 0);
+        editor->addWidget(box(5 + i, row, i == 0 ? QStringLiteral("32767") : count), 2 + i, 1, Qt::AlignRight);
     }
     // The curve: its choice and values beside its drawing, the usual shapes below.
     auto *curveRow = new QHBoxLayout;
     auto *curveValues = new QVBoxLayout;
+    curveValues->setSpacing(3);
     auto *curveChoice = new QHBoxLayout;
     curveChoice->addWidget(caption(QStringLiteral("速さの変化"), row));
     m_curve = new QComboBox(row);
@@ -264,37 +307,44 @@ Form6::Form6(Wizard &wizard)
         m_curve->addItem(QString::fromUtf8(name));
     curveChoice->addWidget(m_curve, 1);
     curveValues->addLayout(curveChoice);
-    auto *values = new QHBoxLayout;
-    values->setSpacing(2);
     const char *const valueNames[] = {"x1", "y1", "x2", "y2"};
-    for (int i = 0; i < 4; ++i) {
-        values->addWidget(caption(QString::fromLatin1(valueNames[i]), row));
-        values->addWidget(box(9 + i, row, 38));
-        m_boxes[8 + i]->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*\\.?[0-9]*")), m_boxes[8 + i]));
+    for (int line = 0; line < 2; ++line) {
+        auto *values = new QHBoxLayout;
+        values->setSpacing(2);
+        for (int i = 2 * line; i < 2 * line + 2; ++i) {
+            values->addWidget(caption(QString::fromLatin1(valueNames[i]), row));
+            values->addWidget(box(9 + i, row, curveValue));
+            m_boxes[8 + i]->setValidator(
+                new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*\\.?[0-9]*")), m_boxes[8 + i]));
+        }
+        values->addStretch(1);
+        curveValues->addLayout(values);
     }
-    curveValues->addLayout(values);
     curveRow->addLayout(curveValues, 1);
     m_curveView = new CurveView(row);
-    curveRow->addWidget(m_curveView);
-    editor->addLayout(curveRow);
-    auto *presets = new QHBoxLayout;
+    curveRow->addWidget(m_curveView, 0, Qt::AlignBottom);
+    editor->addLayout(curveRow, 4, 0, 1, 2);
+    auto *presets = new QGridLayout;
     presets->setSpacing(2);
     for (int i = 0; i < 4; ++i) {
         m_presets[i] = push(QStringLiteral("Command%1").arg(6 + i), QString::fromLatin1(kPresets[i].name), row);
         m_presets[i]->setToolTip(QStringLiteral("カスタムの曲線に %1 の値を入れます").arg(QString::fromLatin1(kPresets[i].name)));
         narrow(m_presets[i], 14);
-        presets->addWidget(m_presets[i], m_presets[i]->minimumWidth());
+        presets->addWidget(m_presets[i], i / 2, i % 2);
     }
-    editor->addLayout(presets);
+    editor->addLayout(presets, 5, 0, 1, 2);
 
     m_frameCount = new QLabel(this);
     m_frameCount->setObjectName(QStringLiteral("Label1"));
+    m_hint = new QLabel(QStringLiteral("元に戻す Ctrl+Z　やり直す Ctrl+Y"), this);
+    m_hint->setObjectName(QStringLiteral("Label3"));
+    m_hint->setEnabled(false); // a quiet hint, not a value
     m_check = new QLabel(this);
     m_check->setObjectName(QStringLiteral("Label2"));
     m_check->setWordWrap(true);
     m_check->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_check->setTextFormat(Qt::PlainText);
-    m_check->setFixedHeight(m_check->fontMetrics().lineSpacing() * 4 + 2);
+    m_check->setFixedHeight(m_check->fontMetrics().lineSpacing() * 3 + 2);
     auto *suggestions = new QHBoxLayout;
     for (int i = 0; i < 2; ++i) {
         m_suggestions[i] = push(QStringLiteral("CommandSuggestion%1").arg(i + 1), QString(), this);
@@ -307,9 +357,9 @@ Form6::Form6(Wizard &wizard)
 
     m_next = new QPushButton(QStringLiteral("次へ"), this);
     m_next->setObjectName(QStringLiteral("Command1"));
-    m_next->setFixedSize(88, 28);
     QPushButton *previous = addBackButton(QRect());
-    previous->setFixedSize(88, 28);
+    for (QPushButton *b : {m_next, previous})
+        b->setFixedSize(qMax(88, b->sizeHint().width()), qMax(28, b->sizeHint().height()));
     setNextButton(m_next);
 
     auto *top = new QHBoxLayout;
@@ -317,13 +367,16 @@ Form6::Form6(Wizard &wizard)
     top->addWidget(background);
     auto *left = new QVBoxLayout;
     left->addWidget(moves);
-    m_path->setFixedHeight(120);
+    m_path->setFixedHeight(96);
     left->addWidget(m_path);
-    left->addWidget(m_frameCount);
+    auto *counts = new QHBoxLayout;
+    counts->addWidget(m_frameCount, 1);
+    counts->addWidget(m_hint);
+    left->addLayout(counts);
+    left->addWidget(m_check);
     left->addStretch(1);
     auto *right = new QVBoxLayout;
     right->addWidget(row);
-    right->addWidget(m_check);
     right->addStretch(1);
     // The suggestions under the words that offer them, before the page's own buttons.
     auto *bottom = new QHBoxLayout;

@@ -78,6 +78,7 @@ private:
     preview::PathPreview *m_path;
     QLabel *m_frameCount;
     QLabel *m_check;
+    QLabel *m_hint;
     QGroupBox *m_rowFrame;
     QPushButton *m_next;
     Run m_firstLines; // lines 1 to 3 of the settings log

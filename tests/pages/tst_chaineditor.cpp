@@ -5,6 +5,8 @@
 #include "script/ScrollScript.h"
 
 #include <QComboBox>
+#include <QHeaderView>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -260,6 +262,30 @@ private slots:
         click(f.page, QStringLiteral("Command2"));
         f.curve()->setCurrentIndex(4);
         QCOMPARE(f.box(9)->text(), QStringLiteral("0.25"));
+    }
+
+    // Every allowed value shows whole: in its box, and in the list's columns.
+    void everyValue_fitsItsBoxAndColumn()
+    {
+        EditorFixture f;
+        const QList<std::pair<int, QString>> widest = {{1, "-32768"}, {2, "-32768"}, {3, "-32768"}, {4, "-32768"}, {5, "32767"},
+                                                       {6, "32768"},  {7, "32767"},  {8, "32767"},  {9, "-1.2345"}, {10, "-1.2345"},
+                                                       {11, "-1.2345"}, {12, "-1.2345"}};
+        for (const auto &[n, text] : widest) {
+            QLineEdit *b = f.box(n);
+            QStyleOptionFrame option;
+            option.initFrom(b);
+            option.lineWidth = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, b);
+            const QRect contents = b->style()->subElementRect(QStyle::SE_LineEditContents, &option, b);
+            QVERIFY2(b->fontMetrics().horizontalAdvance(text) + 4 <= contents.width(),
+                     qPrintable(QStringLiteral("Text%1: %2 in %3").arg(n).arg(text).arg(contents.width())));
+        }
+        const QStringList values{"32", "-32768, -32768", "32767 ドット", "カスタム", "32767", "32768"};
+        for (int c = 0; c < values.size(); ++c) {
+            QVERIFY2(f.list()->fontMetrics().horizontalAdvance(values[c]) + 6 <= f.list()->columnWidth(c), qPrintable(values[c]));
+            QVERIFY(f.list()->header()->fontMetrics().horizontalAdvance(f.list()->headerItem()->text(c)) < f.list()->columnWidth(c));
+        }
+        QVERIFY(f.list()->viewport()->width() >= f.list()->header()->length() - f.list()->columnWidth(6) + 8);
     }
 
     // A hand-edited log's picture width of the smallest int does not break the first move's default.
