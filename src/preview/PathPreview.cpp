@@ -137,7 +137,8 @@ void PathPreview::paintEvent(QPaintEvent *)
         painter.setPen(QPen(Qt::white, 1.5));
         painter.drawRect(QRectF(toWidget(m_keys.back()), m_picture * scale));
     }
-    for (qsizetype k = 0; k < m_paths.size(); ++k) {
+    // The chosen move last, above later moves that retrace it.
+    const auto drawPath = [&](qsizetype k) {
         QPainterPath line;
         for (qsizetype i = 0; i < m_paths[k].size(); ++i) {
             const QPointF p = toWidget(m_paths[k][i] + half);
@@ -145,7 +146,13 @@ void PathPreview::paintEvent(QPaintEvent *)
         }
         painter.setPen(QPen(k == m_selected ? chosen : path, k == m_selected ? 3 : 2));
         painter.drawPath(line);
+    };
+    for (qsizetype k = 0; k < m_paths.size(); ++k) {
+        if (k != m_selected)
+            drawPath(k);
     }
+    if (m_selected >= 0 && m_selected < m_paths.size())
+        drawPath(m_selected);
     // The keyframes: the start square, each move's target a dot, the chosen move's ends filled.
     for (qsizetype k = 0; k < m_keys.size(); ++k) {
         const QPointF p = toWidget(m_keys[k] + half);
@@ -157,6 +164,35 @@ void PathPreview::paintEvent(QPaintEvent *)
         else
             painter.drawEllipse(p, 4, 4);
     }
+    drawLegend(painter, path);
+}
+
+void PathPreview::drawLegend(QPainter &painter, const QColor &mark) const
+{
+    // What the symbols are, in the corner: the start a square, each move's target a dot.
+    const QFontMetrics metrics = painter.fontMetrics();
+    const QString start = QStringLiteral("開始");
+    const QString target = QStringLiteral("目標");
+    const int h = metrics.height();
+    const int width = 4 + 10 + 3 + metrics.horizontalAdvance(start) + 8 + 10 + 3 + metrics.horizontalAdvance(target) + 4;
+    const QRectF box(2, height() - h - 4, width, h + 2);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 160));
+    painter.drawRect(box);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(mark);
+    qreal x = box.left() + 4;
+    const qreal middle = box.center().y();
+    painter.drawRect(QRectF(x + 1, middle - 4, 8, 8));
+    x += 13;
+    painter.setPen(Qt::white);
+    painter.drawText(QPointF(x, middle + metrics.ascent() / 2.0 - 1), start);
+    x += metrics.horizontalAdvance(start) + 8;
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawEllipse(QPointF(x + 5, middle), 4, 4);
+    x += 13;
+    painter.setPen(Qt::white);
+    painter.drawText(QPointF(x, middle + metrics.ascent() / 2.0 - 1), target);
 }
 
 } // namespace velra::preview

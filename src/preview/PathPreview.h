@@ -6,6 +6,8 @@
 
 #include <memory>
 
+class QPainter;
+
 namespace velra {
 struct ChainPlan;
 }
@@ -39,6 +41,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void drawLegend(QPainter &painter, const QColor &mark) const;
+
     QSize m_window;
     QSizeF m_picture;                // the moving picture's size, for its centre and outline
     QList<QList<QPointF>> m_paths;   // each move's positions (top-left corners), sampled

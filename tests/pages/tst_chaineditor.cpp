@@ -288,6 +288,25 @@ private slots:
         QVERIFY(f.list()->viewport()->width() >= f.list()->header()->length() - f.list()->columnWidth(6) + 8);
     }
 
+    // The chosen move's path is drawn above a later move that retraces it.
+    void chosenPath_isDrawnOnTop()
+    {
+        EditorFixture f;
+        f.set(1, QStringLiteral("0"));
+        f.set(3, QStringLiteral("600"));
+        click(f.page, QStringLiteral("Command2"));
+        f.set(3, QStringLiteral("0")); // back along the same line
+        f.list()->setCurrentItem(f.list()->topLevelItem(0));
+        auto *path = f.page->findChild<preview::PathPreview *>();
+        const QImage drawn = path->grab().toImage();
+        int chosen = 0;
+        for (int y = 0; y < drawn.height(); ++y) {
+            for (int x = 0; x < drawn.width(); ++x)
+                chosen += drawn.pixelColor(x, y) == QColor(80, 220, 255);
+        }
+        QVERIFY2(chosen > 150, qPrintable(QString::number(chosen))); // a line, not only its two end dots
+    }
+
     // A hand-edited log's picture width of the smallest int does not break the first move's default.
     void smallestWidth_givesAPlainDefault()
     {
