@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -26,6 +27,23 @@ public:
     QList<qsizetype> marks;
 
 protected:
+    // A click on the groove goes to the frame under the mouse (a page step of 10 in 98,000 frames
+    // would go nowhere), and goes on as a drag from there.
+    void mousePressEvent(QMouseEvent *event) override
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+        const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+        const QPoint at = event->position().toPoint();
+        if (event->button() == Qt::LeftButton && !handle.contains(at) && groove.width() > handle.width()) {
+            const int span = groove.width() - handle.width();
+            setValue(QStyle::sliderValueFromPosition(minimum(), maximum(), at.x() - groove.left() - handle.width() / 2, span,
+                                                     option.upsideDown));
+        }
+        QSlider::mousePressEvent(event);
+    }
+
     void paintEvent(QPaintEvent *event) override
     {
         QSlider::paintEvent(event);
@@ -134,7 +152,7 @@ QPushButton *control(const QString &name, const QString &text, const QString &ti
 bool isWindowKey(int key)
 {
     return key == Qt::Key_Space || key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home
-        || key == Qt::Key_End || key == Qt::Key_Escape;
+        || key == Qt::Key_End || key == Qt::Key_Escape || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
 }
 
 } // namespace
@@ -164,6 +182,7 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     m_slider = new SegmentSlider(Qt::Horizontal, this);
     m_slider->setObjectName(QStringLiteral("Slider"));
     m_slider->setRange(0, int(qMax<qsizetype>(0, count - 1)));
+    m_slider->setPageStep(int(qMax<qsizetype>(1, count / 10)));
 
     m_number = new QLabel(this);
     m_number->setObjectName(QStringLiteral("FrameNumber"));
@@ -189,7 +208,7 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     settings->addWidget(m_speed);
     settings->addWidget(m_loop);
     settings->addStretch(1);
-    settings->addWidget(new QLabel(QStringLiteral("Space 再生・停止　← → 1コマ　Home End 最初・最後　Esc 閉じる"), this));
+    settings->addWidget(new QLabel(QStringLiteral("Space 再生・停止　← → 1コマ　PgUp PgDn 1/10　Home End 最初・最後　Esc 閉じる"), this));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_canvas, 1);
     layout->addWidget(problems);
@@ -332,6 +351,13 @@ void PreviewWindow::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Home:
         showFrame(0);
         break;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: {
+        // A tenth of the frames.
+        const qsizetype tenth = qMax<qsizetype>(1, m_renderer->frames().frameCount() / 10);
+        showFrame(m_frame + (event->key() == Qt::Key_PageUp ? -tenth : tenth));
+        break;
+    }
     case Qt::Key_End:
         showFrame(m_renderer->frames().frameCount() - 1);
         break;

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QSlider>
+#include <QStyleOptionSlider>
 #include <QSpinBox>
 
 #include <QProgressBar>
@@ -521,6 +522,35 @@ private slots:
         QVERIFY(window->isPlaying());
         QTest::keyClick(child<QCheckBox>(window, QStringLiteral("Loop")), Qt::Key_Space);
         QVERIFY(!window->isPlaying());
+        window->close();
+    }
+
+    // Page Up and Page Down move a tenth of the frames; a click on the slider's groove goes to the
+    // frame clicked.
+    void preview_pageKeysAndGrooveClicks()
+    {
+        Form7Fixture f("\"scroll.bmp\",\"10\",\"10\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
+                       "\"0\",\"0\",\"100\",\"0\",2,\"101\",1,\"0\",\"0\",1\r\n");
+        f.generate();
+        click(f.page, QStringLiteral("Command3"));
+        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        QVERIFY(window);
+        auto *number = child<QLabel>(window, QStringLiteral("FrameNumber"));
+        auto *slider = child<QSlider>(window, QStringLiteral("Slider"));
+        QTest::keyClick(slider, Qt::Key_PageDown);
+        QCOMPARE(number->text(), QStringLiteral("11 / 101"));
+        QTest::keyClick(slider, Qt::Key_PageUp);
+        QTest::keyClick(slider, Qt::Key_PageUp);
+        QCOMPARE(number->text(), QStringLiteral("1 / 101"));
+        QStyleOptionSlider option;
+        option.initFrom(slider);
+        option.orientation = Qt::Horizontal;
+        option.minimum = slider->minimum();
+        option.maximum = slider->maximum();
+        option.sliderPosition = slider->value();
+        const QRect groove = slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
+        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(groove.left() + groove.width() * 3 / 4, groove.center().y()));
+        QVERIFY2(qAbs(slider->value() - 75) <= 3, qPrintable(number->text()));
         window->close();
     }
 
