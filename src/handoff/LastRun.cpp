@@ -9,10 +9,13 @@ namespace velra::lastrun {
 namespace {
 
 // A first line to recognise the file by, the two paths (UTF-8, one a line), an empty line, then
-// the settings log's bytes as they were. Version 2 has two more lines before the empty one: the
-// save's route ("csf", "txt" or nothing) and its page name.
+// the settings log. Version 2 has two more lines before the empty one: the save's route ("csf",
+// "txt" or nothing) and its page name, and the log as its CP932 bytes. Version 3 is one text in one
+// encoding, as an editor shows and saves it: UTF-8 with a byte order mark and CR LF, the log's text
+// included.
 constexpr char kLastKind[] = "Velloran last settings ";
 constexpr char kNamedKind[] = "Velloran settings ";
+constexpr char kBom[] = "\xEF\xBB\xBF";
 
 bool fitsOnALine(const QString &path)
 {
@@ -35,17 +38,30 @@ Run Settings::run() const
 
 QByteArray encode(const Settings &settings, bool named)
 {
-    QByteArray bytes = QByteArray(named ? kNamedKind : kLastKind) + QByteArray::number(kVersion) + '\n';
+    // The log is CP932 (the pages write it so); should it not read back as the same bytes (no text,
+    // or one of CP932's doubly coded characters), its bytes are kept as they are, in the layout of
+    // version 2, rather than changed.
+    QString log;
+    QByteArray again;
+    const bool text = cp932::decode(settings.log, log) && !settings.log.contains('\0') && cp932::encode(log, again)
+        && again == settings.log;
+    const QByteArray end = text ? "\r\n" : "\n";
+    QByteArray bytes = text ? QByteArray(kBom) : QByteArray();
+    bytes += QByteArray(named ? kNamedKind : kLastKind) + QByteArray::number(text ? kVersion : 2) + end;
     const QString route = settings.route == Settings::Route::Csf ? QStringLiteral("csf") : settings.route == Settings::Route::Text ? QStringLiteral("txt") : QString();
     for (const QString &line : {settings.scrollPicture, settings.backgroundPicture, route, settings.pageName})
-        bytes += (fitsOnALine(line) ? line.toUtf8() : QByteArray()) + '\n';
-    bytes += '\n' + settings.log;
+        bytes += (fitsOnALine(line) ? line.toUtf8() : QByteArray()) + end;
+    bytes += end + (text ? log.toUtf8() : settings.log);
     return bytes;
 }
 
 Decoded decode(QByteArrayView bytes, Settings &settings, int *version)
 {
-    // Either kind is read as the other: a remembered file copied out is a settings file too.
+    // Either kind is read as the other: a remembered file copied out is a settings file too. An
+    // editor may have put a byte order mark before it.
+    const bool marked = bytes.startsWith(kBom);
+    if (marked)
+        bytes = bytes.sliced(3);
     qsizetype at = 0;
     if (bytes.startsWith(kNamedKind))
         at = qsizetype(sizeof kNamedKind) - 1;
@@ -92,7 +108,16 @@ Decoded decode(QByteArrayView bytes, Settings &settings, int *version)
         read.route = lines[2] == "csf" ? Settings::Route::Csf : lines[2] == "txt" ? Settings::Route::Text : Settings::Route::None;
         read.pageName = QString::fromUtf8(lines[3]);
     }
-    read.log = bytes.sliced(from).toByteArray();
+    if (v >= 3) {
+        // The log as text: back to the CP932 bytes the pages and the engine read.
+        const QByteArrayView rest = bytes.sliced(from);
+        if (!QUtf8StringView(rest).isValidUtf8() || rest.contains('\0') || !cp932::encode(QString::fromUtf8(rest), read.log))
+            return Decoded::Broken;
+    } else {
+        if (marked)
+            return Decoded::Broken; // a version 2 log saved again as UTF-8 is no longer its bytes
+        read.log = bytes.sliced(from).toByteArray();
+    }
     settings = std::move(read);
     return Decoded::Ours;
 }

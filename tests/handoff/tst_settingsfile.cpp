@@ -3,6 +3,9 @@
 #include "handoff/SettingsFile.h"
 
 #include <QDir>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -51,8 +54,9 @@ private slots:
         QString error;
         QVERIFY2(settingsfile::write(file, sample(), &error), qPrintable(error));
         const QByteArray bytes = readAll(file);
-        QVERIFY(bytes.startsWith("Velloran settings 2\n" + path(QStringLiteral("画像/s.bmp")).toUtf8() + '\n'));
-        QVERIFY(bytes.endsWith("\n\n" + kLog));
+        // One text in one encoding, as an editor on Windows reads it: UTF-8, its mark, CR LF.
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBFVelloran settings 3\r\n" + path(QStringLiteral("画像/s.bmp")).toUtf8() + "\r\n"));
+        QVERIFY(bytes.endsWith("\r\ntxt\r\n" + QStringLiteral("ページ1").toUtf8() + "\r\n\r\n" + kLog));
         lastrun::Settings read;
         QVERIFY2(settingsfile::read(file, read, &error), qPrintable(error));
         QCOMPARE(read.log, kLog);
@@ -70,11 +74,60 @@ private slots:
         QCOMPARE(read.pageName, QStringLiteral("p2"));
         QVERIFY(writeAll(file, lastrun::encode(sample(), false)));
         QVERIFY(settingsfile::read(file, read, &error));
-        // Saved again by an editor that ends lines with CR LF: the same settings.
+        // Version 2, saved again by an editor that ends lines with CR LF: the same settings.
         QVERIFY(writeAll(file, "Velloran settings 2\r\n" + sample().scrollPicture.toUtf8() + "\r\n\r\ntxt\r\nP\r\n\r\n" + kLog));
         QVERIFY2(settingsfile::read(file, read, &error), qPrintable(error));
         QCOMPARE(read.scrollPicture, sample().scrollPicture);
         QCOMPARE(read.pageName, QStringLiteral("P"));
+    }
+
+    // The log's Japanese is UTF-8 in the file, its CP932 bytes when read; an editor that saves the
+    // file again (with its mark or without, CR LF or LF) leaves it readable.
+    void version3_japaneseLog_andEditorsSaves()
+    {
+        const QString file = path(QStringLiteral("jp.velra"));
+        lastrun::Settings s = sample();
+        s.log = QByteArray(kLog).replace("s.bmp", "\x89\xE6\x91\x9C.bmp"); // 画像.bmp
+        QString error;
+        QVERIFY(settingsfile::write(file, s, &error));
+        const QByteArray bytes = readAll(file);
+        QVERIFY(bytes.contains(QStringLiteral("\"画像.bmp\"").toUtf8()));
+        const QList<QByteArray> saved = {bytes, bytes.mid(3), QByteArray(bytes).replace("\r\n", "\n")};
+        for (const QByteArray &again : saved) {
+            QVERIFY(writeAll(file, again));
+            lastrun::Settings read;
+            QVERIFY2(settingsfile::read(file, read, &error), qPrintable(error));
+            QCOMPARE(read.log, again.contains("\r\n") ? s.log : QByteArray(s.log).replace("\r\n", "\n"));
+            QCOMPARE(read.pageName, s.pageName);
+        }
+        // A log CP932 codes twice (∵ as 0x879A) keeps its bytes, in version 2's layout.
+        s.log = QByteArray(kLog).replace("s.bmp", "\x87\x9A.bmp");
+        QVERIFY(settingsfile::write(file, s, &error));
+        QVERIFY(readAll(file).startsWith("Velloran settings 2\n"));
+        lastrun::Settings read;
+        QVERIFY(settingsfile::read(file, read, &error));
+        QCOMPARE(read.log, s.log);
+    }
+
+    // The desktop's type for settings files (the package's MIME type) knows a version 3 file by its
+    // first line, its byte order mark before it, whatever its name.
+    void mimeType_knowsVersion3()
+    {
+        const QString update = QStandardPaths::findExecutable(QStringLiteral("update-mime-database"));
+        if (update.isEmpty())
+            QSKIP("update-mime-database is not installed");
+        const QString data = path(QStringLiteral("xdg"));
+        QVERIFY(QDir().mkpath(data + QStringLiteral("/mime/packages")));
+        QVERIFY(QFile::copy(QStringLiteral(VELRA_MIME_XML), data + QStringLiteral("/mime/packages/velloran.xml")));
+        QProcess run;
+        run.start(update, {data + QStringLiteral("/mime")});
+        QVERIFY(run.waitForFinished() && run.exitCode() == 0);
+        QString error;
+        QVERIFY(settingsfile::write(path(QStringLiteral("v3.velra")), sample(), &error));
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(data));
+        const QMimeDatabase types;
+        QCOMPARE(types.mimeTypeForData(readAll(path(QStringLiteral("v3.velra")))).name(), QStringLiteral("application/x-velloran-settings"));
+        QCOMPARE(types.mimeTypeForData(lastrun::encode(sample(), true).mid(3)).name(), QStringLiteral("application/x-velloran-settings"));
     }
 
     // A file of another kind is never replaced by a settings file, nor is a folder: both stay.
@@ -135,8 +188,10 @@ private slots:
         QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << QString()
                                 << QStringLiteral("「%1」は Velloran の設定ファイルではありません。");
         QTest::newRow("empty") << QByteArray() << QStringLiteral("empty") << QStringLiteral("「%1」は Velloran の設定ファイルではありません。");
-        QTest::newRow("a newer version") << QByteArray("Velloran settings 3\n" + head.mid(20) + kLog) << QString()
-                                         << QStringLiteral("設定ファイル「%1」は新しい版の Velloran で作られています（版 3）。この Velloran が読めるのは版 2 までです。");
+        QTest::newRow("a newer version") << QByteArray("Velloran settings 4\n" + head.mid(20) + kLog) << QString()
+                                         << QStringLiteral("設定ファイル「%1」は新しい版の Velloran で作られています（版 4）。この Velloran が読めるのは版 3 までです。");
+        QTest::newRow("version 3, a log CP932 cannot hold") << QByteArray("Velloran settings 3\r\n\r\n\r\n\r\n\r\n\r\n" + QByteArray(kLog).replace("s.bmp", "\xF0\x9F\x98\x80.bmp"))
+                                                            << QString() << QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。");
         QTest::newRow("cut in the header") << QByteArray("Velloran settings 2\n/a.bmp\n") << QString()
                                            << QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。");
         QTest::newRow("cut in the log") << head + kLog.left(40) << QString()
