@@ -358,7 +358,8 @@ private slots:
         QCOMPARE(f.toolkit.saveFilters.last(), QStringLiteral("Velloran 設定ファイル (*.velra)"));
         QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("設定を「%1」に保存しました。\r\n始めのページの「設定を開く…」で、この設定から作業を始められます。")
                                              .arg(QDir::toNativeSeparators(saved)));
-        QVERIFY(readAll(saved).startsWith("Velloran settings 2\n" + f.path(QStringLiteral("scroll.bmp")).toUtf8() + '\n'));
+        QVERIFY(readAll(saved).startsWith("\xEF\xBB\xBFVelloran settings 3\r\n" + f.path(QStringLiteral("scroll.bmp")).toUtf8() + "\r\n"));
+        QCOMPARE(f.wizard->settingsFolder(), QFileInfo(saved).absolutePath()); // 設定を開く… opens there
         // Saving again over it asks first; いいえ leaves it.
         const QByteArray before = readAll(saved);
         f.toolkit.answers = {false};
@@ -377,6 +378,8 @@ private slots:
         QApplication::processEvents(); // the run starts once the dialog is gone
         QCOMPARE(toolkit.openFilters, QStringList{QStringLiteral("Velloran 設定ファイル (*.velra)")});
         QVERIFY2(toolkit.messages.isEmpty(), qPrintable(toolkit.lastPrompt()));
+        QCOMPARE(wizard.settingsFolder(), QFileInfo(saved).absolutePath());
+        QCOMPARE(wizard.pictureFolder(), QFileInfo(f.path(QStringLiteral("scroll.bmp"))).absolutePath()); // where 参照 opens
         QCOMPARE(child<QLineEdit>(wizard.page(PageId::Form2), QStringLiteral("Text1"))->text(), QStringLiteral("scroll.bmp"));
         QVERIFY(next(wizard, toolkit, PageId::Form2));
         QVERIFY(next(wizard, toolkit, PageId::Form3));
@@ -390,6 +393,25 @@ private slots:
         QVERIFY(scriptbuffer::load(HandoffFiles(elsewhere.path()).scriptBuffer(), second, nullptr));
         QCOMPARE(second, first);
         QCOMPARE(f.log(), readAll(HandoffFiles(elsewhere.path()).settingsLog()));
+    }
+
+    // A picture of a settings file that is gone is named as that file's, not as the last run's.
+    void settingsFile_goneIsNamedAsTheFiles()
+    {
+        WizardFixture f;
+        lastrun::Settings settings;
+        settings.log = "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n1\r\n3,\"10\",1,3,\"2\"\r\n";
+        settings.scrollPicture = f.path(QStringLiteral("gone/s.bmp"));
+        const QString gone = f.path(QStringLiteral("gone.velra"));
+        QVERIFY(writeAll(gone, lastrun::encode(settings, true)));
+        QVERIFY(f.wizard->start());
+        f.toolkit.openNames = {gone};
+        click(f.wizard->page(PageId::Form1), QStringLiteral("Command3"));
+        QApplication::processEvents();
+        QApplication::processEvents();
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("設定ファイルの設定"));
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("設定ファイル「gone.velra」の画像「%1」が見つかりません。\r\n参照で選び直してください。")
+                                             .arg(QDir::toNativeSeparators(settings.scrollPicture)));
     }
 
     // A file that cannot start a run is refused on the start page, which stays; nothing is written.

@@ -166,7 +166,7 @@ void Form7::saveSettings()
         settings.route = m_csf->isChecked() ? lastrun::Settings::Route::Csf : lastrun::Settings::Route::Text;
     if (!m_page->text().isEmpty())
         settings.pageName = m_page->text();
-    QString path = toolkit().saveFileName(this, settingsfile::filter(), QStringLiteral("設定を保存"), wizard().saveFolder());
+    QString path = toolkit().saveFileName(this, settingsfile::filter(), QStringLiteral("設定を保存"), wizard().settingsFolder());
     if (path.isEmpty())
         return; // cancelled: nothing is touched
     path = withExtension(path, settingsfile::extension());
@@ -180,6 +180,7 @@ void Form7::saveSettings()
     toolkit().waitOver();
     if (!saved)
         return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
+    wizard().rememberSettingsFolder(path);
     message(QStringLiteral("設定を「%1」に保存しました。\r\n始めのページの「設定を開く…」で、この設定から作業を始められます。")
                 .arg(shownValue(QDir::toNativeSeparators(path))),
             QStringLiteral("設定の保存"), OkOnly);

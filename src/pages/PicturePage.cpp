@@ -41,7 +41,7 @@ void PicturePage::setPictureBoxes(QLineEdit *name, QLineEdit *width, QLineEdit *
 
 void PicturePage::browse()
 {
-    const QString chosen = toolkit().openFileName(this, pictureFilter(), dialogTitle());
+    const QString chosen = toolkit().openFileName(this, pictureFilter(), dialogTitle(), wizard().pictureFolder());
     const bool taken = !chosen.isEmpty() ? take(chosen)
         : !m_dialogFileName.isEmpty()    ? take(m_dialogFileName) // cancelled: the file last chosen, measured again
                                          : false;
@@ -89,22 +89,31 @@ void PicturePage::fill(const QString &path, QSize size)
 
 void PicturePage::fillRemembered(const QString &path, const RunPicture &picture)
 {
-    const QString title = QStringLiteral("前回の設定");
+    // Named as where the settings came from: the last run, or the settings file the author opened.
+    const QString file = wizard().rememberedFrom();
+    const QString title = file.isEmpty() ? QStringLiteral("前回の設定") : QStringLiteral("設定ファイルの設定");
+    const QString shown = shownValue(QDir::toNativeSeparators(path));
+    const QString name = shownValue(QFileInfo(file).fileName());
     QSize size;
     if (!path.isEmpty() && toolkit().measurePicture(path, size, nullptr)) {
         fill(path, size);
-        if (m_widthBox->text() != picture.width || m_heightBox->text() != picture.height)
-            messageWhenShown(QStringLiteral("前回の画像「%1」の大きさが変わっています（前回 %2 × %3、今 %4 × %5）。\r\n今の大きさを記入しました。")
-                                 .arg(shownValue(QDir::toNativeSeparators(path)), shownValue(picture.width), shownValue(picture.height),
-                                      m_widthBox->text(), m_heightBox->text()),
+        if (m_widthBox->text() != picture.width || m_heightBox->text() != picture.height) {
+            const QString was = shownValue(picture.width);
+            const QString wasHigh = shownValue(picture.height);
+            messageWhenShown(file.isEmpty() ? QStringLiteral("前回の画像「%1」の大きさが変わっています（前回 %2 × %3、今 %4 × %5）。\r\n今の大きさを記入しました。")
+                                                  .arg(shown, was, wasHigh, m_widthBox->text(), m_heightBox->text())
+                                            : QStringLiteral("設定ファイル「%1」の画像「%2」の大きさが変わっています（保存したとき %3 × %4、今 %5 × %6）。\r\n今の大きさを記入しました。")
+                                                  .arg(name, shown, was, wasHigh, m_widthBox->text(), m_heightBox->text()),
                              title, OkWithExclamation);
+        }
         return;
     }
     m_nameBox->setText(picture.file);
     m_widthBox->setText(picture.width);
     m_heightBox->setText(picture.height);
     if (!path.isEmpty())
-        messageWhenShown(QStringLiteral("前回の画像「%1」が見つかりません。\r\n参照で選び直してください。").arg(shownValue(QDir::toNativeSeparators(path))),
+        messageWhenShown(file.isEmpty() ? QStringLiteral("前回の画像「%1」が見つかりません。\r\n参照で選び直してください。").arg(shown)
+                                        : QStringLiteral("設定ファイル「%1」の画像「%2」が見つかりません。\r\n参照で選び直してください。").arg(name, shown),
                          title, OkWithExclamation);
 }
 

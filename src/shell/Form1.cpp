@@ -123,7 +123,7 @@ Form1::Form1(Wizard &wizard)
     m_open->setAutoDefault(false);
     m_open->setToolTip(QStringLiteral("保存した設定ファイル（*.velra）の設定で作業を始めます。このページにドロップしても開けます"));
     connect(m_open, &QPushButton::clicked, this, [this] {
-        const QString path = toolkit().openFileName(this, settingsfile::filter(), QStringLiteral("設定を開く"));
+        const QString path = toolkit().openFileName(this, settingsfile::filter(), QStringLiteral("設定を開く"), this->wizard().settingsFolder());
         if (!path.isEmpty())
             openSettingsLater(path);
     });
@@ -198,7 +198,8 @@ bool Form1::openSettings(const QString &path)
         return false;
     }
     // The run starts as it would with 前回の設定を使う, from these settings instead.
-    wizard().setRemembered(std::move(settings));
+    wizard().setRemembered(std::move(settings), path);
+    wizard().rememberSettingsFolder(path);
     if (beginRun())
         return true;
     wizard().setRemembered(std::nullopt);

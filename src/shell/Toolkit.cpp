@@ -146,9 +146,11 @@ void QtToolkit::pictureChosen(const QString &path)
     m_folder = QFileInfo(path).absolutePath();
 }
 
-QString QtToolkit::openFileName(QWidget *parent, const QString &filter, const QString &title)
+QString QtToolkit::openFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder)
 {
     const auto dialog = makeFileDialog(parent, filter, false, title);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        dialog->setDirectory(folder);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
     const QString chosen = dialog->selectedFiles().constFirst();

@@ -36,7 +36,8 @@ public:
 
     // `filter` is "description|pattern;pattern"; `title` the dialog's title. Returns the chosen
     // file's full path, or an empty text when the dialog was cancelled.
-    virtual QString openFileName(QWidget *parent, const QString &filter, const QString &title) = 0;
+    // It opens in `folder`, or where the last file was chosen when that is empty.
+    virtual QString openFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder) = 0;
     // The save dialog asks nothing about an existing file: a save adds to it, and the page says so.
     // It opens in `folder`.
     virtual QString saveFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder) = 0;
@@ -70,7 +71,7 @@ public:
     // The box that messageBox shows.
     static std::unique_ptr<QMessageBox> makeMessageBox(QWidget *parent, const QString &prompt, const QString &title,
                                                        int style);
-    QString openFileName(QWidget *parent, const QString &filter, const QString &title) override;
+    QString openFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder) override;
     QString saveFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder) override;
     bool stillWaiting(QWidget *parent, const QString &text) override;
     void waitOver() override;

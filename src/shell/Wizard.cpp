@@ -181,8 +181,9 @@ void Wizard::closeAll()
     emit finished();
 }
 
-void Wizard::setRemembered(std::optional<lastrun::Settings> settings)
+void Wizard::setRemembered(std::optional<lastrun::Settings> settings, const QString &from)
 {
+    m_rememberedFrom = settings ? from : QString();
     m_remembered = std::move(settings);
     m_rememberedRun = m_remembered ? m_remembered->run() : Run();
 }
@@ -231,18 +232,64 @@ void Wizard::rememberRun() const
 
 namespace {
 
+// The wizard's small files of folders it remembers, beside the remembered settings.
+QString folderFile(const HandoffFiles &files, const char *name)
+{
+    return QFileInfo(files.rememberedSettings()).absolutePath() + QLatin1Char('/') + QLatin1String(name);
+}
+
 QString saveFolderFile(const HandoffFiles &files)
 {
-    return QFileInfo(files.rememberedSettings()).absolutePath() + QStringLiteral("/velra-save-folder.txt");
+    return folderFile(files, "velra-save-folder.txt");
+}
+
+QString settingsFolderFile(const HandoffFiles &files)
+{
+    return folderFile(files, "velra-settings-folder.txt");
+}
+
+// A folder kept in one of those files, when it is still a folder.
+QString keptFolder(const QString &file)
+{
+    QByteArray bytes;
+    const QString kept = ownfile::read(file, 65536, bytes) ? QString::fromUtf8(bytes).trimmed() : QString();
+    return !kept.isEmpty() && QFileInfo(kept).isDir() ? kept : QString();
+}
+
+void keepFolder(const QString &file, const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (folder.contains(QLatin1Char('\n')))
+        return;
+    ownfile::write(file, folder.toUtf8() + '\n');
 }
 
 } // namespace
 
+QString Wizard::settingsFolder() const
+{
+    const QString kept = keptFolder(settingsFolderFile(m_files));
+    return kept.isEmpty() ? saveFolder() : kept;
+}
+
+void Wizard::rememberSettingsFolder(const QString &file) const
+{
+    keepFolder(settingsFolderFile(m_files), file);
+}
+
+QString Wizard::pictureFolder() const
+{
+    const QString picture = !m_lastPicture.isEmpty() ? m_lastPicture : m_remembered ? m_remembered->scrollPicture : QString();
+    if (picture.isEmpty())
+        return QString();
+    const QString folder = QFileInfo(picture).absolutePath();
+    return QFileInfo(folder).isDir() ? folder : QString();
+}
+
 QString Wizard::saveFolder() const
 {
-    QByteArray bytes;
-    const QString saved = ownfile::read(saveFolderFile(m_files), 65536, bytes) ? QString::fromUtf8(bytes).trimmed() : QString();
-    if (!saved.isEmpty() && QFileInfo(saved).isDir())
+    const QString saved = keptFolder(saveFolderFile(m_files));
+    if (!saved.isEmpty())
         return saved;
     const Run run = currentSettings().run();
     const QString picture = run.lines < 1 ? QString() : m_picturePaths.value(run.scroll.file);
@@ -262,11 +309,7 @@ void Wizard::rememberSave(lastrun::Settings::Route route, const QString &pageNam
 
 void Wizard::rememberSaveFolder(const QString &file) const
 {
-    const QString folder = QFileInfo(file).absolutePath();
-    if (folder.contains(QLatin1Char('\n')))
-        return;
-    const QByteArray bytes = folder.toUtf8() + '\n';
-    ownfile::write(saveFolderFile(m_files), bytes);
+    keepFolder(saveFolderFile(m_files), file);
 }
 
 bool Wizard::restart(QString *error)
@@ -291,6 +334,7 @@ bool Wizard::restart(QString *error)
     m_shown = {};
     m_history.clear();
     m_picturePaths.clear();
+    m_lastPicture.clear();
     m_pressedPage = nullptr;
     setRemembered(std::move(settings));
     m_shown[int(PageId::Form1) - 1] = true;

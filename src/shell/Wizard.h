@@ -64,7 +64,11 @@ public:
 
     // Where the pictures chosen with 参照 in this run are, by the file name the script names them by:
     // the settings log keeps only the names.
-    void rememberPicture(const QString &name, const QString &path) { m_picturePaths.insert(name, path); }
+    void rememberPicture(const QString &name, const QString &path)
+    {
+        m_picturePaths.insert(name, path);
+        m_lastPicture = path;
+    }
     const QHash<QString, QString> &picturePaths() const { return m_picturePaths; }
 
     // The settings this run's pages start with: the last run's (when the start page asked for
@@ -72,7 +76,9 @@ public:
     const lastrun::Settings *remembered() const { return m_remembered ? &*m_remembered : nullptr; }
     // The remembered run, as far as its log went (`lines`).
     const Run &rememberedRun() const { return m_rememberedRun; }
-    void setRemembered(std::optional<lastrun::Settings> settings);
+    // `from`: the settings file they were read from; empty for the last run's.
+    void setRemembered(std::optional<lastrun::Settings> settings, const QString &from = QString());
+    const QString &rememberedFrom() const { return m_rememberedFrom; }
     // Whether an earlier run left settings to start with.
     bool hasRememberedSettings() const;
     // Loads them for this run (false when there are none).
@@ -84,6 +90,13 @@ public:
     // The folder of the last file the wizard saved (kept across runs), else the scroll picture's.
     QString saveFolder() const;
     void rememberSaveFolder(const QString &file) const;
+    // The folder of the last settings file saved or opened (kept across runs), where 設定を開く…
+    // opens; else the save folder.
+    QString settingsFolder() const;
+    void rememberSettingsFolder(const QString &file) const;
+    // Where 参照 opens: the folder of this run's last picture, else (the first 参照 of a run) that of
+    // the remembered run's scroll picture; empty when there is neither.
+    QString pictureFolder() const;
     // The route and page name of a save, remembered with the run's settings for the next run.
     void rememberSave(lastrun::Settings::Route route, const QString &pageName);
     // A new run from the generation page: the pages of this run are closed, the hand-off files
@@ -121,6 +134,8 @@ private:
     QHash<QString, QString> m_picturePaths;
     std::optional<lastrun::Settings> m_remembered;
     Run m_rememberedRun;
+    QString m_rememberedFrom;
+    QString m_lastPicture; // the picture this run filled in last
     QPointer<Page> m_pressedPage; // where the last mouse press that counted went
     QPoint m_place;                     // the run's usual place for a page
     QHash<const Page *, QPoint> m_placedAt; // where each page was put, to tell a move by the author

@@ -48,8 +48,9 @@ public:
         return choices.isEmpty() ? false : choices.takeFirst();
     }
 
-    QString openFileName(QWidget *, const QString &filter, const QString &title) override
+    QString openFileName(QWidget *, const QString &filter, const QString &title, const QString &folder) override
     {
+        openFolders.append(folder);
         openFilters.append(filter);
         dialogTitles.append(title);
         return openNames.isEmpty() ? QString() : openNames.takeFirst();
@@ -85,6 +86,7 @@ public:
     QStringList openNames; // answers of the open dialog, in order; none left = cancelled
     QStringList saveNames;
     QStringList openFilters;
+    QStringList openFolders;
     QStringList saveFilters;
     QStringList dialogTitles;
     QStringList saveFolders; // where the save dialogs opened
