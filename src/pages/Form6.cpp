@@ -369,14 +369,12 @@ Form6::Form6(Wizard &wizard)
     left->addWidget(moves);
     m_path->setFixedHeight(96);
     left->addWidget(m_path);
-    auto *counts = new QHBoxLayout;
-    counts->addWidget(m_frameCount, 1);
-    counts->addWidget(m_hint);
-    left->addLayout(counts);
+    left->addWidget(m_frameCount);
     left->addWidget(m_check);
     left->addStretch(1);
     auto *right = new QVBoxLayout;
     right->addWidget(row);
+    right->addWidget(m_hint, 0, Qt::AlignRight);
     right->addStretch(1);
     // The suggestions under the words that offer them, before the page's own buttons.
     auto *bottom = new QHBoxLayout;

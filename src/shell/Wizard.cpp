@@ -126,7 +126,10 @@ void Wizard::showInPlace(Page *p, const Page *leaving)
     QPoint at = m_place;
     if (const QScreen *screen = leaving->screen()) {
         const QRect area = screen->availableGeometry();
-        const QSize whole = p->size().grownBy(frame);
+        // At a fractional scale a size rounds to whole device pixels either way: a pixel to spare.
+        const qreal ratio = screen->devicePixelRatio();
+        const int spare = qFuzzyCompare(ratio, qreal(qRound(ratio))) ? 0 : 1;
+        const QSize whole = p->size().grownBy(frame) + QSize(spare, spare);
         // Right and bottom first, so that a page larger than the screen keeps its title bar on it.
         at.setX(qMax(area.left(), qMin(at.x(), area.right() + 1 - whole.width())));
         at.setY(qMax(area.top(), qMin(at.y(), area.bottom() + 1 - whole.height())));
@@ -377,6 +380,12 @@ bool Wizard::eventFilter(QObject *watched, QEvent *event)
         }
         return m_pressedPage != page; // a release whose press was not on this page
     }
+    case QEvent::KeyRelease: {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            m_enterReleased = key->timestamp();
+        break;
+    }
     case QEvent::KeyPress: {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->modifiers() & ~Qt::KeypadModifier || !pageOf(watched))
@@ -385,8 +394,10 @@ bool Wizard::eventFilter(QObject *watched, QEvent *event)
         // generation page's names), as the manual promises: change a value, Enter to the end.
         auto *button = qobject_cast<QPushButton *>(watched);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        // A held Enter moves one page: what the key repeats is not another press.
-        if (enter && key->isAutoRepeat())
+        // A held Enter moves one page: what the key repeats is not another press. X repeats a key as
+        // a release and a press of the same moment, which Qt takes for a repeat only when both are
+        // already queued; the moment tells it whatever the timing.
+        if (enter && (key->isAutoRepeat() || (key->timestamp() != 0 && key->timestamp() == m_enterReleased)))
             return true;
         if (button && enter) {
             if (button->isEnabled())

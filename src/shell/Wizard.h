@@ -137,6 +137,7 @@ private:
     QString m_rememberedFrom;
     QString m_lastPicture; // the picture this run filled in last
     QPointer<Page> m_pressedPage; // where the last mouse press that counted went
+    quint64 m_enterReleased = 0;        // when Enter was last let go (X time)
     QPoint m_place;                     // the run's usual place for a page
     QHash<const Page *, QPoint> m_placedAt; // where each page was put, to tell a move by the author
 };

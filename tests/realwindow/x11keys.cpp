@@ -1,6 +1,6 @@
 // Types into the window that has the keyboard, as a user's keyboard would (XTest): each argument
 // is text typed character by character (ASCII), or a key in braces: {Return} {Tab} {space}
-// {BackSpace} {Escape} {ctrl+a} {alt+Left}. With a TITLE other than "-", waits for that window and gives it
+// {BackSpace} {Escape} {ctrl+a} {alt+Left}, or {hold+Return}: held down for 1.5 s. With a TITLE other than "-", waits for that window and gives it
 // the keyboard first. Exit 0 when typed, 1 when no such window appeared.
 //   x11keys TITLE SECONDS KEYS...
 #include "X11Find.h"
@@ -88,10 +88,24 @@ int main(int argc, char **argv)
             const bool alt = name.rfind("alt+", 0) == 0;
             if (alt)
                 name = name.substr(4);
+            const bool hold = name.rfind("hold+", 0) == 0;
+            if (hold)
+                name = name.substr(5);
             const KeySym symbol = XStringToKeysym(name.c_str());
             if (symbol == NoSymbol) {
                 std::fprintf(stderr, "x11keys: no key named %s\n", name.c_str());
                 return 2;
+            }
+            if (hold) {
+                // Held down as a finger holds it: the server repeats the key meanwhile.
+                const KeyCode code = XKeysymToKeycode(display, symbol);
+                XTestFakeKeyEvent(display, code, True, CurrentTime);
+                XSync(display, False);
+                pause(1500);
+                XTestFakeKeyEvent(display, code, False, CurrentTime);
+                XSync(display, False);
+                pause(25);
+                continue;
             }
             press(display, symbol, control, alt);
             continue;
