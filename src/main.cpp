@@ -1,9 +1,11 @@
+#include "handoff/HandoffFiles.h"
 #include "platform/Console.h"
 #include "shell/Application.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 
 #include <QApplication>
+#include <QFile>
 
 #include <csignal>
 #include <cstring>
@@ -37,8 +39,18 @@ int main(int argc, char *argv[])
     velra::QtToolkit toolkit;
     velra::Wizard wizard(toolkit);
     QObject::connect(&wizard, &velra::Wizard::finished, &app, &QApplication::quit, Qt::QueuedConnection);
-    // A settings file given (a double click on it) starts its run at once.
-    if (!wizard.start(app.arguments().value(1)))
+    // A settings file given (a double click on it) starts its run at once. A name whose bytes are
+    // not text in the locale would come back as another name: refused, and nothing opened.
+    QString file = app.arguments().value(1);
+    QString refused;
+#ifndef Q_OS_WIN
+    if (argc > 1 && QFile::encodeName(file) != QByteArray(argv[1])) {
+        refused = QStringLiteral("「%1」は、名前に文字として読めないバイトがあるため開きません。ファイル名を UTF-8 の文字に変えてください。")
+                      .arg(velra::shownBytes(QByteArray(argv[1])));
+        file.clear();
+    }
+#endif
+    if (!wizard.start(file, refused))
         return 0;
     return app.exec();
 }

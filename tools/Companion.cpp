@@ -119,7 +119,7 @@ int begin(int argc, char *argv[], const QStringList &args)
     for (int i = 1; i < argc && i - 1 < args.size(); ++i) {
         if (QFile::encodeName(args[i - 1]) != QByteArray(argv[i]))
             return failure(QStringLiteral("引数「%1」に文字として読めないバイトがあります。ファイル名は UTF-8 の文字で指定してください。")
-                               .arg(shownValue(args[i - 1])));
+                               .arg(shownBytes(QByteArray(argv[i]))));
     }
 #else
     Q_UNUSED(argc);

@@ -357,6 +357,31 @@ QString shownValue(const QString &value)
     return escapeControls(value.left(kLongest)) + QStringLiteral("…（%1 文字）").arg(value.size());
 }
 
+QString shownBytes(QByteArrayView bytes)
+{
+    QString shown;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        // The longest run that is whole UTF-8 text, then the byte that is not.
+        qsizetype end = at;
+        while (end < bytes.size()) {
+            const auto lead = static_cast<unsigned char>(bytes[end]);
+            const qsizetype length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+            if (!length || end + length > bytes.size() || !QUtf8StringView(bytes.sliced(end, length)).isValidUtf8())
+                break;
+            end += length;
+        }
+        shown += escapeControls(QString::fromUtf8(bytes.sliced(at, end - at)));
+        if (end < bytes.size()) {
+            shown += QStringLiteral("\\x") + QString::number(uint(static_cast<unsigned char>(bytes[end])), 16).toUpper().rightJustified(2, QLatin1Char('0'));
+            ++end;
+        }
+        at = end;
+    }
+    constexpr qsizetype kLongest = 200;
+    return shown.size() <= kLongest ? shown : shown.left(kLongest) + QStringLiteral("…（%1 バイト）").arg(bytes.size());
+}
+
 QString restartMessage(const QString &what)
 {
     return what + QStringLiteral("\r\nお手数ですが、ウィザードを最初からやり直してください。");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QFileDevice>
 #include <QString>
 
@@ -111,6 +112,9 @@ bool isWholeNumberText(QStringView text);
 QString shownValue(const QString &value);
 // Control characters escaped, nothing cut.
 QString escapeControls(const QString &text);
+// A name as the system gave its bytes: UTF-8 text as it is, every byte that is not text as "\xFF",
+// control characters escaped, long names cut as shownValue cuts them.
+QString shownBytes(QByteArrayView bytes);
 
 // Joins the two lines of a failure message: what went wrong, and that the run must start again.
 QString restartMessage(const QString &what);

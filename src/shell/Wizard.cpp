@@ -30,7 +30,7 @@ Wizard::~Wizard()
         delete page.data();
 }
 
-bool Wizard::start(const QString &settingsFile)
+bool Wizard::start(const QString &settingsFile, const QString &refused)
 {
     QString error;
     if (!m_files.holdFolder(&error)) {
@@ -53,7 +53,9 @@ bool Wizard::start(const QString &settingsFile)
         m_placedAt.insert(first, m_place);
     }
     // Should the file be refused, the start page says why and stays.
-    if (!settingsFile.isEmpty())
+    if (!refused.isEmpty())
+        m_toolkit.messageBox(first, refused, QStringLiteral("設定を開けません"), OkWithExclamation);
+    else if (!settingsFile.isEmpty())
         static_cast<Form1 *>(first)->openSettings(settingsFile);
     return true;
 }

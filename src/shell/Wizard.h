@@ -37,7 +37,8 @@ public:
     // `settingsFile` when one is given (a double click on it). A second copy of the program started
     // from the same folder says that one is running (and where to open the file), brings that one to
     // the front, and ends (returns false) without touching a file.
-    bool start(const QString &settingsFile = QString());
+    // `refused`: why the file given could not even be named (the start page says it and stays).
+    bool start(const QString &settingsFile = QString(), const QString &refused = QString());
     // Hides `leaving` and shows `next` without making it modal.
     void handOver(Page *leaving, PageId next);
     // 戻る: shows the page before `leaving` with the values it had, the settings log cut back to

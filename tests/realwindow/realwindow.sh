@@ -94,12 +94,18 @@ if [ $rc -eq 0 ]; then
     printf 'Velloran settings 2\n%s\n\n\n\n\n"scroll.bmp","100","50"\r\n"back.bmp","640","480","640","480"\r\n1\r\n3,"10",1,3,"2"\r\n' \
         "$files/scroll.bmp" >"$files/pan.velra"
     printf '"scroll.bmp","100","50"\r\n' >"$files/not.velra"
+    # A name that is not text: the file the replacement character would name must not be opened.
+    cp "$files/pan.velra" "$files/x$(printf '\357\277\275').velra"
     rm -f "$settings"
     xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
         app=$1 closer=$2 clicker=$3 log=$4 settings=$5 files=$6
         "$app" "$files/not.velra" 2>>"$log" & pid=$!
         if ! "$closer" 設定を開けません 10; then echo "velloran FILE did not refuse a file that is not a settings file"; kill $pid; exit 1; fi
         "$closer" Velloran 10; wait $pid
+        "$app" "$files/x$(printf "\377").velra" 2>>"$log" & pid=$!
+        if ! "$closer" 設定を開けません 10; then echo "velloran opened a name that is not text"; kill $pid; exit 1; fi
+        "$closer" Velloran 10; wait $pid
+        if [ -e "$settings" ]; then echo "velloran opened the file a name that is not text was taken for"; exit 1; fi
         "$app" "$files/pan.velra" 2>>"$log" & pid=$!
         "$clicker" Velloran 260 196 10 1 >/dev/null # the scroll-image page'"'"'s 次へ, its picture filled in
         for _ in $(seq 50); do [ -s "$settings" ] && break; sleep 0.1; done
@@ -107,7 +113,7 @@ if [ $rc -eq 0 ]; then
         if ! head -1 "$settings" 2>/dev/null | grep -q "^\"scroll.bmp\",\"100\",\"50\""; then
             echo "velloran FILE.velra did not start the run from the file: $(head -1 "$settings" 2>/dev/null)"; exit 1
         fi
-        echo "velloran FILE.velra: refused a log, started a run from a settings file"
+        echo "velloran FILE.velra: refused a log and a name that is not text, started a run from a settings file"
     ' bash "$app" "$closer" "$clicker" "$log" "$settings" "$files"
     rc=$?
     rm -rf "$files"
