@@ -86,8 +86,28 @@ bool read(const QString &path, lastrun::Settings &settings, QString *error)
     return true;
 }
 
+QString refusedTarget(const QString &path)
+{
+    const platform::Target target = platform::classify(path);
+    switch (target.kind) {
+    case platform::Target::Kind::Missing:
+    case platform::Target::Kind::Regular:
+    case platform::Target::Kind::Failed: // the writer says why
+        return QString();
+    case platform::Target::Kind::Refused:
+        return QStringLiteral("設定ファイル「%1」に保存できません。\r\n%2").arg(shown(path), target.reason);
+    default:
+        break;
+    }
+    const QString what = platform::notARegularFile(path);
+    return QStringLiteral("設定ファイル「%1」に保存できません。\r\n「%2」は%3。")
+        .arg(shown(path), shownValue(QFileInfo(path).fileName()), what.isEmpty() ? QStringLiteral("ファイルではありません") : what);
+}
+
 bool write(const QString &path, const lastrun::Settings &settings, QString *error, const output::Options &given)
 {
+    if (const QString refused = refusedTarget(path); !refused.isEmpty())
+        return fail(error, refused);
     const QByteArray bytes = lastrun::encode(settings, true);
     output::Options options = given;
     // What is replaced is an earlier settings file (or nothing): never a file of another kind that

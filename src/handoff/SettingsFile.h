@@ -21,8 +21,14 @@ bool isSettingsFile(const QString &path);
 // `error` naming the file and what is wrong. A FIFO or a device is never opened.
 bool read(const QString &path, lastrun::Settings &settings, QString *error);
 
+// Why `path` cannot take a settings file: a FIFO, a device, a folder or a socket stands there (a
+// save into a FIFO would wait for a reader for ever). Empty for a regular file or a new name.
+// Nothing is opened.
+QString refusedTarget(const QString &path);
+
 // Writes `settings` as the whole of `path` through the checked writer: what was there stays on any
-// failure, and a file that is not a settings file is not replaced. `error` names the file.
+// failure, a file that is not a settings file is not replaced, and only a regular file or a new
+// name is written. `error` names the file.
 bool write(const QString &path, const lastrun::Settings &settings, QString *error, const output::Options &options = {});
 
 } // namespace velra::settingsfile

@@ -170,6 +170,9 @@ void Form7::saveSettings()
     if (path.isEmpty())
         return; // cancelled: nothing is touched
     path = withExtension(path, settingsfile::extension());
+    // A FIFO or a device there is refused before anything asks or opens it.
+    if (const QString refused = settingsfile::refusedTarget(path); !refused.isEmpty())
+        return message(refused, QStringLiteral("設定を保存できません"), OkWithExclamation);
     const QFileInfo existing(path);
     if (existing.exists()
         && !toolkit().question(this, QStringLiteral("「%1」はすでにあります。置き換えますか?").arg(shownValue(existing.fileName())),

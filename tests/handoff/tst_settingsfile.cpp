@@ -130,6 +130,32 @@ private slots:
         QCOMPARE(types.mimeTypeForData(lastrun::encode(sample(), true).mid(3)).name(), QStringLiteral("application/x-velloran-settings"));
     }
 
+#ifndef Q_OS_WIN
+    // A FIFO, a device or a folder at the name is refused before anything opens it: no wait for a
+    // reader, nothing written.
+    void write_refusesWhatIsNotAFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("FIFO") << QStringLiteral("fifo.velra") << QStringLiteral("名前付きパイプ（FIFO）で、ファイルではありません");
+        QTest::newRow("device") << QStringLiteral("/dev/null") << QStringLiteral("デバイスで、ファイルではありません");
+        QTest::newRow("folder") << QStringLiteral("dir.velra") << QStringLiteral("フォルダーです");
+    }
+    void write_refusesWhatIsNotAFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, what);
+        const QString target = name.startsWith(QLatin1Char('/')) ? name : path(name);
+        if (name == QLatin1String("fifo.velra"))
+            QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+        if (name == QLatin1String("dir.velra"))
+            QVERIFY(QDir().mkpath(target));
+        QString error;
+        QVERIFY(!settingsfile::write(target, sample(), &error));
+        QCOMPARE(error, QStringLiteral("設定ファイル「%1」に保存できません。\r\n「%2」は%3。").arg(target, QFileInfo(target).fileName(), what));
+    }
+#endif
+
     // A file of another kind is never replaced by a settings file, nor is a folder: both stay.
     void write_neverReplacesAnotherKindOfFile()
     {

@@ -13,6 +13,9 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTest>
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 using namespace velra;
 using namespace velra::test;
@@ -553,6 +556,24 @@ private slots:
         QVERIFY2(qAbs(slider->value() - 75) <= 3, qPrintable(number->text()));
         window->close();
     }
+
+#ifndef Q_OS_WIN
+    // 設定を保存… onto a FIFO: refused with its reason before anything asks or opens it; the window
+    // never waits for a reader.
+    void saveSettings_ontoAFifo_isRefused()
+    {
+        Form7Fixture f;
+        f.generate();
+        const QString fifo = f.path(QStringLiteral("pipe.velra"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        f.toolkit.saveNames = {fifo};
+        const qsizetype asked = f.toolkit.messages.size();
+        click(f.page, QStringLiteral("Command5"));
+        QCOMPARE(f.toolkit.messages.size(), asked + 1);
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("設定を保存できません"));
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("設定ファイル「%1」に保存できません。\r\n「pipe.velra」は名前付きパイプ（FIFO）で、ファイルではありません。").arg(fifo));
+    }
+#endif
 
     void preview_ofADamagedBuffer_saysWhichLine()
     {
