@@ -412,7 +412,7 @@ bool read(const QString &path, Run &run, QString *error, settingslog::Access acc
             return fail(error, QStringLiteral("「%1」は設定ログでも設定ファイルでもありません。").arg(shownValue(QDir::toNativeSeparators(path))));
         };
         QByteArray bytes;
-        if (!settingslog::readBytes(path, bytes, error, access))
+        if (!settingslog::readBytes(path, bytes, error, access, QStringLiteral("設定ログ")))
             return bytes.size() > settingslog::kMaxLogBytes ? notALog() : false;
         if (bytes.contains('\0') || !cp932::decode(bytes, text) || !settingslog::isSettingsLog(text))
             return notALog();

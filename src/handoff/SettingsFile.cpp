@@ -42,12 +42,7 @@ bool isSettingsFile(const QString &path)
 
 bool read(const QString &path, lastrun::Settings &settings, QString *error)
 {
-    // Looked at before anything is opened: a FIFO would wait for a writer for ever.
-    const QFileInfo info(path);
-    if (info.exists()) {
-        if (const QString what = platform::notARegularFile(path); !what.isEmpty())
-            return fail(error, QStringLiteral("設定ファイル「%1」は%2。").arg(shown(path), what));
-    }
+    // Opened once without waiting and judged on what was opened: a FIFO is never waited on.
     QByteArray bytes;
     if (!settingslog::readBytes(path, bytes, error, settingslog::Access::Named))
         return false;

@@ -173,24 +173,26 @@ bool keepLines(const QString &path, int count, QString *error)
 }
 
 // The log's bytes, read whole but never beyond the bound.
-bool readBytes(const QString &path, QByteArray &bytes, QString *error, Access access)
+bool readBytes(const QString &path, QByteArray &bytes, QString *error, Access access, const QString &kind)
 {
     const QString shown = shownValue(QDir::toNativeSeparators(path));
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
-        return fail(error, QStringLiteral("設定ファイル「%1」が見つかりません。").arg(shown));
-    if (!info.exists())
-        return fail(error, QStringLiteral("設定ファイル「%1」は%2。").arg(shown, platform::notARegularFile(path)));
-    if (info.isDir())
-        return fail(error, QStringLiteral("設定ファイル「%1」はフォルダーです。").arg(shown));
     QFile file(path);
-    const auto unreadable = [&] { return fail(error, QStringLiteral("設定ファイル「%1」を読めません。\r\n%2").arg(shown, fileErrorReason(file))); };
+    const auto unreadable = [&] { return fail(error, (kind + QStringLiteral("「%1」を読めません。\r\n%2")).arg(shown, fileErrorReason(file))); };
     QString problem;
     if (access == Access::Handoff) {
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
+            return fail(error, (kind + QStringLiteral("「%1」が見つかりません。")).arg(shown));
+        if (info.isDir())
+            return fail(error, (kind + QStringLiteral("「%1」はフォルダーです。")).arg(shown));
         if (!platform::openPrivate(file, path, false, false, false, &problem))
-            return fail(error, QStringLiteral("設定ファイル「%1」を読めません。\r\n%2。").arg(shown, problem));
-    } else if (!file.open(QIODevice::ReadOnly)) {
-        return unreadable();
+            return fail(error, (kind + QStringLiteral("「%1」を読めません。\r\n%2。")).arg(shown, problem));
+    } else if (!platform::openToRead(file, path, true, &problem)) {
+        // Opened once, without waiting, and judged on what was opened: a FIFO swapped in is never
+        // waited on.
+        return fail(error, problem == platform::said(platform::Word::NotFound)
+                               ? (kind + QStringLiteral("「%1」が見つかりません。")).arg(shown)
+                               : (kind + QStringLiteral("「%1」は%2。")).arg(shown, problem));
     }
     // Read no further than the bound, whatever the file claims to be: a device or a pipe may
     // never end.
@@ -206,7 +208,7 @@ bool readBytes(const QString &path, QByteArray &bytes, QString *error, Access ac
     }
     file.close();
     if (bytes.size() > kMaxLogBytes)
-        return fail(error, QStringLiteral("設定ファイル「%1」が大きすぎます（%2 KB を超えています）。設定ファイルではないようです。")
+        return fail(error, (kind + QStringLiteral("「%1」が大きすぎます（%2 KB を超えています）。設定ファイルではないようです。"))
                         .arg(shown, QString::number(kMaxLogBytes / 1024)));
     return true;
 }

@@ -59,7 +59,9 @@ bool readText(const QString &path, QString &text, QString *error, Access access 
 // Reads the first `count` fields of the log at `path`.
 bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error);
 // The log's bytes as they are, refused beyond kMaxLogBytes (`bytes` then holds more than that).
-bool readBytes(const QString &path, QByteArray &bytes, QString *error, Access access = Access::Handoff);
+// Messages name the file as `kind` names it (a settings log named by the author is a 設定ログ).
+bool readBytes(const QString &path, QByteArray &bytes, QString *error, Access access = Access::Handoff,
+               const QString &kind = QStringLiteral("設定ファイル"));
 
 } // namespace settingslog
 } // namespace velra

@@ -178,6 +178,13 @@ void keepOnInterrupt();
 // wait for a writer for ever.
 QString notARegularFile(const QString &path);
 
+// Opens the file the author named for reading, once and without waiting: what stands there is
+// judged on the open descriptor, so that nothing can be swapped in between a look and the open. A
+// regular file is opened (links followed); a FIFO, a device, a socket or a folder is refused and
+// never waited on, `problem` saying what it is ("名前付きパイプ（FIFO）で、ファイルではありません",
+// "見つかりません"). With `streams`, standard input named as "-", /dev/stdin or /dev/fd/0 is taken.
+bool openToRead(QFile &file, const QString &path, bool streams, QString *problem);
+
 // Hand-off files live in folders that others may be able to write into: open them without following
 // links, never open a FIFO or a device, and take only a regular file that is the user's own.
 // `problem` says what was found instead.

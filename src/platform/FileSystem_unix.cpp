@@ -641,6 +641,67 @@ bool isTrustedDocument(const QString &path)
     return false;
 }
 
+namespace {
+
+// What a name that is no regular file is, to follow 「NAME」は.
+QString whatIs(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return said(Word::Folder);
+    if (S_ISFIFO(mode))
+        return QStringLiteral("名前付きパイプ（FIFO）で、ファイルではありません");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("ソケットで、ファイルではありません");
+    return QStringLiteral("デバイスで、ファイルではありません");
+}
+
+} // namespace
+
+bool openToRead(QFile &file, const QString &path, bool streams, QString *problem)
+{
+    const QByteArray name = encoded(path);
+    const auto refuse = [problem](const QString &why) {
+        if (problem)
+            *problem = why;
+        return false;
+    };
+    if (streams) {
+        const int named = name == "-" || name == "/dev/stdin" ? 0 : descriptorNamed(name);
+        if (named == 0) {
+            const int copy = ::fcntl(0, F_DUPFD_CLOEXEC, 3);
+            if (copy < 0)
+                return refuse(QString::fromUtf8(reasonFor(errno)));
+            if (file.open(copy, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+                return true;
+            ::close(copy);
+            return refuse(said(Word::CannotOpen));
+        }
+    }
+    // Without waiting: a FIFO opened so answers at once, with or without a writer.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int code = errno;
+        struct stat link;
+        if (code == ELOOP || (code == ENOENT && ::lstat(name.constData(), &link) == 0))
+            return refuse(QStringLiteral("リンクですが、その先のファイルが見つかりません"));
+        if (code == ENOENT || code == ENOTDIR)
+            return refuse(said(Word::NotFound));
+        return refuse(QString::fromUtf8(reasonFor(code)));
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const QString what = whatIs(st.st_mode);
+        ::close(fd);
+        return refuse(what);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return refuse(said(Word::CannotOpen));
+    }
+    return true;
+}
+
 QString notARegularFile(const QString &path)
 {
     const QByteArray name = encoded(path);
@@ -653,15 +714,7 @@ QString notARegularFile(const QString &path)
             return said(Word::NotFound);
         return QString::fromUtf8(reasonFor(errno));
     }
-    if (S_ISREG(st.st_mode))
-        return QString();
-    if (S_ISDIR(st.st_mode))
-        return said(Word::Folder);
-    if (S_ISFIFO(st.st_mode))
-        return QStringLiteral("名前付きパイプ（FIFO）で、ファイルではありません");
-    if (S_ISSOCK(st.st_mode))
-        return QStringLiteral("ソケットで、ファイルではありません");
-    return QStringLiteral("デバイスで、ファイルではありません");
+    return S_ISREG(st.st_mode) ? QString() : whatIs(st.st_mode);
 }
 
 bool othersMayReplaceIn(const QString &folder)

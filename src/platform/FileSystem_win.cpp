@@ -553,6 +553,24 @@ bool isTrustedDocument(const QString &path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool openToRead(QFile &file, const QString &path, bool streams, QString *problem)
+{
+    // Windows has no FIFOs in the file system: a device name is no file, a folder is said so.
+    if (streams && (path == QLatin1String("-") || path == QLatin1String("/dev/stdin"))) {
+        if (file.open(stdin, QIODevice::ReadOnly))
+            return true;
+    }
+    const QString what = notARegularFile(path);
+    if (what.isEmpty() && !isReservedName(path)) {
+        file.setFileName(path);
+        if (file.open(QIODevice::ReadOnly))
+            return true;
+    }
+    if (problem)
+        *problem = !what.isEmpty() ? what : isReservedName(path) ? QStringLiteral("デバイスで、ファイルではありません") : said(Word::CannotOpen);
+    return false;
+}
+
 QString notARegularFile(const QString &path)
 {
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());

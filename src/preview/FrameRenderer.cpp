@@ -81,10 +81,11 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
             problem = QStringLiteral("画像「%1」の場所が指定されていません。").arg(shownValue(name));
         } else if (decoded && decoded->contains(path)) {
             picture.image = decoded->value(path);
-        } else if (const QString what = platform::notARegularFile(path); !what.isEmpty()) {
-            problem = QStringLiteral("画像「%1」は%2。").arg(shownValue(QDir::toNativeSeparators(path)), what);
+        } else if (QFile file; !platform::openToRead(file, path, false, &problem)) {
+            // Opened once, without waiting: a FIFO swapped in is never waited on.
+            problem = QStringLiteral("画像「%1」は%2。").arg(shownValue(QDir::toNativeSeparators(path)), problem);
         } else {
-            QImageReader reader(path);
+            QImageReader reader(&file);
             reader.setDecideFormatFromContent(true);
             const QByteArray format = reader.format();
             if (format != "bmp" && format != "jpeg")

@@ -24,13 +24,16 @@ namespace velra {
 
 bool Toolkit::measurePicture(const QString &path, QSize &size, QString *error)
 {
-    // Looked at before anything opens it: a FIFO under a picture's name would never answer.
-    if (const QString what = platform::notARegularFile(path); !what.isEmpty()) {
+    // Opened once, without waiting, and judged on what was opened: a FIFO under a picture's name,
+    // even one swapped in at the last moment, never holds the page.
+    QFile file;
+    QString what;
+    if (!platform::openToRead(file, path, false, &what)) {
         if (error)
             *error = QStringLiteral("「%1」は%2。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shownValue(QDir::toNativeSeparators(path)), what);
         return false;
     }
-    QImageReader reader(path);
+    QImageReader reader(&file);
     // Recognised by content: a JPEG named .bmp is still a JPEG, and a text file named .jpg is no picture.
     reader.setDecideFormatFromContent(true);
     const QByteArray format = reader.format();

@@ -1,6 +1,7 @@
 #include "SmallDisk.h"
 #include "TestSupport.h"
 #include "handoff/SettingsFile.h"
+#include "platform/FileSystem.h"
 
 #include <QDir>
 #include <QMimeDatabase>
@@ -153,6 +154,36 @@ private slots:
         QString error;
         QVERIFY(!settingsfile::write(target, sample(), &error));
         QCOMPARE(error, QStringLiteral("設定ファイル「%1」に保存できません。\r\n「%2」は%3。").arg(target, QFileInfo(target).fileName(), what));
+    }
+#endif
+
+#ifndef Q_OS_WIN
+    // What is read by name is opened once, without waiting, and judged on what was opened: a FIFO
+    // with no writer (as one swapped in between a look and an open would be) answers at once.
+    void openToRead_judgesWhatItOpened_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("streams");
+        QTest::addColumn<QString>("problem"); // empty: opened
+        QTest::newRow("a file") << QStringLiteral("画像/s.bmp") << false << QString();
+        QTest::newRow("a FIFO without a writer") << QStringLiteral("race.fifo") << false << QStringLiteral("名前付きパイプ（FIFO）で、ファイルではありません");
+        QTest::newRow("a device") << QStringLiteral("/dev/zero") << false << QStringLiteral("デバイスで、ファイルではありません");
+        QTest::newRow("a folder") << QStringLiteral("画像") << false << QStringLiteral("フォルダーです");
+        QTest::newRow("nothing") << QStringLiteral("none.bmp") << false << QStringLiteral("見つかりません");
+        QTest::newRow("standard input, when asked for") << QStringLiteral("/dev/stdin") << true << QString();
+    }
+    void openToRead_judgesWhatItOpened()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, streams);
+        QFETCH(QString, problem);
+        const QString target = name.startsWith(QLatin1Char('/')) ? name : path(name);
+        if (name.endsWith(QLatin1String(".fifo")))
+            QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+        QFile file;
+        QString said;
+        QCOMPARE(platform::openToRead(file, target, streams, &said), problem.isEmpty());
+        QCOMPARE(said, problem);
     }
 #endif
 
