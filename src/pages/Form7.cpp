@@ -9,6 +9,7 @@
 #include "handoff/ScriptBuffer.h"
 #include "preview/PreviewWindow.h"
 #include "handoff/SettingsLog.h"
+#include "platform/FileSystem.h"
 #include "shell/Controls.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
@@ -262,8 +263,18 @@ void Form7::save()
     if (path.isEmpty())
         return; // cancelled: nothing is touched
     path = withExtension(path, route == scriptfile::Route::Csf ? QStringLiteral("csf") : QStringLiteral("txt"));
-    // The file keeps its text: say what will happen to it rather than the dialog's "replace?".
+    // What the save would refuse (the book already there, a settings file picked by mistake) is
+    // said before asking to add to the file; the save checks again on what it reads.
     const QFileInfo existing(path);
+    if (QFile file; existing.isFile() && platform::openToRead(file, path, false, nullptr)) {
+        constexpr qint64 kLooked = qint64(64) << 20;
+        if (file.size() <= kLooked) {
+            const QByteArray held = file.readAll();
+            if (const QString refused = scriptfile::refusal(held, route, book, existing.fileName()); !refused.isEmpty())
+                return message(refused, QStringLiteral("保存できません"), OkWithExclamation);
+        }
+    }
+    // The file keeps its text: say what will happen to it rather than the dialog's "replace?".
     if (existing.isFile() && existing.size() > 0
         && !toolkit().question(this, QStringLiteral("「%1」の最後に新しいブックを追加します。よろしいですか?")
                                          .arg(shownValue(existing.fileName())),

@@ -3,7 +3,11 @@
 #include "text/Cp932.h"
 #include "text/Failure.h"
 #include "handoff/HandoffFiles.h"
+#include "handoff/LastRun.h"
+#include "handoff/SettingsLog.h"
 #include "io/OutputFile.h"
+
+#include <algorithm>
 
 #include <QDir>
 #include <QFileInfo>
@@ -37,6 +41,25 @@ QString filter(Route route)
 
 bool encodeName(const QString &name, const QString &what, QByteArray &encoded, QString *error)
 {
+    // What the host's block line can carry: the name ends at a double quote, a control character
+    // would break the line, and a blank name names no book.
+    if (name.trimmed().isEmpty() && !name.contains(QLatin1Char('\t'))
+        && std::all_of(name.begin(), name.end(), [](QChar c) { return c == QLatin1Char(' ') || c == QChar(0x3000); }))
+        return fail(error, name.isEmpty() ? QStringLiteral("%1が空です。\r\n名前を入れてください。").arg(what)
+                                          : QStringLiteral("%1が空白だけです。\r\n空白のほかの文字を入れてください。").arg(what));
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        if (c == QLatin1Char('"'))
+            return fail(error, QStringLiteral("%1の %2 文字目に二重引用符（\"）が含まれています。\r\n二重引用符を含まない名前にしてください。")
+                                   .arg(what, QString::number(i + 1)));
+        if (c.category() == QChar::Other_Control) {
+            const QString which = c == QLatin1Char('\t') ? QStringLiteral("タブ") : c == QLatin1Char('\n') || c == QLatin1Char('\r') ? QStringLiteral("改行")
+                                                                                                                             : QStringLiteral("制御文字");
+            return fail(error, QStringLiteral("%1の %2 文字目に%3（U+%4）が含まれています。\r\n制御文字を含まない名前にしてください。")
+                                   .arg(what, QString::number(i + 1), which,
+                                        QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0'))));
+        }
+    }
     if (hasControlCharacter(name)) {
         return fail(error, QStringLiteral("%1に改行などの制御文字が含まれています。\r\n制御文字を含まない名前にしてください。").arg(what));
     }
@@ -76,19 +99,45 @@ bool writeComposed(QIODevice &out, Route route, QByteArrayView existing, QByteAr
 
 bool holdsBook(QByteArrayView existing, QByteArrayView book)
 {
-    const QByteArray wanted = "<Book=\"" + book.toByteArray() + "\">";
+    // Compared as the host reads them: text, so that CP932's two codes of one character (0x879A and
+    // 0x81E6 for ∵) are one name; lines ended by CR LF, LF or a lone CR alike.
+    QString wanted;
+    const bool text = cp932::decode(book, wanted);
+    const QByteArrayView open = "<Book=\"";
+    const QByteArrayView close = "\">";
     for (qsizetype start = 0; start < existing.size();) {
-        qsizetype end = existing.indexOf('\n', start);
-        if (end < 0)
-            end = existing.size();
-        QByteArrayView line = existing.sliced(start, end - start);
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line == wanted)
-            return true;
+        qsizetype end = start;
+        while (end < existing.size() && existing[end] != '\n' && existing[end] != '\r')
+            ++end;
+        const QByteArrayView line = existing.sliced(start, end - start);
+        if (line.startsWith(open) && line.endsWith(close) && line.size() >= open.size() + close.size()) {
+            const QByteArrayView name = line.sliced(open.size(), line.size() - open.size() - close.size());
+            QString held;
+            if (name == book || (text && cp932::decode(name, held) && held == wanted))
+                return true;
+        }
         start = end + 1;
     }
     return false;
+}
+
+QString refusal(QByteArrayView existing, Route route, QByteArrayView book, const QString &fileName)
+{
+    // A settings file or a settings log picked by mistake: a book after it would break it.
+    lastrun::Settings ignored;
+    if (lastrun::decode(existing, ignored) != lastrun::Decoded::NotOurs)
+        return QStringLiteral("「%1」は Velloran の設定ファイルです。スクリプトを追加すると壊れるため、保存しません。\r\n別のファイルを選んでください。")
+            .arg(shownValue(fileName));
+    QString text;
+    if (existing.size() <= settingslog::kMaxLogBytes && cp932::decode(existing, text) && settingslog::isSettingsLog(text))
+        return QStringLiteral("「%1」は設定ログです。スクリプトを追加すると壊れるため、保存しません。\r\n別のファイルを選んでください。")
+            .arg(shownValue(fileName));
+    if (route == Route::Csf && holdsBook(existing, book)) {
+        QString name;
+        cp932::decode(book, name);
+        return QStringLiteral("ブック「%1」はすでに「%2」にあります。別のブック名にしてください。").arg(shownValue(name), shownValue(fileName));
+    }
+    return QString();
 }
 
 bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView page, QByteArrayView script,
@@ -100,17 +149,10 @@ bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView 
     };
     output::Options checked = options;
     QString duplicate;
-    if (route == Route::Csf) {
-        checked.refuse = [&](QByteArrayView existing) {
-            if (!holdsBook(existing, book))
-                return QString();
-            QString name;
-            cp932::decode(book, name);
-            duplicate = QStringLiteral("ブック「%1」はすでに「%2」にあります。別のブック名にしてください。")
-                            .arg(shownValue(name), shownValue(QFileInfo(path).fileName()));
-            return duplicate;
-        };
-    }
+    checked.refuse = [&](QByteArrayView existing) {
+        duplicate = refusal(existing, route, book, QFileInfo(path).fileName());
+        return duplicate;
+    };
     if (output::write(path, compose, &reason, checked))
         return true;
     if (!duplicate.isEmpty())

@@ -246,7 +246,10 @@ private slots:
         QVERIFY(writeAll(target, existing));
         f.fillSave(true, QStringLiteral("第一巻"), QStringLiteral("P2"));
         f.toolkit.saveNames = {target};
+        const qsizetype before = f.toolkit.messages.size();
         click(f.page, QStringLiteral("Command2"));
+        // Said before asking whether to add a book to the file: one box, not two.
+        QCOMPARE(f.toolkit.messages.size(), before + 1);
         QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("ブック「第一巻」はすでに「comic.csf」にあります。別のブック名にしてください。"));
         QCOMPARE(readAll(target), existing);
         QVERIFY(f.saveButton()->isEnabled());

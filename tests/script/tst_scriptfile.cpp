@@ -1,5 +1,6 @@
 #include "FailDevice.h"
 #include "TestSupport.h"
+#include "handoff/LastRun.h"
 #include "script/ScriptFile.h"
 
 #include "platform/FileSystem.h"
@@ -296,16 +297,19 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("bytes"); // refused: the message's first line
         QTest::newRow("japanese") << QStringLiteral("第①話～") << true << QByteArray("\x91\xE6\x87\x40\x98\x62\x81\x60");
-        QTest::newRow("double quote stays") << QStringLiteral("a\"b") << true << QByteArray("a\"b");
-        QTest::newRow("empty") << QString() << true << QByteArray();
         QTest::newRow("emoji") << QStringLiteral("本😀") << false << QByteArray();
         // What input methods outside Windows type, written as Windows writes them.
         QTest::newRow("typed outside Windows") << QStringLiteral("〜−—‖¢£¬") << true
                                                << QByteArray("\x81\x60\x81\x7C\x81\x5C\x81\x61\x81\x91\x81\x92\x81\xCA");
-        QTest::newRow("line feed") << QStringLiteral("a\nb") << false << QByteArray();
-        QTest::newRow("tab") << QStringLiteral("a\tb") << false << QByteArray();
+        // What would break the host's <Book="..."> line, or name no book.
+        QTest::newRow("double quote") << QStringLiteral("X\"><Page=\"evil") << false
+                                      << QStringLiteral("保存ブック名の 2 文字目に二重引用符（\"）が含まれています。").toUtf8();
+        QTest::newRow("line feed") << QStringLiteral("a\nb") << false << QStringLiteral("保存ブック名の 2 文字目に改行（U+000A）が含まれています。").toUtf8();
+        QTest::newRow("tab") << QStringLiteral("a\tb") << false << QStringLiteral("保存ブック名の 2 文字目にタブ（U+0009）が含まれています。").toUtf8();
+        QTest::newRow("empty") << QString() << false << QStringLiteral("保存ブック名が空です。").toUtf8();
+        QTest::newRow("spaces") << QStringLiteral(" 　 ") << false << QStringLiteral("保存ブック名が空白だけです。").toUtf8();
     }
 
     void names_areCheckedBeforeWriting()
@@ -319,7 +323,52 @@ private slots:
         if (accepted)
             QCOMPARE(encoded, bytes);
         else
-            QVERIFY(error.startsWith(QStringLiteral("保存ブック名")));
+            QVERIFY2(error.startsWith(bytes.isEmpty() ? QStringLiteral("保存ブック名") : QString::fromUtf8(bytes) + QStringLiteral("\r\n")), qPrintable(error));
+    }
+
+    // One book name, one book: CP932's two codes of ∵ are one name; CR-only line ends are lines.
+    void holdsBook_comparesText_data()
+    {
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<QByteArray>("book");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("the same bytes") << QByteArray("<Book=\"B\">\r\n") << QByteArray("B") << true;
+        QTest::newRow("the twin code of ∵") << QByteArray("<Book=\"\x87\x9A\">\r\n") << QByteArray("\x81\xE6") << true;
+        QTest::newRow("CR-only lines") << QByteArray("x\r<Book=\"B\">\r<Page=\"P\">\r") << QByteArray("B") << true;
+        QTest::newRow("LF-only lines") << QByteArray("x\n<Book=\"B\">\n") << QByteArray("B") << true;
+        QTest::newRow("another book") << QByteArray("<Book=\"BB\">\r\n") << QByteArray("B") << false;
+        QTest::newRow("inside a line") << QByteArray("; <Book=\"B\">\r\n") << QByteArray("B") << false;
+    }
+    void holdsBook_comparesText()
+    {
+        QFETCH(QByteArray, existing);
+        QFETCH(QByteArray, book);
+        QFETCH(bool, held);
+        QCOMPARE(scriptfile::holdsBook(existing, book), held);
+    }
+
+    // A script is never added to a settings file or a settings log picked by mistake; both stay.
+    void save_neverIntoSettings_data()
+    {
+        QTest::addColumn<QByteArray>("existing");
+        QTest::addColumn<QString>("expected");
+        lastrun::Settings settings;
+        settings.log = "\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n1\r\n3,\"10\",1,3,\"2\"\r\n";
+        QTest::newRow("a settings file") << lastrun::encode(settings, true)
+                                         << QStringLiteral("「%1」は Velloran の設定ファイルです。スクリプトを追加すると壊れるため、保存しません。");
+        QTest::newRow("a settings log") << settings.log << QStringLiteral("「%1」は設定ログです。スクリプトを追加すると壊れるため、保存しません。");
+    }
+    void save_neverIntoSettings()
+    {
+        QFETCH(QByteArray, existing);
+        QFETCH(QString, expected);
+        for (const Route route : {Route::Csf, Route::Text}) {
+            QVERIFY(writeAll(target(), existing));
+            QString error;
+            QVERIFY(!scriptfile::save(target(), route, "B", "P", kScript, &error));
+            QVERIFY2(error.startsWith(expected.arg(QFileInfo(target()).fileName())), qPrintable(error));
+            QCOMPARE(readAll(target()), existing);
+        }
     }
 };
 

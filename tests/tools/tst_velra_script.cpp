@@ -175,6 +175,17 @@ private slots:
         QVERIFY(run({QStringLiteral("--version")}).out.startsWith("velra-script"));
     }
 
+    // Names the host's block lines cannot carry are refused (exit 1), nothing written.
+    void save_refusedNames_exit1()
+    {
+        for (const char *book : {"X\"><Page=\"evil", "", " ", "a\tb"}) {
+            const Ran r = run(saveArgs(path("names.csf"), book));
+            QCOMPARE(r.code, 1);
+            QVERIFY2(QString::fromUtf8(r.err).startsWith(QStringLiteral("velra-script: ブック名")), r.err.constData());
+            QVERIFY(!QFile::exists(path("names.csf")));
+        }
+    }
+
     // A comic script file that already holds the book is refused (exit 1) and left as it was.
     void save_duplicateBook_isRefused()
     {
