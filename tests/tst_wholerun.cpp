@@ -412,6 +412,18 @@ private slots:
         QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("設定ファイルの設定"));
         QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("設定ファイル「gone.velra」の画像「%1」が見つかりません。\r\n参照で選び直してください。")
                                              .arg(QDir::toNativeSeparators(settings.scrollPicture)));
+        // One that is there but no picture (a script, say) is said to be no picture, not gone.
+        WizardFixture g;
+        settings.scrollPicture = g.path(QStringLiteral("script.txt"));
+        QVERIFY(writeAll(settings.scrollPicture, "Graphic \"s.bmp\""));
+        QVERIFY(writeAll(gone, lastrun::encode(settings, true)));
+        QVERIFY(g.wizard->start());
+        g.toolkit.openNames = {gone};
+        click(g.wizard->page(PageId::Form1), QStringLiteral("Command3"));
+        QApplication::processEvents();
+        QApplication::processEvents();
+        QCOMPARE(g.toolkit.lastPrompt(), QStringLiteral("「%1」は画像として読めません。\r\nBMP または JPEG の画像ファイルを選んでください。")
+                                             .arg(QDir::toNativeSeparators(settings.scrollPicture)));
     }
 
     // A file that cannot start a run is refused on the start page, which stays; nothing is written.

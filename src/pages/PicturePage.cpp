@@ -95,7 +95,8 @@ void PicturePage::fillRemembered(const QString &path, const RunPicture &picture)
     const QString shown = shownValue(QDir::toNativeSeparators(path));
     const QString name = shownValue(QFileInfo(file).fileName());
     QSize size;
-    if (!path.isEmpty() && toolkit().measurePicture(path, size, nullptr)) {
+    QString unreadable;
+    if (!path.isEmpty() && toolkit().measurePicture(path, size, &unreadable)) {
         fill(path, size);
         if (m_widthBox->text() != picture.width || m_heightBox->text() != picture.height) {
             const QString was = shownValue(picture.width);
@@ -111,7 +112,10 @@ void PicturePage::fillRemembered(const QString &path, const RunPicture &picture)
     m_nameBox->setText(picture.file);
     m_widthBox->setText(picture.width);
     m_heightBox->setText(picture.height);
-    if (!path.isEmpty())
+    // A picture that is there but no picture is said so; only one that is gone "見つかりません".
+    if (!path.isEmpty() && QFileInfo::exists(path))
+        messageWhenShown(unreadable, title, OkWithExclamation);
+    else if (!path.isEmpty())
         messageWhenShown(file.isEmpty() ? QStringLiteral("前回の画像「%1」が見つかりません。\r\n参照で選び直してください。").arg(shown)
                                         : QStringLiteral("設定ファイル「%1」の画像「%2」が見つかりません。\r\n参照で選び直してください。").arg(name, shown),
                          title, OkWithExclamation);

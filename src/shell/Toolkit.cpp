@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QtEndian>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QSplitter>
@@ -45,9 +46,20 @@ bool Toolkit::measurePicture(const QString &path, QSize &size, QString *error)
         measured.setHeight(-measured.height());
     if (!measured.isValid()) {
         if (error) {
-            *error = format.isEmpty() || format == "bmp" || format == "jpeg"
-                ? QStringLiteral("「%1」を画像として読み込めません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shownValue(QDir::toNativeSeparators(path)))
-                : QStringLiteral("「%1」は BMP でも JPEG でもありません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shownValue(QDir::toNativeSeparators(path)));
+            const QString shown = shownValue(QDir::toNativeSeparators(path));
+            // A BMP header whose size is past what the reader takes is no damaged file: said so.
+            file.seek(0);
+            const QByteArray head = file.read(26);
+            const qint64 width = head.size() == 26 && head.startsWith("BM") ? qFromLittleEndian<qint32>(head.constData() + 18) : 0;
+            const qint64 height = head.size() == 26 && head.startsWith("BM") ? qAbs(qint64(qFromLittleEndian<qint32>(head.constData() + 22))) : 0;
+            const qint64 limitMb = QImageReader::allocationLimit();
+            if (width > 0 && height > 0 && limitMb > 0 && width * height * 4 > limitMb * 1024 * 1024)
+                *error = QStringLiteral("「%1」は大きすぎて画像として読めません（%2 × %3 ピクセル。%4 MB までの画像を読めます）。\r\nBMP または JPEG の画像ファイルを選んでください。")
+                             .arg(shown, QString::number(width), QString::number(height), QString::number(limitMb));
+            else if (format.isEmpty() || format == "bmp" || format == "jpeg")
+                *error = QStringLiteral("「%1」は画像として読めません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shown);
+            else
+                *error = QStringLiteral("「%1」は BMP でも JPEG でもありません。\r\nBMP または JPEG の画像ファイルを選んでください。").arg(shown);
         }
         return false;
     }

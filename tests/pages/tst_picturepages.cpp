@@ -10,6 +10,7 @@
 #include <QStyleHints>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QImageReader>
 #include <QTest>
 #include <QUrl>
 
@@ -121,7 +122,9 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("text") << QStringLiteral("text") << QStringLiteral("画像として読み込めません");
+        QTest::newRow("text") << QStringLiteral("text") << QStringLiteral("は画像として読めません");
+        QTest::newRow("a BMP past the size limit") << QStringLiteral("huge") << QStringLiteral("は大きすぎて画像として読めません（60000 × 60000 ピクセル。%1 MB までの画像を読めます）")
+                                                               .arg(QImageReader::allocationLimit());
         QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("フォルダーです");
 #ifndef Q_OS_WIN
         QTest::newRow("FIFO") << QStringLiteral("fifo") << QStringLiteral("名前付きパイプ（FIFO）");
@@ -137,6 +140,14 @@ private slots:
         const QString fake = f.path(QStringLiteral("fake.bmp"));
         if (kind == QLatin1String("text"))
             QVERIFY(writeAll(fake, "this is no picture"));
+        else if (kind == QLatin1String("huge")) {
+            QByteArray header("BM\0\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0", 18);
+            const qint32 sides[] = {60000, 60000};
+            header.append(reinterpret_cast<const char *>(sides), 8); // little-endian on every machine we build for
+            header.append("\x01\0\x18\0", 4);
+            header.append(QByteArray(24, '\0'));
+            QVERIFY(writeAll(fake, header));
+        }
         else if (kind == QLatin1String("folder"))
             QVERIFY(QDir().mkpath(fake));
 #ifndef Q_OS_WIN
