@@ -5,6 +5,7 @@
 #include "handoff/HandoffFiles.h"
 #include "handoff/SettingsLog.h"
 #include "platform/Console.h"
+#include "platform/Helper.h"
 #include "preview/FrameRenderer.h"
 #include "script/ScriptFrames.h"
 #include "script/ScrollScript.h"
@@ -79,6 +80,9 @@ int previewCommand(const QStringList &args)
         return usageError(QStringLiteral("preview には LOG と -o が必要です。"));
     if (all && haveFrames)
         return usageError(QStringLiteral("--frames と --all は一緒に使えません。"));
+    // Pictures go to files: standard output takes no PNG (and no folder of them).
+    if (out == QLatin1String("-"))
+        return usageError(QStringLiteral("preview が書き出せるのはファイルだけです（「-」という名前のファイルは ./- と書いてください）。"));
 
     Run run;
     QByteArray script;
@@ -151,12 +155,14 @@ int previewCommand(const QStringList &args)
 
 int main(int argc, char *argv[])
 {
+    // Started by a command that is already gone: nothing to draw for.
+    platform::endIfCallerGone();
     qInstallMessageHandler(quiet);
-    // Pictures are drawn without a display: the offscreen platform, except on Windows, whose own
-    // platform needs no window to draw either.
+    // Pictures are drawn without a display: the offscreen platform, whatever QT_QPA_PLATFORM says
+    // (a platform without its display would end the program without a word), except on Windows,
+    // whose own platform needs no window to draw either.
 #ifndef Q_OS_WIN
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);

@@ -5,6 +5,7 @@
 #include "handoff/HandoffFiles.h"
 #include "handoff/SettingsLog.h"
 #include "platform/Console.h"
+#include "platform/Helper.h"
 #include "script/ScriptFile.h"
 #include "script/ScrollScript.h"
 
@@ -131,11 +132,17 @@ int handOverToPreview(const QStringList &args)
     QProcess drawing;
     drawing.setProcessChannelMode(QProcess::ForwardedChannels);
     drawing.setInputChannelMode(QProcess::ForwardedInputChannel);
+    // It lives only as long as this command: a command stopped (TERM, KILL, Ctrl+C) stops it.
+    platform::tieHelper(drawing);
     drawing.start(helper, args);
     if (!drawing.waitForStarted(-1))
         return failure(QStringLiteral("プレビューを描く「%1」を起動できません。").arg(shownValue(QDir::toNativeSeparators(helper))));
+    platform::helperStarted(drawing);
     drawing.waitForFinished(-1);
-    return drawing.exitStatus() == QProcess::NormalExit ? drawing.exitCode() : 1;
+    if (drawing.exitStatus() != QProcess::NormalExit)
+        return failure(QStringLiteral("プレビューを描く「%1」が途中で止められました（シグナルかほかのプログラムに終わらされました）。")
+                           .arg(shownValue(QDir::toNativeSeparators(helper))));
+    return drawing.exitCode();
 }
 
 } // namespace

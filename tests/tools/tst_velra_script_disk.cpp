@@ -479,6 +479,73 @@ private slots:
         QSKIP("the save always finished before it could be interrupted");
     }
 
+    // The drawing helper lives only as long as its caller: TERM or KILL the command during a long
+    // preview --all, and the helper is gone soon after; the folder then stops changing.
+    void previewHelper_endsWithItsCaller_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("TERM") << int(SIGTERM);
+        QTest::newRow("KILL") << int(SIGKILL);
+    }
+    void previewHelper_endsWithItsCaller()
+    {
+        QFETCH(int, signal);
+        const QString chain = path(QStringLiteral("long.dat"));
+        QVERIFY(writeAll(chain, "\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n2\r\n"
+                                "\"0\",\"0\",\"40\",\"30\",2,\"32768\",1,\"0\",\"0\",1\r\n"
+                                "\"0\",\"0\",2,\"32768\",1,\"0\"\r\n\"40\",\"30\",2,\"32768\",1,\"0\"\r\n\"0\",\"0\",2,\"32768\",1,\"0\"\r\n"));
+        const QString frames = path(QStringLiteral("frames-%1").arg(signal));
+        auto command = startRun({QStringLiteral("preview"), chain, QStringLiteral("--all"), QStringLiteral("-o"), frames});
+        QVERIFY(command->waitForStarted());
+        const qint64 caller = command->processId();
+        const auto count = [&] { return QDir(frames).entryList(QDir::Files | QDir::Hidden).size(); };
+        QTRY_VERIFY_WITH_TIMEOUT(count() > 3, 30000);
+        // The helper: the child of the command that runs velra-script-preview.
+        qint64 helper = 0;
+        for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(entry));
+            const qsizetype close = stat.lastIndexOf(')');
+            if (close > 0 && stat.contains("velra-script-pr") && stat.mid(close + 4).split(' ').value(0).toLongLong() == caller)
+                helper = entry.toLongLong();
+        }
+        QVERIFY(helper > 0);
+        QCOMPARE(::kill(pid_t(caller), signal), 0);
+        command->waitForFinished(10000);
+        const auto alive = [&] {
+            const QByteArray stat = readAll(QStringLiteral("/proc/%1/stat").arg(helper));
+            const qsizetype close = stat.lastIndexOf(')');
+            return close > 0 && stat.mid(close + 2, 1) != "Z";
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!alive(), 30000);
+        const auto before = count();
+        QTest::qWait(1000);
+        QCOMPARE(count(), before);
+        // No temporary left behind by a frame cut short.
+        QCOMPARE(QDir(frames).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // A preview without a display draws as well: the helper needs none.
+    void preview_withoutADisplay()
+    {
+        QProcess p;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        p.setProcessEnvironment(environment);
+        const QString sheet = path(QStringLiteral("nodisplay.png"));
+        p.start(QStringLiteral(VELRA_SCRIPT), {QStringLiteral("preview"), log(), QStringLiteral("-o"), sheet});
+        QVERIFY(p.waitForFinished(60000));
+        QVERIFY2(p.exitCode() == 0, p.readAllStandardError().constData());
+        QVERIFY(readAll(sheet).startsWith("\x89PNG"));
+        // Standard output takes no picture: a usage error.
+        p.start(QStringLiteral(VELRA_SCRIPT), {QStringLiteral("preview"), log(), QStringLiteral("-o"), QStringLiteral("-")});
+        QVERIFY(p.waitForFinished(60000));
+        QCOMPARE(p.exitCode(), 2);
+        QVERIFY(p.readAllStandardOutput().isEmpty());
+        QVERIFY(!QFile::exists(QStringLiteral("-")));
+    }
+
     // Arguments whose bytes are not text are refused, never written under another name.
     void namesThatAreNotText_areRefused()
     {
