@@ -5,6 +5,7 @@
 #include "handoff/HandoffFiles.h"
 #include "handoff/SettingsLog.h"
 #include "platform/Console.h"
+#include "platform/FileSystem.h"
 #include "platform/Helper.h"
 #include "preview/FrameRenderer.h"
 #include "script/ScriptFrames.h"
@@ -23,7 +24,9 @@ using namespace velra::companion;
 namespace {
 
 // Writes `image` as a PNG file, as the saves write.
-bool writePng(const QString &path, const QImage &image, QString *error)
+// `inRow`: one of --all's frames, written as a plain new file and made durable with the others at
+// the end; else the one sheet, written as a save writes.
+bool writePng(const QString &path, const QImage &image, QString *error, bool inRow = false)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -31,7 +34,13 @@ bool writePng(const QString &path, const QImage &image, QString *error)
         *error = QStringLiteral("「%1」の画像を PNG にできません。").arg(shownValue(QDir::toNativeSeparators(path)));
         return false;
     }
-    return writeFile(path, bytes, error);
+    if (!inRow)
+        return writeFile(path, bytes, error);
+    QString reason;
+    if (output::writeInRow(path, bytes, &reason))
+        return true;
+    *error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
+    return false;
 }
 
 int previewCommand(const QStringList &args)
@@ -141,14 +150,21 @@ int previewCommand(const QStringList &args)
     const bool drawn = renderer.eachFrameImage(
         [&](qsizetype k, const QImage &frame) {
             const QString name = QDir(out).filePath(QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0')));
-            written = writePng(name, frame, &error);
+            written = writePng(name, frame, &error, true);
             return written;
         },
         progress);
     endLine();
     if (!drawn || renderer.ranOutOfMemory())
         return failure(noMemory);
-    return written ? 0 : failure(error);
+    if (!written)
+        return failure(error);
+    // Durable once, for every frame.
+    QString reason;
+    if (!output::syncFilesUnder(out, &reason))
+        return failure(QStringLiteral("フォルダー「%1」のコマをディスクに書き終えられません。%2").arg(shownValue(QDir::toNativeSeparators(out)), reason));
+    platform::syncFolder(out);
+    return 0;
 }
 
 } // namespace

@@ -48,6 +48,39 @@ QString systemReason(int code)
     return platform::reasonText(code) + QStringLiteral("。");
 }
 
+bool writeInRow(const QString &path, QByteArrayView bytes, QString *reason)
+{
+    const QFileInfo info(path);
+    const QString temporary = info.dir().filePath(temporaryName(info.fileName()));
+    // Asked before it exists: a stop at any moment leaves no temporary behind.
+    platform::removeOnInterrupt(temporary);
+    platform::removeEntry(temporary); // what a run that was killed left
+    File file;
+    int code = 0;
+    if (!file.createNew(temporary, &code, true)) {
+        platform::keepOnInterrupt();
+        return fail(reason, systemReason(code));
+    }
+    bool inPlace = false;
+    const bool written = file.writeAll({bytes}, &code)
+#ifdef Q_OS_WIN
+        && file.sync(&code) // Windows has no one sync of a whole drive: each file is flushed
+#endif
+        && file.closeChecked(&code) && platform::replace(temporary, path, &inPlace, &code);
+    if (!written)
+        platform::removeEntry(temporary);
+    platform::keepOnInterrupt();
+    return written || fail(reason, systemReason(code));
+}
+
+bool syncFilesUnder(const QString &folder, QString *reason)
+{
+    int code = 0;
+    if (platform::syncFileSystem(folder, &code))
+        return true;
+    return fail(reason, systemReason(code));
+}
+
 namespace {
 
 // One write into one path, from finding out what the path names to letting it go.

@@ -47,6 +47,15 @@ struct Options
 // was, and sets `reason` to a Japanese sentence (without the file's name).
 bool write(const QString &path, const Compose &compose, QString *reason, const Options &options = {});
 
+// One of many new files written in a row (preview --all's frames): under a temporary name beside it,
+// renamed over `path` once whole, so that a failure leaves no half file under its name; a link at
+// `path` is replaced, never written through. Not synced one by one: syncFilesUnder() makes the lot
+// durable once at the end. On failure the temporary is gone and `reason` says why.
+bool writeInRow(const QString &path, QByteArrayView bytes, QString *reason);
+// Makes what writeInRow() wrote under `folder` durable: one sync of its file system (Linux), where
+// a sync a file would cost hundreds of thousands of syncs. False when the system refuses it.
+bool syncFilesUnder(const QString &folder, QString *reason);
+
 // The name of the temporary file written beside `fileName` before it replaces it: the same for
 // every save into one file (saves into one file take turns), another for every other name.
 QString temporaryName(const QString &fileName);

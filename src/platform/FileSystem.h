@@ -73,8 +73,9 @@ public:
     // writing, creating it empty when missing (`created`). `device` is set instead when the name is
     // a device (Windows' NUL): the file is then open for writing as a stream.
     bool openForSave(const QString &path, bool *created, bool *device, int *code);
-    // A new file that must not exist yet (O_EXCL), readable and writable by its owner only.
-    bool createNew(const QString &path, int *code);
+    // A new file that must not exist yet (O_EXCL), readable and writable by its owner only; or,
+    // `asNewFile`, with the access a new file gets (the umask's).
+    bool createNew(const QString &path, int *code, bool asNewFile = false);
     // For writing a stream: a character device, a FIFO, a connected local socket.
     bool openStream(const QString &path, bool socket, int *code);
     // Standard output or error (or another open descriptor) for writing, left open when done.
@@ -128,6 +129,9 @@ bool removeEntry(const QString &path, int *code = nullptr);
 bool replace(const QString &from, const QString &to, bool *inPlace, int *code);
 // The folder's entries are on disk (after a rename); not every file system can.
 void syncFolder(const QString &folder);
+// Everything written to the file system that holds `folder` is on disk (Linux: syncfs; Windows,
+// whose files are flushed as they are written: nothing more to do).
+bool syncFileSystem(const QString &folder, int *code);
 
 // The program's words for what the primitives find, written once for every system.
 enum class Word {

@@ -199,10 +199,10 @@ bool File::openForSave(const QString &path, bool *created, bool *device, int *co
     return true;
 }
 
-bool File::createNew(const QString &path, int *code)
+bool File::createNew(const QString &path, int *code, bool asNewFile)
 {
     close();
-    m_handle = ::open(encoded(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    m_handle = ::open(encoded(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, asNewFile ? 0666 : 0600);
     return m_handle >= 0 || fail(code, errno);
 }
 
@@ -700,6 +700,25 @@ bool openToRead(QFile &file, const QString &path, bool streams, QString *problem
         return refuse(said(Word::CannotOpen));
     }
     return true;
+}
+
+bool syncFileSystem(const QString &folder, int *code)
+{
+    const int fd = ::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        *code = errno;
+        return false;
+    }
+#ifdef __linux__
+    const bool synced = ::syncfs(fd) == 0;
+#else
+    const bool synced = ::fsync(fd) == 0;
+    if (synced)
+        ::sync();
+#endif
+    *code = synced ? 0 : errno;
+    ::close(fd);
+    return synced;
 }
 
 QString notARegularFile(const QString &path)

@@ -201,7 +201,7 @@ bool File::openForSave(const QString &path, bool *created, bool *device, int *co
     return true;
 }
 
-bool File::createNew(const QString &path, int *code)
+bool File::createNew(const QString &path, int *code, bool)
 {
     close();
     m_handle = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -551,6 +551,12 @@ bool isTrustedDocument(const QString &path)
     // Folders beside the program are guarded by their access lists, which the installer sets.
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool syncFileSystem(const QString &, int *code)
+{
+    *code = 0;
+    return true;
 }
 
 bool openToRead(QFile &file, const QString &path, bool streams, QString *problem)
