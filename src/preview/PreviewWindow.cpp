@@ -108,12 +108,17 @@ protected:
         // stays, marked, until it is ready, and every key and button answers meanwhile.
         const QRectF where = target();
         m_player.setCanvasSize(canvasSize());
+        // The frame shown stays while a far one is drawn: kept aside once, at the jump. Playing on
+        // frame by frame draws straight from the player's canvas, never sharing it (a shared canvas
+        // would be copied whole by the next frame drawn onto it).
+        const qsizetype at = m_player.canvasFrame();
+        if (!m_drawing && at >= 0 && m_frame != at && m_frame != at + 1 && m_player.canvas().size() == canvasSize())
+            m_shown = m_player.canvas().copy();
         m_drawing = !m_player.approach(m_frame, kSliceMs);
-        if (!m_drawing || m_shown.size() != canvasSize())
-            m_shown = m_player.canvas();
-        QImage frame = m_shown;
-        frame.setDevicePixelRatio(devicePixelRatioF());
-        painter.drawImage(where.topLeft(), frame);
+        if (!m_drawing)
+            m_shown = QImage();
+        const QImage &frame = m_drawing && !m_shown.isNull() ? m_shown : m_player.canvas();
+        painter.drawImage(QRectF(where.topLeft(), QSizeF(frame.size()) / devicePixelRatioF()), frame);
         m_renderer.renderOverlay(painter, where, m_renderer.viewArea());
         if (m_drawing) {
             const QString mark = QStringLiteral("描画中…");
@@ -134,7 +139,7 @@ private:
     const FrameRenderer &m_renderer;
     const qsizetype &m_frame;
     FramePlayer m_player;
-    QImage m_shown; // what the canvas last showed whole
+    QImage m_shown; // while a far frame is drawn: what the canvas last showed whole
     bool m_drawing = false;
 };
 

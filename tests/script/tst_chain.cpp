@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+#include <cmath>
+
 using namespace velra;
 
 namespace {
@@ -158,6 +160,49 @@ private slots:
             QVERIFY(!ChainPlan::make(run.chain, plan, &planned));
             QCOMPARE(planned, error);
         }
+    }
+
+    // The Bézier timing to full precision: every frame where a slow, exact solution (bisection in
+    // long double) puts it, but where that solution lies within 1e-9 of a half.
+    void bezierFrames_asTheExactSolution()
+    {
+        const auto cubic = [](long double p1, long double p2, long double s) {
+            const long double r = 1 - s;
+            return 3 * r * r * s * p1 + 3 * r * s * s * p2 + s * s * s;
+        };
+        const int curves[][4] = {{2500, 1000, 2500, 10000}, {4200, 0, 5800, 10000}, {6800, -6000, 3200, 16000},
+                                 {0, 30000, 10000, -20000}, {10000, 0, 0, 10000}, {1, 29999, 9999, -19999}};
+        int compared = 0;
+        for (const auto &c : curves) {
+            Segment s;
+            s.x = 30000;
+            s.y = -30000;
+            s.curve = Segment::Curve::Bezier;
+            s.bezier = {c[0], c[1], c[2], c[3]};
+            const qint64 n = 1001;
+            for (qint64 i = 1; i + 1 < n; ++i) {
+                const long double t = (long double)i / (n - 1);
+                long double low = 0;
+                long double high = 1;
+                for (int k = 0; k < 200; ++k) {
+                    const long double mid = (low + high) / 2;
+                    (cubic(c[0] / 10000.0L, c[2] / 10000.0L, mid) < t ? low : high) = mid;
+                }
+                const long double y = cubic(c[1] / 10000.0L, c[3] / 10000.0L, (low + high) / 2);
+                const long double exactX = -1000 + 31000 * y;
+                const long double exactY = 1000 - 31000 * y;
+                qint64 x = 0;
+                qint64 yy = 0;
+                segmentPosition(s, -1000, 1000, i, n, x, yy);
+                const auto nearHalf = [](long double v) { return std::fabs(v - std::floor(v) - 0.5L) < 1e-9L; };
+                if (nearHalf(exactX) || nearHalf(exactY))
+                    continue;
+                QCOMPARE(x, qint64(std::llround(exactX)));
+                QCOMPARE(yy, qint64(std::llround(exactY)));
+                ++compared;
+            }
+        }
+        QVERIFY(compared > 5900);
     }
 
     // What the page writes reads back as the same chain, Bézier values in their shortest form.
