@@ -480,6 +480,16 @@ Form6::Form6(Wizard &wizard)
     showRow(0);
 }
 
+Form6::~Form6()
+{
+    // The boxes outlive this part of the page by a moment: a box losing the focus as they go must
+    // not commit into a history that is gone.
+    for (QLineEdit *b : m_boxes) {
+        b->disconnect(this);
+        b->removeEventFilter(this);
+    }
+}
+
 QPushButton *Form6::enterButton(QWidget *focus) const
 {
     // In the list Enter chooses the move to edit (the list passes the key on to its frame and the

@@ -31,6 +31,7 @@ class Form6 final : public Page
 
 public:
     explicit Form6(Wizard &wizard);
+    ~Form6() override;
 
     using Row = ChainRow;
 

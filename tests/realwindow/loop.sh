@@ -122,7 +122,7 @@ xvfb-run -a -s '-screen 0 800x600x24 -dpi 96' bash -c '
 rc=$?
 if [ $rc -ne 0 ]; then echo "--- what the wizard printed:"; grep -v XDG_RUNTIME_DIR "$tmp/log"; exit $rc; fi
 [ -f "$target" ] || { echo "no file was saved"; exit 1; }
-head -1 "$tmp/motion.velra" | grep -qx 'Velloran settings 2' || { echo "no settings file was kept"; exit 1; }
+[ "$(head -1 "$tmp/motion.velra")" = "$(printf '\357\273\277Velloran settings 3\r')" ] || { echo "no settings file was kept"; exit 1; }
 books=$(grep -c '^<Book=' "$target")
 [ "$books" = 2 ] || { echo "the file holds $books books, not 2:"; cat "$target"; exit 1; }
 head -1 "$target" | grep -q '^/// Fablescope for Win95' || { echo "no header"; exit 1; }
