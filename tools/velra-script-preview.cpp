@@ -144,6 +144,12 @@ int previewCommand(const QStringList &args)
             return failure(noMemory);
         return writePng(out, sheet, &error) ? 0 : failure(error);
     }
+    // The folder reached by the rule for links, and written through that path only.
+    const platform::Target folder = platform::classify(out);
+    if (folder.kind == platform::Target::Kind::Refused)
+        return failure(QStringLiteral("フォルダー「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(out)), folder.reason));
+    if (!folder.path.isEmpty())
+        out = folder.path;
     if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
         return failure(QStringLiteral("フォルダー「%1」を作れません。").arg(shownValue(QDir::toNativeSeparators(out))));
     bool written = true;

@@ -116,7 +116,14 @@ struct Target
     int code = 0;
     QString reason;
 };
+// Links are followed one part at a time: a link anywhere in the path (a folder's or the file's) in
+// a folder that others may write into is followed only when it is the author's or that folder
+// owner's; otherwise the target is Refused, naming the link. `path` is the file with no link left
+// in it.
 Target classify(const QString &path);
+// `path` with every link in its folders followed by that rule (the last part as it is); false with
+// `reason` naming a link that must not be followed.
+bool resolvedPath(const QString &path, QString *resolved, QString *reason);
 
 // Something that changes whenever the file at `path` is replaced or written: a save that waits for
 // another one's lock sees it move on.

@@ -290,13 +290,94 @@ bool mayFollow(const QByteArray &link, const struct stat &st)
     return !(dir.st_mode & S_IWOTH) || st.st_uid == dir.st_uid;
 }
 
+// Follows every link in the folders of `name` by the rule for links, one part at a time, so that
+// the path left names its folders without links: a link planted in the middle of a path (in /tmp,
+// say) leads nowhere that the author did not choose. The last part is left as it is. False, with
+// `target` refused (naming the link) or failed, when a link must not be followed.
+bool resolveFolders(QByteArray &name, Target &target, int &hops)
+{
+    const qsizetype slash = name.lastIndexOf('/');
+    if (slash < 0)
+        return true;
+    const QByteArray last = name.mid(slash + 1);
+    QByteArray resolved = name.startsWith('/') ? QByteArray("/") : QByteArray(".");
+    QList<QByteArray> rest = name.left(slash).split('/');
+    const auto join = [](const QByteArray &folder, const QByteArray &part) {
+        return folder.endsWith('/') ? folder + part : folder + '/' + part;
+    };
+    while (!rest.isEmpty()) {
+        const QByteArray part = rest.takeFirst();
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..") {
+            // The folders so far hold no link: their parent is the parent on the disk too.
+            const qsizetype at = resolved.lastIndexOf('/');
+            if (resolved == "/" || resolved == "." || resolved.endsWith("/..") || resolved == "..")
+                resolved = resolved == "/" ? resolved : join(resolved, "..");
+            else
+                resolved = at <= 0 ? (resolved.startsWith('/') ? QByteArray("/") : QByteArray(".")) : resolved.left(at);
+            continue;
+        }
+        const QByteArray candidate = join(resolved, part);
+        struct stat st;
+        if (::lstat(candidate.constData(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            // A real folder, or nothing yet (the writer says so): taken as it is.
+            resolved = candidate;
+            continue;
+        }
+        if (++hops >= 40) {
+            target.kind = Target::Kind::Failed;
+            target.code = ELOOP;
+            return false;
+        }
+        if (!mayFollow(candidate, st)) {
+            target.kind = Target::Kind::Refused;
+            target.reason = QStringLiteral("途中のフォルダー「%1」がほかのユーザーが作ったリンクのため、たどりません。")
+                                .arg(QFile::decodeName(candidate.startsWith("./") ? candidate.mid(2) : candidate));
+            return false;
+        }
+        QByteArray to(qMax<qint64>(st.st_size, 255) + 1, Qt::Uninitialized);
+        const ssize_t size = ::readlink(candidate.constData(), to.data(), size_t(to.size()));
+        if (size < 0 || size >= to.size()) {
+            target.kind = Target::Kind::Failed;
+            target.code = size < 0 ? errno : ENAMETOOLONG;
+            return false;
+        }
+        to.truncate(size);
+        if (to.startsWith('/'))
+            resolved = "/";
+        QList<QByteArray> parts = to.split('/');
+        rest = parts + rest;
+    }
+    name = join(resolved, last);
+    if (name.startsWith("./"))
+        name = name.mid(2);
+    return true;
+}
+
 } // namespace
+
+bool resolvedPath(const QString &path, QString *resolved, QString *reason)
+{
+    Target target;
+    QByteArray name = encoded(path);
+    int hops = 0;
+    if (resolveFolders(name, target, hops)) {
+        *resolved = QFile::decodeName(name);
+        return true;
+    }
+    *reason = target.kind == Target::Kind::Refused ? target.reason : QString::fromUtf8(reasonFor(target.code));
+    return false;
+}
 
 Target classify(const QString &path)
 {
     Target target;
     QByteArray name = encoded(path);
+    int folderHops = 0;
     for (int hops = 0; hops < 40; ++hops) {
+        if (descriptorNamed(name) < 0 && !resolveFolders(name, target, folderHops))
+            return target;
         const int fd = descriptorNamed(name);
         if (fd >= 0) {
             if (::fcntl(fd, F_GETFD) < 0) {
@@ -677,8 +758,17 @@ bool openToRead(QFile &file, const QString &path, bool streams, QString *problem
             return refuse(said(Word::CannotOpen));
         }
     }
+    // Links by the rule for links, one part at a time, the file's own too.
+    QString resolved;
+    QString why;
+    if (!resolvedPath(path, &resolved, &why))
+        return refuse(why);
+    const QByteArray real = encoded(resolved);
+    struct stat link;
+    if (::lstat(real.constData(), &link) == 0 && S_ISLNK(link.st_mode) && !mayFollow(real, link))
+        return refuse(QStringLiteral("ほかのユーザーが作ったリンクのため、たどりません"));
     // Without waiting: a FIFO opened so answers at once, with or without a writer.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(real.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         const int code = errno;
         struct stat link;

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "handoff/LastRun.h"
 #include "io/OutputFile.h"
 
 #include <csignal>
@@ -354,6 +355,50 @@ private slots:
             QVERIFY2(QString::fromUtf8(refused.err).contains(QStringLiteral("ほかのユーザーが作ったリンク")), refused.err.constData());
             QCOMPARE(readAll(notes), QByteArray("victim"));
             QVERIFY(QFileInfo(planted).isSymLink());
+        }
+    }
+
+    // A folder link planted in the middle of a path by another user, in a folder everyone may write
+    // into (sticky or not), is not followed: not by generate -o, save, preview --all, nor to a
+    // settings file. What lies behind it keeps its bytes. The author's own folder link is followed.
+    void plantedFolderLinks_inTheMiddle_areRefused()
+    {
+        if (!isRoot())
+            QSKIP("needs root to plant another user's link");
+        const QString work = path(QStringLiteral("work"));
+        QVERIFY(QDir().mkpath(work));
+        const QString important = work + QStringLiteral("/important.txt");
+        velra::lastrun::Settings settings;
+        settings.log = readAll(log());
+        QVERIFY(writeAll(work + QStringLiteral("/x.velra"), velra::lastrun::encode(settings, true)));
+        for (const mode_t mode : {mode_t(01777), mode_t(0777)}) {
+            const QString shared = path(QStringLiteral("common-%1").arg(mode, 0, 8));
+            QVERIFY(QDir().mkpath(shared));
+            QCOMPARE(::chmod(QFile::encodeName(shared).constData(), mode), 0);
+            const QString planted = shared + QStringLiteral("/d");
+            QVERIFY(QFile::link(work, planted));
+            QCOMPARE(::lchown(QFile::encodeName(planted).constData(), 4242, 4242), 0);
+            QVERIFY(writeAll(important, "mine"));
+            const QList<QStringList> attacks = {
+                {QStringLiteral("generate"), log(), QStringLiteral("-o"), planted + QStringLiteral("/important.txt")},
+                saveArgs(log(), planted + QStringLiteral("/important.txt"), "B", "--txt"),
+                {QStringLiteral("preview"), log(), QStringLiteral("--all"), QStringLiteral("-o"), planted},
+                {QStringLiteral("generate"), planted + QStringLiteral("/x.velra")},
+            };
+            for (const QStringList &args : attacks) {
+                const Ran r = run(args);
+                QCOMPARE(r.code, 1);
+                QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("ほかのユーザーが作ったリンク")), r.err.constData());
+            }
+            QCOMPARE(readAll(important), QByteArray("mine"));
+            QCOMPARE(QDir(work).entryList(QDir::Files | QDir::Hidden), (QStringList{QStringLiteral("important.txt"), QStringLiteral("x.velra")}));
+            // The author's own link there is followed, and stays a link.
+            QVERIFY(QFile::remove(planted));
+            QVERIFY(QFile::link(work, planted));
+            QCOMPARE(run({QStringLiteral("generate"), log(), QStringLiteral("-o"), planted + QStringLiteral("/important.txt")}).code, 0);
+            QVERIFY(readAll(important).startsWith("Graphic"));
+            QVERIFY(QFileInfo(planted).isSymLink());
+            QVERIFY(QFile::remove(planted));
         }
     }
 
