@@ -22,7 +22,7 @@ localedef -i ja_JP -f UTF-8 "$work/ja_JP.UTF-8" 2>/dev/null || { echo "no Japane
 for case in '無い CP932' '한 UTF-8'; do
     read -r name encoding <<<"$case"
     LOCPATH=$work LC_ALL=ja_JP.UTF-8 timeout 120 "$run" "$program" generate "Z:\\tmp\\$name.dat" >/dev/null 2>"$work/said"
-    expected="velra-script: 設定ファイル「Z:\\tmp\\$name.dat」が見つかりません。"
+    expected="velra-script: 設定ログ「Z:\\tmp\\$name.dat」が見つかりません。"
     [ "$(iconv -f "$encoding" -t UTF-8 "$work/said" | tr -d '\r')" = "$expected" ] \
         || { echo "redirected, the message for $name was not $encoding:"; od -c "$work/said" | head; exit 1; }
 done
