@@ -45,7 +45,12 @@ CompactLabel::CompactLabel(const QString &phrases, QWidget *parent, int lineStep
 
 QStringList CompactLabel::lines(int width) const
 {
-    const QFontMetrics fm(font());
+    return linesIn(font(), width);
+}
+
+QStringList CompactLabel::linesIn(const QFont &font, int width) const
+{
+    const QFontMetrics fm(font);
     QStringList lines;
     QString line;
     const auto end = [&] {
@@ -81,12 +86,35 @@ int CompactLabel::layoutHeight(int width) const
 
 void CompactLabel::paintEvent(QPaintEvent *)
 {
+    // The page is laid out for the font at 100 %. Scaled (Windows at 144 and 192 DPI), a system's
+    // font can come out a little wider, and its lines would touch the frame: there the font is made
+    // just small enough that the same lines show whole with a pixel or two to spare.
+    QFont font = this->font();
+    qreal step = m_lineStep;
+    QStringList shown = linesIn(font, width());
+    if (devicePixelRatioF() > 1.0) {
+        constexpr int kMargin = 2;
+        const qsizetype wanted = shown.size();
+        for (int tries = 0; tries < 10; ++tries) {
+            const QStringList spared = linesIn(font, width() - kMargin);
+            if (spared.size() <= wanted) {
+                shown = spared;
+                break;
+            }
+            if (font.pointSizeF() > 0)
+                font.setPointSizeF(font.pointSizeF() * 0.97);
+            else
+                font.setPixelSize(qMax(1, font.pixelSize() - 1));
+            step *= 0.97;
+        }
+    }
     QPainter painter(this);
+    painter.setFont(font);
     painter.setPen(palette().color(foregroundRole()));
-    int y = fontMetrics().ascent();
-    for (const QString &line : lines(width())) {
-        painter.drawText(0, y, line);
-        y += m_lineStep;
+    qreal y = QFontMetricsF(font).ascent();
+    for (const QString &line : shown) {
+        painter.drawText(QPointF(0, y), line);
+        y += step;
     }
 }
 

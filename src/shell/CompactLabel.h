@@ -28,6 +28,11 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    QStringList linesIn(const QFont &font, int width) const;
+
+public:
+
+private:
     QStringList m_phrases;
     int m_lineStep;
 };
