@@ -88,10 +88,13 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
             QImageReader reader(&file);
             reader.setDecideFormatFromContent(true);
             const QByteArray format = reader.format();
-            if (format != "bmp" && format != "jpeg")
+            // A file that is there but no picture is said to be no picture, as the pages say it.
+            if (format.isEmpty())
+                problem = QStringLiteral("「%1」は画像として読めません。").arg(shownValue(QDir::toNativeSeparators(path)));
+            else if (format != "bmp" && format != "jpeg")
                 problem = QStringLiteral("「%1」は BMP でも JPEG でもありません。").arg(shownValue(QDir::toNativeSeparators(path)));
             else if (!reader.read(&picture.image))
-                problem = QStringLiteral("画像「%1」を読み込めません（%2）。").arg(shownValue(QDir::toNativeSeparators(path)), reader.errorString());
+                problem = QStringLiteral("「%1」は画像として読めません（%2）。").arg(shownValue(QDir::toNativeSeparators(path)), reader.errorString());
         }
         if (!problem.isEmpty())
             m_problems.append(problem);

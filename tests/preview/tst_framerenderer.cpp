@@ -220,7 +220,7 @@ private slots:
         QVERIFY(writeAll(text, "not a picture"));
         paths.insert(QStringLiteral("s.bmp"), text);
         FrameRenderer unreadable(frames, QSize(64, 48), paths);
-        QVERIFY(unreadable.problems().constFirst().contains(QStringLiteral("BMP でも JPEG でもありません")));
+        QVERIFY(unreadable.problems().constFirst().contains(QStringLiteral("text.bmp」は画像として読めません。")));
         paths.insert(QStringLiteral("s.bmp"), m_dir.filePath(QStringLiteral("nowhere.bmp")));
         QVERIFY(FrameRenderer(frames, QSize(64, 48), paths).problems().constFirst().contains(QStringLiteral("見つかりません")));
     }

@@ -417,7 +417,7 @@ private slots:
         const Ran fake = run({QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("fake.png"),
                               QStringLiteral("--scroll-picture"), path("fake.bmp")});
         QCOMPARE(fake.code, 0);
-        QVERIFY2(QString::fromUtf8(fake.err).contains(QStringLiteral("BMP でも JPEG でもありません")), fake.err.constData());
+        QVERIFY2(QString::fromUtf8(fake.err).contains(QStringLiteral("fake.bmp」は画像として読めません。")), fake.err.constData());
         QVERIFY(QFile::exists(path("fake.png")));
         QCOMPARE(run({QStringLiteral("preview"), path("velra.dat")}).code, 2);
         QCOMPARE(run({QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o"), path("x.png"), QStringLiteral("--frames"),
