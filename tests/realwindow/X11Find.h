@@ -19,7 +19,9 @@ namespace x11find {
 // helper for it. Any other error is reported and ends the helper, as before.
 inline int tolerateVanishedWindows(Display *display, XErrorEvent *error)
 {
-    if (error->error_code == BadWindow || error->error_code == BadDrawable)
+    // BadMatch: a window found viewable was unmapped before the focus reached it (Wine remaps a
+    // window as a dialog closes); the caller tries again.
+    if (error->error_code == BadWindow || error->error_code == BadDrawable || error->error_code == BadMatch)
         return 0;
     char text[256];
     XGetErrorText(display, error->error_code, text, sizeof text);

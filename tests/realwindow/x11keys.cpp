@@ -54,6 +54,27 @@ void press(Display *display, KeySym symbol, bool control, bool alt = false)
     pause(25);
 }
 
+// Whether `inner` is `outer` or one of its windows.
+bool within(Display *display, Window inner, Window outer)
+{
+    for (int depth = 0; inner && depth < 64; ++depth) {
+        if (inner == outer)
+            return true;
+        Window root = 0;
+        Window parent = 0;
+        Window *children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(display, inner, &root, &parent, &children, &count))
+            return false;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            return false;
+        inner = parent;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -68,15 +89,25 @@ int main(int argc, char **argv)
         return 2;
     }
     if (std::strcmp(argv[1], "-") != 0) {
-        const Window window = x11find::waitFor(display, argv[1], std::atoi(argv[2]));
+        Window window = x11find::waitFor(display, argv[1], std::atoi(argv[2]));
         if (!window) {
             std::fprintf(stderr, "x11keys: no visible window titled \"%s\"\n", argv[1]);
             return 1;
         }
         pause(500); // let the window settle
-        XSetInputFocus(display, window, RevertToParent, CurrentTime);
-        XSync(display, False);
-        pause(200);
+        // Wine may unmap and map the window again meanwhile: the focus is given until it holds.
+        for (int tries = 0; tries < 5; ++tries) {
+            XSetInputFocus(display, window, RevertToParent, CurrentTime);
+            XSync(display, False);
+            pause(200);
+            Window focused = 0;
+            int revert = 0;
+            XGetInputFocus(display, &focused, &revert);
+            if (within(display, focused, window))
+                break;
+            if (const Window again = x11find::waitFor(display, argv[1], 5))
+                window = again;
+        }
     }
     for (int i = 3; i < argc; ++i) {
         const std::string arg = argv[i];
