@@ -1,5 +1,7 @@
 #include "HandoffFiles.h"
 
+#include <algorithm>
+
 #include "text/Failure.h"
 
 #include "platform/FileSystem.h"
@@ -306,6 +308,11 @@ bool hasControlCharacter(QStringView text)
             return true;
     }
     return false;
+}
+
+bool isBlankName(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c == QLatin1Char(' ') || c == QChar(0x3000); });
 }
 
 bool isWholeNumberText(QStringView text)

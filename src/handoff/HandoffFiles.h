@@ -104,6 +104,9 @@ QString fileErrorReason(const QFileDevice &file);
 // structure of the file it is written into.
 bool hasControlCharacter(QStringView text);
 
+// Empty, or only spaces (ASCII or ideographic): a name that names nothing.
+bool isBlankName(QStringView text);
+
 // Decimal digits with an optional sign, of any length.
 bool isWholeNumberText(QStringView text);
 

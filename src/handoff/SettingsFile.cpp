@@ -6,8 +6,6 @@
 #include "text/Cp932.h"
 
 #include <QDir>
-
-#include <algorithm>
 #include <QFileInfo>
 
 namespace velra::settingsfile {
@@ -66,8 +64,7 @@ bool read(const QString &path, lastrun::Settings &settings, QString *error)
     // character would break it, and a name of spaces names no page.
     const QString &page = read.pageName;
     if (!page.isEmpty()
-        && (page.contains(QLatin1Char('"')) || hasControlCharacter(page)
-            || std::all_of(page.begin(), page.end(), [](QChar c) { return c == QLatin1Char(' ') || c == QChar(0x3000); })))
+        && (page.contains(QLatin1Char('"')) || hasControlCharacter(page) || isBlankName(page)))
         return fail(error, QStringLiteral("設定ファイル「%1」のページ名「%2」は使えません（二重引用符、制御文字、空白だけの名前は使えません）。")
                                .arg(shown(path), shownValue(page)));
     // The run must be whole: a file cut short would start a run that stops half way.

@@ -64,9 +64,6 @@ public:
     // Any pending typing is committed first, so that neither loses it.
     void undo();
     void redo();
-    bool canUndo() const { return m_stack.canUndo() || pending(); }
-    bool canRedo() const { return m_stack.canRedo(); }
-    int steps() const { return m_stack.count(); }
 
     static constexpr int kSteps = 500;
 

@@ -278,6 +278,20 @@ int descriptorNamed(const QByteArray &name)
 // A link in a folder that everyone may write into (/tmp, or a folder of mode 0777) is followed only
 // when it is ours or the folder owner's, as the kernel does in sticky folders: another user's link
 // could otherwise lead the save into any file of ours.
+// What the link at `name` (lstat'ed as `st`) holds; false with `code` when it cannot be read whole.
+bool linkTarget(const QByteArray &name, const struct stat &st, QByteArray &to, int *code)
+{
+    to = QByteArray(qMax<qint64>(st.st_size, 255) + 1, Qt::Uninitialized);
+    const ssize_t size = ::readlink(name.constData(), to.data(), size_t(to.size()));
+    if (size < 0 || size >= to.size()) {
+        if (code)
+            *code = size < 0 ? errno : ENAMETOOLONG;
+        return false;
+    }
+    to.truncate(size);
+    return true;
+}
+
 bool mayFollow(const QByteArray &link, const struct stat &st)
 {
     if (st.st_uid == ::geteuid())
@@ -336,14 +350,11 @@ bool resolveFolders(QByteArray &name, Target &target, int &hops)
                                 .arg(QFile::decodeName(candidate.startsWith("./") ? candidate.mid(2) : candidate));
             return false;
         }
-        QByteArray to(qMax<qint64>(st.st_size, 255) + 1, Qt::Uninitialized);
-        const ssize_t size = ::readlink(candidate.constData(), to.data(), size_t(to.size()));
-        if (size < 0 || size >= to.size()) {
+        QByteArray to;
+        if (!linkTarget(candidate, st, to, &target.code)) {
             target.kind = Target::Kind::Failed;
-            target.code = size < 0 ? errno : ENAMETOOLONG;
             return false;
         }
-        to.truncate(size);
         if (to.startsWith('/'))
             resolved = "/";
         QList<QByteArray> parts = to.split('/');
@@ -407,14 +418,11 @@ Target classify(const QString &path)
                 target.reason = QStringLiteral("ほかのユーザーが作ったリンクのため、たどりません。");
                 return target;
             }
-            QByteArray to(qMax<qint64>(st.st_size, 255) + 1, Qt::Uninitialized);
-            const ssize_t size = ::readlink(name.constData(), to.data(), size_t(to.size()));
-            if (size < 0 || size >= to.size()) {
+            QByteArray to;
+            if (!linkTarget(name, st, to, &target.code)) {
                 target.kind = Target::Kind::Failed;
-                target.code = size < 0 ? errno : ENAMETOOLONG;
                 return target;
             }
-            to.truncate(size);
             if (!to.startsWith('/')) {
                 const qsizetype slash = name.lastIndexOf('/');
                 to.prepend(slash < 0 ? QByteArray() : name.left(slash + 1));
@@ -710,11 +718,9 @@ bool isTrustedDocument(const QString &path)
         // A link: its own owner and folder judged as a file's would be.
         if (!(st.st_uid == ::geteuid() || st.st_uid == 0) || !trustedEntry(dir))
             return false;
-        QByteArray to(qMax<qint64>(st.st_size, 255) + 1, Qt::Uninitialized);
-        const ssize_t size = ::readlink(name.constData(), to.data(), size_t(to.size()));
-        if (size < 0 || size >= to.size())
+        QByteArray to;
+        if (!linkTarget(name, st, to, nullptr))
             return false;
-        to.truncate(size);
         if (!to.startsWith('/'))
             to.prepend(folder + '/');
         name = to;

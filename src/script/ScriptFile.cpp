@@ -7,8 +7,6 @@
 #include "handoff/SettingsLog.h"
 #include "io/OutputFile.h"
 
-#include <algorithm>
-
 #include <QDir>
 #include <QFileInfo>
 
@@ -43,8 +41,7 @@ bool encodeName(const QString &name, const QString &what, QByteArray &encoded, Q
 {
     // What the host's block line can carry: the name ends at a double quote, a control character
     // would break the line, and a blank name names no book.
-    if (name.trimmed().isEmpty() && !name.contains(QLatin1Char('\t'))
-        && std::all_of(name.begin(), name.end(), [](QChar c) { return c == QLatin1Char(' ') || c == QChar(0x3000); }))
+    if (isBlankName(name))
         return fail(error, name.isEmpty() ? QStringLiteral("%1が空です。\r\n名前を入れてください。").arg(what)
                                           : QStringLiteral("%1が空白だけです。\r\n空白のほかの文字を入れてください。").arg(what));
     for (qsizetype i = 0; i < name.size(); ++i) {

@@ -12,7 +12,8 @@ win() { printf 'Z:%s' "${1//\//\\}"; }
 "$run" "$program" preview "$(win "$work/long.dat")" --all -o "$(win "$work/frames")" >/dev/null 2>&1 &
 for _ in $(seq 120); do [ "$(ls "$work/frames" 2>/dev/null | wc -l)" -gt 20 ] && break; sleep 0.5; done
 [ "$(ls "$work/frames" 2>/dev/null | wc -l)" -gt 20 ] || { echo "the preview drew no frames"; exit 1; }
-"$run" taskkill /F /IM "$(basename "$program")" >/dev/null 2>&1 || { echo "taskkill failed"; exit 1; }
+# Its answer is not the test (Wine may call a kill of a process already ending a failure): the frames are.
+"$run" taskkill /F /IM "$(basename "$program")" >/dev/null 2>&1
 sleep 3
 before=$(ls "$work/frames" | wc -l)
 sleep 5
