@@ -10,6 +10,7 @@
 #include "shell/Page.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
+#include "pages/Pages.h"
 
 #include <QApplication>
 #include <QFile>
@@ -31,10 +32,14 @@ using namespace velra;
 
 namespace {
 
-Run runOf(const QList<LogValue> &values)
+// The run of a settings log: `picture` "W,H" of scroll.bmp over back.bmp in a 640 x 480 window (the
+// window `window` wide where given), then the log's lines 3 and 4, values as the log writes them.
+Run runOf(const char *picture, const char *lines3and4, const char *window = "640")
 {
+    const QString text = QStringLiteral("\"scroll.bmp\",%1\r\n\"back.bmp\",\"640\",\"480\",\"%2\",\"480\"\r\n%3\r\n")
+                             .arg(QString::fromLatin1(picture), QString::fromLatin1(window), QString::fromLatin1(lines3and4));
     Run run;
-    runlog::fromValues(values, run);
+    runlog::parse(text, run, nullptr);
     return run;
 }
 
@@ -42,9 +47,7 @@ Run runOf(const QList<LogValue> &values)
 // 100-pixel picture across a 32,667-pixel window.
 Run largest()
 {
-    const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
-    return runOf({t("scroll.bmp"), t("100"), t("50"), t("back.bmp"), t("640"), t("480"), t("32667"), t("480"),
-            LogValue::number(1), LogValue::number(3), t("1"), LogValue::number(1), LogValue::number(2), LogValue::empty()});
+    return runOf("\"100\",\"50\"", "1\r\n3,\"1\",1,2,", "32667");
 }
 
 qint64 largestSize()
@@ -73,10 +76,7 @@ BENCHMARK(BM_GenerateLargest)->Unit(benchmark::kMicrosecond);
 // costliest curve), the background in every frame.
 void BM_GenerateLargestDetailed(benchmark::State &state)
 {
-    const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
-    const Run values = runOf({t("scroll.bmp"), t("100"), t("50"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
-                              LogValue::number(2), t("-32768"), t("-32768"), t("32767"), t("32767"), LogValue::number(2),
-                              t("32768"), LogValue::number(4), t("0"), t("0"), LogValue::number(1)});
+    const Run values = runOf("\"100\",\"50\"", "2\r\n\"-32768\",\"-32768\",\"32767\",\"32767\",2,\"32768\",4,\"0\",\"0\",1");
     QByteArray script;
     for (auto _ : state) {
         generateScript(values, script, nullptr, nullptr);
@@ -213,10 +213,7 @@ BENCHMARK(BM_RenderFrameLargest)->Unit(benchmark::kMillisecond);
 // A 4,000 x 4,000 picture over a 640 x 480 window, centred across (half pixels), into the view.
 void BM_RenderFrameHugePicture(benchmark::State &state)
 {
-    const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
-    const Run values = runOf({t("scroll.bmp"), t("4000"), t("4000"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
-                                 LogValue::number(1), LogValue::number(3), t("8"), LogValue::number(2), LogValue::number(2),
-                                 LogValue::empty()});
+    const Run values = runOf("\"4000\",\"4000\"", "1\r\n3,\"8\",2,2,");
     renderFrames(state, values, QSize(640, 480), QSize(4000, 4001));
 }
 BENCHMARK(BM_RenderFrameHugePicture)->Unit(benchmark::kMillisecond);
@@ -233,10 +230,7 @@ struct LongMove
 
     LongMove()
     {
-        const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
-        const Run values = runOf({t("scroll.bmp"), t("2000"), t("2000"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
-                                     LogValue::number(2), t("-1000"), t("-1500"), t("-1300"), t("-1600"), LogValue::number(2),
-                                     t("32768"), LogValue::number(4), t("0"), t("0"), LogValue::number(2)});
+            const Run values = runOf("\"2000\",\"2000\"", "2\r\n\"-1000\",\"-1500\",\"-1300\",\"-1600\",2,\"32768\",4,\"0\",\"0\",2");
         QByteArray script;
         generateScript(values, script, nullptr, nullptr);
         ScriptFrames::read(script, frames, nullptr);
@@ -297,12 +291,8 @@ BENCHMARK(BM_ReadFramesLargest)->Unit(benchmark::kMillisecond);
 // N frames. Linear in N: 2,000 frames take about 4 times 500, not 16.
 void BM_PreviewAllBackgroundNever(benchmark::State &state)
 {
-    const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
     const QByteArray frameCount = QByteArray::number(state.range(0));
-    const Run values = runOf({t("scroll.bmp"), t("200"), t("150"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
-                              LogValue::number(2), t("-100"), t("-50"), t("500"), t("400"), LogValue::number(2),
-                              LogValue::textValue(QString::fromLatin1(frameCount)), LogValue::number(1), t("0"), t("0"),
-                              LogValue::number(3)});
+    const Run values = runOf("\"200\",\"150\"", ("2\r\n\"-100\",\"-50\",\"500\",\"400\",2,\"" + frameCount + "\",1,\"0\",\"0\",3").constData());
     QByteArray script;
     generateScript(values, script, nullptr, nullptr);
     ScriptFrames frames;
@@ -382,10 +372,7 @@ BENCHMARK(BM_DurableCopyLargest)->Unit(benchmark::kMillisecond)->UseRealTime();
 // process's peak memory (run it alone: --benchmark_filter=PreviewEnd).
 void BM_PreviewEndRightAfterOpening(benchmark::State &state)
 {
-    const auto t = [](const char *s) { return LogValue::textValue(QString::fromLatin1(s)); };
-    Run run = runOf({t("scroll.bmp"), t("4000"), t("4000"), t("back.bmp"), t("640"), t("480"), t("640"), t("480"),
-                     LogValue::number(2), t("100"), t("100"), t("-3500"), t("100"), LogValue::number(2), t("32768"),
-                     LogValue::number(4), t("32767"), t("32767"), LogValue::number(3)});
+    Run run = runOf("\"4000\",\"4000\"", "2\r\n\"100\",\"100\",\"-3500\",\"100\",2,\"32768\",4,\"32767\",\"32767\",3");
     if (state.range(0) > 100000) {
         // Eight moves of 32,768 frames back and forth, holds trimmed to 262,144 frames in all.
         run.chain.holdStart = 0;
@@ -454,7 +441,7 @@ void BM_ChainEditorEdit(benchmark::State &state)
         settings.open(QIODevice::WriteOnly);
         settings.write(head);
     }
-    Wizard wizard(toolkit, files);
+    Wizard wizard(toolkit, createPage, files);
     wizard.setRemembered(last);
     Page *page = wizard.show(PageId::Form6);
     auto *target = page->findChild<QLineEdit *>(QStringLiteral("Text3"));

@@ -1,8 +1,6 @@
 // The save composition: names checked, the existing content kept byte for byte, one book appended.
 #include "script/ScriptFile.h"
 
-#include <QBuffer>
-
 #include <cstdint>
 #include <cstdlib>
 
@@ -26,11 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (book.contains('\n') || book.contains('\r') || page.contains('\n'))
         std::abort();
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    if (!velra::scriptfile::writeComposed(out, route, existing, book, page, parts.value(3)))
-        std::abort();
-    const QByteArray &written = out.data();
+    velra::output::Pieces pieces;
+    velra::scriptfile::composePieces(route, existing, book, page, parts.value(3), pieces);
+    QByteArray written;
+    for (const QByteArrayView piece : pieces)
+        written += piece;
     const QByteArray head = existing.isEmpty()
         ? (route == velra::scriptfile::Route::Csf ? velra::scriptfile::headerBlock() + "\r\n" : QByteArray())
         : existing + "\r\n";

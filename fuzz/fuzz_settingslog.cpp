@@ -2,7 +2,7 @@
 // and the settings files' reader, which takes the same bytes after its first lines.
 #include "text/Cp932.h"
 #include "handoff/LastRun.h"
-#include "handoff/Run.h"
+#include "model/Run.h"
 #include "script/ScrollScript.h"
 
 #include <cstdint>

@@ -3,6 +3,8 @@
 #include "shell/Application.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
+#include "text/Shown.h"
+#include "pages/Pages.h"
 
 #include <QApplication>
 #include <QFile>
@@ -37,7 +39,7 @@ int main(int argc, char *argv[])
     velra::setUpLook(app);
     velra::loadTranslations(app);
     velra::QtToolkit toolkit;
-    velra::Wizard wizard(toolkit);
+    velra::Wizard wizard(toolkit, velra::createPage);
     QObject::connect(&wizard, &velra::Wizard::finished, &app, &QApplication::quit, Qt::QueuedConnection);
     // A settings file given (a double click on it) starts its run at once. A name whose bytes are
     // not text in the locale would come back as another name: refused, and nothing opened.

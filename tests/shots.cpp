@@ -9,6 +9,7 @@
 #include "shell/Toolkit.h"
 #include "shell/Page.h"
 #include "shell/Wizard.h"
+#include "pages/Pages.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,7 +37,7 @@ int main(int argc, char *argv[])
     const QString out = app.arguments().value(1, QStringLiteral("."));
     QTemporaryDir dir;
     ScriptedToolkit toolkit;
-    Wizard wizard(toolkit, HandoffFiles(dir.path()));
+    Wizard wizard(toolkit, createPage, HandoffFiles(dir.path()));
     const auto shoot = [&](PageId id, const QString &name) {
         Page *page = wizard.page(id);
         page->activateWindow();
@@ -166,7 +167,7 @@ int main(int argc, char *argv[])
     const QString markPath = second.filePath(QStringLiteral("mark.bmp"));
     mark.save(markPath, "BMP");
     ScriptedToolkit detailedToolkit;
-    Wizard detailed(detailedToolkit, HandoffFiles(second.path()));
+    Wizard detailed(detailedToolkit, createPage, HandoffFiles(second.path()));
     detailed.start();
     click(detailed.page(PageId::Form1), QStringLiteral("Command1"));
     detailedToolkit.openNames = {markPath, back};

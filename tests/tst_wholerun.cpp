@@ -140,7 +140,7 @@ private slots:
         f.wizard.reset(); // the first copy has ended
 
         ScriptedToolkit toolkit;
-        Wizard wizard(toolkit, HandoffFiles(f.dir.path()));
+        Wizard wizard(toolkit, createPage, HandoffFiles(f.dir.path()));
         QVERIFY(wizard.start());
         Page *form1 = wizard.page(PageId::Form1);
         QVERIFY(child<QCheckBox>(form1, QStringLiteral("Check1"))->isEnabled());
@@ -163,10 +163,9 @@ private slots:
         step->selectAll();
         QTest::keyClicks(step, QStringLiteral("8"));
         QVERIFY(next(wizard, toolkit, PageId::Form5, "Command1"));
-        QList<LogValue> values;
-        QVERIFY(settingslog::readFields(HandoffFiles(f.dir.path()).settingsLog(), kFieldCount, values, nullptr));
-        QByteArray script;
-        QVERIFY(generateFromValues(values, script, nullptr, nullptr));
+        Run run;
+        QVERIFY(settingslog::readRun(HandoffFiles(f.dir.path()).settingsLog(), run, nullptr));
+        const QByteArray script = scriptOf(run);
         QVERIFY(script.contains("/POS:624,0,100,50"));
         Page *form7 = wizard.page(PageId::Form7);
         click(form7, QStringLiteral("Command1"));
@@ -280,7 +279,7 @@ private slots:
         if (what == QLatin1String("resized"))
             writePicture(scroll, 120, 60, "BMP");
         f.wizard.reset();
-        f.wizard = std::make_unique<Wizard>(f.toolkit, f.files);
+        f.wizard = std::make_unique<Wizard>(f.toolkit, createPage, f.files);
         QVERIFY(f.wizard->start());
         if (what == QLatin1String("empty"))
             child<QCheckBox>(f.wizard->page(PageId::Form1), QStringLiteral("Check1"))->click();
@@ -308,7 +307,7 @@ private slots:
                    "\"-10\",\"-20\",\"30\",\"40\",2,\"7\",3,\"1\",\"2\",2\r\n";
         QVERIFY(lastrun::save(f.files.rememberedSettings(), last, nullptr));
         f.wizard.reset();
-        f.wizard = std::make_unique<Wizard>(f.toolkit, f.files);
+        f.wizard = std::make_unique<Wizard>(f.toolkit, createPage, f.files);
         QVERIFY(f.wizard->start());
         click(f.wizard->page(PageId::Form1), QStringLiteral("Command1"));
         QVERIFY(next(*f.wizard, f.toolkit, PageId::Form2));
@@ -371,7 +370,7 @@ private slots:
 
         QTemporaryDir elsewhere;
         ScriptedToolkit toolkit;
-        Wizard wizard(toolkit, HandoffFiles(elsewhere.path()));
+        Wizard wizard(toolkit, createPage, HandoffFiles(elsewhere.path()));
         QVERIFY(wizard.start());
         toolkit.openNames = {saved};
         click(wizard.page(PageId::Form1), QStringLiteral("Command3"));
@@ -576,10 +575,9 @@ private slots:
         QFETCH(bool, csf);
         WizardFixture f;
         throughTheInputPages(f, direction, "16", 2, 2, "");
-        QList<LogValue> values;
-        QVERIFY(settingslog::readFields(f.files.settingsLog(), kFieldCount, values, nullptr));
-        QByteArray script;
-        QVERIFY(generateFromValues(values, script, nullptr, nullptr));
+        Run run;
+        QVERIFY(settingslog::readRun(f.files.settingsLog(), run, nullptr));
+        const QByteArray script = scriptOf(run);
         const QString target = f.path(QStringLiteral("out.file"));
         QVERIFY(writeAll(target, "earlier text"));
         generateAndSave(f, csf, target);
@@ -633,3 +631,4 @@ private slots:
 
 QTEST_MAIN(TestWholeRun)
 #include "tst_wholerun.moc"
+#include "pages/Pages.h"

@@ -3,6 +3,8 @@
 #include "handoff/HandoffFiles.h"
 #include "handoff/SettingsFile.h"
 #include "platform/Console.h"
+#include "text/Shown.h"
+#include "handoff/SettingsLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,7 +46,7 @@ const char kUsage[] =
 bool readRun(const QString &path, Run &run, lastrun::Settings *named, QString *error)
 {
     if (!settingsfile::isSettingsFile(path))
-        return runlog::read(path, run, error, settingslog::Access::Named);
+        return settingslog::readRun(path, run, error, settingslog::Access::Named);
     lastrun::Settings settings;
     if (!settingsfile::read(path, settings, error))
         return false;

@@ -10,6 +10,7 @@
 #include "preview/FrameRenderer.h"
 #include "script/ScriptFrames.h"
 #include "script/ScrollScript.h"
+#include "text/Shown.h"
 
 #include <QBuffer>
 #include <QDir>

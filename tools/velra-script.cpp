@@ -8,6 +8,7 @@
 #include "platform/Helper.h"
 #include "script/ScriptFile.h"
 #include "script/ScrollScript.h"
+#include "text/Shown.h"
 
 #include <QCoreApplication>
 #include <QDir>

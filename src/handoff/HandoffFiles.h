@@ -1,36 +1,11 @@
 #pragma once
 
-#include <QByteArrayView>
 #include <QFileDevice>
 #include <QString>
 
 #include <memory>
 
 namespace velra {
-
-// The fourteen values of the settings log, in file order.
-enum class Field {
-    ScrollImageFile,
-    ScrollImageWidth,
-    ScrollImageHeight,
-    BackgroundFile,
-    BackgroundWidth,
-    BackgroundHeight,
-    WindowWidth,
-    WindowHeight,
-    SettingMode,
-    ScrollDirection,
-    ScrollStep,
-    ScrollAlignment,
-    ScrollEndMode,
-    MoveCount,
-};
-constexpr int kFieldCount = 14;
-
-QString fieldName(Field field);
-// "スクロールの間隔": how messages name a value of the settings log (the author's words, never the
-// log's internal name).
-QString fieldLabel(Field field);
 
 // The folder of the executable, ending in a separator.
 QString programFolder();
@@ -99,25 +74,6 @@ QString alreadyRunningMessage();
 
 // A short Japanese reason for a failed file operation, with the system's own words after it.
 QString fileErrorReason(const QFileDevice &file);
-
-// True when `text` holds a line break or another control character, which would break the line
-// structure of the file it is written into.
-bool hasControlCharacter(QStringView text);
-
-// Empty, or only spaces (ASCII or ideographic): a name that names nothing.
-bool isBlankName(QStringView text);
-
-// Decimal digits with an optional sign, of any length.
-bool isWholeNumberText(QStringView text);
-
-// A value from the input as a message shows it: control characters escaped ("\\n", "\\x1B"),
-// and cut after 200 characters.
-QString shownValue(const QString &value);
-// Control characters escaped, nothing cut.
-QString escapeControls(const QString &text);
-// A name as the system gave its bytes: UTF-8 text as it is, every byte that is not text as "\xFF",
-// control characters escaped, long names cut as shownValue cuts them.
-QString shownBytes(QByteArrayView bytes);
 
 // Joins the two lines of a failure message: what went wrong, and that the run must start again.
 QString restartMessage(const QString &what);

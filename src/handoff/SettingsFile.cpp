@@ -4,6 +4,7 @@
 #include "SettingsLog.h"
 #include "platform/FileSystem.h"
 #include "text/Cp932.h"
+#include "text/Shown.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,6 +3,7 @@
 #include "text/Cp932.h"
 #include "text/Failure.h"
 #include "HandoffFiles.h"
+#include "text/Shown.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -31,109 +32,7 @@ bool writeLine(const QString &path, const LogLine &line, bool truncate, QString 
     return fail(error, QStringLiteral("設定ファイル「%1」に書き込めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file)));
 }
 
-bool isLineEnd(QChar c)
-{
-    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
-}
-
 } // namespace
-
-bool formatLine(const LogLine &line, QByteArray &out, QString *error)
-{
-    QByteArray bytes;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const LogValue &value = line[i];
-        if (i > 0)
-            bytes.append(',');
-        if (value.kind == LogValue::Kind::Empty)
-            continue;
-        const bool quoted = value.kind == LogValue::Kind::Text;
-        for (const QChar c : value.text) {
-            if ((quoted && c == QLatin1Char('"')) || isLineEnd(c)) {
-                return fail(error, QStringLiteral("「%1」には二重引用符（\"）や改行を含められません。").arg(value.text));
-            }
-        }
-        if (quoted)
-            bytes.append('"');
-        qsizetype bad = 0;
-        if (!cp932::encode(value.text, bytes, &bad)) {
-            return fail(error, QStringLiteral("%1 は Shift_JIS（CP932）で保存できない文字です。")
-                                   .arg(cp932::describeUnencodable(value.text, bad)));
-        }
-        if (quoted)
-            bytes.append('"');
-    }
-    bytes.append("\r\n");
-    out = std::move(bytes);
-    return true;
-}
-
-bool parseFields(QStringView text, int count, QList<LogValue> &out, int *found)
-{
-    QList<LogValue> fields;
-    parseValues(text, count, fields);
-    if (found)
-        *found = int(fields.size());
-    if (fields.size() < count)
-        return false;
-    out = std::move(fields);
-    return true;
-}
-
-bool isSettingsLog(QStringView text)
-{
-    QList<LogValue> fields;
-    if (!parseFields(text, 9, fields))
-        return false;
-    const auto isText = [&fields](int i) { return fields[i].kind == LogValue::Kind::Text && !fields[i].text.isEmpty(); };
-    const auto isWhole = [&fields](int i) { return isWholeNumberText(fields[i].text.trimmed()); };
-    const QString mode = fields[8].text.trimmed();
-    return isText(0) && isWhole(1) && isWhole(2) && isText(3) && isWhole(4) && isWhole(5) && isWhole(6) && isWhole(7)
-        && (mode == QLatin1String("1") || mode == QLatin1String("2"));
-}
-
-qsizetype parseValues(QStringView text, int count, QList<LogValue> &fields)
-{
-    fields.clear();
-    fields.reserve(qMin(count, 64));
-    const qsizetype n = text.size();
-    qsizetype pos = 0;
-    bool afterComma = false; // a comma at the very end still opens one (empty) field
-    while (fields.size() < count && (pos < n || afterComma)) {
-        while (pos < n && text[pos] == QLatin1Char(' '))
-            ++pos;
-        LogValue value;
-        if (pos < n && text[pos] == QLatin1Char('"')) {
-            const qsizetype close = text.indexOf(QLatin1Char('"'), pos + 1);
-            const qsizetype end = close < 0 ? n : close;
-            value = LogValue::textValue(text.mid(pos + 1, end - pos - 1).toString());
-            pos = end == n ? n : end + 1;
-            while (pos < n && text[pos] != QLatin1Char(',') && !isLineEnd(text[pos]))
-                ++pos;
-        } else {
-            const qsizetype start = pos;
-            while (pos < n && text[pos] != QLatin1Char(',') && !isLineEnd(text[pos]))
-                ++pos;
-            const QStringView raw = text.mid(start, pos - start).trimmed();
-            if (!raw.isEmpty()) {
-                bool isNumber = false;
-                (void)raw.toLongLong(&isNumber);
-                value = {isNumber ? LogValue::Kind::Number : LogValue::Kind::Text, raw.toString()};
-            }
-        }
-        fields.append(value);
-        afterComma = pos < n && text[pos] == QLatin1Char(',');
-        if (afterComma) {
-            ++pos;
-        } else if (pos < n) {
-            // CR LF, or a lone CR or LF from a file edited elsewhere
-            if (text[pos] == QLatin1Char('\r') && pos + 1 < n && text[pos + 1] == QLatin1Char('\n'))
-                ++pos;
-            ++pos;
-        }
-    }
-    return pos;
-}
 
 bool startLog(const QString &path, const LogLine &line, QString *error)
 {
@@ -229,24 +128,31 @@ bool readText(const QString &path, QString &text, QString *error, Access access)
     return true;
 }
 
-namespace {
-
-// The first `count` fields of the text of the log at `path`, or a message saying how many it holds.
-bool parseCounted(const QString &path, QStringView text, int count, QList<LogValue> &out, QString *error)
-{
-    int found = 0;
-    if (parseFields(text, count, out, &found))
-        return true;
-    return fail(error, QStringLiteral("設定ファイル「%1」の値が足りません（%2 個必要ですが、%3 個しかありません）。")
-                           .arg(QDir::toNativeSeparators(path), QString::number(count), QString::number(found)));
-}
-
-} // namespace
-
-bool readFields(const QString &path, int count, QList<LogValue> &out, QString *error)
+bool readRun(const QString &path, Run &run, QString *error, Access access, int upToLine)
 {
     QString text;
-    return readText(path, text, error, Access::Handoff) && parseCounted(path, text, count, out, error);
+    if (access == Access::Named) {
+        // A file the author names may be anything: unless it is a settings log as a whole, its
+        // values are not read one by one (a script's header would be reported as a window height).
+        const auto notALog = [&] {
+            return fail(error, QStringLiteral("「%1」は設定ログでも設定ファイルでもありません。").arg(shownValue(QDir::toNativeSeparators(path))));
+        };
+        QByteArray bytes;
+        if (!readBytes(path, bytes, error, access, QStringLiteral("設定ログ")))
+            return bytes.size() > kMaxLogBytes ? notALog() : false;
+        if (bytes.contains('\0') || !cp932::decode(bytes, text) || !isSettingsLog(text))
+            return notALog();
+    } else if (!readText(path, text, error, access)) {
+        return false;
+    }
+    RunError problem;
+    if (runlog::parse(text, run, &problem, upToLine))
+        return true;
+    // Too few values is the file's fault as a whole; what is wrong with a value is said as the
+    // page would say it.
+    if (problem.line == 0 && !problem.field)
+        return fail(error, QStringLiteral("設定ファイル「%1」の%2").arg(QDir::toNativeSeparators(path), problem.message));
+    return fail(error, problem.message);
 }
 
 } // namespace velra::settingslog

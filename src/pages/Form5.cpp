@@ -6,6 +6,7 @@
 #include "shell/Controls.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
+#include "text/Shown.h"
 
 #include <QLabel>
 
@@ -107,7 +108,7 @@ void Form5::fillRemembered()
 void Form5::load()
 {
     QString error;
-    bool ok = runlog::read(files().settingsLog(), m_firstLines, &error, settingslog::Access::Handoff, 3);
+    bool ok = settingslog::readRun(files().settingsLog(), m_firstLines, &error, settingslog::Access::Handoff, 3);
     if (ok) {
         bool imageOk = false;
         bool windowOk = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "handoff/Run.h"
+#include "model/Run.h"
 #include "shell/Page.h"
 
 #include <array>

@@ -6,6 +6,8 @@
 #include "shell/Controls.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
+#include "text/Shown.h"
+#include "handoff/SettingsLog.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -503,7 +505,7 @@ void Form6::shownAgain()
     // Earlier pages may have changed the pictures or the window: read again, the boxes kept.
     Run lines;
     QString error;
-    if (runlog::read(files().settingsLog(), lines, &error, settingslog::Access::Handoff, 3)) {
+    if (settingslog::readRun(files().settingsLog(), lines, &error, settingslog::Access::Handoff, 3)) {
         m_firstLines = lines;
         m_next->setEnabled(true);
     }
@@ -513,7 +515,7 @@ void Form6::shownAgain()
 void Form6::load()
 {
     QString error;
-    bool ok = runlog::read(files().settingsLog(), m_firstLines, &error, settingslog::Access::Handoff, 3);
+    bool ok = settingslog::readRun(files().settingsLog(), m_firstLines, &error, settingslog::Access::Handoff, 3);
     bool widthOk = false;
     bool pictureOk = false;
     const int window = ok ? m_firstLines.windowWidth.toInt(&widthOk) : 0;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ChainHistory.h"
-#include "handoff/Run.h"
+#include "model/Run.h"
 #include "script/ScrollScript.h"
 #include "shell/Page.h"
 

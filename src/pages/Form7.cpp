@@ -13,6 +13,7 @@
 #include "shell/Controls.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
+#include "text/Shown.h"
 
 #include <QApplication>
 #include <QDir>
@@ -130,7 +131,7 @@ void Form7::generate()
     };
     Run run;
     QString error;
-    if (!runlog::read(files().settingsLog(), run, &error))
+    if (!settingslog::readRun(files().settingsLog(), run, &error))
         return stop(error);
     QByteArray script;
     BarProgress progress(m_progress);
@@ -216,7 +217,7 @@ void Form7::preview()
     ScriptFrames frames;
     Run run;
     if (!scriptbuffer::load(files().scriptBuffer(), script, &error) || !ScriptFrames::read(script, frames, &error)
-        || !runlog::read(files().settingsLog(), run, &error))
+        || !settingslog::readRun(files().settingsLog(), run, &error))
         return message(error, QStringLiteral("プレビューを表示できません"), OkWithExclamation);
     QSize window;
     if (!preview::windowSizeOf(run, window))

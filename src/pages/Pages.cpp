@@ -4,8 +4,9 @@
 #include "Form5.h"
 #include "Form6.h"
 #include "Form7.h"
-#include "shell/Form1.h"
-#include "shell/Wizard.h"
+#include "Pages.h"
+
+#include "Form1.h"
 
 namespace velra {
 

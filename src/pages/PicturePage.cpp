@@ -4,6 +4,7 @@
 #include "handoff/HandoffFiles.h"
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
+#include "text/Shown.h"
 
 #include <QDir>
 #include <QDragEnterEvent>

@@ -1,6 +1,6 @@
 #include "FrameRenderer.h"
 
-#include "handoff/HandoffFiles.h"
+#include "text/Shown.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>

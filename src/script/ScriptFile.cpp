@@ -2,9 +2,9 @@
 
 #include "text/Cp932.h"
 #include "text/Failure.h"
-#include "handoff/HandoffFiles.h"
-#include "handoff/LastRun.h"
-#include "handoff/SettingsLog.h"
+#include "text/Shown.h"
+#include "model/KeptSettings.h"
+#include "model/LogFormat.h"
 #include "io/OutputFile.h"
 
 #include <QDir>
@@ -80,18 +80,6 @@ void composePieces(Route route, QByteArrayView existing, QByteArrayView book, QB
     else if (route == Route::Csf)
         pieces << header << kCrLf;
     pieces << "<Book=\"" << book << "\">\r\n<Page=\"" << page << "\">\r\n" << script << "\r\n<Page End>\r\n<Book End>\r\n";
-}
-
-bool writeComposed(QIODevice &out, Route route, QByteArrayView existing, QByteArrayView book, QByteArrayView page,
-                   QByteArrayView script)
-{
-    output::Pieces pieces;
-    composePieces(route, existing, book, page, script, pieces);
-    for (const QByteArrayView piece : pieces) {
-        if (out.write(piece.data(), piece.size()) != piece.size())
-            return false;
-    }
-    return true;
 }
 
 bool holdsBook(QByteArrayView existing, QByteArrayView book)

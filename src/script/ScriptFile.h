@@ -5,8 +5,6 @@
 #include <QByteArray>
 #include <QString>
 
-class QIODevice;
-
 // Writing the script into a comic script file or a text file: one book holding one page, after the
 // existing text of the file, or under the header block of a new comic script file.
 namespace velra::scriptfile {
@@ -27,11 +25,6 @@ bool encodeName(const QString &name, const QString &what, QByteArray &encoded, Q
 // The composed text T and one CR LF, as pieces to write one after another.
 void composePieces(Route route, QByteArrayView existing, QByteArrayView book, QByteArrayView page,
                    QByteArrayView script, output::Pieces &pieces);
-
-// Writes the composed text T and one CR LF. `existing` is the file's previous content, kept byte
-// for byte; a CSF route with empty `existing` starts with the header block.
-bool writeComposed(QIODevice &out, Route route, QByteArrayView existing, QByteArrayView book, QByteArrayView page,
-                   QByteArrayView script);
 
 // Whether `existing` holds a book of this name (CP932 bytes, as written): the host could not tell two
 // books of one name apart. Names are compared as text; CR LF, LF and CR end lines alike.

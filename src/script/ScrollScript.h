@@ -1,6 +1,6 @@
 #pragma once
 
-#include "handoff/Run.h"
+#include "Motion.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,43 +22,6 @@ public:
 // `script` empty and sets `error` to a Japanese sentence naming the value (or the segment) and what
 // is wrong with it.
 bool generateScript(const Run &run, QByteArray &script, GenerationProgress *progress, QString *error);
-
-// How a chain unfolds into written frames. Segment k starts where the last frame written before it
-// stands (the start for the first), and moves to its target in n moving frames: n is the amount for
-// a count of frames; for dots a frame, 1 when it stays, else ceil(longest side / amount) + 1. The
-// first segment writes the start hold's copies of its frame 0, then its n frames; a later one its
-// frames 1 to n - 1, as its frame 0 is where the last one stopped. So a later segment of one frame
-// writes nothing and does not move: the next one starts where the picture stands, not at a target
-// it never reached. Each then writes `hold` copies of the last frame written.
-struct ChainPlan
-{
-    struct Part
-    {
-        qint64 fromX = 0; // where the segment starts
-        qint64 fromY = 0;
-        qint64 toX = 0; // where it stops: the last frame it writes, or where it started when it writes none
-        qint64 toY = 0;
-        qint64 moving = 0;     // n
-        qint64 firstFrame = 0; // the index of the first frame it writes (its holds included)
-        qint64 written = 0;    // frames it writes, holds included
-    };
-    QList<Part> parts;
-    qint64 frames = 0; // written in all
-    qint64 moving = 0; // written frames that move (or could): all but the holds' copies
-    qint64 held = 0;   // copies written by the holds
-
-    // False when a segment takes more than kMaxSegmentFrames moving frames, the chain writes more
-    // than kMaxChainFrames, or a curve puts a written frame outside -32768 to 32767 (the host's
-    // positions): `error` names the segment. Whatever the generation refuses is refused here, so a
-    // page that makes the plan refuses it before the generation does.
-    static bool make(const Chain &chain, ChainPlan &plan, QString *error);
-};
-
-// Moving frame i of n of `segment` from (fromX, fromY): the start + (target - start) x c(i / (n - 1)),
-// each coordinate rounded to the nearest whole pixel (an exact half away from zero). Curves 1 to 4
-// are computed in whole numbers; a Bézier curve in double precision, the last frame exactly the
-// target.
-void segmentPosition(const Segment &segment, qint64 fromX, qint64 fromY, qint64 i, qint64 n, qint64 &x, qint64 &y);
 
 // Scripts beyond this size are refused instead of exhausting memory (only hand-edited settings with
 // enormous file names come near it).

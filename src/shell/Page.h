@@ -37,6 +37,13 @@ public:
     // The line of the settings log the page writes (1 to 4; 0 for none): going back to the page
     // cuts the log back to the lines before it.
     virtual int logLine() const { return 0; }
+    // Starts a run from the settings file at `path`, for the page that can (the start page, given
+    // `velloran FILE.velra`); says why not and stays when the file cannot be used.
+    virtual bool openSettings(const QString &path)
+    {
+        (void)path;
+        return false;
+    }
     // Going back from this page may lose work: asks first (the generation page's unsaved script).
     virtual bool mayGoBack() { return true; }
 

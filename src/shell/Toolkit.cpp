@@ -17,6 +17,7 @@
 
 #include "handoff/HandoffFiles.h"
 #include "platform/FileSystem.h"
+#include "text/Shown.h"
 
 #include <QDir>
 #include <QUrl>

@@ -1,11 +1,12 @@
 #include "Wizard.h"
 
-#include "Form1.h"
+#include "Page.h"
 #include "Toolkit.h"
 #include "platform/FrontDoor.h"
 
 #include "handoff/SettingsLog.h"
 #include "handoff/OwnFiles.h"
+#include "text/Shown.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,8 +18,9 @@
 
 namespace velra {
 
-Wizard::Wizard(Toolkit &toolkit, const HandoffFiles &files)
+Wizard::Wizard(Toolkit &toolkit, PageFactory pages, const HandoffFiles &files)
     : m_toolkit(toolkit)
+    , m_makePage(pages)
     , m_files(files)
 {
     QCoreApplication::instance()->installEventFilter(this);
@@ -56,7 +58,7 @@ bool Wizard::start(const QString &settingsFile, const QString &refused)
     if (!refused.isEmpty())
         m_toolkit.messageBox(first, refused, QStringLiteral("設定を開けません"), OkWithExclamation);
     else if (!settingsFile.isEmpty())
-        static_cast<Form1 *>(first)->openSettings(settingsFile);
+        first->openSettings(settingsFile);
     return true;
 }
 
@@ -441,7 +443,7 @@ bool Wizard::eventFilter(QObject *watched, QEvent *event)
 
 Page *Wizard::create(PageId id)
 {
-    return createPage(*this, id);
+    return m_makePage(*this, id);
 }
 
 } // namespace velra

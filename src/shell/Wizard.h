@@ -20,8 +20,8 @@ class Toolkit;
 
 enum class PageId { Form1 = 1, Form2, Form3, Form4, Form5, Form6, Form7 };
 
-// Makes the page `id` of a run (the pages define it: the shell knows pages only as Page).
-Page *createPage(Wizard &wizard, PageId id);
+// Makes the page `id` of a run: the pages give it, as the shell knows pages only as Page.
+using PageFactory = Page *(*)(Wizard &wizard, PageId id);
 
 // The page inventory and the hand-over: one instance of each page per run, created when first
 // shown, kept (hidden, with its contents) until the end; exactly one page visible at a time.
@@ -30,7 +30,7 @@ class Wizard : public QObject
     Q_OBJECT
 
 public:
-    explicit Wizard(Toolkit &toolkit, const HandoffFiles &files = HandoffFiles());
+    Wizard(Toolkit &toolkit, PageFactory pages, const HandoffFiles &files = HandoffFiles());
     ~Wizard() override;
 
     // Shows the start page, once this copy holds the hand-off folder, and starts a run from
@@ -125,6 +125,7 @@ private:
     void openFrontDoor();
 
     Toolkit &m_toolkit;
+    PageFactory m_makePage;
     HandoffFiles m_files;
     std::unique_ptr<QObject> m_frontDoor;
     QString m_frontDoorKey;

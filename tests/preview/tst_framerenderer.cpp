@@ -19,23 +19,24 @@ namespace {
 const QRgb kRed = qRgb(255, 0, 0);
 const QRgb kBlue = qRgb(0, 0, 255);
 
-// The settings of a scroll of a `pw` x `ph` picture "s.bmp" over a `ww` x `wh` background "b.bmp".
-QList<LogValue> settings(int direction, int step, int alignment, int endMode, int pw, int ph, int ww = 64, int wh = 48)
+// A scroll of a `pw` x `ph` picture "s.bmp" over a `ww` x `wh` background "b.bmp".
+Run settings(int direction, int step, int alignment, int endMode, int pw, int ph, int ww = 64, int wh = 48)
 {
-    const auto t = [](int v) { return LogValue::textValue(QString::number(v)); };
-    return {LogValue::textValue(QStringLiteral("s.bmp")), t(pw), t(ph), LogValue::textValue(QStringLiteral("b.bmp")),
-            t(ww), t(wh), t(ww), t(wh), LogValue::number(1), LogValue::number(direction), t(step),
-            LogValue::number(alignment), LogValue::number(endMode), endMode == 3 ? t(2) : LogValue::empty()};
+    Run run = chainRun({});
+    run.mode = Run::Mode::Simple;
+    run.scroll.width = QString::number(pw);
+    run.scroll.height = QString::number(ph);
+    run.windowWidth = run.background.width = QString::number(ww);
+    run.windowHeight = run.background.height = QString::number(wh);
+    run.simple = {direction, QString::number(step), alignment, endMode, endMode == 3 ? QStringLiteral("2") : QString()};
+    return run;
 }
 
-ScriptFrames framesOf(const QList<LogValue> &values)
+ScriptFrames framesOf(const Run &run)
 {
-    QByteArray script;
-    QString error;
-    if (!generateFromValues(values, script, nullptr, &error))
-        qFatal("%s", qPrintable(error));
     ScriptFrames frames;
-    if (!ScriptFrames::read(script, frames, &error))
+    QString error;
+    if (!ScriptFrames::read(scriptOf(run), frames, &error))
         qFatal("%s", qPrintable(error));
     return frames;
 }
@@ -266,16 +267,10 @@ private slots:
     {
         QFETCH(QString, background);
         solidPicture("s.bmp", 10, 10, kBlue);
-        const auto t = [](const QString &v) { return LogValue::textValue(v); };
-        QList<LogValue> values = settings(3, 8, 1, 1, 10, 10);
-        values.resize(9);
-        values[int(velra::Field::SettingMode)] = LogValue::number(2);
-        values << t(QStringLiteral("-10")) << t(QStringLiteral("40")) << t(QStringLiteral("60")) << t(QStringLiteral("-5"))
-               << LogValue::number(2) << t(QStringLiteral("300")) << LogValue::number(4) << t(QStringLiteral("2"))
-               << t(QStringLiteral("3")) << LogValue{LogValue::Kind::Number, background};
-        QByteArray script;
+        const Segment move{60, -5, Segment::Motion::Frames, 300, Segment::Curve::EaseInOut, {}, 3};
+        const Run run = chainRun({-10, 40, 2, Chain::Background(background.toInt()), {move}});
+        const QByteArray script = scriptOf(run);
         QString error;
-        QVERIFY2(generateFromValues(values, script, nullptr, &error), qPrintable(error));
         ScriptFrames frames;
         QVERIFY(ScriptFrames::read(script, frames, &error));
         const FrameRenderer renderer(frames, QSize(64, 48), m_paths);

@@ -1,5 +1,5 @@
 #include "TestSupport.h"
-#include "handoff/Run.h"
+#include "model/Run.h"
 #include "script/ScrollScript.h"
 #include "script/StepCheck.h"
 

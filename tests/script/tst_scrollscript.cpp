@@ -8,27 +8,6 @@ using namespace velra::test;
 
 namespace {
 
-// The worked example: scroll.bmp 100 x 50, back.bmp 640 x 480, window 640 x 480, direction 3 (left),
-// step 10, alignment 1, end mode 3, two moves.
-struct Settings
-{
-    QString file = QStringLiteral("scroll.bmp"), width = QStringLiteral("100"), height = QStringLiteral("50");
-    QString back = QStringLiteral("back.bmp"), backWidth = QStringLiteral("640"), backHeight = QStringLiteral("480");
-    QString windowWidth = QStringLiteral("640"), windowHeight = QStringLiteral("480");
-    QString mode = QStringLiteral("1");
-    QString direction = QStringLiteral("3"), step = QStringLiteral("10"), alignment = QStringLiteral("1");
-    QString endMode = QStringLiteral("3"), moves = QStringLiteral("2");
-
-    QList<LogValue> values() const
-    {
-        const auto t = [](const QString &s) { return LogValue::textValue(s); };
-        const auto n = [](const QString &s) { return LogValue{LogValue::Kind::Number, s}; };
-        return {t(file),  t(width), t(height), t(back),      t(backWidth), t(backHeight), t(windowWidth),
-                t(windowHeight), n(mode), n(direction), t(step), n(alignment), n(endMode),
-                moves.isEmpty() ? LogValue::empty() : t(moves)};
-    }
-};
-
 class Recorder final : public GenerationProgress
 {
 public:
@@ -67,10 +46,10 @@ struct Generated
     }
 };
 
-Generated generate(const Settings &s)
+Generated generate(const Run &run)
 {
     Generated g;
-    g.ok = generateFromValues(s.values(), g.script, &g.progress, &g.error);
+    g.ok = generateScript(run, g.script, &g.progress, &g.error);
     return g;
 }
 
@@ -83,15 +62,21 @@ QList<QByteArray> range(int from, int to, int step)
 }
 
 
-// A detailed-mode run: s.bmp 10 x 10 over b.bmp 64 x 48, the ten values of line 4 as given.
-QList<LogValue> detailed(const QStringList &line4)
+// The script of a detailed run of s.bmp 10 x 10 over b.bmp 64 x 48, line 4's ten values as given,
+// read as the log reader reads them.
+bool generateDetailed(const QStringList &line4, QByteArray &script, QString *error)
 {
-    const auto t = [](const char *v) { return LogValue::textValue(QString::fromLatin1(v)); };
-    QList<LogValue> values{t("s.bmp"), t("10"), t("10"), t("b.bmp"), t("64"), t("48"), t("64"), t("48"), LogValue::number(2)};
-    const QList<int> codes{4, 6, 9}; // MoveKind, Curve, BackgroundMode are bare codes
-    for (int i = 0; i < line4.size(); ++i)
-        values.append(codes.contains(i) ? LogValue{LogValue::Kind::Number, line4[i]} : LogValue::textValue(line4[i]));
-    return values;
+    QStringList values = line4;
+    for (const int i : {0, 1, 2, 3, 5, 7, 8}) // MoveKind, Curve and BackgroundMode are bare codes
+        if (i < values.size())
+            values[i] = QLatin1Char('"') + values[i] + QLatin1Char('"');
+    Run run;
+    RunError problem;
+    if (runlog::parse(QStringLiteral("\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n2\r\n") + values.join(QLatin1Char(',')),
+                      run, &problem))
+        return generateScript(run, script, nullptr, error);
+    *error = problem.message;
+    return false;
 }
 
 // The picture lines' positions of a detailed script, "x,y" each.
@@ -117,7 +102,7 @@ class TestScrollScript : public QObject
 private slots:
     void workedExample_byteForByte()
     {
-        const Generated g = generate(Settings());
+        const Generated g = generate(simpleRun());
         QVERIFY(g.ok);
         const QByteArray back = "Graphic \"back.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,640,480\"";
         const auto pic = [](int x) {
@@ -129,151 +114,102 @@ private slots:
         QCOMPARE(g.progress.values, (QList<int>{0, 1, 2, 3, 5})); // full when done
     }
 
-    // End mode 1 lands on the window's edge: no frame one step past it (which would twitch back),
-    // and a closing frame on the edge only when the steps do not reach it exactly.
-    void endMode1_landsOnTheEdge_data()
+    // Where the picture moves, by direction, step, alignment, end mode and moves. End mode 1 lands on
+    // the window's edge: no frame one step past it (which would twitch back), and a closing frame on
+    // the edge only when the steps do not reach it exactly. Codes outside their range take the last
+    // choice. `maximum` is the progress bar's (-1: not checked), which ends full.
+    void simple_movingCoordinate_data()
     {
-        QTest::addColumn<QString>("direction");
+        QTest::addColumn<int>("direction");
         QTest::addColumn<QString>("step");
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<int>("endMode");
+        QTest::addColumn<QString>("moves");
+        QTest::addColumn<QString>("width");
         QTest::addColumn<QList<QByteArray>>("expected");
-        QTest::newRow("left, 10 divides 640") << "3" << "10" << range(640, 0, -10);
-        QTest::newRow("left, 30 does not") << "3" << "30" << range(640, 10, -30) + QList<QByteArray>{"0"};
-        QTest::newRow("right, 20 divides 100") << "4" << "20" << range(-100, 0, 20);
-        QTest::newRow("right, 30 does not") << "4" << "30" << range(-100, -10, 30) + QList<QByteArray>{"0"};
-        QTest::newRow("up, 20 divides 480") << "2" << "20" << range(480, 0, -20);
-        QTest::newRow("up, 100 does not") << "2" << "100" << range(480, 80, -100) + QList<QByteArray>{"0"};
-        QTest::newRow("down, 10 divides 50") << "1" << "10" << range(-50, 0, 10);
-        QTest::newRow("down, 20 does not") << "1" << "20" << range(-50, -10, 20) + QList<QByteArray>{"0"};
-        QTest::newRow("a step past the whole distance") << "3" << "1000" << QList<QByteArray>{"640", "0"};
+        QTest::addColumn<int>("maximum");
+        const auto edge = [](const char *name, int direction, const char *step, QList<QByteArray> expected) {
+            QTest::newRow(name) << direction << QString::fromLatin1(step) << 1 << 1 << QString() << QStringLiteral("100") << expected << -1;
+        };
+        edge("end 1: left, 10 divides 640", 3, "10", range(640, 0, -10));
+        edge("end 1: left, 30 does not", 3, "30", range(640, 10, -30) + QList<QByteArray>{"0"});
+        edge("end 1: right, 20 divides 100", 4, "20", range(-100, 0, 20));
+        edge("end 1: right, 30 does not", 4, "30", range(-100, -10, 30) + QList<QByteArray>{"0"});
+        edge("end 1: up, 20 divides 480", 2, "20", range(480, 0, -20));
+        edge("end 1: up, 100 does not", 2, "100", range(480, 80, -100) + QList<QByteArray>{"0"});
+        edge("end 1: down, 10 divides 50", 1, "10", range(-50, 0, 10));
+        edge("end 1: down, 20 does not", 1, "20", range(-50, -10, 20) + QList<QByteArray>{"0"});
+        edge("end 1: a step past the whole distance", 3, "1000", QList<QByteArray>{"640", "0"});
+        QTest::newRow("end 2, no remainder: no step more") << 3 << "10" << 1 << 2 << "2" << "100" << range(640, -110, -10) << 77;
+        QTest::newRow("end 2, a remainder: one whole step more") << 4 << "30" << 3 << 2 << "2" << "100" << range(-100, 680, 30) << 29;
+        QTest::newRow("down, centred, odd difference") << 1 << "20" << 2 << 1 << "2" << "101" << QList<QByteArray>{"-50", "-30", "-10", "0"} << 6;
+        QTest::newRow("up, centred, end 1") << 2 << "20" << 2 << 1 << "2" << "101" << range(480, 0, -20) << 27;
+        QTest::newRow("move count 0: two frames") << 3 << "10" << 1 << 3 << "0" << "100" << QList<QByteArray>{"640", "630"} << 3;
+        QTest::newRow("direction 7 is right, end 5 is moves") << 7 << "10" << 1 << 5 << "2" << "100" << QList<QByteArray>{"-100", "-90", "-80", "-70"} << -1;
     }
-    void endMode1_landsOnTheEdge()
+    void simple_movingCoordinate()
     {
-        QFETCH(QString, direction);
+        QFETCH(int, direction);
         QFETCH(QString, step);
+        QFETCH(int, alignment);
+        QFETCH(int, endMode);
+        QFETCH(QString, moves);
+        QFETCH(QString, width);
         QFETCH(QList<QByteArray>, expected);
-        Settings s;
-        s.direction = direction;
-        s.step = step;
-        s.endMode = QStringLiteral("1");
-        s.moves.clear();
-        const Generated g = generate(s);
-        QVERIFY(g.ok);
-        QCOMPARE(g.moving(direction.toInt() <= 2), expected);
+        QFETCH(int, maximum);
+        Run run = simpleRun();
+        run.simple = {direction, step, alignment, endMode, moves};
+        run.scroll.width = width;
+        const Generated g = generate(run);
+        QVERIFY2(g.ok, qPrintable(g.error));
+        QCOMPARE(g.moving(direction == 1 || direction == 2), expected);
+        if (maximum >= 0)
+            QCOMPARE(g.progress.maxima, QList<int>{maximum});
         QCOMPARE(g.progress.values.last(), g.progress.maxima.last());
-    }
-
-    void endMode2_noRemainder_addsNoStep()
-    {
-        Settings s;
-        s.endMode = QStringLiteral("2");
-        const Generated g = generate(s);
-        QCOMPARE(g.moving(false), range(640, -110, -10));
-        QCOMPARE(g.progress.maxima, QList<int>{77});
-    }
-
-    void endMode2_withRemainder_addsOneWholeStep()
-    {
-        Settings s;
-        s.direction = QStringLiteral("4");
-        s.step = QStringLiteral("30");
-        s.alignment = QStringLiteral("3");
-        s.endMode = QStringLiteral("2");
-        const Generated g = generate(s);
-        QCOMPARE(g.moving(false), range(-100, 680, 30));
-        QCOMPARE(g.positions().first()[1], QByteArray("430"));
-        QCOMPARE(g.progress.maxima, QList<int>{29});
-    }
-
-    void downward_centre_oddDifference_writesHalf()
-    {
-        Settings s;
-        s.width = QStringLiteral("101");
-        s.direction = QStringLiteral("1");
-        s.step = QStringLiteral("20");
-        s.alignment = QStringLiteral("2");
-        s.endMode = QStringLiteral("1");
-        const Generated g = generate(s);
-        QCOMPARE(g.moving(true), (QList<QByteArray>{"-50", "-30", "-10", "0"}));
-        QCOMPARE(g.progress.maxima, QList<int>{6});
-        for (const auto &p : g.positions())
-            QCOMPARE(p[0], QByteArray("269.5"));
-        QVERIFY(g.script.endsWith("/POS:269.5,0,101,50\""));
-    }
-
-    void upward_centre_endMode1()
-    {
-        Settings s;
-        s.width = QStringLiteral("101");
-        s.direction = QStringLiteral("2");
-        s.step = QStringLiteral("20");
-        s.alignment = QStringLiteral("2");
-        s.endMode = QStringLiteral("1");
-        const Generated g = generate(s);
-        QCOMPARE(g.moving(true), range(480, 0, -20));
-        QCOMPARE(g.progress.maxima, QList<int>{27});
     }
 
     void fixedCoordinate_halvesAndSigns_data()
     {
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("picture");
-        QTest::addColumn<QString>("alignment");
+        QTest::addColumn<int>("alignment");
         QTest::addColumn<QByteArray>("fixed");
-        QTest::newRow("269.5") << "640" << "101" << "2" << QByteArray("269.5");
-        QTest::newRow("-30.5") << "640" << "701" << "2" << QByteArray("-30.5");
-        QTest::newRow("0.5") << "101" << "100" << "2" << QByteArray("0.5");
-        QTest::newRow("-0.5") << "100" << "101" << "2" << QByteArray("-0.5");
-        QTest::newRow("even: 270, not 270.0") << "640" << "100" << "2" << QByteArray("270");
-        QTest::newRow("right edge, wider picture") << "640" << "700" << "3" << QByteArray("-60");
-        QTest::newRow("any other alignment is 3") << "640" << "100" << "9" << QByteArray("540");
-        QTest::newRow("leading zeros computed as value") << "0640" << "0100" << "3" << QByteArray("540");
+        QTest::newRow("269.5") << "640" << "101" << 2 << QByteArray("269.5");
+        QTest::newRow("-30.5") << "640" << "701" << 2 << QByteArray("-30.5");
+        QTest::newRow("0.5") << "101" << "100" << 2 << QByteArray("0.5");
+        QTest::newRow("-0.5") << "100" << "101" << 2 << QByteArray("-0.5");
+        QTest::newRow("even: 270, not 270.0") << "640" << "100" << 2 << QByteArray("270");
+        QTest::newRow("right edge, wider picture") << "640" << "700" << 3 << QByteArray("-60");
+        QTest::newRow("any other alignment is 3") << "640" << "100" << 9 << QByteArray("540");
+        QTest::newRow("leading zeros computed as value") << "0640" << "0100" << 3 << QByteArray("540");
     }
 
     void fixedCoordinate_halvesAndSigns()
     {
         QFETCH(QString, window);
         QFETCH(QString, picture);
-        QFETCH(QString, alignment);
+        QFETCH(int, alignment);
         QFETCH(QByteArray, fixed);
-        Settings s;
-        s.direction = QStringLiteral("1");
+        Run s = simpleRun();
+        s.simple.direction = 1;
         s.windowWidth = window;
-        s.width = picture;
-        s.alignment = alignment;
+        s.scroll.width = picture;
+        s.simple.alignment = alignment;
         const Generated g = generate(s);
         QVERIFY2(g.ok, qPrintable(g.error));
         QCOMPARE(g.positions().first()[0], fixed);
         QCOMPARE(g.positions().first()[2], picture.toLatin1()); // the text is written unchanged
     }
 
-    void moveCountZero_givesTwoFrames()
-    {
-        Settings s;
-        s.moves = QStringLiteral("0");
-        const Generated g = generate(s);
-        QCOMPARE(g.moving(false), (QList<QByteArray>{"640", "630"}));
-        QCOMPARE(g.progress.maxima, QList<int>{3});
-    }
-
-    void codesOutsideTheirRange_takeTheLastChoice()
-    {
-        Settings s;
-        s.direction = QStringLiteral("7"); // right
-        s.endMode = QStringLiteral("5");   // moves given
-        const Generated g = generate(s);
-        QCOMPARE(g.moving(false), (QList<QByteArray>{"-100", "-90", "-80", "-70"}));
-    }
-
     void fieldsAreConvertedOnlyWhereUsed()
     {
-        Settings s;
-        s.direction = QStringLiteral("1");
-        s.endMode = QStringLiteral("1");
+        Run s = simpleRun();
+        s.simple.direction = 1;
+        s.simple.endMode = 1;
         s.windowWidth = QStringLiteral("wide");  // alignment 1 of a vertical scroll does not use it
         s.windowHeight = QStringLiteral("high"); // nor does a downward end mode 1
-        s.moves = QStringLiteral("many");       // end mode 1 ignores it
-        s.backWidth = QStringLiteral("x");      // only ever copied
-        s.mode = QStringLiteral("9");
+        s.simple.moves = QStringLiteral("many"); // end mode 1 ignores it
+        s.background.width = QStringLiteral("x"); // only ever copied
         const Generated g = generate(s);
         QVERIFY2(g.ok, qPrintable(g.error));
         QVERIFY(g.script.startsWith("Graphic \"back.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,x,480\"\r\n"));
@@ -301,19 +237,19 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, value);
         QFETCH(QString, expected);
-        Settings s;
+        Run s = simpleRun();
         if (field == QLatin1String("step"))
-            s.step = value;
+            s.simple.step = value;
         else if (field == QLatin1String("moves"))
-            s.moves = value;
+            s.simple.moves = value;
         else if (field == QLatin1String("sum")) {
-            s.endMode = QStringLiteral("2");
+            s.simple.endMode = 2;
             s.windowWidth = value;
         } else {
-            s.direction = QStringLiteral("1");
-            s.alignment = QStringLiteral("3");
+            s.simple.direction = 1;
+            s.simple.alignment = 3;
             s.windowWidth = value;
-            s.width = QStringLiteral("32767");
+            s.scroll.width = QStringLiteral("32767");
         }
         const Generated g = generate(s);
         QVERIFY(!g.ok);
@@ -324,8 +260,8 @@ private slots:
 
     void unencodableName_isRefused()
     {
-        Settings s;
-        s.file = QStringLiteral("😀.bmp");
+        Run s = simpleRun();
+        s.scroll.file = QStringLiteral("😀.bmp");
         const Generated g = generate(s);
         QVERIFY(!g.ok);
         QVERIFY2(g.error.startsWith(QStringLiteral("スクロール画像のファイル名の 「😀.bmp」")), qPrintable(g.error));
@@ -333,9 +269,9 @@ private slots:
 
     void largestScript_hasEveryFrame()
     {
-        Settings s;
-        s.step = QStringLiteral("1");
-        s.endMode = QStringLiteral("2");
+        Run s = simpleRun();
+        s.simple.step = QStringLiteral("1");
+        s.simple.endMode = 2;
         s.windowWidth = QStringLiteral("32667");
         const Generated g = generate(s);
         QVERIFY(g.ok);
@@ -371,7 +307,7 @@ private slots:
         QFETCH(QStringList, expected);
         QByteArray script;
         QString error;
-        QVERIFY2(generateFromValues(detailed({move[0], "0", move[1], "0", "2", move[2], move[3], "0", "0", "3"}), script, nullptr, &error),
+        QVERIFY2(generateDetailed({move[0], "0", move[1], "0", "2", move[2], move[3], "0", "0", "3"}, script, &error),
                  qPrintable(error));
         QCOMPARE(positions(script), expected);
     }
@@ -381,7 +317,7 @@ private slots:
         QByteArray script;
         QString error;
         // From (-20, 30) to (4, -6) at most 12 dots a frame: the longest move is 36, so 4 frames.
-        QVERIFY2(generateFromValues(detailed({"-20", "30", "4", "-6", "1", "12", "1", "1", "2", "1"}), script, nullptr, &error), qPrintable(error));
+        QVERIFY2(generateDetailed({"-20", "30", "4", "-6", "1", "12", "1", "1", "2", "1"}, script, &error), qPrintable(error));
         QCOMPARE(positions(script), (QStringList{"-20,30", "-20,30", "-12,18", "-4,6", "4,-6", "4,-6", "4,-6"}));
         const QByteArray bg = "Graphic \"b.bmp\",0,0,0,0,\"None\",0,0,0,\"/POS:0,0,64,48\"";
         const auto pic = [](const char *xy) {
@@ -392,9 +328,9 @@ private slots:
         QCOMPARE(script.count("b.bmp"), 7);
 
         // The background once, or never.
-        QVERIFY(generateFromValues(detailed({"0", "0", "3", "0", "1", "1", "1", "0", "0", "2"}), script, nullptr, &error));
+        QVERIFY(generateDetailed({"0", "0", "3", "0", "1", "1", "1", "0", "0", "2"}, script, &error));
         QCOMPARE(script, bg + "\r\n" + pic("0,0") + "\r\n" + pic("1,0") + "\r\n" + pic("2,0") + "\r\n" + pic("3,0"));
-        QVERIFY(generateFromValues(detailed({"0", "0", "3", "0", "1", "1", "1", "0", "0", "3"}), script, nullptr, &error));
+        QVERIFY(generateDetailed({"0", "0", "3", "0", "1", "1", "1", "0", "0", "3"}, script, &error));
         QCOMPARE(script, pic("0,0") + "\r\n" + pic("1,0") + "\r\n" + pic("2,0") + "\r\n" + pic("3,0"));
     }
 
@@ -404,13 +340,13 @@ private slots:
     {
         QByteArray script;
         QString error;
-        QVERIFY(generateFromValues(detailed({"0", "0", "10", "3", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
+        QVERIFY(generateDetailed({"0", "0", "10", "3", "1", "4", "1", "0", "0", "3"}, script, &error));
         QCOMPARE(positions(script), (QStringList{"0,0", "3,1", "7,2", "10,3"})); // ceil(10 / 4) + 1
-        QVERIFY(generateFromValues(detailed({"0", "0", "12", "0", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
+        QVERIFY(generateDetailed({"0", "0", "12", "0", "1", "4", "1", "0", "0", "3"}, script, &error));
         QCOMPARE(positions(script).size(), 4); // 12 / 4 exactly: 3 steps of 4
-        QVERIFY(generateFromValues(detailed({"5", "5", "5", "5", "1", "4", "1", "0", "0", "3"}), script, nullptr, &error));
+        QVERIFY(generateDetailed({"5", "5", "5", "5", "1", "4", "1", "0", "0", "3"}, script, &error));
         QCOMPARE(positions(script), QStringList{"5,5"});
-        QVERIFY(generateFromValues(detailed({"5", "5", "9", "9", "2", "1", "1", "0", "0", "3"}), script, nullptr, &error));
+        QVERIFY(generateDetailed({"5", "5", "9", "9", "2", "1", "1", "0", "0", "3"}, script, &error));
         QCOMPARE(positions(script), QStringList{"5,5"}); // one frame: the start
     }
 
@@ -434,7 +370,7 @@ private slots:
         QFETCH(QString, expected);
         QByteArray script;
         QString error;
-        QVERIFY(!generateFromValues(detailed(line4), script, nullptr, &error));
+        QVERIFY(!generateDetailed(line4, script, &error));
         QVERIFY2(error.contains(expected), qPrintable(error));
         QVERIFY(script.isEmpty());
     }

@@ -3,7 +3,7 @@
 #include "handoff/ScriptBuffer.h"
 #include "handoff/SettingsLog.h"
 #include "shell/CompactLabel.h"
-#include "shell/Form1.h"
+#include "pages/Form1.h"
 #include "shell/Toolkit.h"
 
 #include <QCheckBox>
@@ -337,7 +337,7 @@ private slots:
         }
         ScriptedToolkit toolkit;
         QGuiApplication::styleHints()->setMouseDoubleClickInterval(0); // pages are clicked as soon as shown
-        Wizard wizard(toolkit, HandoffFiles(program, perUser));
+        Wizard wizard(toolkit, createPage, HandoffFiles(program, perUser));
         wizard.start();
         click(wizard.page(PageId::Form1), QStringLiteral("Command1"));
         const QStringList handoff{QStringLiteral("velra.dat"), QStringLiteral("velra2.dat")};
@@ -374,7 +374,7 @@ private slots:
         QVERIFY(form2->isMinimized());
 
         ScriptedToolkit toolkit;
-        Wizard second(toolkit, HandoffFiles(first.dir.path()));
+        Wizard second(toolkit, createPage, HandoffFiles(first.dir.path()));
         QSignalSpy finished(&second, &Wizard::finished);
         QVERIFY(!second.start());
         QCOMPARE(finished.size(), 1);
@@ -386,7 +386,7 @@ private slots:
         QTRY_VERIFY(!form2->isMinimized()); // the first copy came to the front
 #endif
         // Given a settings file (a double click on it), it says where to open it.
-        Wizard third(toolkit, HandoffFiles(first.dir.path()));
+        Wizard third(toolkit, createPage, HandoffFiles(first.dir.path()));
         QVERIFY(!third.start(first.path(QStringLiteral("pan.velra"))));
         QCOMPARE(toolkit.lastPrompt(), QStringLiteral("Velloran はすでに起動しています。\r\n設定ファイル「%1」は、起動している Velloran の始めのページの「設定を開く…」で開いてください。")
                                            .arg(QDir::toNativeSeparators(first.path(QStringLiteral("pan.velra")))));
@@ -409,7 +409,7 @@ private slots:
         for (const QByteArray &pid : {QByteArray("2147483600"), QByteArray::number(QCoreApplication::applicationPid())}) {
             QVERIFY(writeAll(lockName, pid + rest));
             ScriptedToolkit afterCrash;
-            Wizard later(afterCrash, HandoffFiles(dir.path()));
+            Wizard later(afterCrash, createPage, HandoffFiles(dir.path()));
             QVERIFY(later.start());
             QVERIFY(afterCrash.messages.isEmpty());
         }
@@ -446,13 +446,13 @@ private slots:
         };
         QVERIFY(plant());
         QString error;
-        QList<LogValue> fields;
+        QString text;
         QByteArray script;
         if (name == QLatin1String("velra.dat")) {
             QVERIFY(!settingslog::startLog(planted, {LogValue::number(1)}, &error));
             QVERIFY2(error.contains(expected), qPrintable(error));
             QVERIFY(!settingslog::appendLine(planted, {LogValue::number(1)}, &error));
-            QVERIFY(!settingslog::readFields(planted, 1, fields, &error));
+            QVERIFY(!settingslog::readText(planted, text, &error));
             QVERIFY2(error.contains(expected), qPrintable(error));
         } else {
             QVERIFY(!scriptbuffer::store(planted, "Graphic", &error));
@@ -476,7 +476,7 @@ private slots:
                                    perUser.filePath(QStringLiteral("velra-save-folder.txt"))})
             QCOMPARE(::mkfifo(QFile::encodeName(own).constData(), 0666), 0);
         ScriptedToolkit toolkit;
-        Wizard wizard(toolkit, HandoffFiles(program.path(), perUser.path()));
+        Wizard wizard(toolkit, createPage, HandoffFiles(program.path(), perUser.path()));
         QVERIFY(wizard.start());
         Page *page = wizard.page(PageId::Form1);
         QCOMPARE(visibleWindows(), QWidgetList{page});
@@ -667,3 +667,4 @@ private slots:
 
 QTEST_MAIN(TestWizard)
 #include "tst_wizard.moc"
+#include "pages/Pages.h"

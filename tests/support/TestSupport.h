@@ -1,6 +1,6 @@
 #pragma once
 
-#include "handoff/Run.h"
+#include "model/Run.h"
 #include "platform/FileSystem.h"
 #include "script/ScrollScript.h"
 
@@ -16,20 +16,14 @@
 
 namespace velra::test {
 
-// The run a log of these values (one line per page, in file order) makes, generated: what the
-// wizard does with such a log, parse and all.
-inline bool generateFromValues(const QList<LogValue> &values, QByteArray &script, GenerationProgress *progress, QString *error)
-{
-    script.clear();
-    velra::Run run;
-    RunError problem;
-    if (!runlog::fromValues(values, run, &problem)) {
-        if (error)
-            *error = problem.message;
-        return false;
-    }
-    return generateScript(run, script, progress, error);
-}
+// Runs as the pages make them. The simple one is the worked example: scroll.bmp 100 x 50 over
+// back.bmp 640 x 480 in a 640 x 480 window, leftwards 10 dots a frame, aligned to the top, two moves
+// past the edge (a test changes what it is about). A chain moves s.bmp 10 x 10 over b.bmp 64 x 48.
+Run simpleRun();
+Run chainRun(const Chain &chain);
+
+// The script a run makes; fails the running test with the engine's message when it makes none.
+QByteArray scriptOf(const Run &run);
 
 inline QByteArray readAll(const QString &path)
 {

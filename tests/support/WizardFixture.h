@@ -5,6 +5,7 @@
 #include "shell/Application.h"
 #include "shell/Page.h"
 #include "shell/Wizard.h"
+#include "pages/Pages.h"
 
 #include <QSignalSpy>
 #include <QStyleHints>
@@ -25,7 +26,7 @@ struct WizardFixture
     QTemporaryDir dir;
     ScriptedToolkit toolkit;
     HandoffFiles files{dir.path()};
-    std::unique_ptr<Wizard> wizard = std::make_unique<Wizard>(toolkit, files);
+    std::unique_ptr<Wizard> wizard = std::make_unique<Wizard>(toolkit, createPage, files);
     QSignalSpy finished{wizard.get(), &Wizard::finished};
 
     WizardFixture()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Page.h"
+#include "shell/Page.h"
 
 class QCheckBox;
 class QPushButton;
@@ -26,7 +26,7 @@ public:
     // Starts a run filled from the settings file at `path`, as 前回の設定を使う fills it; says why
     // not and stays when the file cannot be used. (設定を開く…, a file dropped on the page, and
     // `velloran FILE.velra`.)
-    bool openSettings(const QString &path);
+    bool openSettings(const QString &path) override;
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "HandoffFiles.h"
-#include "SettingsLog.h"
+#include "LogFormat.h"
 
 #include <QList>
 #include <QString>
@@ -117,13 +116,6 @@ namespace runlog {
 // (a run being entered), and more lines than present is not an error then: `run.lines` says how
 // many there are.
 bool parse(QStringView text, Run &run, RunError *error, int upToLine = 4);
-// Reads and parses the log at `path`; the message names the file.
-bool read(const QString &path, Run &run, QString *error, settingslog::Access access = settingslog::Access::Handoff,
-          int upToLine = 4);
-
-// The run of a log whose one-line-per-page values are given in file order: 3, 5 and 1 values for
-// lines 1 to 3, the rest line 4 (tests, benchmarks, the command line's own callers).
-bool fromValues(const QList<LogValue> &values, Run &run, RunError *error = nullptr);
 
 // The detailed mode's lines from line 4 on: the record with the first segment, one line for each
 // further segment.

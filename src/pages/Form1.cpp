@@ -1,8 +1,8 @@
 #include "Form1.h"
 
-#include "CompactLabel.h"
-#include "Toolkit.h"
-#include "Wizard.h"
+#include "shell/CompactLabel.h"
+#include "shell/Toolkit.h"
+#include "shell/Wizard.h"
 
 #include "handoff/HandoffFiles.h"
 #include "handoff/SettingsFile.h"

@@ -1,7 +1,8 @@
-#include "Run.h"
+#include "model/Run.h"
 
 #include "text/Cp932.h"
 #include "text/Failure.h"
+#include "text/Shown.h"
 
 #include <QDir>
 
@@ -386,47 +387,6 @@ bool parse(QStringView text, Run &run, RunError *error, int upToLine)
         return false;
     run.lines = 4;
     return true;
-}
-
-bool fromValues(const QList<LogValue> &values, Run &run, RunError *error)
-{
-    QString text;
-    for (const auto &[from, to] : {std::pair{0, 3}, std::pair{3, 8}, std::pair{8, 9}, std::pair{9, int(values.size())}}) {
-        if (from >= values.size())
-            break;
-        QStringList line;
-        for (const LogValue &value : values.mid(from, to - from))
-            line.append(value.kind == LogValue::Kind::Text ? QLatin1Char('"') + value.text + QLatin1Char('"') : value.text);
-        text += line.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-    }
-    return parse(text, run, error);
-}
-
-bool read(const QString &path, Run &run, QString *error, settingslog::Access access, int upToLine)
-{
-    QString text;
-    if (access == settingslog::Access::Named) {
-        // A file the author names may be anything: unless it is a settings log as a whole, its
-        // values are not read one by one (a script's header would be reported as a window height).
-        const auto notALog = [&] {
-            return fail(error, QStringLiteral("「%1」は設定ログでも設定ファイルでもありません。").arg(shownValue(QDir::toNativeSeparators(path))));
-        };
-        QByteArray bytes;
-        if (!settingslog::readBytes(path, bytes, error, access, QStringLiteral("設定ログ")))
-            return bytes.size() > settingslog::kMaxLogBytes ? notALog() : false;
-        if (bytes.contains('\0') || !cp932::decode(bytes, text) || !settingslog::isSettingsLog(text))
-            return notALog();
-    } else if (!settingslog::readText(path, text, error, access)) {
-        return false;
-    }
-    RunError problem;
-    if (parse(text, run, &problem, upToLine))
-        return true;
-    // Too few values is the file's fault as a whole; what is wrong with a value is said as the
-    // page would say it.
-    if (problem.line == 0 && !problem.field)
-        return fail(error, QStringLiteral("設定ファイル「%1」の%2").arg(QDir::toNativeSeparators(path), problem.message));
-    return fail(error, problem.message);
 }
 
 } // namespace runlog

@@ -1,0 +1,251 @@
+#include "script/Motion.h"
+
+#include "text/Failure.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace velra {
+namespace {
+
+constexpr qint64 kInt16Min = -32768;
+constexpr qint64 kInt16Max = 32767;
+
+bool fitsInt16(qint64 v)
+{
+    return v >= kInt16Min && v <= kInt16Max;
+}
+
+} // namespace
+
+namespace {
+
+// (start * den + delta * num) / den, the position itself rounded to the nearest whole number with
+// an exact half away from zero: rounding only the offset from the start would round a half towards
+// the start instead. |position| <= 32,768 and den <= 32,767^3 keep every product inside 63 bits.
+qint64 roundedPosition(qint64 start, qint64 delta, qint64 num, qint64 den)
+{
+    const qint64 scaled = start * den + delta * num;
+    const qint64 magnitude = (2 * (scaled < 0 ? -scaled : scaled) + den) / (2 * den);
+    return scaled < 0 ? -magnitude : magnitude;
+}
+
+// One coordinate of a cubic Bézier through 0, p1, p2 and 1 at s.
+double cubic(double p1, double p2, double s)
+{
+    const double r = 1.0 - s;
+    return 3.0 * r * r * s * p1 + 3.0 * r * s * s * p2 + s * s * s;
+}
+
+// X'(s) of the cubic through 0, p1, p2 and 1.
+double slope(double p1, double p2, double s)
+{
+    const double r = 1.0 - s;
+    return 3.0 * r * r * p1 + 6.0 * r * s * (p2 - p1) + 3.0 * s * s * (1.0 - p2);
+}
+
+// c(t) = Y(s) where X(s) = t. s by Newton's method, kept inside a bracket that every step narrows
+// (a step that would leave it bisects instead), until it no longer moves: full double precision in
+// a few steps where 64 bisections took 64. X is monotonic, as x1 and x2 lie in 0 to 1. Only + - * /
+// in double precision, never fused (this file is built without contraction), so that every system
+// writes the same bytes.
+double bezierAt(const Bezier &b, double t)
+{
+    const double x1 = b.x1 / 10000.0;
+    const double y1 = b.y1 / 10000.0;
+    const double x2 = b.x2 / 10000.0;
+    const double y2 = b.y2 / 10000.0;
+    double low = 0.0;
+    double high = 1.0;
+    double s = t;
+    for (int i = 0; i < 128; ++i) {
+        const double x = cubic(x1, x2, s);
+        if (x == t)
+            break;
+        if (x < t)
+            low = s;
+        else
+            high = s;
+        const double d = slope(x1, x2, s);
+        double next = d > 0.0 ? s - (x - t) / d : (low + high) / 2.0;
+        if (!(next > low && next < high))
+            next = (low + high) / 2.0;
+        if (next == s || !(next > low && next < high))
+            break; // the bracket is two neighbouring doubles: nothing finer to find
+        s = next;
+    }
+    return cubic(y1, y2, s);
+}
+
+qint64 roundHalfAway(double v)
+{
+    return v < 0 ? -qint64(std::floor(-v + 0.5)) : qint64(std::floor(v + 0.5));
+}
+
+} // namespace
+
+void segmentPosition(const Segment &segment, qint64 fromX, qint64 fromY, qint64 i, qint64 n, qint64 &x, qint64 &y)
+{
+    const qint64 m = n - 1;
+    if (m <= 0 || i <= 0) {
+        x = fromX;
+        y = fromY;
+        return;
+    }
+    if (i >= m) {
+        x = segment.x;
+        y = segment.y;
+        return;
+    }
+    if (segment.curve == Segment::Curve::Bezier) {
+        const double c = bezierAt(segment.bezier, double(i) / double(m));
+        x = roundHalfAway(double(fromX) + double(segment.x - fromX) * c);
+        y = roundHalfAway(double(fromY) + double(segment.y - fromY) * c);
+        return;
+    }
+    // c(i / m) as num / den, whole numbers only.
+    qint64 num = i;
+    qint64 den = m;
+    switch (segment.curve) {
+    case Segment::Curve::EaseIn:
+        num = i * i;
+        den = m * m;
+        break;
+    case Segment::Curve::EaseOut:
+        num = m * m - (m - i) * (m - i);
+        den = m * m;
+        break;
+    case Segment::Curve::EaseInOut:
+        num = 3 * i * i * m - 2 * i * i * i;
+        den = m * m * m;
+        break;
+    default:
+        break;
+    }
+    x = roundedPosition(fromX, segment.x - fromX, num, den);
+    y = roundedPosition(fromY, segment.y - fromY, num, den);
+}
+
+namespace {
+
+// The least and the greatest c(t) of a Bézier curve: its ends, and where Y's slope is 0 inside.
+// X is monotonic (x1 and x2 lie in 0 to 1), so these bound c over every t.
+void bezierRange(const Bezier &b, double &low, double &high)
+{
+    const double y1 = b.y1 / 10000.0;
+    const double y2 = b.y2 / 10000.0;
+    low = 0.0;
+    high = 1.0;
+    const auto take = [&](double s) {
+        if (s <= 0.0 || s >= 1.0)
+            return;
+        const double v = cubic(y1, y2, s);
+        low = std::min(low, v);
+        high = std::max(high, v);
+    };
+    // Y'(s) / 3 = a s^2 + b s + c, from the differences of the control values.
+    const double a = y1 - 2.0 * (y2 - y1) + (1.0 - y2);
+    const double bb = 2.0 * ((y2 - y1) - y1);
+    const double c = y1;
+    if (std::abs(a) < 1e-12) {
+        if (bb != 0.0)
+            take(-c / bb);
+        return;
+    }
+    const double disc = bb * bb - 4.0 * a * c;
+    if (disc < 0.0)
+        return;
+    const double root = std::sqrt(disc);
+    take((-bb + root) / (2.0 * a));
+    take((-bb - root) / (2.0 * a));
+}
+
+// Whether some moving frame could be placed outside what the host takes. Curves 1 to 4 stay between
+// the start and the target; a Bézier curve can overshoot both, by at most its extremes. The margin
+// is far wider than the solver's error, so a frame this says nothing of is certainly in range.
+bool mayLeaveRange(const Segment &s, qint64 fromX, qint64 fromY)
+{
+    if (s.curve != Segment::Curve::Bezier)
+        return false;
+    double low = 0.0;
+    double high = 1.0;
+    bezierRange(s.bezier, low, high);
+    constexpr double kMargin = 1e-3;
+    for (const auto &[from, to] : {std::pair{fromX, qint64(s.x)}, std::pair{fromY, qint64(s.y)}}) {
+        const double a = double(from) + double(to - from) * low;
+        const double b = double(from) + double(to - from) * high;
+        if (std::min(a, b) < kInt16Min - 0.5 + kMargin || std::max(a, b) > kInt16Max + 0.5 - kMargin)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool ChainPlan::make(const Chain &chain, ChainPlan &plan, QString *error)
+{
+    plan = ChainPlan();
+    if (chain.segments.isEmpty())
+        return fail(error, QStringLiteral("動きがありません。"));
+    qint64 x = chain.startX;
+    qint64 y = chain.startY;
+    const bool one = chain.segments.size() == 1;
+    const auto which = [one](qsizetype k) {
+        return one ? QString() : QStringLiteral("%1 番目の動きの").arg(QString::number(k + 1));
+    };
+    for (qsizetype k = 0; k < chain.segments.size(); ++k) {
+        const Segment &s = chain.segments[k];
+        Part part;
+        part.fromX = x;
+        part.fromY = y;
+        if (s.motion == Segment::Motion::Frames) {
+            part.moving = s.amount;
+        } else {
+            const qint64 longest = qMax(qAbs(s.x - x), qAbs(s.y - y));
+            part.moving = longest == 0 ? 1 : (longest + s.amount - 1) / s.amount + 1;
+        }
+        if (part.moving > kMaxSegmentFrames)
+            return fail(error, QStringLiteral("%1動くコマが %2 コマになります。%3 コマまでにしてください（移動の量を見直してください）。")
+                                   .arg(which(k), QString::number(part.moving), QString::number(kMaxSegmentFrames)));
+        const qint64 moving = k == 0 ? part.moving : part.moving - 1;
+        const qint64 held = s.hold + (k == 0 ? chain.holdStart : 0);
+        part.firstFrame = plan.frames;
+        part.written = moving + held;
+        plan.frames += part.written;
+        plan.moving += moving;
+        plan.held += held;
+        if (plan.frames > kMaxChainFrames)
+            return fail(error, QStringLiteral("%1ところで書き出すコマが %2 コマを超えます。動きかコマ数を減らしてください。")
+                                   .arg(which(k), QString::number(kMaxChainFrames)));
+        // One frame is only the frame it starts from: the target is never reached.
+        if (part.moving > 1) {
+            x = s.x;
+            y = s.y;
+        }
+        part.toX = x;
+        part.toY = y;
+        plan.parts.append(part);
+    }
+    // Every frame a curve could carry out of range is computed as the generation computes it, in the
+    // order it is written; the first one out is named.
+    for (qsizetype k = 0; k < chain.segments.size(); ++k) {
+        const Segment &s = chain.segments[k];
+        const Part &part = plan.parts[k];
+        if (!mayLeaveRange(s, part.fromX, part.fromY))
+            continue;
+        for (qint64 i = 1; i + 1 < part.moving; ++i) {
+            qint64 px = 0;
+            qint64 py = 0;
+            segmentPosition(s, part.fromX, part.fromY, i, part.moving, px, py);
+            if (!fitsInt16(px) || !fitsInt16(py)) {
+                plan = ChainPlan();
+                return fail(error, QStringLiteral("%1曲線が位置を -32768 から 32767 の範囲外（%2, %3）に出します。曲線の値を見直してください。")
+                                       .arg(which(k), QString::number(px), QString::number(py)));
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace velra
