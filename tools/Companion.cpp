@@ -48,9 +48,8 @@ bool readRun(const QString &path, Run &run, lastrun::Settings *named, QString *e
     if (!settingsfile::isSettingsFile(path))
         return settingslog::readRun(path, run, error, settingslog::Access::Named);
     lastrun::Settings settings;
-    if (!settingsfile::read(path, settings, error))
+    if (!settingsfile::read(path, settings, error, &run))
         return false;
-    run = settings.run();
     if (named)
         *named = std::move(settings);
     return true;

@@ -2,6 +2,7 @@
 
 #include "text/Failure.h"
 
+#include "io/OutputFile.h"
 #include "platform/FileSystem.h"
 
 #include <QDir>
@@ -31,25 +32,19 @@ bool write(const QString &path, QByteArrayView bytes, QString *error)
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
     QDir().mkpath(folder); // the per-user folder, made on first use
-    platform::File temp;
-    QString tempPath;
     int code = 0;
     // A name of its own for each write: two copies of the wizard may remember at once.
-    for (int attempt = 0; attempt < 8 && !temp.isOpen(); ++attempt) {
-        tempPath = QDir(folder).filePath(QStringLiteral(".%1.%2").arg(info.fileName(), QString::number(QRandomGenerator::global()->generate(), 16)));
-        if (!temp.createNew(tempPath, &code))
-            tempPath.clear();
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const QString temporary = QDir(folder).filePath(
+            QStringLiteral(".%1.%2").arg(info.fileName(), QString::number(QRandomGenerator::global()->generate(), 16)));
+        if (output::replaceWhole(temporary, path, bytes, output::Durability::Synced, &code)) {
+            platform::syncFolder(folder);
+            return true;
+        }
+        if (!platform::nameTaken(code))
+            break;
     }
-    if (!temp.isOpen())
-        return fail(error, platform::reasonText(code));
-    bool inPlace = false;
-    if (!temp.writeAll({bytes}, &code) || !temp.sync(&code) || !temp.closeChecked(&code)
-        || !platform::replace(tempPath, path, &inPlace, &code)) {
-        platform::removeEntry(tempPath);
-        return fail(error, platform::reasonText(code));
-    }
-    platform::syncFolder(folder);
-    return true;
+    return fail(error, platform::reasonText(code));
 }
 
 } // namespace velra::ownfile

@@ -41,7 +41,7 @@ bool isSettingsFile(const QString &path)
     return QFileInfo(path).suffix().compare(extension(), Qt::CaseInsensitive) == 0;
 }
 
-bool read(const QString &path, lastrun::Settings &settings, QString *error)
+bool read(const QString &path, lastrun::Settings &settings, QString *error, Run *run)
 {
     // Opened once without waiting and judged on what was opened: a FIFO is never waited on.
     QByteArray bytes;
@@ -73,9 +73,9 @@ bool read(const QString &path, lastrun::Settings &settings, QString *error)
     qsizetype bad = 0;
     if (read.log.contains('\0') || !cp932::decode(read.log, text, &bad))
         return fail(error, broken);
-    Run run;
+    Run checked;
     RunError problem;
-    if (!runlog::parse(text, run, &problem))
+    if (!runlog::parse(text, checked, &problem))
         return fail(error, broken + QStringLiteral("\r\n") + problem.message);
     // A picture that is gone is the pages' to say, as for the last run's; one that is a folder or a
     // device is no picture, and measuring a device could take for ever.
@@ -86,6 +86,8 @@ bool read(const QString &path, lastrun::Settings &settings, QString *error)
             return fail(error, QStringLiteral("設定ファイル「%1」の画像「%2」は%3。").arg(shown(path), shown(picture), what));
     }
     settings = std::move(read);
+    if (run)
+        *run = std::move(checked);
     return true;
 }
 

@@ -18,8 +18,9 @@ bool isSettingsFile(const QString &path);
 
 // Reads the settings file at `path`: the user's regular file of ours, of a version this program
 // reads, holding a whole run, whose pictures (where they are) are files. Otherwise false, with
-// `error` naming the file and what is wrong. A FIFO or a device is never opened.
-bool read(const QString &path, lastrun::Settings &settings, QString *error);
+// `error` naming the file and what is wrong. A FIFO or a device is never opened. `run`, when
+// given, is the run the file holds, as it was checked.
+bool read(const QString &path, lastrun::Settings &settings, QString *error, Run *run = nullptr);
 
 // Why `path` cannot take a settings file: a FIFO, a device, a folder or a socket stands there (a
 // save into a FIFO would wait for a reader for ever). Empty for a regular file or a new name.

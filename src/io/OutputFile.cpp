@@ -48,6 +48,27 @@ QString systemReason(int code)
     return platform::reasonText(code) + QStringLiteral("。");
 }
 
+bool replaceWhole(const QString &temporary, const QString &path, QByteArrayView bytes, Durability durability, int *code)
+{
+    File file;
+    if (!file.createNew(temporary, code, durability == Durability::InRow))
+        return false;
+    bool inPlace = false;
+    // Closed before anything else: a file still open cannot be removed on Windows (share mode 0),
+    // and a failed write would leave its temporary behind.
+    const bool durable = durability == Durability::Synced
+#ifdef Q_OS_WIN
+        || durability == Durability::InRow // Windows has no one sync of a whole drive: each file is flushed
+#endif
+        ;
+    const bool written = file.writeAll({bytes}, code) && (!durable || file.sync(code)) && file.closeChecked(code);
+    file.close();
+    if (written && platform::replace(temporary, path, &inPlace, code))
+        return true;
+    platform::removeEntry(temporary);
+    return false;
+}
+
 bool writeInRow(const QString &path, QByteArrayView bytes, QString *reason)
 {
     const QFileInfo info(path);
@@ -55,20 +76,8 @@ bool writeInRow(const QString &path, QByteArrayView bytes, QString *reason)
     // Asked before it exists: a stop at any moment leaves no temporary behind.
     platform::removeOnInterrupt(temporary);
     platform::removeEntry(temporary); // what a run that was killed left
-    File file;
     int code = 0;
-    if (!file.createNew(temporary, &code, true)) {
-        platform::keepOnInterrupt();
-        return fail(reason, systemReason(code));
-    }
-    bool inPlace = false;
-    const bool written = file.writeAll({bytes}, &code)
-#ifdef Q_OS_WIN
-        && file.sync(&code) // Windows has no one sync of a whole drive: each file is flushed
-#endif
-        && file.closeChecked(&code) && platform::replace(temporary, path, &inPlace, &code);
-    if (!written)
-        platform::removeEntry(temporary);
+    const bool written = replaceWhole(temporary, path, bytes, Durability::InRow, &code);
     platform::keepOnInterrupt();
     return written || fail(reason, systemReason(code));
 }

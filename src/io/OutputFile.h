@@ -47,6 +47,16 @@ struct Options
 // was, and sets `reason` to a Japanese sentence (without the file's name).
 bool write(const QString &path, const Compose &compose, QString *reason, const Options &options = {});
 
+// How a file replaced whole is made durable: synced before it replaces the old (a file the program
+// keeps), or left to one sync at the end of a row of new files (syncFilesUnder).
+enum class Durability { Synced, InRow };
+// The replace steps of every whole-file write: `bytes` into a new file made at `temporary` (never
+// opened through whatever stands there), synced as `durability` says, closed, and renamed over
+// `path`; a link at `path` is replaced, never written through. On failure the temporary is closed
+// and removed, what was at `path` stays, and `code` is the system's error. A Synced file is its
+// owner's alone; an InRow file gets the access a new file gets.
+bool replaceWhole(const QString &temporary, const QString &path, QByteArrayView bytes, Durability durability, int *code);
+
 // One of many new files written in a row (preview --all's frames): under a temporary name beside it,
 // renamed over `path` once whole, so that a failure leaves no half file under its name; a link at
 // `path` is replaced, never written through. Not synced one by one: syncFilesUnder() makes the lot

@@ -1,5 +1,6 @@
 #include "Form6.h"
 
+#include "CurveView.h"
 #include "DigitField.h"
 #include "preview/PathPreview.h"
 #include "script/StepCheck.h"
@@ -15,8 +16,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPainter>
-#include <QPainterPath>
 #include <QRegularExpressionValidator>
 #include <QShortcut>
 #include <QStyleOptionFrame>
@@ -24,73 +23,6 @@
 
 namespace velra {
 using namespace controls;
-
-// The chosen move's speed curve, drawn as time (across) against the share of the way (up).
-class CurveView final : public QWidget
-{
-public:
-    explicit CurveView(QWidget *parent)
-        : QWidget(parent)
-    {
-        setObjectName(QStringLiteral("Picture2"));
-        setFixedSize(60, 60);
-    }
-
-    // A Bézier curve as its four values; none when one of them is not a number yet.
-    void setCurve(Segment::Curve curve, std::optional<std::array<double, 4>> bezier)
-    {
-        m_curve = curve;
-        m_bezier = bezier;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.fillRect(rect(), palette().base());
-        p.setPen(palette().mid().color());
-        p.drawRect(rect().adjusted(0, 0, -1, -1));
-        const bool custom = m_curve == Segment::Curve::Bezier;
-        if (custom && !m_bezier)
-            return;
-        // Room for a curve that overshoots: the drawing spans what the control points reach.
-        double low = 0;
-        double high = 1;
-        if (custom) {
-            low = qMin(low, qMin((*m_bezier)[1], (*m_bezier)[3]));
-            high = qMax(high, qMax((*m_bezier)[1], (*m_bezier)[3]));
-        }
-        const QRectF area = QRectF(rect()).adjusted(5, 5, -5, -5);
-        const auto at = [&](double t, double c) {
-            return QPointF(area.left() + t * area.width(), area.bottom() - (c - low) / (high - low) * area.height());
-        };
-        p.setPen(QPen(palette().mid().color(), 1, Qt::DotLine));
-        p.drawLine(at(0, 0), at(1, 0));
-        p.drawLine(at(0, 1), at(1, 1));
-        QPainterPath path(at(0, 0));
-        if (custom) {
-            const std::array<double, 4> &b = *m_bezier;
-            path.cubicTo(at(b[0], b[1]), at(b[2], b[3]), at(1, 1));
-        } else {
-            for (int i = 1; i <= 32; ++i) {
-                const double t = i / 32.0;
-                const double c = m_curve == Segment::Curve::EaseIn    ? t * t
-                                 : m_curve == Segment::Curve::EaseOut  ? 1 - (1 - t) * (1 - t)
-                                 : m_curve == Segment::Curve::EaseInOut ? 3 * t * t - 2 * t * t * t
-                                                                        : t;
-                path.lineTo(at(t, c));
-            }
-        }
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(palette().text().color(), 2));
-        p.drawPath(path);
-    }
-
-private:
-    Segment::Curve m_curve = Segment::Curve::Linear;
-    std::optional<std::array<double, 4>> m_bezier;
-};
 
 namespace {
 
@@ -175,44 +107,56 @@ Form6::Row rowOf(const Segment &s)
 
 } // namespace
 
-Form6::Form6(Wizard &wizard)
-    : Page(wizard, QStringLiteral("Form6"))
-    , m_history([this] { return edit(); }, [this](const ChainEdit &e) { applyEdit(e); })
-{
-    // Every box as wide as the widest value it takes, from the font's own metrics.
-    const auto box = [this](int n, QWidget *parent, const QString &widest) {
-        auto *edit = new QLineEdit(parent);
-        edit->setObjectName(QStringLiteral("Text%1").arg(n));
-        edit->setFixedWidth(widthFor(edit, widest));
-        m_boxes[n - 1] = edit;
-        return edit;
-    };
-    const QString coordinate = QStringLiteral("-32768");
-    const QString count = QStringLiteral("32768");
-    const QString curveValue = QStringLiteral("-1.2345");
-    const auto choice = [](int n, const QString &text, QWidget *parent) {
-        auto *radio = new QRadioButton(text, parent);
-        radio->setObjectName(QStringLiteral("Option%1").arg(n));
-        return radio;
-    };
-    const auto push = [](const QString &name, const QString &text, QWidget *parent) {
-        auto *b = new QPushButton(text, parent);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-        return b;
-    };
+namespace {
 
+// Every box as wide as the widest value it takes, from the font's own metrics.
+const QString kCoordinate = QStringLiteral("-32768");
+const QString kCount = QStringLiteral("32768");
+
+QRadioButton *choice(int n, const QString &text, QWidget *parent)
+{
+    auto *radio = new QRadioButton(text, parent);
+    radio->setObjectName(QStringLiteral("Option%1").arg(n));
+    return radio;
+}
+
+QPushButton *push(const QString &name, const QString &text, QWidget *parent)
+{
+    auto *b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+QLineEdit *Form6::box(int n, QWidget *parent, const QString &widest)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(QStringLiteral("Text%1").arg(n));
+    edit->setFixedWidth(widthFor(edit, widest));
+    return edit;
+}
+
+std::array<QLineEdit *, 12> Form6::boxes() const
+{
+    return {m_startX, m_startY, m_targetX, m_targetY, m_dots, m_frames, m_holdStart, m_hold,
+            m_bezier[0], m_bezier[1], m_bezier[2], m_bezier[3]};
+}
+
+QLayout *Form6::buildChainArea()
+{
     // The start and the background, which belong to the whole chain.
     QGroupBox *start = frame(this, QStringLiteral("Frame1"), QStringLiteral("開始位置（画像の左上）"), {});
     auto *startRow = new QHBoxLayout(start);
     startRow->setContentsMargins(6, 2, 6, 4);
     startRow->addWidget(caption(QStringLiteral("x"), start));
-    startRow->addWidget(box(1, start, coordinate));
+    startRow->addWidget(m_startX = box(1, start, kCoordinate));
     startRow->addWidget(caption(QStringLiteral("y"), start));
-    startRow->addWidget(box(2, start, coordinate));
+    startRow->addWidget(m_startY = box(2, start, kCoordinate));
     startRow->addSpacing(6);
     startRow->addWidget(caption(QStringLiteral("止める"), start));
-    startRow->addWidget(box(7, start, count));
+    startRow->addWidget(m_holdStart = box(7, start, kCount));
     startRow->addWidget(caption(QStringLiteral("コマ"), start));
     startRow->addStretch(1);
     QGroupBox *background = frame(this, QStringLiteral("Frame5"), QStringLiteral("背景"), {});
@@ -222,6 +166,14 @@ Form6::Form6(Wizard &wizard)
     for (int i = 0; i < 3; ++i)
         backRow->addWidget(m_background[i] = choice(7 + i, QString::fromUtf8(backgrounds[i]), background));
 
+    auto *top = new QHBoxLayout;
+    top->addWidget(start, 1);
+    top->addWidget(background);
+    return top;
+}
+
+QLayout *Form6::buildMovesArea()
+{
     // The moves, each column as wide as its header and its widest allowed value.
     QGroupBox *moves = frame(this, QStringLiteral("Frame2"), QStringLiteral("動き"), {});
     m_list = new QTreeWidget(moves);
@@ -267,6 +219,26 @@ Form6::Form6(Wizard &wizard)
     m_path->setObjectName(QStringLiteral("Picture1"));
     m_path->setToolTip(QStringLiteral("道筋：最後のコマと、各動きの目標（選んだ動きは水色）"));
 
+    m_frameCount = new QLabel(this);
+    m_frameCount->setObjectName(QStringLiteral("Label1"));
+    m_check = new QLabel(this);
+    m_check->setObjectName(QStringLiteral("Label2"));
+    m_check->setWordWrap(true);
+    m_check->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_check->setTextFormat(Qt::PlainText);
+    m_check->setFixedHeight(m_check->fontMetrics().lineSpacing() * 3 + 2);
+    auto *left = new QVBoxLayout;
+    left->addWidget(moves);
+    m_path->setFixedHeight(96);
+    left->addWidget(m_path);
+    left->addWidget(m_frameCount);
+    left->addWidget(m_check);
+    left->addStretch(1);
+    return left;
+}
+
+QGroupBox *Form6::buildMoveEditor()
+{
     // The chosen move, in a narrow column: one value or two to a line.
     QGroupBox *row = frame(this, QStringLiteral("Frame3"), QString(), {});
     m_rowFrame = row;
@@ -274,28 +246,30 @@ Form6::Form6(Wizard &wizard)
     editor->setContentsMargins(6, 2, 6, 4);
     editor->setVerticalSpacing(3);
     editor->setHorizontalSpacing(4);
-    const auto pair = [&](int line, const QString &first, int a, const QString &second, int b) {
+    const auto pair = [&](int line, const QString &first, QLineEdit *a, const QString &second, QLineEdit *b) {
         auto *h = new QHBoxLayout;
         h->setSpacing(4);
         h->addWidget(caption(first, row));
-        h->addWidget(m_boxes[a - 1]);
+        h->addWidget(a);
         if (b) {
             h->addWidget(caption(second, row));
-            h->addWidget(m_boxes[b - 1]);
+            h->addWidget(b);
         } else {
             h->addWidget(caption(second, row));
         }
         h->addStretch(1);
         editor->addLayout(h, line, 0, 1, 2);
     };
-    box(3, row, coordinate);
-    box(4, row, coordinate);
-    box(8, row, count);
-    pair(0, QStringLiteral("目標 x"), 3, QStringLiteral("y"), 4);
-    pair(1, QStringLiteral("止める"), 8, QStringLiteral("コマ"), 0);
+    m_targetX = box(3, row, kCoordinate);
+    m_targetY = box(4, row, kCoordinate);
+    m_hold = box(8, row, kCount);
+    pair(0, QStringLiteral("目標 x"), m_targetX, QStringLiteral("y"), m_targetY);
+    pair(1, QStringLiteral("止める"), m_hold, QStringLiteral("コマ"), nullptr);
     for (int i = 0; i < 2; ++i) {
         editor->addWidget(m_how[i] = choice(1 + i, i == 0 ? QStringLiteral("1コマに動かすドット数") : QStringLiteral("コマ数"), row), 2 + i, 0);
-        editor->addWidget(box(5 + i, row, i == 0 ? QStringLiteral("32767") : count), 2 + i, 1, Qt::AlignRight);
+        QLineEdit *amount = box(5 + i, row, i == 0 ? QStringLiteral("32767") : kCount);
+        (i == 0 ? m_dots : m_frames) = amount;
+        editor->addWidget(amount, 2 + i, 1, Qt::AlignRight);
     }
     // The curve: its choice and values beside its drawing, the usual shapes below.
     auto *curveRow = new QHBoxLayout;
@@ -315,9 +289,10 @@ Form6::Form6(Wizard &wizard)
         values->setSpacing(2);
         for (int i = 2 * line; i < 2 * line + 2; ++i) {
             values->addWidget(caption(QString::fromLatin1(valueNames[i]), row));
-            values->addWidget(box(9 + i, row, curveValue));
-            m_boxes[8 + i]->setValidator(
-                new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*\\.?[0-9]*")), m_boxes[8 + i]));
+            m_bezier[i] = box(9 + i, row, QStringLiteral("-1.2345"));
+            values->addWidget(m_bezier[i]);
+            m_bezier[i]->setValidator(
+                new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*\\.?[0-9]*")), m_bezier[i]));
         }
         values->addStretch(1);
         curveValues->addLayout(values);
@@ -336,17 +311,20 @@ Form6::Form6(Wizard &wizard)
     }
     editor->addLayout(presets, 5, 0, 1, 2);
 
-    m_frameCount = new QLabel(this);
-    m_frameCount->setObjectName(QStringLiteral("Label1"));
+    return row;
+}
+
+Form6::Form6(Wizard &wizard)
+    : Page(wizard, QStringLiteral("Form6"))
+    , m_history([this] { return edit(); }, [this](const ChainEdit &e) { applyEdit(e); })
+{
+    // Made in the order Tab goes through them.
+    QLayout *chainArea = buildChainArea();
+    QLayout *movesArea = buildMovesArea();
+    QGroupBox *moveEditor = buildMoveEditor();
     m_hint = new QLabel(QStringLiteral("元に戻す Ctrl+Z　やり直す Ctrl+Y"), this);
     m_hint->setObjectName(QStringLiteral("Label3"));
     m_hint->setEnabled(false); // a quiet hint, not a value
-    m_check = new QLabel(this);
-    m_check->setObjectName(QStringLiteral("Label2"));
-    m_check->setWordWrap(true);
-    m_check->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_check->setTextFormat(Qt::PlainText);
-    m_check->setFixedHeight(m_check->fontMetrics().lineSpacing() * 3 + 2);
     auto *suggestions = new QHBoxLayout;
     for (int i = 0; i < 2; ++i) {
         m_suggestions[i] = push(QStringLiteral("CommandSuggestion%1").arg(i + 1), QString(), this);
@@ -356,7 +334,6 @@ Form6::Form6(Wizard &wizard)
         m_suggestions[i]->hide();
         suggestions->addWidget(m_suggestions[i]);
     }
-
     m_next = new QPushButton(QStringLiteral("次へ"), this);
     m_next->setObjectName(QStringLiteral("Command1"));
     QPushButton *previous = addBackButton(QRect());
@@ -364,18 +341,8 @@ Form6::Form6(Wizard &wizard)
         b->setFixedSize(qMax(88, b->sizeHint().width()), qMax(28, b->sizeHint().height()));
     setNextButton(m_next);
 
-    auto *top = new QHBoxLayout;
-    top->addWidget(start, 1);
-    top->addWidget(background);
-    auto *left = new QVBoxLayout;
-    left->addWidget(moves);
-    m_path->setFixedHeight(96);
-    left->addWidget(m_path);
-    left->addWidget(m_frameCount);
-    left->addWidget(m_check);
-    left->addStretch(1);
     auto *right = new QVBoxLayout;
-    right->addWidget(row);
+    right->addWidget(moveEditor);
     right->addWidget(m_hint, 0, Qt::AlignRight);
     right->addStretch(1);
     // The suggestions under the words that offer them, before the page's own buttons.
@@ -386,34 +353,49 @@ Form6::Form6(Wizard &wizard)
     bottom->addWidget(previous);
     bottom->addWidget(m_next);
     auto *columns = new QHBoxLayout;
-    columns->addLayout(left, 1);
+    columns->addLayout(movesArea, 1);
     columns->addLayout(right);
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(8, 4, 8, 6);
     page->setSpacing(4);
-    page->addLayout(top);
+    page->addLayout(chainArea);
     page->addLayout(columns, 1);
     page->addLayout(bottom);
     setFixedSize(page->sizeHint());
 
-    for (int i : {0, 1, 2, 3})
-        makeSignedDigitField(m_boxes[i]);
-    for (int i : {4, 5, 6, 7})
-        makeDigitField(m_boxes[i]);
-    m_boxes[6]->setText(QStringLiteral("0"));
+    for (QLineEdit *b : {m_startX, m_startY, m_targetX, m_targetY})
+        makeSignedDigitField(b);
+    for (QLineEdit *b : {m_dots, m_frames, m_holdStart, m_hold})
+        makeDigitField(b);
+    m_holdStart->setText(QStringLiteral("0"));
     m_background[0]->setChecked(true);
     m_rows = {Row()};
-    setFocusProxy(m_boxes[0]);
+    setFocusProxy(m_startX);
+    connectEdits();
+    connect(m_next, &QPushButton::clicked, this, &Form6::next);
+    fillList();
+    showRow(0);
+}
 
-    // Every value is read back at once: nothing here costs more than the typed model.
-    for (int i : {0, 1, 6}) // the chain's own
-        connect(m_boxes[i], &QLineEdit::textChanged, this, &Form6::refresh);
-    for (int i : {2, 3, 4, 5, 7, 8, 9, 10, 11}) // the chosen move's
-        connect(m_boxes[i], &QLineEdit::textChanged, this, &Form6::rowEdited);
+// Every value is read back at once, and every edit is a step of the history.
+void Form6::connectEdits()
+{
+    // Nothing here costs more than the typed model.
+    for (QLineEdit *b : {m_startX, m_startY, m_holdStart}) // the chain's own
+        connect(b, &QLineEdit::textChanged, this, &Form6::refresh);
+    for (QLineEdit *b : {m_targetX, m_targetY, m_dots, m_frames, m_hold, m_bezier[0], m_bezier[1], m_bezier[2], m_bezier[3]}) // the chosen move's
+        connect(b, &QLineEdit::textChanged, this, &Form6::rowEdited);
+    // A choice moves from one button to another: followed once, where it lands.
     for (QRadioButton *radio : m_how)
-        connect(radio, &QRadioButton::toggled, this, &Form6::rowEdited);
+        connect(radio, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                rowEdited();
+        });
     for (QRadioButton *radio : m_background)
-        connect(radio, &QRadioButton::toggled, this, &Form6::refresh);
+        connect(radio, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                refresh();
+        });
     connect(m_curve, &QComboBox::currentIndexChanged, this, &Form6::curveChosen);
     // Undo and redo: a typed value is a step once its box is left (or Enter pressed), a choice at
     // once, and typing before a choice a step of its own.
@@ -421,7 +403,7 @@ Form6::Form6(Wizard &wizard)
         if (!m_showing && !m_applying)
             m_history.commit();
     };
-    for (QLineEdit *b : m_boxes) {
+    for (QLineEdit *b : boxes()) {
         connect(b, &QLineEdit::editingFinished, this, commit);
         b->installEventFilter(this);
     }
@@ -438,8 +420,8 @@ Form6::Form6(Wizard &wizard)
     });
     // Enter on a move goes to its target, to type it.
     connect(m_list, &QTreeWidget::itemActivated, this, [this] {
-        m_boxes[2]->setFocus();
-        m_boxes[2]->selectAll();
+        m_targetX->setFocus();
+        m_targetX->selectAll();
     });
     connect(m_rowButtons[0], &QPushButton::clicked, this, &Form6::addMove);
     connect(m_rowButtons[1], &QPushButton::clicked, this, &Form6::removeMove);
@@ -473,20 +455,17 @@ Form6::Form6(Wizard &wizard)
             asStep([this, i] {
                 const QVariant amount = m_suggestions[i]->property("amount");
                 const bool byFrames = m_how[1]->isChecked();
-                m_boxes[byFrames ? 5 : 4]->setText(amount.toString());
+                (byFrames ? m_frames : m_dots)->setText(amount.toString());
             });
         });
     }
-    connect(m_next, &QPushButton::clicked, this, &Form6::next);
-    fillList();
-    showRow(0);
 }
 
 Form6::~Form6()
 {
     // The boxes outlive this part of the page by a moment: a box losing the focus as they go must
     // not commit into a history that is gone.
-    for (QLineEdit *b : m_boxes) {
+    for (QLineEdit *b : boxes()) {
         b->disconnect(this);
         b->removeEventFilter(this);
     }
@@ -533,14 +512,16 @@ void Form6::load()
         return;
     }
     // A leftward pass across the window, unless the last run left a chain.
-    m_boxes[0]->setText(QString::number(window));
-    m_boxes[1]->setText(QStringLiteral("0"));
-    m_rows = {Row()};
-    m_rows[0].x = QString::number(-qint64(picture)); // a hand-edited width may be INT_MIN
-    m_rows[0].y = QStringLiteral("0");
-    fillRemembered();
-    fillList();
-    showRow(0);
+    refreshOnce([&] {
+        m_startX->setText(QString::number(window));
+        m_startY->setText(QStringLiteral("0"));
+        m_rows = {Row()};
+        m_rows[0].x = QString::number(-qint64(picture)); // a hand-edited width may be INT_MIN
+        m_rows[0].y = QStringLiteral("0");
+        fillRemembered();
+        fillList();
+        showRow(0);
+    });
     m_history.reset();
 }
 
@@ -550,9 +531,9 @@ void Form6::fillRemembered()
     if (!last.isComplete() || !last.isDetailed())
         return;
     const Chain &chain = last.chain;
-    m_boxes[0]->setText(QString::number(chain.startX));
-    m_boxes[1]->setText(QString::number(chain.startY));
-    m_boxes[6]->setText(QString::number(chain.holdStart));
+    m_startX->setText(QString::number(chain.startX));
+    m_startY->setText(QString::number(chain.startY));
+    m_holdStart->setText(QString::number(chain.holdStart));
     const int background = int(chain.background);
     if (background >= 1 && background <= 3)
         m_background[background - 1]->setChecked(true);
@@ -577,8 +558,8 @@ QList<LogLine> Form6::record() const
         const LogValue motion = LogValue::number(int(r.motion));
         const LogValue amount = text(r.motion == Segment::Motion::Frames ? r.frames : r.dots);
         const LogValue curve = LogValue::number(int(r.curve));
-        LogLine line = k == 0 ? LogLine{text(m_boxes[0]->text()), text(m_boxes[1]->text()), text(r.x), text(r.y), motion, amount,
-                                        curve, text(m_boxes[6]->text()), text(r.hold), LogValue::number(background)}
+        LogLine line = k == 0 ? LogLine{text(m_startX->text()), text(m_startY->text()), text(r.x), text(r.y), motion, amount,
+                                        curve, text(m_holdStart->text()), text(r.hold), LogValue::number(background)}
                               : LogLine{text(r.x), text(r.y), motion, amount, curve, text(r.hold)};
         if (r.curve == Segment::Curve::Bezier) {
             for (const QString &v : r.bezier)
@@ -629,19 +610,19 @@ void Form6::showRow(int row)
     const Row &r = m_rows[m_current];
     const bool custom = r.curve == Segment::Curve::Bezier;
     m_showing = true;
-    m_boxes[2]->setText(r.x);
-    m_boxes[3]->setText(r.y);
-    m_boxes[4]->setText(r.dots);
-    m_boxes[5]->setText(r.frames);
-    m_boxes[7]->setText(r.hold);
+    m_targetX->setText(r.x);
+    m_targetY->setText(r.y);
+    m_dots->setText(r.dots);
+    m_frames->setText(r.frames);
+    m_hold->setText(r.hold);
     // Greyed boxes stay empty: the values of another curve are no part of this move.
     for (int i = 0; i < 4; ++i)
-        m_boxes[8 + i]->setText(custom ? r.bezier[i] : QString());
+        m_bezier[i]->setText(custom ? r.bezier[i] : QString());
     m_how[r.motion == Segment::Motion::Frames ? 1 : 0]->setChecked(true);
     m_curve->setCurrentIndex(int(r.curve) - 1);
     m_showing = false;
-    for (int i = 8; i < 12; ++i)
-        m_boxes[i]->setEnabled(custom);
+    for (QLineEdit *b : m_bezier)
+        b->setEnabled(custom);
     m_rowFrame->setTitle(QStringLiteral("%1 番目の動き").arg(m_current + 1));
     fillList();
     if (!m_applying)
@@ -654,16 +635,16 @@ void Form6::rowEdited()
     if (m_showing)
         return;
     Row &r = m_rows[m_current];
-    r.x = m_boxes[2]->text();
-    r.y = m_boxes[3]->text();
+    r.x = m_targetX->text();
+    r.y = m_targetY->text();
     r.motion = m_how[1]->isChecked() ? Segment::Motion::Frames : Segment::Motion::DotsPerFrame;
-    r.dots = m_boxes[4]->text();
-    r.frames = m_boxes[5]->text();
-    r.hold = m_boxes[7]->text();
+    r.dots = m_dots->text();
+    r.frames = m_frames->text();
+    r.hold = m_hold->text();
     r.curve = Segment::Curve(m_curve->currentIndex() + 1);
     if (r.curve == Segment::Curve::Bezier) {
         for (int i = 0; i < 4; ++i)
-            r.bezier[i] = m_boxes[8 + i]->text();
+            r.bezier[i] = m_bezier[i]->text();
     }
     refresh();
 }
@@ -685,10 +666,22 @@ void Form6::curveChosen()
     });
 }
 
+void Form6::refreshOnce(const std::function<void()> &change)
+{
+    if (m_holding)
+        return change();
+    m_holding = true;
+    change();
+    m_holding = false;
+    refresh();
+}
+
 void Form6::refresh()
 {
-    m_boxes[4]->setEnabled(m_how[0]->isChecked());
-    m_boxes[5]->setEnabled(m_how[1]->isChecked());
+    if (m_holding)
+        return;
+    m_dots->setEnabled(m_how[0]->isChecked());
+    m_frames->setEnabled(m_how[1]->isChecked());
     const Row &current = m_rows[m_current];
     m_curveView->setCurve(current.curve, bezierNumbers(current.bezier));
     if (!m_firstLines.lines)
@@ -774,9 +767,9 @@ void Form6::asStep(Change change)
 ChainEdit Form6::edit() const
 {
     ChainEdit e;
-    e.startX = m_boxes[0]->text();
-    e.startY = m_boxes[1]->text();
-    e.holdStart = m_boxes[6]->text();
+    e.startX = m_startX->text();
+    e.startY = m_startY->text();
+    e.holdStart = m_holdStart->text();
     for (int i = 0; i < 3; ++i) {
         if (m_background[i]->isChecked())
             e.background = i + 1;
@@ -789,13 +782,15 @@ ChainEdit Form6::edit() const
 void Form6::applyEdit(const ChainEdit &e)
 {
     m_applying = true;
-    for (const auto &[box, text] : {std::pair{m_boxes[0], e.startX}, std::pair{m_boxes[1], e.startY}, std::pair{m_boxes[6], e.holdStart}}) {
-        if (box->text() != text)
-            box->setText(text);
-    }
-    m_background[qBound(1, e.background, 3) - 1]->setChecked(true);
-    m_rows = e.rows;
-    showRow(e.current);
+    refreshOnce([&] {
+        for (const auto &[box, text] : {std::pair{m_startX, e.startX}, std::pair{m_startY, e.startY}, std::pair{m_holdStart, e.holdStart}}) {
+            if (box->text() != text)
+                box->setText(text);
+        }
+        m_background[qBound(1, e.background, 3) - 1]->setChecked(true);
+        m_rows = e.rows;
+        showRow(e.current);
+    });
     m_applying = false;
 }
 
@@ -827,8 +822,8 @@ void Form6::addMove()
         m_rows.insert(m_current + 1, row);
         showRow(m_current + 1);
     });
-    m_boxes[2]->setFocus();
-    m_boxes[2]->selectAll();
+    m_targetX->setFocus();
+    m_targetX->selectAll();
 }
 
 void Form6::removeMove()

@@ -5,10 +5,13 @@
 #include "script/ScrollScript.h"
 #include "shell/Page.h"
 
+#include <functional>
+
 #include <array>
 
 class QComboBox;
 class QGroupBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -43,6 +46,16 @@ protected:
     int logLine() const override { return 4; }
 
 private:
+    // The page's three areas: the chain's start and background, the moves with their path and
+    // counts, the chosen move.
+    QLayout *buildChainArea();
+    QLayout *buildMovesArea();
+    QGroupBox *buildMoveEditor();
+    void connectEdits();
+    static QLineEdit *box(int n, QWidget *parent, const QString &widest);
+    // Text1 to Text12, in that order.
+    std::array<QLineEdit *, 12> boxes() const;
+
     void load();
     void fillRemembered();
     // Line 4 as the boxes stand, then a line for each further move.
@@ -51,6 +64,8 @@ private:
     bool chain(Run &run, ChainPlan &plan, QString *error) const;
     // Everything that follows the values: the rows' counts and marks, the words, the path.
     void refresh();
+    // `change` with the refreshes its signals would cause held back, then one refresh.
+    void refreshOnce(const std::function<void()> &change);
     void showRow(int row);
     void rowEdited();
     void curveChosen();
@@ -67,7 +82,15 @@ private:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void next();
 
-    std::array<QLineEdit *, 12> m_boxes{};     // Text1 to Text12
+    QLineEdit *m_startX;    // Text1, Text2
+    QLineEdit *m_startY;
+    QLineEdit *m_targetX;   // Text3, Text4
+    QLineEdit *m_targetY;
+    QLineEdit *m_dots;      // Text5: dots a frame
+    QLineEdit *m_frames;    // Text6: moving frames
+    QLineEdit *m_holdStart; // Text7
+    QLineEdit *m_hold;      // Text8: the chosen move's hold
+    std::array<QLineEdit *, 4> m_bezier{}; // Text9 to Text12: x1, y1, x2, y2
     std::array<QRadioButton *, 2> m_how{};        // Option1, Option2: dots a frame, frames
     std::array<QRadioButton *, 3> m_background{}; // Option7 to Option9
     QComboBox *m_curve;
@@ -87,6 +110,7 @@ private:
     int m_current = 0;
     bool m_showing = false; // the boxes are being filled from a row: no edit
     bool m_applying = false; // an undo or redo is putting an edit back
+    bool m_holding = false;  // refreshOnce() is running: one refresh at its end
     ChainHistory m_history;
     QHash<QString, QImage> m_decoded;
 };

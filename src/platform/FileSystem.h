@@ -129,6 +129,9 @@ bool resolvedPath(const QString &path, QString *resolved, QString *reason);
 // another one's lock sees it move on.
 QByteArray stamp(const QString &path);
 
+// Whether a system error code says that a new file's name is taken already.
+bool nameTaken(int code);
+
 // Removes the name, whatever it names (a link is removed, never followed). True when it is gone.
 bool removeEntry(const QString &path, int *code = nullptr);
 // Replaces `to` by `from` (a rename). False with `inPlace` when the system cannot do it for this

@@ -462,6 +462,11 @@ QByteArray stamp(const QString &path)
     return QByteArray(reinterpret_cast<const char *>(values), sizeof values);
 }
 
+bool nameTaken(int code)
+{
+    return code == EEXIST;
+}
+
 bool removeEntry(const QString &path, int *code)
 {
     return ::unlink(encoded(path).constData()) == 0 || errno == ENOENT || fail(code, errno);

@@ -348,6 +348,11 @@ QByteArray stamp(const QString &path)
     return QByteArray(reinterpret_cast<const char *>(values), sizeof values);
 }
 
+bool nameTaken(int code)
+{
+    return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+}
+
 bool removeEntry(const QString &path, int *code)
 {
     if (DeleteFileW(wide(path).c_str()))

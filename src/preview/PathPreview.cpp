@@ -1,6 +1,6 @@
 #include "PathPreview.h"
 
-#include "script/ScrollScript.h"
+#include "script/Motion.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -16,14 +16,6 @@ constexpr qint64 kPointsPerMove = 48;
 PathPreview::PathPreview(QWidget *parent)
     : QWidget(parent)
 {
-}
-
-qsizetype PathPreview::pathPoints() const
-{
-    qsizetype n = 0;
-    for (const QList<QPointF> &path : m_paths)
-        n += path.size();
-    return n;
 }
 
 void PathPreview::setProblem(const QString &why)
@@ -69,7 +61,7 @@ void PathPreview::setChain(const Run &run, const ChainPlan &plan, int selected, 
     }
     m_view = FrameRenderer::viewAround(reach, m_window);
 
-    // The last position is drawn by the renderer from a one-frame script, so that it shows exactly
+    // The last position is drawn by the renderer, as a script's frame is, so that it shows exactly
     // what the host will; made again only when that frame changes.
     const QPointF end = m_keys.back();
     const QString key = QStringList{QString::number(end.x()), QString::number(end.y()), run.scroll.file, run.scroll.width,
@@ -79,19 +71,7 @@ void PathPreview::setChain(const Run &run, const ChainPlan &plan, int selected, 
     if (key != m_rendered || !m_renderer) {
         m_rendered = key;
         m_renderer.reset();
-        Run last = run;
-        last.chain = Chain();
-        last.chain.startX = int(end.x());
-        last.chain.startY = int(end.y());
-        Segment still;
-        still.x = last.chain.startX;
-        still.y = last.chain.startY;
-        still.motion = Segment::Motion::Frames;
-        last.chain.segments = {still};
-        QByteArray script;
-        ScriptFrames frames;
-        if (generateScript(last, script, nullptr, nullptr) && ScriptFrames::read(script, frames, nullptr))
-            m_renderer = std::make_unique<FrameRenderer>(frames, m_window, paths, decoded);
+        m_renderer = std::make_unique<FrameRenderer>(ScriptFrames::still(run, end.x(), end.y()), m_window, paths, decoded);
     }
     update();
 }
@@ -115,7 +95,7 @@ void PathPreview::paintEvent(QPaintEvent *)
     painter.translate(-m_view.topLeft());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.fillRect(m_view, Qt::black);
-    // Line 0 of the one-frame script is the background, line 1 the picture.
+    // Line 0 of the still frame is the background, line 1 the picture.
     if (m_renderer && m_background != Chain::Background::Never)
         m_renderer->drawLines(painter, 0, 1);
     if (m_renderer && m_background == Chain::Background::EveryFrame)

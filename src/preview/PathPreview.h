@@ -34,7 +34,6 @@ public:
 
     // What the view holds, for tests.
     const FrameRenderer *renderer() const { return m_renderer.get(); }
-    qsizetype pathPoints() const;
     QList<QPointF> keyframes() const { return m_keys; }
 
 protected:

@@ -39,7 +39,65 @@ bool literal(const char *&p, const char *end, std::string_view text)
     return true;
 }
 
+// Whether the size "W,H" at [wp, wEnd) and [hp, hEnd) can be drawn: whole, not negative, not huge.
+// What the host would take but cannot be drawn (negative, huge, not a number) is a size unknown.
+bool drawableSize(const char *wp, const char *wEnd, const char *hp, const char *hEnd, double &w, double &h)
+{
+    const bool drawable = number(wp, wEnd, w) && wp == wEnd && number(hp, hEnd, h) && hp == hEnd && w >= 0 && h >= 0
+        && w <= 1e6 && h <= 1e6 && w == int(w) && h == int(h);
+    if (!drawable)
+        w = h = 0;
+    return drawable;
+}
+
+QString unknownSizeNote(const QString &picture, const QString &size)
+{
+    return QStringLiteral("「%1」の大きさ（%2）は描けないため、ウィンドウの中に枠だけを描きます。").arg(picture, size);
+}
+
+// Frame k ends at each line of the moving picture, the picture of the last line.
+void endFrames(ScriptFrames &frames)
+{
+    const int moving = frames.graphics.constLast().picture;
+    for (qsizetype i = 0; i < frames.graphics.size(); ++i) {
+        if (frames.graphics[i].picture == moving)
+            frames.frameEnds.append(i + 1);
+    }
+}
+
 } // namespace
+
+ScriptFrames ScriptFrames::still(const Run &run, double x, double y)
+{
+    ScriptFrames frames;
+    const auto add = [&frames](const RunPicture &picture, double gx, double gy) {
+        Graphic g;
+        g.x = gx;
+        g.y = gy;
+        const QByteArray w = picture.width.toLatin1();
+        const QByteArray h = picture.height.toLatin1();
+        double wv = 0;
+        double hv = 0;
+        g.sizeUnknown = !drawableSize(w.constBegin(), w.constEnd(), h.constBegin(), h.constEnd(), wv, hv);
+        g.width = int(wv);
+        g.height = int(hv);
+        qsizetype index = frames.pictures.indexOf(picture.file);
+        if (index < 0) {
+            index = frames.pictures.size();
+            frames.pictures.append(picture.file);
+        }
+        g.picture = int(index);
+        if (g.sizeUnknown && !frames.unknownSizes.contains(picture.file)) {
+            frames.unknownSizes.append(picture.file);
+            frames.notes.append(unknownSizeNote(picture.file, picture.width + QStringLiteral(" × ") + picture.height));
+        }
+        frames.graphics.append(g);
+    };
+    add(run.background, 0, 0);
+    add(run.scroll, x, y);
+    endFrames(frames);
+    return frames;
+}
 
 bool ScriptFrames::read(QByteArrayView script, ScriptFrames &out, QString *error)
 {
@@ -74,24 +132,15 @@ bool ScriptFrames::read(QByteArrayView script, ScriptFrames &out, QString *error
         }
         ok = ok && literal(q, lineEnd, "\"/POS:") && number(q, lineEnd, g.x) && literal(q, lineEnd, ",")
             && number(q, lineEnd, g.y) && literal(q, lineEnd, ",");
-        // The size is the author's text as typed: what the host would take but cannot be drawn
-        // (negative, huge, not a number) is kept as a size unknown.
+        // The size is the author's text as typed.
         const char *sizeStart = q;
         const char *comma = q;
         while (comma < lineEnd && *comma != ',')
             ++comma;
         const char *close = lineEnd;
         ok = ok && comma < lineEnd && close > comma && close[-1] == '"';
-        if (ok) {
-            const char *wp = sizeStart;
-            const char *hp = comma + 1;
-            g.sizeUnknown = !(number(wp, comma, w) && wp == comma && number(hp, close - 1, h) && hp == close - 1 && w >= 0
-                              && h >= 0 && w <= 1e6 && h <= 1e6 && w == int(w) && h == int(h));
-            if (g.sizeUnknown) {
-                w = 0;
-                h = 0;
-            }
-        }
+        if (ok)
+            g.sizeUnknown = !drawableSize(sizeStart, comma, comma + 1, close - 1, w, h);
         if (!ok) {
             if (error) {
                 QString shown;
@@ -120,8 +169,7 @@ bool ScriptFrames::read(QByteArrayView script, ScriptFrames &out, QString *error
             QString size;
             cp932::decode(QByteArrayView(sizeStart, qMin<qsizetype>(lineEnd - 1 - sizeStart, 80)), size);
             frames.unknownSizes.append(frames.pictures[index]);
-            frames.notes.append(QStringLiteral("「%1」の大きさ（%2）は描けないため、ウィンドウの中に枠だけを描きます。")
-                                    .arg(frames.pictures[index], size.replace(QLatin1Char(','), QStringLiteral(" × "))));
+            frames.notes.append(unknownSizeNote(frames.pictures[index], size.replace(QLatin1Char(','), QStringLiteral(" × "))));
         }
         frames.graphics.append(g);
         p = lineEnd;
@@ -132,11 +180,7 @@ bool ScriptFrames::read(QByteArrayView script, ScriptFrames &out, QString *error
         if (p >= end)
             break;
     }
-    const int moving = frames.graphics.constLast().picture;
-    for (qsizetype i = 0; i < frames.graphics.size(); ++i) {
-        if (frames.graphics[i].picture == moving)
-            frames.frameEnds.append(i + 1);
-    }
+    endFrames(frames);
     out = std::move(frames);
     return true;
 }

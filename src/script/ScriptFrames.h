@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Run.h"
+
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
@@ -41,6 +43,9 @@ struct ScriptFrames
     // Reads the CP932 script text. On failure returns false and sets `error` to a Japanese
     // sentence naming the line that could not be read.
     static bool read(QByteArrayView script, ScriptFrames &out, QString *error);
+    // The one frame of the run's picture standing at (x, y) over its background, as a script would
+    // give it (the chain editor's last position, drawn without writing a script).
+    static ScriptFrames still(const Run &run, double x, double y);
 };
 
 } // namespace velra

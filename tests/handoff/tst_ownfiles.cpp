@@ -7,6 +7,8 @@
 #include <QTest>
 
 #ifndef Q_OS_WIN
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -84,6 +86,28 @@ private slots:
     }
 
 #ifndef Q_OS_WIN
+    // A write that fails part way (a file size limit, as a full disk would) leaves the old file
+    // whole and no temporary beside it.
+    void ownFile_failedWrite_keepsOldFile_andLeavesNoTemporary()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("velra-last.dat"));
+        QVERIFY(ownfile::write(path, "old"));
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit before{};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        rlimit small = before;
+        small.rlim_cur = 4096;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        QString error;
+        const bool written = ownfile::write(path, QByteArray(100000, 'x'), &error);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        QVERIFY(!written);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(readAll(path), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("velra-last.dat")});
+    }
+
     // Whatever stands at one of the wizard's own names is never read, waited on or written through:
     // reading refuses it at once, writing replaces the name (a folder there is refused).
     void ownFile_plantedEntries_neverFollowedNorWaitedOn_data() { addPlantedRows(); }
