@@ -21,6 +21,7 @@ PathPreview::PathPreview(QWidget *parent)
 void PathPreview::setProblem(const QString &why)
 {
     m_why = why;
+    setAccessibleDescription(why);
     m_paths.clear();
     m_keys.clear();
     update();
@@ -60,6 +61,11 @@ void PathPreview::setChain(const Run &run, const ChainPlan &plan, int selected, 
         reach |= QRectF(m_keys.back(), m_picture);
     }
     m_view = FrameRenderer::viewAround(reach, m_window);
+    // Said to a screen reader: where the picture starts and where each move stops.
+    QStringList stops;
+    for (const QPointF &key : std::as_const(m_keys))
+        stops.append(QStringLiteral("%1, %2").arg(key.x()).arg(key.y()));
+    setAccessibleDescription(QStringLiteral("道筋：") + stops.join(QStringLiteral(" → ")));
 
     // The last position is drawn by the renderer, as a script's frame is, so that it shows exactly
     // what the host will; made again only when that frame changes.

@@ -32,10 +32,6 @@ public:
     // Values that give no chain: `why` instead of a drawing.
     void setProblem(const QString &why);
 
-    // What the view holds, for tests.
-    const FrameRenderer *renderer() const { return m_renderer.get(); }
-    QList<QPointF> keyframes() const { return m_keys; }
-
 protected:
     void paintEvent(QPaintEvent *event) override;
 
