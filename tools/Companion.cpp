@@ -6,6 +6,7 @@
 #include "text/Shown.h"
 #include "handoff/SettingsLog.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 
@@ -95,6 +96,60 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error, boo
         return true;
     *error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
     return false;
+}
+
+QString readArguments(const QStringList &args, const Grammar &grammar, Arguments &read)
+{
+    const auto bare = [](const QString &option) { return option.mid(option.startsWith(QLatin1String("--")) ? 2 : 1); };
+    QCommandLineParser parser;
+    // "-o" is one name, not the letter o among others: "-ofile" is no option of these commands.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const QString &option : grammar.valued)
+        parser.addOption(QCommandLineOption(bare(option), QString(), QStringLiteral("value")));
+    for (const QString &option : grammar.flags)
+        parser.addOption(QCommandLineOption(bare(option)));
+    const auto notAnArgument = [](const QString &arg) { return QStringLiteral("引数「%1」は使えません。").arg(shownValue(arg)); };
+    if (!parser.parse(QStringList{QString()} + args)) {
+        // Said of the argument as given, the first one wrong: Qt's own words name it otherwise.
+        for (qsizetype i = 0; i < args.size() && args[i] != QLatin1String("--"); ++i) {
+            const QString &arg = args[i];
+            if (!arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-"))
+                continue;
+            const QString name = bare(arg).section(QLatin1Char('='), 0, 0);
+            const QString option = grammar.valued.contains(QLatin1Char('-') + name) ? QLatin1Char('-') + name
+                                                                                     : QStringLiteral("--") + name;
+            if (grammar.valued.contains(option) && !arg.contains(QLatin1Char('='))) {
+                if (++i >= args.size())
+                    return grammar.noValue(option);
+            } else if (!grammar.valued.contains(option) && !(grammar.flags.contains(option) && !arg.contains(QLatin1Char('=')))) {
+                return notAnArgument(arg);
+            }
+        }
+        return parser.errorText();
+    }
+    for (const QString &option : grammar.valued) {
+        const QStringList values = parser.values(bare(option));
+        if (values.size() > 1)
+            return grammar.twice(option);
+        if (values.size() == 1 && values.front().isEmpty() && grammar.emptyIsMissing)
+            return grammar.noValue(option);
+        if (values.size() == 1)
+            read.values.insert(option, values.front());
+    }
+    for (const QString &option : grammar.flags) {
+        // QCommandLineParser counts a flag once however often it is given.
+        if (args.count(option) > 1)
+            return grammar.twice(option);
+        if (parser.isSet(bare(option)))
+            read.flags.append(option);
+    }
+    const QStringList logs = parser.positionalArguments();
+    for (const QString &log : logs) {
+        if (!read.log.isEmpty() || log == QLatin1String("-"))
+            return notAnArgument(log);
+        read.log = log;
+    }
+    return QString();
 }
 
 void quiet(QtMsgType, const QMessageLogContext &, const QString &)

@@ -4,8 +4,11 @@
 #include "io/OutputFile.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // What the command-line programs share: `velra-script` (generate, save) and the drawing part that
 // `velra-script preview` hands over to, which alone loads Qt Gui.
@@ -27,6 +30,29 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error, boo
 // The run of `path`: a settings log, or a settings file (NAME.velra), whose settings `named` (when
 // given) then holds. False with `error` naming the file.
 bool readRun(const QString &path, Run &run, lastrun::Settings *named, QString *error);
+// What a command takes: options with a value ("-o", "--book") and without ("--all"), each named
+// with its dashes, and one LOG.
+struct Grammar
+{
+    QStringList valued;
+    QStringList flags;
+    // A value given empty is a value missing (a file name cannot be empty).
+    bool emptyIsMissing = true;
+    // The command's words for an option given twice and for an option without its value.
+    std::function<QString(const QString &option)> twice;
+    std::function<QString(const QString &option)> noValue;
+};
+// A command's arguments as read: each option's value, the flags given, the LOG.
+struct Arguments
+{
+    QHash<QString, QString> values;
+    QStringList flags;
+    QString log;
+};
+// Reads a command's arguments with QCommandLineParser. An empty result, or the usage error to say:
+// an argument that is no option of the command, a second LOG, an option twice or without its value.
+QString readArguments(const QStringList &args, const Grammar &grammar, Arguments &read);
+
 // Qt's own warnings are not for the author's terminal.
 void quiet(QtMsgType, const QMessageLogContext &, const QString &);
 // What both programs do first, once their application exists: a reader that goes away (a closed

@@ -46,45 +46,27 @@ bool writePng(const QString &path, const QImage &image, QString *error, bool inR
 
 int previewCommand(const QStringList &args)
 {
-    QString log;
-    QString out;
-    QString scrollPicture;
-    QString backgroundPicture;
+    Grammar grammar;
+    grammar.valued = {QStringLiteral("-o"), QStringLiteral("--scroll-picture"), QStringLiteral("--background-picture"),
+                      QStringLiteral("--frames")};
+    grammar.flags = {QStringLiteral("--all")};
+    grammar.twice = [](const QString &option) { return QStringLiteral("%1 が 2 回指定されています。").arg(option); };
+    grammar.noValue = [](const QString &option) { return QStringLiteral("%1 の値がありません。").arg(option); };
+    Arguments read;
+    if (const QString wrong = readArguments(args, grammar, read); !wrong.isEmpty())
+        return usageError(wrong);
+    const QString &log = read.log;
+    QString out = read.values.value(QStringLiteral("-o"));
+    const QString scrollPicture = read.values.value(QStringLiteral("--scroll-picture"));
+    const QString backgroundPicture = read.values.value(QStringLiteral("--background-picture"));
+    const bool all = read.flags.contains(QStringLiteral("--all"));
+    const bool haveFrames = read.values.contains(QStringLiteral("--frames"));
     int frames = 12;
-    bool all = false;
-    bool haveFrames = false;
-    QStringList seen;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        const bool option = a == QLatin1String("--all") || a == QLatin1String("-o") || a == QLatin1String("--scroll-picture")
-            || a == QLatin1String("--background-picture") || a == QLatin1String("--frames");
-        if (option && seen.contains(a))
-            return usageError(QStringLiteral("%1 が 2 回指定されています。").arg(a));
-        if (option)
-            seen.append(a);
-        if (a == QLatin1String("--all")) {
-            all = true;
-        } else if (option) {
-            if (++i >= args.size() || args[i].isEmpty())
-                return usageError(QStringLiteral("%1 の値がありません。").arg(a));
-            if (a == QLatin1String("-o"))
-                out = args[i];
-            else if (a == QLatin1String("--scroll-picture"))
-                scrollPicture = args[i];
-            else if (a == QLatin1String("--background-picture"))
-                backgroundPicture = args[i];
-            else {
-                bool ok = false;
-                frames = args[i].toInt(&ok);
-                if (!ok || frames < 1 || frames > 1000)
-                    return usageError(QStringLiteral("--frames には 1 から 1000 の数を指定してください。"));
-                haveFrames = true;
-            }
-        } else if (log.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
-            log = a;
-        } else {
-            return usageError(QStringLiteral("引数「%1」は使えません。").arg(shownValue(args[i])));
-        }
+    if (haveFrames) {
+        bool ok = false;
+        frames = read.values.value(QStringLiteral("--frames")).toInt(&ok);
+        if (!ok || frames < 1 || frames > 1000)
+            return usageError(QStringLiteral("--frames には 1 から 1000 の数を指定してください。"));
     }
     if (log.isEmpty() || out.isEmpty())
         return usageError(QStringLiteral("preview には LOG と -o が必要です。"));

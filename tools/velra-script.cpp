@@ -30,21 +30,16 @@ bool generateFrom(const QString &log, QByteArray &script, QString *error)
 
 int generate(const QStringList &args)
 {
-    QString log;
-    QString out;
-    bool haveOut = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("-o")) {
-            if (++i >= args.size() || haveOut || args[i].isEmpty())
-                return usageError(QStringLiteral("-o にはファイル名を 1 つ指定してください（- は標準出力）。"));
-            out = args[i];
-            haveOut = true;
-        } else if (log.isEmpty() && !args[i].startsWith(QLatin1Char('-'))) {
-            log = args[i];
-        } else {
-            return usageError(QStringLiteral("引数「%1」は使えません。").arg(shownValue(args[i])));
-        }
-    }
+    const QString oneName = QStringLiteral("-o にはファイル名を 1 つ指定してください（- は標準出力）。");
+    Grammar grammar;
+    grammar.valued = {QStringLiteral("-o")};
+    grammar.twice = grammar.noValue = [&oneName](const QString &) { return oneName; };
+    Arguments read;
+    if (const QString wrong = readArguments(args, grammar, read); !wrong.isEmpty())
+        return usageError(wrong);
+    const QString &log = read.log;
+    const bool haveOut = read.values.contains(QStringLiteral("-o"));
+    const QString out = read.values.value(QStringLiteral("-o"));
     if (log.isEmpty())
         return usageError(QStringLiteral("generate には設定ログか設定ファイル（LOG）が必要です。"));
     QByteArray script;
@@ -65,42 +60,29 @@ int generate(const QStringList &args)
 
 int save(const QStringList &args)
 {
-    QString log;
-    QString target;
-    QString book;
-    QString page;
-    bool haveBook = false;
-    bool havePage = false;
-    scriptfile::Route route = scriptfile::Route::Csf;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &a = args[i];
-        const bool takesValue = a == QLatin1String("--csf") || a == QLatin1String("--txt")
-            || a == QLatin1String("--book") || a == QLatin1String("--page");
-        if (takesValue) {
-            if (++i >= args.size())
-                return usageError(QStringLiteral("%1 の値がありません。").arg(a));
-            if (a == QLatin1String("--book")) {
-                if (haveBook)
-                    return usageError(QStringLiteral("--book が 2 回指定されています。"));
-                book = args[i];
-                haveBook = true;
-            } else if (a == QLatin1String("--page")) {
-                if (havePage)
-                    return usageError(QStringLiteral("--page が 2 回指定されています。"));
-                page = args[i];
-                havePage = true;
-            } else {
-                if (!target.isEmpty())
-                    return usageError(QStringLiteral("--csf と --txt のどちらか 1 つだけを指定してください。"));
-                target = args[i];
-                route = a == QLatin1String("--csf") ? scriptfile::Route::Csf : scriptfile::Route::Text;
-            }
-        } else if (log.isEmpty() && !a.startsWith(QLatin1Char('-'))) {
-            log = a;
-        } else {
-            return usageError(QStringLiteral("引数「%1」は使えません。").arg(shownValue(args[i])));
-        }
-    }
+    const QString csf = QStringLiteral("--csf");
+    const QString txt = QStringLiteral("--txt");
+    Grammar grammar;
+    grammar.valued = {csf, txt, QStringLiteral("--book"), QStringLiteral("--page")};
+    grammar.emptyIsMissing = false; // an empty name is refused as a name, with the names' rules
+    grammar.twice = [](const QString &option) {
+        return option == QLatin1String("--book") || option == QLatin1String("--page")
+            ? QStringLiteral("%1 が 2 回指定されています。").arg(option)
+            : QStringLiteral("--csf と --txt のどちらか 1 つだけを指定してください。");
+    };
+    grammar.noValue = [](const QString &option) { return QStringLiteral("%1 の値がありません。").arg(option); };
+    Arguments read;
+    if (const QString wrong = readArguments(args, grammar, read); !wrong.isEmpty())
+        return usageError(wrong);
+    if (read.values.contains(csf) && read.values.contains(txt))
+        return usageError(grammar.twice(csf));
+    const QString &log = read.log;
+    const scriptfile::Route route = read.values.contains(txt) ? scriptfile::Route::Text : scriptfile::Route::Csf;
+    const QString target = read.values.value(route == scriptfile::Route::Text ? txt : csf);
+    const bool haveBook = read.values.contains(QStringLiteral("--book"));
+    const bool havePage = read.values.contains(QStringLiteral("--page"));
+    const QString book = read.values.value(QStringLiteral("--book"));
+    const QString page = read.values.value(QStringLiteral("--page"));
     if (log.isEmpty() || target.isEmpty() || !haveBook || !havePage)
         return usageError(QStringLiteral("save には LOG、--csf か --txt、--book、--page が必要です。"));
     // A save adds to what a file holds: standard output holds nothing to add to.
