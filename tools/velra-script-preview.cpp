@@ -27,20 +27,34 @@ namespace {
 // Writes `image` as a PNG file, as the saves write.
 // `inRow`: one of --all's frames, written as a plain new file and made durable with the others at
 // the end; else the one sheet, written as a save writes.
-bool writePng(const QString &path, const QImage &image, QString *error, bool inRow = false)
+// The image as PNG bytes; false with `error` naming `path`.
+bool pngOf(const QImage &image, const QString &path, QByteArray &bytes, QString *error)
+{
+    QBuffer buffer(&bytes);
+    if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"))
+        return true;
+    *error = QStringLiteral("「%1」の画像を PNG にできません。").arg(shownValue(QDir::toNativeSeparators(path)));
+    return false;
+}
+
+// The one sheet, written as a save writes.
+bool writePng(const QString &path, const QImage &image, QString *error)
 {
     QByteArray bytes;
-    QBuffer buffer(&bytes);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-        *error = QStringLiteral("「%1」の画像を PNG にできません。").arg(shownValue(QDir::toNativeSeparators(path)));
+    return pngOf(image, path, bytes, error) && writeFile(path, bytes, error);
+}
+
+// One of --all's frames, written as a plain new file into the folder held and made durable with the
+// others at the end.
+bool writeFrame(const platform::Folder &in, const QString &name, const QImage &image, QString *error)
+{
+    QByteArray bytes;
+    if (!pngOf(image, in.pathOf(name), bytes, error))
         return false;
-    }
-    if (!inRow)
-        return writeFile(path, bytes, error);
     QString reason;
-    if (output::writeInRow(path, bytes, &reason))
+    if (output::writeInRow(in, name, bytes, &reason))
         return true;
-    *error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
+    *error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(in.pathOf(name))), reason);
     return false;
 }
 
@@ -127,7 +141,7 @@ int previewCommand(const QStringList &args)
             return failure(noMemory);
         return writePng(out, sheet, &error) ? 0 : failure(error);
     }
-    // The folder reached by the rule for links, and written through that path only.
+    // The folder reached by the rule for links, held and written through.
     const platform::Target folder = platform::classify(out);
     if (folder.kind == platform::Target::Kind::Refused)
         return failure(QStringLiteral("フォルダー「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(out)), folder.reason));
@@ -135,11 +149,19 @@ int previewCommand(const QStringList &args)
         out = folder.path;
     if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
         return failure(QStringLiteral("フォルダー「%1」を作れません。").arg(shownValue(QDir::toNativeSeparators(out))));
+    platform::Folder frameFolder;
+    int code = 0;
+    if (!frameFolder.open(out, &code)) {
+        // A link swapped in since the check: judged again by the rule, another user's named.
+        const platform::Target again = platform::classify(out);
+        return failure(QStringLiteral("フォルダー「%1」に書き込めません。%2")
+                           .arg(shownValue(QDir::toNativeSeparators(out)),
+                                again.kind == platform::Target::Kind::Refused ? again.reason : output::systemReason(code)));
+    }
     bool written = true;
     const bool drawn = renderer.eachFrameImage(
         [&](qsizetype k, const QImage &frame) {
-            const QString name = QDir(out).filePath(QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0')));
-            written = writePng(name, frame, &error, true);
+            written = writeFrame(frameFolder, QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0')), frame, &error);
             return written;
         },
         progress);

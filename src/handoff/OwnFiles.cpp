@@ -33,12 +33,14 @@ bool write(const QString &path, QByteArrayView bytes, QString *error)
     const QString folder = info.absolutePath();
     QDir().mkpath(folder); // the per-user folder, made on first use
     int code = 0;
+    platform::Folder in;
+    if (!in.open(folder, &code, true))
+        return fail(error, platform::reasonText(code));
     // A name of its own for each write: two copies of the wizard may remember at once.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const QString temporary = QDir(folder).filePath(
-            QStringLiteral(".%1.%2").arg(info.fileName(), QString::number(QRandomGenerator::global()->generate(), 16)));
-        if (output::replaceWhole(temporary, path, bytes, output::Durability::Synced, &code)) {
-            platform::syncFolder(folder);
+        const QString temporary = QStringLiteral(".%1.%2").arg(info.fileName(), QString::number(QRandomGenerator::global()->generate(), 16));
+        if (output::replaceWhole(in, temporary, info.fileName(), bytes, output::Durability::Synced, &code)) {
+            platform::syncFolder(in);
             return true;
         }
         if (!platform::nameTaken(code))

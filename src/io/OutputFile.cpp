@@ -48,10 +48,11 @@ QString systemReason(int code)
     return platform::reasonText(code) + QStringLiteral("。");
 }
 
-bool replaceWhole(const QString &temporary, const QString &path, QByteArrayView bytes, Durability durability, int *code)
+bool replaceWhole(const platform::Folder &in, const QString &temporary, const QString &name, QByteArrayView bytes,
+                  Durability durability, int *code)
 {
     File file;
-    if (!file.createNew(temporary, code, durability == Durability::InRow))
+    if (!file.createNew(in, temporary, code, durability == Durability::InRow))
         return false;
     bool inPlace = false;
     // Closed before anything else: a file still open cannot be removed on Windows (share mode 0),
@@ -63,21 +64,20 @@ bool replaceWhole(const QString &temporary, const QString &path, QByteArrayView 
         ;
     const bool written = file.writeAll({bytes}, code) && (!durable || file.sync(code)) && file.closeChecked(code);
     file.close();
-    if (written && platform::replace(temporary, path, &inPlace, code))
+    if (written && platform::replace(in, temporary, name, &inPlace, code))
         return true;
-    platform::removeEntry(temporary);
+    platform::removeEntry(in, temporary);
     return false;
 }
 
-bool writeInRow(const QString &path, QByteArrayView bytes, QString *reason)
+bool writeInRow(const platform::Folder &in, const QString &name, QByteArrayView bytes, QString *reason)
 {
-    const QFileInfo info(path);
-    const QString temporary = info.dir().filePath(temporaryName(info.fileName()));
+    const QString temporary = temporaryName(name);
     // Asked before it exists: a stop at any moment leaves no temporary behind.
-    platform::removeOnInterrupt(temporary);
-    platform::removeEntry(temporary); // what a run that was killed left
+    platform::removeOnInterrupt(in.pathOf(temporary));
+    platform::removeEntry(in, temporary); // what a run that was killed left
     int code = 0;
-    const bool written = replaceWhole(temporary, path, bytes, Durability::InRow, &code);
+    const bool written = replaceWhole(in, temporary, name, bytes, Durability::InRow, &code);
     platform::keepOnInterrupt();
     return written || fail(reason, systemReason(code));
 }
@@ -106,14 +106,15 @@ public:
     {
         m_target.close();
         m_temp.close();
-        if (!m_tempPath.isEmpty())
-            platform::removeEntry(m_tempPath);
+        if (!m_tempName.isEmpty())
+            platform::removeEntry(m_folder, m_tempName);
         platform::keepOnInterrupt();
     }
 
     bool run(QString *reason);
 
 private:
+    bool holdFolder(const QString &asked, QString *reason);
     bool openLocked(QString *reason);
     bool replaceThroughTemporary(const Pieces &pieces, bool *inPlace, QString *reason);
     bool writeInPlace(const Pieces &pieces, QString *reason);
@@ -122,16 +123,18 @@ private:
     bool failCode(QString *reason, int code)
     {
         if (m_created)
-            platform::removeEntry(m_path);
+            platform::removeEntry(m_folder, m_name);
         return fail(reason, systemReason(code));
     }
 
     QString m_path;
+    platform::Folder m_folder; // where m_path's file is, held from the rule's check to the write
+    QString m_name;            // the file's name in it
     const Compose &m_compose;
     const Options &m_options;
     File m_target;
     File m_temp;
-    QString m_tempPath;
+    QString m_tempName; // in m_folder, while it exists
     bool m_created = false; // the target did not exist: this write made it
     bool m_device = false;  // the name is a device (Windows' NUL): written as a stream
     QByteArray m_existing;
@@ -158,6 +161,27 @@ bool Writer::readExisting(QString *reason)
 // replace the file while this one waits for the lock; then the new file is the one to lock. Saves
 // into one file take turns for as long as they move on; a lock that nobody lets go of (another
 // program's) is waited for `lockPatience`, with word after a second, then refused.
+// Holds the folder that the rule for links reached. A link put into its path since (a folder swapped
+// for a link) is judged as any link is: another user's is refused, naming it; the author's own is
+// followed, by resolving the path again.
+bool Writer::holdFolder(const QString &asked, QString *reason)
+{
+    int code = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QFileInfo where(m_path);
+        m_name = where.fileName();
+        if (m_folder.open(where.path(), &code))
+            return true;
+        const Target again = platform::classify(asked);
+        if (again.kind == Target::Kind::Refused)
+            return fail(reason, again.reason);
+        if (again.path == m_path || (again.kind != Target::Kind::Regular && again.kind != Target::Kind::Missing))
+            break;
+        m_path = again.path;
+    }
+    return fail(reason, systemReason(code));
+}
+
 bool Writer::openLocked(QString *reason)
 {
     QElapsedTimer waiting;
@@ -167,7 +191,7 @@ bool Writer::openLocked(QString *reason)
     bool told = false;
     for (;;) {
         int code = 0;
-        if (!m_target.openForSave(m_path, &m_created, &m_device, &code))
+        if (!m_target.openForSave(m_folder, m_name, &m_created, &m_device, &code))
             return failCode(reason, code);
         if (m_device)
             return true; // the caller writes it as a stream
@@ -176,7 +200,7 @@ bool Writer::openLocked(QString *reason)
             return failCode(reason, code);
         case File::Lock::Held:
         case File::Lock::Unsupported:
-            if (m_target.isAt(m_path))
+            if (m_target.isAt(m_folder, m_name))
                 return true;
             // Another save replaced the file meanwhile (or the path names something this open
             // does not reach): the new file is the one to lock, with the same patience.
@@ -207,15 +231,13 @@ bool Writer::openLocked(QString *reason)
 bool Writer::replaceThroughTemporary(const Pieces &pieces, bool *inPlace, QString *reason)
 {
     *inPlace = false;
-    const QFileInfo info(m_path);
-    const QString folder = info.absolutePath();
-    m_tempPath = QDir(folder).filePath(temporaryName(info.fileName()));
+    m_tempName = temporaryName(m_name);
     int code = 0;
-    platform::removeOnInterrupt(m_tempPath);
+    platform::removeOnInterrupt(m_folder.pathOf(m_tempName));
     // Under the lock no other save into this file writes this name: one found is a killed save's.
-    platform::removeEntry(m_tempPath);
-    if (!m_temp.createNew(m_tempPath, &code)) {
-        m_tempPath.clear();
+    platform::removeEntry(m_folder, m_tempName);
+    if (!m_temp.createNew(m_folder, m_tempName, &code)) {
+        m_tempName.clear();
         // A folder that allows changing the file but not adding one: write the file in place.
         *inPlace = true;
         return false;
@@ -227,14 +249,14 @@ bool Writer::replaceThroughTemporary(const Pieces &pieces, bool *inPlace, QStrin
     }
     if (!m_temp.writeAll(pieces, &code) || !m_temp.sync(&code) || !m_temp.closeChecked(&code))
         return failCode(reason, code);
-    if (!platform::replace(m_tempPath, m_path, inPlace, &code)) {
+    if (!platform::replace(m_folder, m_tempName, m_name, inPlace, &code)) {
         if (*inPlace)
             return false;
         return failCode(reason, code);
     }
-    m_tempPath.clear();
+    m_tempName.clear();
     platform::keepOnInterrupt();
-    platform::syncFolder(folder);
+    platform::syncFolder(m_folder);
     return true;
 }
 
@@ -276,7 +298,8 @@ bool Writer::run(QString *reason)
     if (isSeparator(m_path.back()) && !QFileInfo(m_path).isDir())
         return fail(reason, QStringLiteral("ファイル名がありません（フォルダーの名前で終わっています）。"));
 
-    const Target target = platform::classify(m_path);
+    const QString asked = m_path;
+    const Target target = platform::classify(asked);
     int code = 0;
     switch (target.kind) {
     case Target::Kind::Directory:
@@ -308,6 +331,8 @@ bool Writer::run(QString *reason)
     }
     // The file itself, links followed: the temporary file goes beside it and the link stays a link.
     m_path = target.path;
+    if (!holdFolder(asked, reason))
+        return false;
 
     if (!openLocked(reason))
         return false;
@@ -320,7 +345,7 @@ bool Writer::run(QString *reason)
         const QString refused = m_options.refuse(m_existing);
         if (!refused.isEmpty()) {
             if (m_created)
-                platform::removeEntry(m_path);
+                platform::removeEntry(m_folder, m_name);
             return fail(reason, refused);
         }
     }

@@ -16,6 +16,10 @@
 // written as a stream: nothing is read from it and nothing replaces it; so is standard output named
 // as /dev/stdout or /dev/fd/1. A folder is refused. A link is followed to its file (and stays a
 // link), except one that leads nowhere or that another user put in a folder shared by everyone.
+namespace velra::platform {
+class Folder;
+}
+
 namespace velra::output {
 
 // An existing file larger than this is refused rather than read into memory.
@@ -50,18 +54,19 @@ bool write(const QString &path, const Compose &compose, QString *reason, const O
 // How a file replaced whole is made durable: synced before it replaces the old (a file the program
 // keeps), or left to one sync at the end of a row of new files (syncFilesUnder).
 enum class Durability { Synced, InRow };
-// The replace steps of every whole-file write: `bytes` into a new file made at `temporary` (never
-// opened through whatever stands there), synced as `durability` says, closed, and renamed over
-// `path`; a link at `path` is replaced, never written through. On failure the temporary is closed
-// and removed, what was at `path` stays, and `code` is the system's error. A Synced file is its
-// owner's alone; an InRow file gets the access a new file gets.
-bool replaceWhole(const QString &temporary, const QString &path, QByteArrayView bytes, Durability durability, int *code);
+// The replace steps of every whole-file write: `bytes` into a new file made as `temporary` in the
+// folder `in` (never opened through whatever stands there), synced as `durability` says, closed,
+// and renamed over `name` there; a link at `name` is replaced, never written through. On failure
+// the temporary is closed and removed, what was at `name` stays, and `code` is the system's error.
+// A Synced file is its owner's alone; an InRow file gets the access a new file gets.
+bool replaceWhole(const platform::Folder &in, const QString &temporary, const QString &name, QByteArrayView bytes,
+                  Durability durability, int *code);
 
-// One of many new files written in a row (preview --all's frames): under a temporary name beside it,
-// renamed over `path` once whole, so that a failure leaves no half file under its name; a link at
-// `path` is replaced, never written through. Not synced one by one: syncFilesUnder() makes the lot
-// durable once at the end. On failure the temporary is gone and `reason` says why.
-bool writeInRow(const QString &path, QByteArrayView bytes, QString *reason);
+// One of many new files written in a row (preview --all's frames) into the folder `in`: under a
+// temporary name beside it, renamed over `name` once whole, so that a failure leaves no half file
+// under its name. Not synced one by one: syncFilesUnder() makes the lot durable once at the end.
+// On failure the temporary is gone and `reason` says why.
+bool writeInRow(const platform::Folder &in, const QString &name, QByteArrayView bytes, QString *reason);
 // Makes what writeInRow() wrote under `folder` durable: one sync of its file system (Linux), where
 // a sync a file would cost hundreds of thousands of syncs. False when the system refuses it.
 bool syncFilesUnder(const QString &folder, QString *reason);

@@ -93,6 +93,17 @@ bool File::isAt(const QString &path) const
     return pathCheck() ? pathCheck()(path) : isAtPath(path);
 }
 
+bool File::isAt(const Folder &in, const QString &name) const
+{
+    return pathCheck() ? pathCheck()(in.pathOf(name)) : isAtName(in, name);
+}
+
+QString Folder::pathOf(const QString &name) const
+{
+    return m_path.isEmpty() || m_path.endsWith(QLatin1Char('/')) || m_path.endsWith(QLatin1Char('\\')) ? m_path + name
+                                                                                                     : m_path + QLatin1Char('/') + name;
+}
+
 bool File::readAll(qint64 max, QByteArray &out, int *code, bool *tooLarge) const
 {
     qint64 bytes = 0;

@@ -22,6 +22,31 @@ using Handle = void *;
 using Handle = int;
 #endif
 
+// A folder held open: what is made, opened, replaced or removed in it by name goes into this
+// folder, whatever its path names meanwhile. Opened from a path with no link in it (what classify()
+// and resolvedPath() give), one part at a time; a link found there now was swapped in since the path
+// was resolved, and is refused (ELOOP). On Windows the folder is its path.
+class Folder
+{
+public:
+    Folder() = default;
+    ~Folder();
+    Folder(const Folder &) = delete;
+    Folder &operator=(const Folder &) = delete;
+
+    // `followingLinks`: a folder of the program's own (the per-user folder), taken as the system
+    // names it, links in its path included.
+    bool open(const QString &path, int *code, bool followingLinks = false);
+    const QString &path() const { return m_path; }
+    // The path of `name` in the folder, for what only takes paths (messages, the interrupt handler).
+    QString pathOf(const QString &name) const;
+    Handle handle() const { return m_handle; }
+
+private:
+    QString m_path;
+    Handle m_handle = Handle(-1);
+};
+
 // An open file, closed when it goes.
 class File
 {
@@ -61,6 +86,7 @@ public:
     int linkCount() const;
     // Whether `path` still names this open file (another save may have replaced it meanwhile).
     bool isAt(const QString &path) const;
+    bool isAt(const Folder &in, const QString &name) const;
     // The user's own regular file at `path`, for reading and writing: never through a link, never
     // a FIFO or a device (refused before anything opens them), never another user's file. Created
     // (for the user alone) when missing and `create`. `problem` says what stands there instead.
@@ -73,9 +99,11 @@ public:
     // writing, creating it empty when missing (`created`). `device` is set instead when the name is
     // a device (Windows' NUL): the file is then open for writing as a stream.
     bool openForSave(const QString &path, bool *created, bool *device, int *code);
+    bool openForSave(const Folder &in, const QString &name, bool *created, bool *device, int *code);
     // A new file that must not exist yet (O_EXCL), readable and writable by its owner only; or,
     // `asNewFile`, with the access a new file gets (the umask's).
     bool createNew(const QString &path, int *code, bool asNewFile = false);
+    bool createNew(const Folder &in, const QString &name, int *code, bool asNewFile = false);
     // For writing a stream: a character device, a FIFO, a connected local socket.
     bool openStream(const QString &path, bool socket, int *code);
     // Standard output or error (or another open descriptor) for writing, left open when done.
@@ -87,6 +115,11 @@ public:
 
 private:
     bool isAtPath(const QString &path) const;
+    bool isAtName(const Folder &in, const QString &name) const;
+#ifndef Q_OS_WIN
+    // The file just opened kept when it is a regular file, and made blocking again.
+    bool keepIfRegular(int *code);
+#endif
 
     Handle m_handle = invalidHandle();
     bool m_borrowed = false;
@@ -134,11 +167,15 @@ bool nameTaken(int code);
 
 // Removes the name, whatever it names (a link is removed, never followed). True when it is gone.
 bool removeEntry(const QString &path, int *code = nullptr);
+bool removeEntry(const Folder &in, const QString &name, int *code = nullptr);
 // Replaces `to` by `from` (a rename). False with `inPlace` when the system cannot do it for this
 // file (a mount point, a file Windows keeps open): the caller writes in place instead.
 bool replace(const QString &from, const QString &to, bool *inPlace, int *code);
+// The same within one held folder.
+bool replace(const Folder &in, const QString &from, const QString &to, bool *inPlace, int *code);
 // The folder's entries are on disk (after a rename); not every file system can.
 void syncFolder(const QString &folder);
+void syncFolder(const Folder &folder);
 // Everything written to the file system that holds `folder` is on disk (Linux: syncfs; Windows,
 // whose files are flushed as they are written: nothing more to do).
 bool syncFileSystem(const QString &folder, int *code);

@@ -188,6 +188,30 @@ bool File::hasExtraAttributes() const
     return false;
 }
 
+// Windows names a folder by its path: the rule for links is applied where the path is resolved.
+Folder::~Folder() = default;
+
+bool Folder::open(const QString &path, int *, bool)
+{
+    m_path = path;
+    return true;
+}
+
+bool File::openForSave(const Folder &in, const QString &name, bool *created, bool *device, int *code)
+{
+    return openForSave(in.pathOf(name), created, device, code);
+}
+
+bool File::createNew(const Folder &in, const QString &name, int *code, bool asNewFile)
+{
+    return createNew(in.pathOf(name), code, asNewFile);
+}
+
+bool File::isAtName(const Folder &in, const QString &name) const
+{
+    return isAtPath(in.pathOf(name));
+}
+
 bool File::openForSave(const QString &path, bool *created, bool *device, int *code)
 {
     close();
@@ -359,6 +383,21 @@ bool removeEntry(const QString &path, int *code)
         return true;
     const int why = lastError();
     return why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND || fail(code, why);
+}
+
+bool removeEntry(const Folder &in, const QString &name, int *code)
+{
+    return removeEntry(in.pathOf(name), code);
+}
+
+bool replace(const Folder &in, const QString &from, const QString &to, bool *inPlace, int *code)
+{
+    return replace(in.pathOf(from), in.pathOf(to), inPlace, code);
+}
+
+void syncFolder(const Folder &)
+{
+    // MOVEFILE_WRITE_THROUGH has put the rename on disk.
 }
 
 bool replace(const QString &from, const QString &to, bool *inPlace, int *code)

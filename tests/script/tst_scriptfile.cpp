@@ -20,6 +20,7 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 using namespace velra;
@@ -179,6 +180,35 @@ private slots:
         QVERIFY2(error.contains(QDir::toNativeSeparators(target())), qPrintable(error));
         QCOMPARE(readAll(target()), original);
         QCOMPARE(filesIn(m_dir.path()), QStringList{QStringLiteral("out.csf")});
+    }
+#endif
+
+#ifdef Q_OS_UNIX
+    // A folder of the path swapped for another user's link to the author's files after the path was
+    // checked (here: once the lock is held) does not move the save: it goes into the folder checked.
+    void folderSwappedForALink_afterTheCheck_writesWhereChecked()
+    {
+        if (::geteuid() != 0)
+            QSKIP("making a link another user's needs root");
+        const QString common = m_dir.filePath(QStringLiteral("common"));
+        const QString work = m_dir.filePath(QStringLiteral("work"));
+        QVERIFY(QDir().mkpath(common + QStringLiteral("/d")) && QDir().mkpath(work));
+        QVERIFY(QFile::setPermissions(common, QFileDevice::Permissions(0x7777))); // rwx for all (the sticky bit aside)
+        QVERIFY(writeAll(work + QStringLiteral("/out.csf"), "the author's"));
+        auto restore = qScopeGuard([] { platform::testing::setPathCheck(nullptr); });
+        platform::testing::setPathCheck([&](const QString &) {
+            if (!QFileInfo(common + QStringLiteral("/d")).isSymLink()) {
+                QDir().rename(common + QStringLiteral("/d"), common + QStringLiteral("/checked"));
+                QFile::link(work, common + QStringLiteral("/d"));
+                (void)::lchown(QFile::encodeName(common + QStringLiteral("/d")).constData(), 4242, 4242);
+            }
+            return true;
+        });
+        QString error;
+        QVERIFY2(scriptfile::save(common + QStringLiteral("/d/out.csf"), Route::Text, "A", "P", kScript, &error), qPrintable(error));
+        QCOMPARE(readAll(work + QStringLiteral("/out.csf")), QByteArray("the author's"));
+        QCOMPARE(readAll(common + QStringLiteral("/checked/out.csf")), kBook);
+        QCOMPARE(filesIn(work), QStringList{QStringLiteral("out.csf")});
     }
 #endif
 
