@@ -83,6 +83,11 @@ std::function<bool(const QString &)> &pathCheck()
 
 } // namespace
 
+bool mayFollow(const LinkFacts &facts)
+{
+    return !facts.isLink || facts.mine || !facts.folderOpen || facts.byFolderOwner;
+}
+
 void testing::setPathCheck(std::function<bool(const QString &path)> check)
 {
     pathCheck() = std::move(check);

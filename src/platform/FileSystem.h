@@ -149,6 +149,17 @@ struct Target
     int code = 0;
     QString reason;
 };
+// The rule for links, on every system: a link in a folder that others may write into is followed
+// only when it is the author's or that folder owner's.
+struct LinkFacts
+{
+    bool isLink = false;
+    bool mine = false;          // the author made it
+    bool byFolderOwner = false; // the owner of the folder it stands in made it
+    bool folderOpen = false;    // others may make entries in that folder
+};
+bool mayFollow(const LinkFacts &facts);
+
 // Links are followed one part at a time: a link anywhere in the path (a folder's or the file's) in
 // a folder that others may write into is followed only when it is the author's or that folder
 // owner's; otherwise the target is Refused, naming the link. `path` is the file with no link left
@@ -257,6 +268,11 @@ namespace testing {
 // Replaces File::isAt's answer (nullptr: the system's again), to drive the branches that only a
 // race or another system's links reach.
 void setPathCheck(std::function<bool(const QString &path)> check);
+#ifdef Q_OS_WIN
+// Replaces what Windows says of a part of a path (nullptr: the system's again): Wine makes no links
+// and keeps no owners, so the rule for links is driven from here.
+void setLinkFacts(std::function<LinkFacts(const QString &part)> facts);
+#endif
 } // namespace testing
 
 } // namespace velra::platform

@@ -375,14 +375,17 @@ bool linkTarget(const QByteArray &name, const struct stat &st, QByteArray &to, i
 
 bool mayFollow(const QByteArray &link, const struct stat &st)
 {
-    if (st.st_uid == ::geteuid())
-        return true;
+    LinkFacts facts;
+    facts.isLink = true;
+    facts.mine = st.st_uid == ::geteuid();
     const qsizetype slash = link.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : link.left(slash);
-    struct stat dir;
-    if (::stat(folder.constData(), &dir) != 0)
+    struct stat dir = {};
+    if (!facts.mine && ::stat(folder.constData(), &dir) != 0)
         return false;
-    return !(dir.st_mode & S_IWOTH) || st.st_uid == dir.st_uid;
+    facts.folderOpen = !facts.mine && (dir.st_mode & S_IWOTH);
+    facts.byFolderOwner = !facts.mine && st.st_uid == dir.st_uid;
+    return platform::mayFollow(facts);
 }
 
 // Follows every link in the folders of `name` by the rule for links, one part at a time, so that

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtGlobal>
 
 #include <fcntl.h>
@@ -327,12 +328,120 @@ Target followLink(const QString &path)
     return target;
 }
 
+std::function<LinkFacts(const QString &)> &linkFactsSeam()
+{
+    static std::function<LinkFacts(const QString &)> facts;
+    return facts;
+}
+
+bool isOwnSid(PSID owner);
+
+// Whether the access list lets everyone, or every signed-in user, make entries in the folder.
+bool openToOthers(PACL dacl)
+{
+    if (!dacl)
+        return true; // no list: anyone may do anything
+    const DWORD adds = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | GENERIC_WRITE | GENERIC_ALL;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void *ace = nullptr;
+        if (!GetAce(dacl, i, &ace) || static_cast<ACE_HEADER *>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        const auto *allowed = static_cast<ACCESS_ALLOWED_ACE *>(ace);
+        if (!(allowed->Mask & adds))
+            continue;
+        const PSID sid = PSID(const_cast<DWORD *>(&allowed->SidStart));
+        for (const WELL_KNOWN_SID_TYPE everyone : {WinWorldSid, WinAuthenticatedUserSid, WinBuiltinUsersSid}) {
+            if (IsWellKnownSid(sid, everyone))
+                return true;
+        }
+    }
+    return false;
+}
+
+// What a part of a path is: a symbolic link or a junction, who made it, and who may write beside it.
+LinkFacts linkFactsOf(const QString &part)
+{
+    if (linkFactsSeam())
+        return linkFactsSeam()(part);
+    LinkFacts facts;
+    const DWORD attributes = GetFileAttributesW(wide(part).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return facts;
+    facts.isLink = true;
+    PSID linkOwner = nullptr;
+    PSECURITY_DESCRIPTOR linkDescriptor = nullptr;
+    HANDLE h = CreateFileW(wide(part).c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        GetSecurityInfo(h, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &linkOwner, nullptr, nullptr, nullptr, &linkDescriptor);
+        CloseHandle(h);
+    }
+    facts.mine = linkOwner && isOwnSid(linkOwner);
+    if (!facts.mine) {
+        // Unknown owners count as strangers; a folder whose list cannot be read counts as open.
+        const QString folder = QFileInfo(part).path();
+        PSID folderOwner = nullptr;
+        PACL dacl = nullptr;
+        PSECURITY_DESCRIPTOR folderDescriptor = nullptr;
+        std::wstring name = wide(folder);
+        if (GetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                  &folderOwner, nullptr, &dacl, nullptr, &folderDescriptor)
+            == ERROR_SUCCESS) {
+            facts.folderOpen = openToOthers(dacl);
+            facts.byFolderOwner = linkOwner && folderOwner && EqualSid(linkOwner, folderOwner);
+            LocalFree(folderDescriptor);
+        } else {
+            facts.folderOpen = true;
+        }
+    }
+    if (linkDescriptor)
+        LocalFree(linkDescriptor);
+    return facts;
+}
+
+// The first link of `path`'s folders that the rule does not let be followed; empty when there is none.
+QString refusedLinkIn(const QString &path)
+{
+    const QString forward = QDir::fromNativeSeparators(path);
+    QStringList parts = forward.split(QLatin1Char('/'));
+    parts.removeLast();
+    // The root is no link to judge: a drive ("C:"), a share ("//server/share"), "/".
+    qsizetype first = 0;
+    QString at;
+    if (forward.startsWith(QLatin1String("//"))) {
+        first = qMin<qsizetype>(4, parts.size());
+        at = parts.mid(0, first).join(QLatin1Char('/'));
+    } else if (!parts.isEmpty() && (parts.front().isEmpty() || parts.front().endsWith(QLatin1Char(':')))) {
+        first = 1;
+        at = parts.front();
+    }
+    for (qsizetype i = first; i < parts.size(); ++i) {
+        if (parts[i].isEmpty() || parts[i] == QLatin1String("."))
+            continue;
+        at = at.isEmpty() && i == 0 ? parts[i] : at + QLatin1Char('/') + parts[i];
+        if (!mayFollow(linkFactsOf(at)))
+            return at;
+    }
+    return QString();
+}
+
 } // namespace
+
+void testing::setLinkFacts(std::function<LinkFacts(const QString &part)> facts)
+{
+    linkFactsSeam() = std::move(facts);
+}
 
 Target classify(const QString &path)
 {
     Target target;
     target.path = path;
+    QString reason;
+    if (!resolvedPath(path, &target.path, &reason) || !mayFollow(linkFactsOf(path))) {
+        target.kind = Target::Kind::Refused;
+        target.reason = reason.isEmpty() ? QStringLiteral("ほかのユーザーが作ったリンクのため、たどりません。") : reason;
+        return target;
+    }
     if (isReservedName(path)) {
         target.kind = Target::Kind::Refused;
         target.reason = QStringLiteral("Windows の予約された名前のため保存できません。");
@@ -597,10 +706,14 @@ bool isTrustedDocument(const QString &path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool resolvedPath(const QString &path, QString *resolved, QString *)
+bool resolvedPath(const QString &path, QString *resolved, QString *reason)
 {
-    // Windows' links need a privilege to make, and the folders others may write into are guarded by
-    // their access lists: the path is taken as it is.
+    // Windows follows the links itself: the path stays as it is once none of its folders' links is
+    // refused.
+    if (const QString link = refusedLinkIn(path); !link.isEmpty()) {
+        *reason = QStringLiteral("途中のフォルダー「%1」がほかのユーザーが作ったリンクのため、たどりません。").arg(QDir::toNativeSeparators(link));
+        return false;
+    }
     *resolved = path;
     return true;
 }
