@@ -3,6 +3,7 @@
 #include "text/Cp932.h"
 #include "text/Failure.h"
 #include "text/Shown.h"
+#include "platform/Memory.h"
 
 #include <charconv>
 #include <cmath>
@@ -303,6 +304,7 @@ static bool generateSimpleScript(const Run &values, QByteArray &script, Generati
     script.resize(frames * perFrame);
     char *const begin = script.data();
     char *out = begin;
+    platform::preferLargePages(begin, script.size());
     const char *before = pieces.before.constData();
     const qsizetype beforeSize = pieces.before.size();
     const char *after = pieces.after.constData();
@@ -368,21 +370,28 @@ bool generateChainScript(const Run &run, QByteArray &script, GenerationProgress 
     script.resize(plan.frames * perFrame);
     char *const begin = script.data();
     char *out = begin;
+    platform::preferLargePages(begin, script.size());
     const auto put = [&out](const QByteArray &bytes) {
         std::memcpy(out, bytes.constData(), size_t(bytes.size()));
         out += bytes.size();
     };
+    // Between two frames' numbers stands one run of bytes: the end of a picture line, the background
+    // line when every frame has it, the start of the next picture line. One copy a frame.
+    const QByteArray between = after + (chain.background == Chain::Background::EveryFrame ? background : QByteArray()) + before;
     qint64 written = 0;
     const auto frame = [&](qint64 x, qint64 y) {
         if (progress && (written & 255) == 0)
             progress->setValue(int(written));
-        if (chain.background == Chain::Background::EveryFrame || (chain.background == Chain::Background::FirstFrame && written == 0))
-            put(background);
-        put(before);
+        if (written == 0) {
+            if (chain.background != Chain::Background::Never)
+                put(background);
+            put(before);
+        } else {
+            put(between);
+        }
         out = std::to_chars(out, out + 12, x).ptr;
         *out++ = ',';
         out = std::to_chars(out, out + 12, y).ptr;
-        put(after);
         ++written;
     };
     for (qsizetype k = 0; k < chain.segments.size(); ++k) {
@@ -400,6 +409,7 @@ bool generateChainScript(const Run &run, QByteArray &script, GenerationProgress 
         for (qint64 h = 0; h < s.hold; ++h)
             frame(x, y);
     }
+    put(after);
     script.truncate(out - begin - 2); // no CR LF after the last line
     if (progress)
         progress->setValue(int(plan.frames));
