@@ -268,8 +268,10 @@ void PreviewWindow::showEvent(QShowEvent *event)
     resize(size().boundedTo(room).expandedTo(minimumSizeHint().boundedTo(room)));
     QRect placed(QPoint(), size());
     placed.moveCenter(page ? page->frameGeometry().center() : area.center());
-    placed.moveLeft(qBound(area.left() + frame.left(), placed.left(), area.right() - frame.right() - placed.width() + 1));
-    placed.moveTop(qBound(area.top() + frame.top(), placed.top(), area.bottom() - frame.bottom() - placed.height() + 1));
+    // A screen smaller than the window's least size: its top left corner stays on the screen.
+    const auto within = [](int low, int value, int high) { return high < low ? low : qBound(low, value, high); };
+    placed.moveLeft(within(area.left() + frame.left(), placed.left(), area.right() - frame.right() - placed.width() + 1));
+    placed.moveTop(within(area.top() + frame.top(), placed.top(), area.bottom() - frame.bottom() - placed.height() + 1));
     move(placed.topLeft() - QPoint(frame.left(), frame.top()));
 }
 
