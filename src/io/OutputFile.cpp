@@ -157,10 +157,6 @@ bool Writer::readExisting(QString *reason)
     return true;
 }
 
-// Opens (or creates empty) the regular file at the path and holds its lock. Another save may
-// replace the file while this one waits for the lock; then the new file is the one to lock. Saves
-// into one file take turns for as long as they move on; a lock that nobody lets go of (another
-// program's) is waited for `lockPatience`, with word after a second, then refused.
 // Holds the folder that the rule for links reached. A link put into its path since (a folder swapped
 // for a link) is judged as any link is: another user's is refused, naming it; the author's own is
 // followed, by resolving the path again.
@@ -182,6 +178,10 @@ bool Writer::holdFolder(const QString &asked, QString *reason)
     return fail(reason, systemReason(code));
 }
 
+// Opens (or creates empty) the regular file at the path and holds its lock. Another save may
+// replace the file while this one waits for the lock; then the new file is the one to lock. Saves
+// into one file take turns for as long as they move on; a lock that nobody lets go of (another
+// program's) is waited for `lockPatience`, with word after a second, then refused.
 bool Writer::openLocked(QString *reason)
 {
     QElapsedTimer waiting;

@@ -7,17 +7,6 @@
 #include <utility>
 
 namespace velra {
-namespace {
-
-constexpr qint64 kInt16Min = -32768;
-constexpr qint64 kInt16Max = 32767;
-
-bool fitsInt16(qint64 v)
-{
-    return v >= kInt16Min && v <= kInt16Max;
-}
-
-} // namespace
 
 namespace {
 

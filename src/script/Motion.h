@@ -8,6 +8,14 @@
 // Where the picture stands in each frame: the curves, the rounding, and how a chain unfolds.
 namespace velra {
 
+// The host takes whole numbers of 16 bits: positions, sizes and the values the simple mode computes.
+constexpr qint64 kInt16Min = -32768;
+constexpr qint64 kInt16Max = 32767;
+constexpr bool fitsInt16(qint64 v)
+{
+    return v >= kInt16Min && v <= kInt16Max;
+}
+
 // How a chain unfolds into written frames. Segment k starts where the last frame written before it
 // stands (the start for the first), and moves to its target in n moving frames: n is the amount for
 // a count of frames; for dots a frame, 1 when it stays, else ceil(longest side / amount) + 1. The

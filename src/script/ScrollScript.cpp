@@ -15,14 +15,6 @@
 namespace velra {
 namespace {
 
-constexpr int kInt16Min = -32768;
-constexpr int kInt16Max = 32767;
-
-bool fitsInt16(qint64 v)
-{
-    return v >= kInt16Min && v <= kInt16Max;
-}
-
 // The text of a value of the simple mode's run, named by its field.
 const QString &textOf(const Run &run, Field field)
 {
