@@ -7,6 +7,7 @@
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
 #include "platform/Helper.h"
+#include "preview/Animation.h"
 #include "preview/FrameRenderer.h"
 #include "script/ScriptFrames.h"
 #include "script/ScrollScript.h"
@@ -62,8 +63,8 @@ int previewCommand(const QStringList &args)
 {
     Grammar grammar;
     grammar.valued = {QStringLiteral("-o"), QStringLiteral("--scroll-picture"), QStringLiteral("--background-picture"),
-                      QStringLiteral("--frames")};
-    grammar.flags = {QStringLiteral("--all")};
+                      QStringLiteral("--frames"), QStringLiteral("--fps"), QStringLiteral("--scale")};
+    grammar.flags = {QStringLiteral("--all"), QStringLiteral("--animation"), QStringLiteral("--once")};
     grammar.twice = [](const QString &option) { return QStringLiteral("%1 が 2 回指定されています。").arg(option); };
     grammar.noValue = [](const QString &option) { return QStringLiteral("%1 の値がありません。").arg(option); };
     Arguments read;
@@ -86,6 +87,28 @@ int previewCommand(const QStringList &args)
         return usageError(QStringLiteral("preview には LOG と -o が必要です。"));
     if (all && haveFrames)
         return usageError(QStringLiteral("--frames と --all は一緒に使えません。"));
+    const bool animation = read.flags.contains(QStringLiteral("--animation"));
+    preview::AnimationOptions animationOptions;
+    if (animation && (all || haveFrames))
+        return usageError(QStringLiteral("--animation は --all とも --frames とも一緒に使えません。"));
+    for (const QString &option : {QStringLiteral("--fps"), QStringLiteral("--scale"), QStringLiteral("--once")})
+        if (!animation && (read.values.contains(option) || read.flags.contains(option)))
+            return usageError(QStringLiteral("%1 は --animation と一緒に使います。").arg(option));
+    if (animation) {
+        if (!preview::animationFormatOf(out, animationOptions.format))
+            return usageError(QStringLiteral("--animation の -o は .webp か .gif で終わるファイル名にしてください（拡張子で形式が決まります）。"));
+        if (read.values.contains(QStringLiteral("--fps"))) {
+            const QString fps = read.values.value(QStringLiteral("--fps"));
+            animationOptions.fps = isWholeNumberText(fps) && fps.size() <= 9 ? fps.toInt() : 0;
+        }
+        if (const QString refused = preview::fpsRefusal(animationOptions.format, animationOptions.fps); !refused.isEmpty())
+            return usageError(QStringLiteral("--fps: %1").arg(refused));
+        const QString scale = read.values.value(QStringLiteral("--scale"), QStringLiteral("1"));
+        if (scale != QLatin1String("1") && scale != QLatin1String("0.5"))
+            return usageError(QStringLiteral("--scale には 1 か 0.5 を指定してください。"));
+        animationOptions.half = scale == QLatin1String("0.5");
+        animationOptions.loop = !read.flags.contains(QStringLiteral("--once"));
+    }
     // Pictures go to files: standard output takes no PNG (and no folder of them).
     if (out == QLatin1String("-"))
         return usageError(QStringLiteral("preview が書き出せるのはファイルだけです（「-」という名前のファイルは ./- と書いてください）。"));
@@ -134,6 +157,17 @@ int previewCommand(const QStringList &args)
         if (told)
             console::writeText(stderr, QStringLiteral("\r%1\r").arg(QString(40, QLatin1Char(' '))));
     };
+    if (animation) {
+        preview::Animation made;
+        const bool exported = preview::exportAnimation(renderer, animationOptions, made, &error, [&](double done) {
+            progress(done);
+            return true;
+        });
+        endLine();
+        if (!exported)
+            return failure(error);
+        return writeFile(out, made.bytes, &error, false) ? 0 : failure(error);
+    }
     if (!all) {
         const QImage sheet = renderer.contactSheet(frames, 4, 320, progress);
         endLine();

@@ -1,0 +1,277 @@
+// The motion as an animated WebP or GIF: decoded again, every frame at its time is the renderer's.
+#include "TestSupport.h"
+#include "preview/Animation.h"
+#include "preview/FrameRenderer.h"
+#include "script/ScriptFrames.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+#include <gif_lib.h>
+#include <webp/demux.h>
+
+using namespace velra;
+using namespace velra::preview;
+using namespace velra::test;
+
+namespace {
+
+// What a player sees: each frame's whole canvas, how long it shows (in the format's grain), and
+// whether the file loops.
+struct Played
+{
+    QList<QImage> canvases;
+    QList<qint64> delays;
+    bool loops = false;
+    // GIF: each canvas as palette indices.
+    QList<QByteArray> indices;
+};
+
+bool decodeWebP(const QByteArray &bytes, Played &played)
+{
+    WebPData data{reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size())};
+    WebPAnimDecoderOptions options;
+    WebPAnimDecoderOptionsInit(&options);
+    options.color_mode = MODE_BGRA;
+    WebPAnimDecoder *decoder = WebPAnimDecoderNew(&data, &options);
+    if (!decoder)
+        return false;
+    WebPAnimInfo info;
+    WebPAnimDecoderGetInfo(decoder, &info);
+    played.loops = info.loop_count == 0;
+    int previousEnd = 0;
+    while (WebPAnimDecoderHasMoreFrames(decoder)) {
+        uint8_t *pixels = nullptr;
+        int end = 0;
+        if (!WebPAnimDecoderGetNext(decoder, &pixels, &end))
+            break;
+        const QImage canvas(pixels, int(info.canvas_width), int(info.canvas_height), QImage::Format_ARGB32);
+        played.canvases.append(canvas.convertToFormat(QImage::Format_RGB32));
+        played.delays.append(end - previousEnd);
+        previousEnd = end;
+    }
+    WebPAnimDecoderDelete(decoder);
+    return true;
+}
+
+int readBytes(GifFileType *gif, GifByteType *into, int length)
+{
+    auto *source = static_cast<QByteArray *>(gif->UserData);
+    const int n = int(qMin<qsizetype>(length, source->size()));
+    std::memcpy(into, source->constData(), size_t(n));
+    source->remove(0, n);
+    return n;
+}
+
+bool decodeGif(QByteArray bytes, Played &played)
+{
+    int code = 0;
+    GifFileType *gif = DGifOpen(&bytes, readBytes, &code);
+    if (!gif || DGifSlurp(gif) != GIF_OK)
+        return false;
+    const ColorMapObject *map = gif->SColorMap;
+    QByteArray canvas(gif->SWidth * gif->SHeight, char(gif->SBackGroundColor));
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage &image = gif->SavedImages[i];
+        for (int e = 0; e + 1 < image.ExtensionBlockCount; ++e) {
+            const ExtensionBlock &block = image.ExtensionBlocks[e];
+            if (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11
+                && std::memcmp(block.Bytes, "NETSCAPE2.0", 11) == 0)
+                played.loops = image.ExtensionBlocks[e + 1].Bytes[1] == 0 && image.ExtensionBlocks[e + 1].Bytes[2] == 0;
+        }
+        GraphicsControlBlock control;
+        DGifSavedExtensionToGCB(gif, i, &control);
+        if (control.DisposalMode != DISPOSE_DO_NOT || control.TransparentColor != NO_TRANSPARENT_COLOR || image.ImageDesc.ColorMap)
+            return false;
+        const GifImageDesc &area = image.ImageDesc;
+        for (int y = 0; y < area.Height; ++y)
+            std::memcpy(canvas.data() + (area.Top + y) * gif->SWidth + area.Left, image.RasterBits + y * area.Width, size_t(area.Width));
+        QImage shown(gif->SWidth, gif->SHeight, QImage::Format_RGB32);
+        for (int y = 0; y < gif->SHeight; ++y)
+            for (int x = 0; x < gif->SWidth; ++x) {
+                const GifColorType c = map->Colors[quint8(canvas[y * gif->SWidth + x])];
+                shown.setPixel(x, y, qRgb(c.Red, c.Green, c.Blue));
+            }
+        played.canvases.append(shown);
+        played.delays.append(control.DelayTime);
+        played.indices.append(canvas);
+    }
+    DGifCloseFile(gif, &code);
+    return true;
+}
+
+bool decode(AnimationFormat format, const QByteArray &bytes, Played &played)
+{
+    return format == AnimationFormat::WebP ? decodeWebP(bytes, played) : decodeGif(bytes, played);
+}
+
+// Which played frame shows at `time`.
+qsizetype shownAt(const Played &played, qint64 time)
+{
+    qint64 end = 0;
+    for (qsizetype i = 0; i < played.delays.size(); ++i)
+        if (time < (end += played.delays[i]))
+            return i;
+    return -1;
+}
+
+} // namespace
+
+class TestAnimation : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    // A chain over a 64 x 48 window: held at the start, in, held, out; `colourful` puts a picture of
+    // 3,072 colours behind it.
+    ScriptFrames framesOf() const
+    {
+        Chain chain;
+        chain.startX = -10;
+        chain.startY = 5;
+        chain.holdStart = 3;
+        chain.segments = {Segment{30, 20, Segment::Motion::Frames, 9, Segment::Curve::EaseInOut, {}, 4},
+                          Segment{70, 0, Segment::Motion::DotsPerFrame, 7, Segment::Curve::Linear, {}, 0}};
+        ScriptFrames frames;
+        QString error;
+        if (!ScriptFrames::read(scriptOf(chainRun(chain)), frames, &error))
+            qFatal("%s", qPrintable(error));
+        return frames;
+    }
+
+    QHash<QString, QString> pictures(bool colourful)
+    {
+        QImage back(64, 48, QImage::Format_RGB32);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x)
+                back.setPixel(x, y, colourful ? qRgb(x * 4, y * 5, (x + y) % 7 * 30) : qRgb(20, 90, 160));
+        QImage scroll(10, 10, QImage::Format_RGB32);
+        scroll.fill(qRgb(250, 200, 0));
+        const QString name = colourful ? QStringLiteral("colourful") : QStringLiteral("plain");
+        const QString b = m_dir.filePath(name + QStringLiteral("-b.bmp"));
+        const QString s = m_dir.filePath(name + QStringLiteral("-s.bmp"));
+        back.save(b, "BMP");
+        scroll.save(s, "BMP");
+        return {{QStringLiteral("b.bmp"), b}, {QStringLiteral("s.bmp"), s}};
+    }
+
+private slots:
+    void fileFrames_areTheRenderersFrames_atTheirTimes_data()
+    {
+        QTest::addColumn<AnimationFormat>("format");
+        QTest::addColumn<int>("fps");
+        QTest::addColumn<bool>("half");
+        QTest::addColumn<bool>("loop");
+        QTest::addColumn<bool>("colourful");
+        QTest::newRow("WebP, 30 a second, forever") << AnimationFormat::WebP << 30 << false << true << true;
+        QTest::newRow("WebP, 90, halved, once") << AnimationFormat::WebP << 90 << true << false << true;
+        QTest::newRow("WebP, 7 a second") << AnimationFormat::WebP << 7 << false << true << false;
+        QTest::newRow("GIF, 30 a second, forever") << AnimationFormat::Gif << 30 << false << true << false;
+        QTest::newRow("GIF, 50, halved, once") << AnimationFormat::Gif << 50 << true << false << false;
+        QTest::newRow("GIF, 12 a second, once") << AnimationFormat::Gif << 12 << false << false << false;
+    }
+
+    void fileFrames_areTheRenderersFrames_atTheirTimes()
+    {
+        QFETCH(AnimationFormat, format);
+        QFETCH(int, fps);
+        QFETCH(bool, half);
+        QFETCH(bool, loop);
+        QFETCH(bool, colourful);
+        const FrameRenderer renderer(framesOf(), QSize(64, 48), pictures(colourful));
+        Animation made;
+        QString error;
+        QVERIFY2(exportAnimation(renderer, {format, fps, half, loop}, made, &error), qPrintable(error));
+        Played played;
+        QVERIFY(decode(format, made.bytes, played));
+
+        const qint64 count = renderer.frames().frameCount();
+        QCOMPARE(made.runFrames, count);
+        QCOMPARE(qint64(played.canvases.size()), made.fileFrames);
+        QVERIFY(made.fileFrames < count); // the holds are merged
+        QCOMPARE(played.loops, loop);
+        qint64 total = 0;
+        for (const qint64 delay : played.delays) {
+            QVERIFY2(delay > (format == AnimationFormat::Gif ? 1 : 10), qPrintable(QString::number(delay)));
+            total += delay;
+        }
+        QCOMPARE(total, frameStart(format, count, fps));
+        for (qint64 k = 0; k < count; ++k) {
+            const qsizetype shown = shownAt(played, frameStart(format, k, fps));
+            QVERIFY(shown >= 0);
+            const QImage expected = exportedFrame(renderer.frameImage(k), half);
+            QVERIFY2(played.canvases[shown] == expected, qPrintable(QStringLiteral("frame %1").arg(k)));
+        }
+    }
+
+    // More than 256 colours: one palette, and one index per colour for the whole run, so what
+    // stands still keeps its indices.
+    void gifOfManyColours_keepsTheStillBackgroundsIndices()
+    {
+        const FrameRenderer renderer(framesOf(), QSize(64, 48), pictures(true));
+        Animation made;
+        QString error;
+        QVERIFY2(exportAnimation(renderer, {AnimationFormat::Gif, 25, false, true}, made, &error), qPrintable(error));
+        Played played;
+        QVERIFY(decodeGif(made.bytes, played));
+        QCOMPARE(played.canvases.size(), made.fileFrames);
+        const QImage first = renderer.frameImage(0);
+        int still = 0;
+        int worst = 0;
+        qint64 offs = 0;
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                bool stands = true;
+                for (qint64 k = 1; stands && k < renderer.frames().frameCount(); ++k)
+                    stands = renderer.frameImage(k).pixel(x, y) == first.pixel(x, y);
+                if (!stands)
+                    continue;
+                ++still;
+                for (const QByteArray &canvas : played.indices)
+                    QCOMPARE(canvas[y * 64 + x], played.indices.front()[y * 64 + x]);
+                const QRgb shown = played.canvases.front().pixel(x, y);
+                const QRgb drawn = first.pixel(x, y);
+                const int off = qAbs(qRed(shown) - qRed(drawn)) + qAbs(qGreen(shown) - qGreen(drawn)) + qAbs(qBlue(shown) - qBlue(drawn));
+                worst = qMax(worst, off);
+                offs += off;
+            }
+        QVERIFY(still > 64 * 48 / 2);
+        // 3,072 colours evenly spread in 256: near, not exact.
+        QVERIFY2(offs / still <= 40 && worst <= 96, qPrintable(QStringLiteral("%1 %2").arg(offs / still).arg(worst)));
+    }
+
+    void timing_isExactToTheGrain_andRefusedAboveTheLimits()
+    {
+        // Starts rounded from k / fps, never summed from rounded delays.
+        QCOMPARE(frameStart(AnimationFormat::WebP, 3, 30), 100);
+        QCOMPARE(frameStart(AnimationFormat::WebP, 1, 90), 11);
+        QCOMPARE(frameStart(AnimationFormat::WebP, 900, 90), 10000);
+        QCOMPARE(frameStart(AnimationFormat::Gif, 1, 30), 3);
+        QCOMPARE(frameStart(AnimationFormat::Gif, 2, 30), 7);
+        QCOMPARE(frameStart(AnimationFormat::Gif, 3000, 30), 10000);
+        QCOMPARE(frameStart(AnimationFormat::Gif, 7, 7), 100);
+        for (const auto &[format, fps, refused] : {std::tuple{AnimationFormat::Gif, 50, false}, std::tuple{AnimationFormat::Gif, 51, true},
+                                                   std::tuple{AnimationFormat::WebP, 90, false}, std::tuple{AnimationFormat::WebP, 91, true},
+                                                   std::tuple{AnimationFormat::WebP, 0, true}}) {
+            const QString said = fpsRefusal(format, fps);
+            QCOMPARE(!said.isEmpty(), refused);
+            if (refused)
+                QVERIFY2(said.contains(QString::number(fpsLimit(format))), qPrintable(said));
+        }
+        const FrameRenderer renderer(framesOf(), QSize(64, 48), {});
+        Animation made;
+        QString error;
+        QVERIFY(!exportAnimation(renderer, {AnimationFormat::Gif, 60, false, true}, made, &error));
+        QVERIFY(error.contains(QStringLiteral("50")));
+        // A stop leaves nothing and says nothing.
+        int heard = 0;
+        QVERIFY(!exportAnimation(renderer, {AnimationFormat::WebP, 30, false, true}, made, &error, [&heard](double) { return ++heard < 3; }));
+        QVERIFY(error.isEmpty());
+        QVERIFY(made.bytes.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestAnimation)
+#include "tst_animation.moc"
