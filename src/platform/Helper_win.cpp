@@ -54,7 +54,9 @@ void endIfCallerGone()
     if (!ok || pid <= 0)
         return;
     HANDLE caller = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
-    const bool gone = !caller || WaitForSingleObject(caller, 0) == WAIT_OBJECT_0;
+    // Only a process that is not there any more is gone: a refusal to open it (access, a busy
+    // system) says nothing about it, and ending then would fail a command that was fine.
+    const bool gone = caller ? WaitForSingleObject(caller, 0) == WAIT_OBJECT_0 : GetLastError() == ERROR_INVALID_PARAMETER;
     if (caller)
         CloseHandle(caller);
     if (gone)

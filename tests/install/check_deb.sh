@@ -26,6 +26,9 @@ contact=$(sed -n 's/^VELRA_PACKAGE_CONTACT:STRING=//p' "$build/CMakeCache.txt")
 grep -qxF "Maintainer: $contact" <<<"$control" || { echo "the maintainer line is not \"$contact\""; exit 1; }
 grep -q '^Maintainer: .*<.*@.*>' <<<"$control" || { echo "no maintainer address"; exit 1; }
 grep -q '^Depends: .*qt6-translations-l10n' <<<"$control" || { echo "Qt's translations are not a dependency"; exit 1; }
+for lib in libwebp7 libwebpmux3 libgif7; do
+    grep -q "^Depends: .*$lib" <<<"$control" || { echo "$lib (the animation export) is not a dependency"; exit 1; }
+done
 # The copyright file in Debian's machine-readable format, the program under the MIT (Expat) licence.
 copyright=$work/root/usr/share/doc/velloran/copyright
 head -1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' \

@@ -132,7 +132,8 @@ private slots:
             const QString option = QString::fromLatin1(twice);
             const QStringList value = option == QLatin1String("--all") ? QStringList() : QStringList{QStringLiteral("2")};
             args << option << value << option << value;
-            QCOMPARE(run(args).code, 2);
+            const Ran r = run(args);
+            QVERIFY2(r.code == 2, qPrintable(QStringLiteral("%1 twice: exit %2, %3").arg(option, QString::number(r.code), QString::fromUtf8(r.err))));
         }
         QVERIFY(!QFile::exists(path("sheet.png")));
         QCOMPARE(run(saveArgs(QStringLiteral("-"), "B")).code, 2);
@@ -432,6 +433,47 @@ private slots:
     // A settings file stands wherever a log does: generate and save write the log's bytes, preview
     // draws the file's pictures unless others are named, save still needs its names, and a file that
     // is not one is refused with one line naming it.
+    void preview_animation_writesOneFile_andRefusesWhatCannotPlay()
+    {
+        const QStringList base{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o")};
+        const auto args = [&base](const QString &out, const char *more) {
+            return base + QStringList{out} + QString::fromLatin1(more).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        };
+        const struct
+        {
+            const char *out;
+            const char *more;
+            const char *said;
+        } refused[] = {
+            {"a.png", "--animation", ".webp"},
+            {"a.webp", "--animation --all", "--all"},
+            {"a.webp", "--animation --frames 3", "--frames"},
+            {"a.webp", "--fps 10", "--animation"},
+            {"a.gif", "--once", "--animation"},
+            {"a.gif", "--animation --fps 51", "50"},
+            {"a.webp", "--animation --fps 91", "90"},
+            {"a.webp", "--animation --fps 0", "90"},
+            {"a.webp", "--animation --fps 2x", "90"},
+            {"a.webp", "--animation --scale 2", "0.5"},
+            {"a.webp", "--animation --fps 10 --fps 10", "--fps"},
+        };
+        for (const auto &row : refused) {
+            const Ran r = run(args(path(row.out), row.more));
+            QVERIFY2(r.code == 2 && QString::fromUtf8(r.err).contains(QString::fromLatin1(row.said)), (row.more + QByteArray(": ") + r.err).constData());
+        }
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("a.*")}, QDir::Files), QStringList());
+#ifdef VELRA_HAVE_ANIMATION
+        for (const auto &[out, more, head] : {std::tuple{"a.gif", "--animation", QByteArray("GIF89a")},
+                                              std::tuple{"a.WEBP", "--animation --once --scale 0.5 --fps 90", QByteArray("RIFF")}}) {
+            const Ran r = run(args(path(out), more));
+            QVERIFY2(r.code == 0, r.err.constData());
+            QVERIFY(readAll(path(out)).startsWith(head));
+        }
+        QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("a.*")}, QDir::Files),
+                 (QStringList{QStringLiteral("a.gif"), QStringLiteral("a.WEBP")}));
+#endif
+    }
+
     void settingsFile_takenForLog()
     {
         QVERIFY(!writePicture(path("kept-back.bmp"), 640, 480, "BMP", Qt::red).isEmpty());
