@@ -13,7 +13,9 @@
 #include "pages/Pages.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,8 +27,14 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 using namespace velra;
 
@@ -365,6 +373,102 @@ void BM_DurableCopyLargest(benchmark::State &state)
     runProcess(state, QStringLiteral("/bin/sh"), {QStringLiteral("-c"), copy});
 }
 BENCHMARK(BM_DurableCopyLargest)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+namespace {
+
+// The README's three-move chain over a 640 x 480 window, a 4,000 x 4,000 photograph-like JPEG moving
+// through it over a background, in a folder of its own.
+struct ThreeMoveChain
+{
+    QTemporaryDir dir;
+    QString log = dir.filePath(QStringLiteral("chain.dat"));
+    QStringList pictures;
+
+    ThreeMoveChain()
+    {
+        QImage scroll(4000, 4000, QImage::Format_RGB32);
+        for (int y = 0; y < scroll.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(scroll.scanLine(y));
+            for (int x = 0; x < scroll.width(); ++x) {
+                const quint32 grain = (quint32(x) * 2654435761u ^ quint32(y) * 40503u) >> 27;
+                line[x] = qRgb(x * 255 / 4000, y * 255 / 4000, int(128 + 100 * std::sin(x / 97.0 + y / 61.0)) + int(grain));
+            }
+        }
+        QImage back(640, 480, QImage::Format_RGB32);
+        for (int y = 0; y < back.height(); ++y)
+            for (int x = 0; x < back.width(); ++x)
+                back.setPixel(x, y, qRgb(20 + y / 4, 40, 120 + x / 8));
+        scroll.save(dir.filePath(QStringLiteral("s.jpg")), "JPEG", 90);
+        back.save(dir.filePath(QStringLiteral("b.jpg")), "JPEG", 90);
+        pictures = {QStringLiteral("--scroll-picture"), dir.filePath(QStringLiteral("s.jpg")), QStringLiteral("--background-picture"),
+                    dir.filePath(QStringLiteral("b.jpg"))};
+        QFile file(log);
+        file.open(QIODevice::WriteOnly);
+        file.write("\"s.jpg\",\"4000\",\"4000\"\r\n\"b.jpg\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
+                   "\"-120\",\"-90\",\"100\",\"80\",2,\"40\",3,\"0\",\"0\",1\r\n"
+                   "\"420\",\"120\",2,\"40\",5,\"6\",\"0.42\",\"0\",\"0.58\",\"1\"\r\n"
+                   "\"640\",\"480\",1,\"30\",1,\"7\"\r\n");
+    }
+};
+
+// Runs the companion to its end; its peak memory (KiB) from the system's account of that child.
+bool runCompanion(const QStringList &args, long &peakKiB)
+{
+    std::vector<QByteArray> bytes{QByteArrayLiteral(VELRA_SCRIPT)};
+    for (const QString &arg : args)
+        bytes.push_back(QFile::encodeName(arg));
+    std::vector<char *> argv;
+    for (QByteArray &arg : bytes)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return false;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return false;
+    peakKiB = usage.ru_maxrss;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+// Whole-process `velra-script preview` of the three-move chain: 0 every frame as PNG (--all), 1 an
+// animated WebP, 2 an animated GIF. The README gives the ratios to --all (at most 1.5) and the peaks
+// (at most --all's plus 64 MB plus the file).
+void BM_ExportThreeMoveChain(benchmark::State &state)
+{
+    static ThreeMoveChain chain;
+    const int kind = int(state.range(0));
+    const QString out = chain.dir.filePath(kind == 0 ? QStringLiteral("frames") : kind == 1 ? QStringLiteral("motion.webp")
+                                                                                             : QStringLiteral("motion.gif"));
+    QStringList args{QStringLiteral("preview"), chain.log, QStringLiteral("-o"), out};
+    args += kind == 0 ? QStringList{QStringLiteral("--all")} : QStringList{QStringLiteral("--animation")};
+    args += chain.pictures;
+    long peak = 0;
+    for (auto _ : state) {
+        if (kind == 0)
+            QDir(out).removeRecursively();
+        if (!runCompanion(args, peak))
+            state.SkipWithError("the process failed");
+    }
+    state.counters["peak_MB"] = double(peak) / 1024.0;
+    qint64 written = 0;
+    if (kind == 0) {
+        for (const QFileInfo &frame : QDir(out).entryInfoList(QDir::Files))
+            written += frame.size();
+    } else {
+        written = QFileInfo(out).size();
+    }
+    state.counters["file_MB"] = double(written) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_ExportThreeMoveChain)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // Opening the preview of the largest detailed script (4,000 x 4,000 picture that never covers the
 // window, background never, 32,767 + 32,768 + 32,767 frames, or a chain of 262,144 with range 262144) and pressing End at

@@ -133,6 +133,26 @@ private slots:
         QCOMPARE(disk.files(), QStringList{QStringLiteral("script.txt")});
     }
 
+    void fullDisk_animationOverAnEarlierFile_keepsIt()
+    {
+        SmallDisk disk(256);
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.whyNot));
+        for (const char *name : {"motion.webp", "motion.gif"}) {
+            const QString out = disk.path(QString::fromLatin1(name));
+            QVERIFY(writeAll(out, "earlier animation"));
+        }
+        QVERIFY(disk.fill(0));
+        for (const char *name : {"motion.webp", "motion.gif"}) {
+            const QString out = disk.path(QString::fromLatin1(name));
+            const Ran r = run({QStringLiteral("preview"), log(), QStringLiteral("--animation"), QStringLiteral("-o"), out});
+            QCOMPARE(r.code, 1);
+            QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("ディスクの空きが足りません")), r.err.constData());
+            QCOMPARE(readAll(out), QByteArray("earlier animation"));
+        }
+        QCOMPARE(disk.files(), (QStringList{QStringLiteral("motion.gif"), QStringLiteral("motion.webp")}));
+    }
+
     // Devices, FIFOs and sockets are written as streams: never read, never replaced.
     void characterDevice_isWrittenNotReplaced()
     {
