@@ -36,6 +36,14 @@ bool isSeparator(QChar c)
 
 } // namespace
 
+QString withExtension(const QString &path, const QString &extension)
+{
+    const QFileInfo info(path);
+    if (!info.suffix().isEmpty() || info.isDir() || path.endsWith(QLatin1Char('/')))
+        return path;
+    return path + QLatin1Char('.') + extension;
+}
+
 QString temporaryName(const QString &fileName)
 {
     // The hash of the whole name keeps apart targets whose names differ only past the cut.

@@ -71,6 +71,10 @@ bool writeInRow(const platform::Folder &in, const QString &name, QByteArrayView 
 // a sync a file would cost hundreds of thousands of syncs. False when the system refuses it.
 bool syncFilesUnder(const QString &folder, QString *reason);
 
+// A name typed without an extension gets the file kind's, as a Windows dialog would give it; a
+// folder's name is left as it is (the write then refuses it).
+QString withExtension(const QString &path, const QString &extension);
+
 // The name of the temporary file written beside `fileName` before it replaces it: the same for
 // every save into one file (saves into one file take turns), another for every other name.
 QString temporaryName(const QString &fileName);

@@ -23,19 +23,6 @@
 namespace velra {
 using namespace controls;
 
-namespace {
-
-// A name typed without an extension gets the file kind's, as a Windows dialog would give it.
-QString withExtension(const QString &path, const QString &extension)
-{
-    const QFileInfo info(path);
-    if (!info.suffix().isEmpty() || info.isDir() || path.endsWith(QLatin1Char('/')))
-        return path;
-    return path + QLatin1Char('.') + extension;
-}
-
-} // namespace
-
 Form7::Form7(Wizard &wizard)
     : Page(wizard, QStringLiteral("Form7"))
 {
@@ -171,7 +158,7 @@ void Form7::saveSettings()
     QString path = toolkit().saveFileName(this, settingsfile::filter(), QStringLiteral("設定を保存"), wizard().settingsFolder());
     if (path.isEmpty())
         return; // cancelled: nothing is touched
-    path = withExtension(path, settingsfile::extension());
+    path = output::withExtension(path, settingsfile::extension());
     // A FIFO or a device there is refused before anything asks or opens it.
     if (const QString refused = settingsfile::refusedTarget(path); !refused.isEmpty())
         return message(refused, QStringLiteral("設定を保存できません"), OkWithExclamation);
@@ -228,6 +215,20 @@ void Form7::preview()
     auto renderer = std::make_unique<preview::FrameRenderer>(frames, window, wizard().picturePaths());
     QApplication::restoreOverrideCursor();
     m_previewWindow = new preview::PreviewWindow(std::move(renderer), this);
+    // 書き出し… asks through this page's dialogs, in front of the preview.
+    preview::PreviewWindow *shown = m_previewWindow;
+    m_previewWindow->setAsking(
+        {[this, shown](const QStringList &filters, int *chosen) {
+             return toolkit().saveFileName(shown, filters, QStringLiteral("アニメーションの書き出し先"), wizard().saveFolder(), chosen);
+         },
+         [this, shown](const QString &prompt, const QStringList &choices) {
+             return toolkit().choose(shown, prompt, QStringLiteral("アニメーションの書き出し"), choices);
+         },
+         [this, shown](const QString &question) { return toolkit().question(shown, question, QStringLiteral("アニメーションの書き出し")); },
+         [this, shown](const QString &text, bool problem) {
+             toolkit().messageBox(shown, text, problem ? QStringLiteral("書き出せません") : QStringLiteral("アニメーションの書き出し"),
+                                  problem ? OkWithExclamation : OkOnly);
+         }});
     ChainPlan plan;
     if (run.isDetailed() && run.chain.segments.size() > 1 && ChainPlan::make(run.chain, plan, nullptr)) {
         QList<qsizetype> starts;
@@ -263,7 +264,7 @@ void Form7::save()
     QString path = toolkit().saveFileName(this, scriptfile::filter(route), QStringLiteral("保存先を選択"), wizard().saveFolder());
     if (path.isEmpty())
         return; // cancelled: nothing is touched
-    path = withExtension(path, route == scriptfile::Route::Csf ? QStringLiteral("csf") : QStringLiteral("txt"));
+    path = output::withExtension(path, route == scriptfile::Route::Csf ? QStringLiteral("csf") : QStringLiteral("txt"));
     // What the save would refuse (the book already there, a settings file picked by mistake) is
     // said before asking to add to the file; the save checks again on what it reads.
     const QFileInfo existing(path);

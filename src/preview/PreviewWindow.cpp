@@ -1,20 +1,30 @@
 #include "PreviewWindow.h"
 
+#include "Animation.h"
 #include "FramePlayer.h"
+#include "io/OutputFile.h"
+#include "text/Shown.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QProgressBar>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QVBoxLayout>
+
+#include <atomic>
 
 namespace velra::preview {
 
@@ -143,7 +153,65 @@ private:
     bool m_drawing = false;
 };
 
+// One export, shared by the window and the thread that makes it.
+struct PreviewWindow::ExportJob
+{
+    ExportJob(const FrameRenderer &shown, const AnimationOptions &chosen, const QString &target)
+        : renderer(shown)
+        , options(chosen)
+        , path(target)
+    {
+    }
+
+    // A renderer of its own: the window's draws on the main thread meanwhile.
+    const FrameRenderer renderer;
+    const AnimationOptions options;
+    const QString path;
+    std::atomic<bool> cancel{false};
+    std::atomic<int> permille{0};
+    // Set by the thread before it ends: written, or why not (empty when stopped).
+    bool written = false;
+    QString error;
+    Animation made;
+
+    void run()
+    {
+        QString why;
+        const bool exported = preview::exportAnimation(renderer, options, made, &why, [this](double done) {
+            permille.store(int(done * 1000));
+            return !cancel.load();
+        });
+        if (!exported || cancel.load()) {
+            error = cancel.load() ? QString() : why;
+            return;
+        }
+        output::Options writing;
+        writing.readsExisting = false;
+        // A file another program holds is waited for until the author stops the export.
+        writing.waiting = [this](const QString &) { return !cancel.load(); };
+        const QByteArray &bytes = made.bytes;
+        QString reason;
+        written = output::write(path, [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; }, &reason, writing);
+        if (!written)
+            error = cancel.load() ? QString()
+                                  : QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
+        made.bytes = QByteArray(); // the file holds it now
+        made.bytes.squeeze();
+    }
+};
+
 namespace {
+
+// A file's size as Explorer shows it, and exactly.
+QString shownSize(qint64 bytes)
+{
+    const QString exact = QLocale(QLocale::English).toString(bytes);
+    if (bytes < 1024)
+        return QStringLiteral("%1 バイト").arg(exact);
+    const bool mega = bytes >= 1024 * 1024;
+    const double amount = double(bytes) / (mega ? 1024.0 * 1024.0 : 1024.0);
+    return QStringLiteral("%1 %2（%3 バイト）").arg(QString::number(amount, 'f', 1), mega ? QStringLiteral("MB") : QStringLiteral("KB"), exact);
+}
 
 QPushButton *control(const QString &name, const QString &text, const QString &tip, QWidget *parent)
 {
@@ -158,6 +226,12 @@ bool isWindowKey(int key)
 {
     return key == Qt::Key_Space || key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Home
         || key == Qt::Key_End || key == Qt::Key_Escape || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+}
+
+// Ctrl+E: 書き出し…, whichever control has the focus.
+bool isExportKey(const QKeyEvent &key)
+{
+    return key.key() == Qt::Key_E && (key.modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
 }
 
 } // namespace
@@ -201,6 +275,31 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
 
     m_loop = new QCheckBox(QStringLiteral("くり返す"), this);
     m_loop->setObjectName(QStringLiteral("Loop"));
+    m_export = control(QStringLiteral("Export"), QStringLiteral("書き出し…"),
+                       QStringLiteral("アニメーション（WebP・GIF）に書き出す（Ctrl+E）"), this);
+    m_export->setVisible(false); // until the page says how to ask
+
+    // While an export runs: how far it is, and a way to stop it.
+    m_exportRow = new QWidget(this);
+    m_exportRow->setObjectName(QStringLiteral("ExportRow"));
+    auto *exportLayout = new QHBoxLayout(m_exportRow);
+    exportLayout->setContentsMargins(0, 0, 0, 0);
+    exportLayout->addWidget(new QLabel(QStringLiteral("書き出し中…"), m_exportRow));
+    m_exportProgress = new QProgressBar(m_exportRow);
+    m_exportProgress->setObjectName(QStringLiteral("ExportProgress"));
+    m_exportProgress->setRange(0, 1000);
+    m_exportProgress->setTextVisible(false);
+    exportLayout->addWidget(m_exportProgress, 1);
+    QPushButton *stop = control(QStringLiteral("CancelExport"), QStringLiteral("中止"), QStringLiteral("書き出しをやめる"), m_exportRow);
+    exportLayout->addWidget(stop);
+    m_exportRow->setVisible(false);
+    connect(stop, &QPushButton::clicked, this, &PreviewWindow::cancelExport);
+    connect(m_export, &QPushButton::clicked, this, &PreviewWindow::exportAnimation);
+    m_exportPoll.setInterval(100);
+    connect(&m_exportPoll, &QTimer::timeout, this, [this] {
+        if (m_job)
+            m_exportProgress->setValue(m_job->permille.load());
+    });
 
 
     auto *controls = new QHBoxLayout;
@@ -212,6 +311,7 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     settings->addWidget(new QLabel(QStringLiteral("速度"), this));
     settings->addWidget(m_speed);
     settings->addWidget(m_loop);
+    settings->addWidget(m_export);
     settings->addStretch(1);
     settings->addWidget(new QLabel(QStringLiteral("Space 再生・停止　← → 1コマ　PgUp PgDn 1/10　Home End 最初・最後　Esc 閉じる"), this));
     auto *layout = new QVBoxLayout(this);
@@ -219,6 +319,7 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     layout->addWidget(problems);
     layout->addLayout(controls);
     layout->addLayout(settings);
+    layout->addWidget(m_exportRow);
 
     connect(first, &QPushButton::clicked, this, [this] { showFrame(0); });
     connect(back, &QPushButton::clicked, this, [this] { showFrame(m_frame - 1); });
@@ -246,6 +347,91 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     resize(760, 620);
     showFrame(0);
     updatePlayButton();
+}
+
+PreviewWindow::~PreviewWindow()
+{
+    // Closed while exporting: the export stops, leaving what was on disk, before its renderer goes.
+    if (m_exportThread) {
+        m_job->cancel.store(true);
+        m_exportThread->wait();
+        delete m_exportThread;
+    }
+}
+
+void PreviewWindow::setAsking(Asking asking)
+{
+    m_asking = std::move(asking);
+    m_export->setVisible(true);
+}
+
+void PreviewWindow::exportAnimation()
+{
+    if (m_exportThread || !m_asking.saveName)
+        return;
+    const QStringList filters{QStringLiteral("アニメーション WebP (*.webp)|*.webp"), QStringLiteral("アニメーション GIF (*.gif)|*.gif")};
+    int chosen = 0;
+    QString path = m_asking.saveName(filters, &chosen);
+    if (path.isEmpty())
+        return; // cancelled: nothing is touched
+    path = output::withExtension(path, chosen == 1 ? QStringLiteral("gif") : QStringLiteral("webp"));
+    AnimationOptions options;
+    if (!animationFormatOf(path, options.format))
+        return m_asking.tell(QStringLiteral("「%1」には書き出せません。ファイル名を .webp か .gif で終わらせてください（拡張子で形式が決まります）。")
+                                 .arg(shownValue(QFileInfo(path).fileName())),
+                             true);
+    options.fps = m_speed->value();
+    if (const QString refused = fpsRefusal(options.format, options.fps); !refused.isEmpty())
+        return m_asking.tell(refused + QStringLiteral("\r\n速度を下げてから書き出してください。"), true);
+    options.loop = m_loop->isChecked();
+    const QSize window = m_renderer->windowSize();
+    const QSize half(qMax(1, window.width() / 2), qMax(1, window.height() / 2));
+    const int scale = m_asking.choose(QStringLiteral("書き出す大きさを選んでください。"),
+                                      {QStringLiteral("等倍（%1 × %2）").arg(QString::number(window.width()), QString::number(window.height())),
+                                       QStringLiteral("1/2（%1 × %2）").arg(QString::number(half.width()), QString::number(half.height()))});
+    if (scale < 0)
+        return;
+    options.half = scale == 1;
+    if (QFileInfo::exists(path)
+        && !m_asking.confirm(QStringLiteral("「%1」はすでにあります。置き換えますか?").arg(shownValue(QFileInfo(path).fileName()))))
+        return;
+
+    m_job = std::make_shared<ExportJob>(*m_renderer, options, path);
+    const std::shared_ptr<ExportJob> job = m_job;
+    m_exportThread = QThread::create([job] { job->run(); });
+    connect(m_exportThread, &QThread::finished, this, &PreviewWindow::exportEnded);
+    m_exportProgress->setValue(0);
+    m_exportRow->setVisible(true);
+    m_export->setEnabled(false);
+    m_exportPoll.start();
+    // Playing stays smooth: the export takes what the window leaves.
+    m_exportThread->start(QThread::LowPriority);
+}
+
+void PreviewWindow::cancelExport()
+{
+    if (m_job)
+        m_job->cancel.store(true);
+}
+
+void PreviewWindow::exportEnded()
+{
+    m_exportThread->wait();
+    delete m_exportThread;
+    m_exportThread = nullptr;
+    const std::shared_ptr<ExportJob> job = std::move(m_job);
+    m_exportPoll.stop();
+    m_exportRow->setVisible(false);
+    m_export->setEnabled(true);
+    if (job->written) {
+        const qint64 size = QFileInfo(job->path).size();
+        m_asking.tell(QStringLiteral("「%1」に書き出しました。\r\nファイルの大きさ：%2\r\nコマ数：%3 コマ（続けて同じコマをまとめて、ファイルには %4 コマ）")
+                          .arg(shownValue(QDir::toNativeSeparators(job->path)), shownSize(size), QString::number(job->made.runFrames),
+                               QString::number(job->made.fileFrames)),
+                      false);
+    } else if (!job->error.isEmpty()) {
+        m_asking.tell(job->error, true);
+    }
 }
 
 void PreviewWindow::showEvent(QShowEvent *event)
@@ -286,6 +472,10 @@ bool PreviewWindow::eventFilter(QObject *watched, QEvent *event)
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     const auto *key = static_cast<QKeyEvent *>(event);
+    if (isExportKey(*key)) {
+        keyPressEvent(const_cast<QKeyEvent *>(key));
+        return true;
+    }
     if (key->modifiers() & ~Qt::KeypadModifier)
         return false;
     // Enter presses the focused button (and ticks the focused box), as on the pages.
@@ -345,6 +535,12 @@ void PreviewWindow::updatePlayButton()
 
 void PreviewWindow::keyPressEvent(QKeyEvent *event)
 {
+    if (isExportKey(*event)) {
+        if (m_export->isVisible() && m_export->isEnabled())
+            exportAnimation();
+        event->accept();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Space:
         togglePlay();

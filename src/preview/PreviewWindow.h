@@ -2,14 +2,18 @@
 
 #include "FrameRenderer.h"
 
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QCheckBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
+class QThread;
 class QSlider;
 class QSpinBox;
 
@@ -23,6 +27,23 @@ class PreviewWindow final : public QWidget
 
 public:
     PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *parent);
+    ~PreviewWindow() override;
+
+    // What 書き出し… asks the author and tells them, through the page's dialogs.
+    struct Asking
+    {
+        // The save dialog: the name chosen (empty when cancelled) and which of `filters` (each
+        // "description|pattern") was left chosen.
+        std::function<QString(const QStringList &filters, int *chosen)> saveName;
+        // Buttons to choose from: the index pressed, or -1 when cancelled.
+        std::function<int(const QString &prompt, const QStringList &choices)> choose;
+        // A yes-or-no question.
+        std::function<bool(const QString &question)> confirm;
+        // A message; `problem` when something was refused or failed.
+        std::function<void(const QString &text, bool problem)> tell;
+    };
+    // Shows 書き出し… (Ctrl+E), which asks through `asking`.
+    void setAsking(Asking asking);
 
     qsizetype frame() const { return m_frame; }
     // The frame asked for is still being drawn ("描画中…" shows over the last one drawn).
@@ -35,6 +56,13 @@ public:
     void setSegmentStarts(const QList<qsizetype> &frames);
     QList<qsizetype> segmentStarts() const;
 
+    // 書き出し…: the motion as an animated WebP or GIF at the window's speed, looping when くり返す
+    // is ticked. It runs beside the window, which keeps answering; cancelExport() stops it and
+    // leaves what was on disk.
+    void exportAnimation();
+    void cancelExport();
+    bool isExporting() const { return m_exportThread != nullptr; }
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -43,6 +71,9 @@ protected:
 
 private:
     class Canvas;
+    struct ExportJob;
+
+    void exportEnded();
 
     void tick();
     void updatePlayButton();
@@ -58,6 +89,13 @@ private:
     QSpinBox *m_speed;
     QCheckBox *m_loop;
     bool m_placed = false;
+    Asking m_asking;
+    QPushButton *m_export;
+    QWidget *m_exportRow;
+    QProgressBar *m_exportProgress;
+    std::shared_ptr<ExportJob> m_job;
+    QThread *m_exportThread = nullptr;
+    QTimer m_exportPoll;
 };
 
 } // namespace velra::preview

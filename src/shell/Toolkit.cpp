@@ -122,6 +122,22 @@ bool QtToolkit::messageWithChoice(QWidget *parent, const QString &prompt, const 
     return box->clickedButton() == more;
 }
 
+int QtToolkit::choose(QWidget *parent, const QString &prompt, const QString &title, const QStringList &choices)
+{
+    const auto box = makeMessageBox(parent, prompt, title, OkOnly);
+    box->setIcon(QMessageBox::Question);
+    box->setStandardButtons(QMessageBox::Cancel);
+    box->button(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    QList<QAbstractButton *> buttons;
+    for (const QString &choice : choices)
+        buttons.append(box->addButton(choice, QMessageBox::AcceptRole));
+    if (!buttons.isEmpty())
+        box->setDefaultButton(qobject_cast<QPushButton *>(buttons.front()));
+    box->setEscapeButton(QMessageBox::Cancel);
+    box->exec();
+    return int(buttons.indexOf(box->clickedButton()));
+}
+
 QString qtFileFilter(const QString &filter)
 {
     const qsizetype bar = filter.indexOf(QLatin1Char('|'));
@@ -208,6 +224,22 @@ QString QtToolkit::saveFileName(QWidget *parent, const QString &filter, const QS
         dialog->setDirectory(folder);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
+    return dialog->selectedFiles().constFirst();
+}
+
+QString QtToolkit::saveFileName(QWidget *parent, const QStringList &filters, const QString &title, const QString &folder,
+                                int *chosen)
+{
+    const auto dialog = makeFileDialog(parent, filters.value(0), true, title);
+    QStringList shown;
+    for (const QString &filter : filters)
+        shown.append(qtFileFilter(filter));
+    dialog->setNameFilters(shown);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        dialog->setDirectory(folder);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return QString();
+    *chosen = int(qMax<qsizetype>(0, shown.indexOf(dialog->selectedNameFilter())));
     return dialog->selectedFiles().constFirst();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -41,6 +42,13 @@ public:
     // The save dialog asks nothing about an existing file: a save adds to it, and the page says so.
     // It opens in `folder`.
     virtual QString saveFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder) = 0;
+    // The same with a choice of file kinds (each "description|pattern"), the first chosen at the
+    // start; `chosen` says which one the author left chosen.
+    virtual QString saveFileName(QWidget *parent, const QStringList &filters, const QString &title, const QString &folder,
+                                 int *chosen) = 0;
+    // A modal choice among `choices` (buttons, the first the default) and キャンセル: the index
+    // of the one pressed, or -1 when cancelled.
+    virtual int choose(QWidget *parent, const QString &prompt, const QString &title, const QStringList &choices) = 0;
 
     // The pixel size of a BMP or JPEG picture, read from its header. On failure returns false and
     // sets `error` to a Japanese sentence.
@@ -73,6 +81,9 @@ public:
                                                        int style);
     QString openFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder) override;
     QString saveFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder) override;
+    QString saveFileName(QWidget *parent, const QStringList &filters, const QString &title, const QString &folder,
+                         int *chosen) override;
+    int choose(QWidget *parent, const QString &prompt, const QString &title, const QStringList &choices) override;
     bool stillWaiting(QWidget *parent, const QString &text) override;
     void waitOver() override;
     bool openDocument(const QString &path) override;

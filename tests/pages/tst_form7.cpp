@@ -12,6 +12,7 @@
 
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QLocale>
 #include <QTest>
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
@@ -645,6 +646,132 @@ private slots:
         window->repaint();
         QCOMPARE(window->frame(), 0);
         QVERIFY(!window->isDrawing());
+        window->close();
+    }
+
+    // 書き出し…: the kind left chosen in the dialog gives a bare name its extension; the size is
+    // chosen after it; くり返す decides the looping; the message gives the file's size and both
+    // frame counts.
+    void preview_exportsTheMotion_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<bool>("loop");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QByteArray>("head");
+        QTest::newRow("WebP, bare name, looping") << "motion" << 0 << 0 << true << "motion.webp" << QByteArray("RIFF");
+        QTest::newRow("GIF, bare name, half, once") << "motion" << 1 << 1 << false << "motion.gif" << QByteArray("GIF89a");
+        QTest::newRow("the extension typed wins") << "clip.GIF" << 0 << 0 << true << "clip.GIF" << QByteArray("GIF89a");
+    }
+
+    void preview_exportsTheMotion()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, kind);
+        QFETCH(int, scale);
+        QFETCH(bool, loop);
+        QFETCH(QString, written);
+        QFETCH(QByteArray, head);
+        Form7Fixture f;
+        f.generate();
+        click(f.page, QStringLiteral("Command3"));
+        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        QVERIFY(window);
+        child<QCheckBox>(window, QStringLiteral("Loop"))->setChecked(loop);
+        f.toolkit.messages.clear();
+        f.toolkit.saveNames = {f.path(typed)};
+        f.toolkit.saveKinds = {kind};
+        f.toolkit.picks = {scale};
+        QTest::keyClick(window, Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(window->isExporting());
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isExporting(), 20000);
+        QCOMPARE(f.toolkit.saveFilters.last(), QStringLiteral("アニメーション WebP (*.webp)|*.webp||アニメーション GIF (*.gif)|*.gif"));
+        QCOMPARE(f.toolkit.choiceButtons.last(), QStringLiteral("等倍（640 × 480）|1/2（320 × 240）"));
+        const QByteArray bytes = readAll(f.path(written));
+        QVERIFY(bytes.startsWith(head));
+        const bool loops = head == "GIF89a" ? bytes.contains("NETSCAPE2.0") : bytes.mid(bytes.indexOf("ANIM") + 12, 2) == QByteArray(2, '\0');
+        QCOMPARE(loops, loop);
+        QCOMPARE(f.toolkit.messages.last().style, int(OkOnly));
+        QVERIFY2(f.toolkit.lastPrompt().contains(QStringLiteral("%1 バイト").arg(QLocale(QLocale::English).toString(bytes.size())))
+                     && f.toolkit.lastPrompt().contains(QStringLiteral("4 コマ")),
+                 qPrintable(f.toolkit.lastPrompt()));
+        QCOMPARE(QDir(f.dir.path()).entryList({QStringLiteral("*.webp"), QStringLiteral("*.gif"), QStringLiteral("*.GIF"), QStringLiteral("*.tmp*")}),
+                 QStringList{written});
+        window->close();
+    }
+
+    // Refused before anything is drawn: a speed beyond the format's limit (named), a name of
+    // another kind; a cancelled dialog or size choice does nothing.
+    void preview_export_refusesWhatCannotPlay()
+    {
+        Form7Fixture f;
+        f.generate();
+        click(f.page, QStringLiteral("Command3"));
+        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        QVERIFY(window);
+        child<QSpinBox>(window, QStringLiteral("Speed"))->setValue(60);
+        const struct
+        {
+            const char *typed;
+            int kind;
+            const char *said; // empty: nothing said
+        } rows[] = {{"fast", 1, "50"}, {"fast.png", 0, ".webp"}, {"", 0, ""}, {"unsized", 0, ""}};
+        for (const auto &row : rows) {
+            f.toolkit.messages.clear();
+            f.toolkit.saveNames = QString::fromLatin1(row.typed).isEmpty() ? QStringList() : QStringList{f.path(QString::fromLatin1(row.typed))};
+            f.toolkit.saveKinds = {row.kind};
+            f.toolkit.picks.clear(); // the size choice is cancelled
+            click(window, QStringLiteral("Export"));
+            QVERIFY(!window->isExporting());
+            const QString said = QString::fromLatin1(row.said);
+            if (said.isEmpty()) {
+                QVERIFY(f.toolkit.messages.isEmpty() || f.toolkit.messages.last().style == -2);
+            } else {
+                QCOMPARE(f.toolkit.messages.last().style, int(OkWithExclamation));
+                QVERIFY2(f.toolkit.lastPrompt().contains(said), qPrintable(f.toolkit.lastPrompt()));
+            }
+        }
+        QCOMPARE(QDir(f.dir.path()).entryList({QStringLiteral("fast*"), QStringLiteral("unsized*")}), QStringList());
+        window->close();
+    }
+
+    // A 10,000-frame chain: while it is exported the window answers its keys; a stop leaves the
+    // file that was there, and nothing beside it.
+    void preview_longExport_keepsAnswering_andACancelLeavesNothing()
+    {
+        Form7Fixture f("\"scroll.bmp\",\"100\",\"50\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
+                       "\"0\",\"0\",\"540\",\"430\",2,\"10000\",1,\"0\",\"0\",1\r\n");
+        f.generate();
+        click(f.page, QStringLiteral("Command3"));
+        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        QVERIFY(window);
+        const QString target = f.path(QStringLiteral("long.webp"));
+        QVERIFY(writeAll(target, "the author's earlier file"));
+        f.toolkit.saveNames = {target};
+        f.toolkit.picks = {0};
+        f.toolkit.answers = {true}; // replace it
+        f.toolkit.messages.clear();
+        click(window, QStringLiteral("Export"));
+        QVERIFY(window->isExporting());
+        auto *progress = child<QProgressBar>(window, QStringLiteral("ExportProgress"));
+        QVERIFY(progress->isVisible());
+        QTRY_VERIFY(progress->value() > 0);
+        auto *number = child<QLabel>(window, QStringLiteral("FrameNumber"));
+        for (const auto &[key, shown] : {std::pair{Qt::Key_End, "10000 / 10000"}, std::pair{Qt::Key_Left, "9999 / 10000"},
+                                         std::pair{Qt::Key_Home, "1 / 10000"}}) {
+            QTest::keyClick(window, key);
+            QCOMPARE(number->text(), QString::fromLatin1(shown));
+        }
+        QVERIFY(window->isExporting());
+        QVERIFY(!child<QPushButton>(window, QStringLiteral("Export"))->isEnabled());
+        click(window, QStringLiteral("CancelExport"));
+        QTRY_VERIFY(!window->isExporting());
+        QVERIFY(!progress->isVisible());
+        QVERIFY(child<QPushButton>(window, QStringLiteral("Export"))->isEnabled());
+        QCOMPARE(readAll(target), QByteArray("the author's earlier file"));
+        QCOMPARE(QDir(f.dir.path()).entryList({QStringLiteral("long*"), QStringLiteral("*.tmp*")}), QStringList{QStringLiteral("long.webp")});
+        QCOMPARE(f.toolkit.messages.size(), 2); // the size asked and the replacing: nothing said after the stop
         window->close();
     }
 

@@ -64,6 +64,24 @@ public:
         return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
     }
 
+    // Answered from `saveNames`, the kind from `saveKinds` (the first when none is left).
+    QString saveFileName(QWidget *, const QStringList &filters, const QString &title, const QString &folder, int *chosen) override
+    {
+        saveFolders.append(folder);
+        saveFilters.append(filters.join(QStringLiteral("||")));
+        dialogTitles.append(title);
+        *chosen = saveKinds.isEmpty() ? 0 : saveKinds.takeFirst();
+        return saveNames.isEmpty() ? QString() : saveNames.takeFirst();
+    }
+
+    // Recorded with the messages (style -2); answered from `picks`, cancelled when none is left.
+    int choose(QWidget *parent, const QString &prompt, const QString &title, const QStringList &offered) override
+    {
+        messages.append({prompt, title, -2, parent && parent->isVisible()});
+        choiceButtons.append(offered.join(QLatin1Char('|')));
+        return picks.isEmpty() ? -1 : picks.takeFirst();
+    }
+
     bool stillWaiting(QWidget *, const QString &text) override
     {
         waits.append(text);
@@ -95,7 +113,9 @@ public:
     std::function<void()> onMessage; // runs while a message box is "open"
     QList<bool> answers;             // answers of the questions, in order
     QList<bool> choices;             // messageWithChoice: true presses the other button
-    QStringList choiceButtons;       // the other buttons offered
+    QStringList choiceButtons;       // the other buttons offered (choose: all of them, joined by |)
+    QList<int> saveKinds;            // the file kind left chosen in each save dialog
+    QList<int> picks;                // choose: the button pressed, in order
     QStringList waits;               // what the saves waited for, once per call
     int giveUpAfter = 1000000;       // the wait's n-th call gives it up
     int waitsOver = 0;
