@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QSlider>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -211,6 +212,16 @@ int main(int argc, char *argv[])
     QApplication::processEvents();
     QTest::qWait(200);
     played->grab().save(out + QStringLiteral("/preview-detailed.png"));
+    // 書き出し… under way, then the motion it wrote, at half the size, for the README.
+    detailedToolkit.saveNames = {second.filePath(QStringLiteral("three-moves.webp"))};
+    detailedToolkit.picks = {1};
+    click(played, QStringLiteral("Export"));
+    QApplication::processEvents();
+    played->grab().save(out + QStringLiteral("/preview-export.png"));
+    while (played->isExporting())
+        QTest::qWait(50);
+    QFile::remove(out + QStringLiteral("/three-moves.webp"));
+    QFile::copy(second.filePath(QStringLiteral("three-moves.webp")), out + QStringLiteral("/three-moves.webp"));
     played->close();
     return 0;
 }

@@ -313,13 +313,17 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     settings->addWidget(m_loop);
     settings->addWidget(m_export);
     settings->addStretch(1);
-    settings->addWidget(new QLabel(QStringLiteral("Space 再生・停止　← → 1コマ　PgUp PgDn 1/10　Home End 最初・最後　Esc 閉じる"), this));
+    // The keys on a line of their own, broken where the window is narrow (200 % on a small screen).
+    auto *keys = new QLabel(QStringLiteral("Space 再生・停止　← → 1コマ　PgUp PgDn 1/10　Home End 最初・最後　Esc 閉じる"), this);
+    keys->setObjectName(QStringLiteral("Keys"));
+    keys->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_canvas, 1);
     layout->addWidget(problems);
     layout->addLayout(controls);
     layout->addLayout(settings);
     layout->addWidget(m_exportRow);
+    layout->addWidget(keys);
 
     connect(first, &QPushButton::clicked, this, [this] { showFrame(0); });
     connect(back, &QPushButton::clicked, this, [this] { showFrame(m_frame - 1); });
@@ -363,6 +367,8 @@ void PreviewWindow::setAsking(Asking asking)
 {
     m_asking = std::move(asking);
     m_export->setVisible(true);
+    findChild<QLabel *>(QStringLiteral("Keys"))
+        ->setText(QStringLiteral("Space 再生・停止　← → 1コマ　PgUp PgDn 1/10　Home End 最初・最後　Ctrl+E 書き出し　Esc 閉じる"));
 }
 
 void PreviewWindow::exportAnimation()
