@@ -4,10 +4,13 @@
 # the Qt DLLs, and the MinGW runtime's. The texts come from Debian's copyright files of the very
 # source packages the DLLs were built from (qt6-base 6.4.2+dfsg-10, gcc-mingw-w64, mingw-w64), so
 # that nothing is guessed.  Run by the Windows build's install step.
-#   licenses.sh SOURCE_DIR DEST
+# CODECS, when given, holds the licence texts of the animation codecs built with the programs
+# (scripts/build-codecs-windows: libwebp.txt, giflib.txt).
+#   licenses.sh SOURCE_DIR DEST [CODECS]
 set -euo pipefail
 source_dir=$1
 dest=$2
+codecs=${3:-}
 qt=/usr/share/doc/libqt6core6/copyright
 gcc=/usr/share/doc/gcc-mingw-w64-base/copyright
 mingw=/usr/share/doc/mingw-w64-common/copyright
@@ -66,6 +69,12 @@ easing easing
 pixman pixman
 sRGB-ICC-profile icc
 LIST
+if [ -n "$codecs" ] && [ -d "$codecs" ]; then
+    for name in libwebp giflib; do
+        [ -s "$codecs/$name.txt" ] || { echo "licenses.sh: $codecs/$name.txt is missing" >&2; exit 1; }
+        cp "$codecs/$name.txt" "$dest/$name.txt"
+    done
+fi
 cp "$gcc" "$dest/libstdc++-libgcc-GCC-Runtime-Library-Exception.txt"
 component "$mingw" "winpthreads" >"$dest/winpthreads.txt"
 [ -s "$dest/winpthreads.txt" ] || { echo "licenses.sh: nothing found for winpthreads" >&2; exit 1; }
@@ -82,6 +91,9 @@ Velloran は MIT ライセンスのフリーソフトウェアです（Velloran.
   GNU LGPL 3.0（Qt-LGPL-3.0.txt。LGPL が求める GNU GPL 3.0 は Qt-GPL-3.0.txt）。Qt の DLL に組み込まれた
   ライブラリ（libjpeg、libpng、zlib、FreeType、HarfBuzz、PCRE2 など）はそれぞれの名前のファイルに、
   すべての著作権表示は Qt-copyright.txt にあります。
+- libwebp（アニメーション WebP の書き出し。プログラムに組み込み）: BSD 3 条項ライセンスと特許の許諾（libwebp.txt）。
+  giflib（アニメーション GIF の書き出し。プログラムに組み込み）: MIT ライセンス（giflib.txt）。
+  どちらも Debian の libwebp・giflib ソースパッケージから scripts/build-codecs-windows でビルドしたものです。
 - MinGW のランタイム（libstdc++-6.dll、libgcc_s_seh-1.dll）: GNU GPL 3.0 と GCC ランタイムライブラリ例外
   （libstdc++-libgcc-GCC-Runtime-Library-Exception.txt）。libwinpthread-1.dll: winpthreads.txt。
 
@@ -96,6 +108,9 @@ what the zip ships besides it:
 - Qt 6.4.2 (the Qt6*.dll files and the plugins): GNU LGPL 3.0 (Qt-LGPL-3.0.txt, with the GNU GPL 3.0
   it refers to in Qt-GPL-3.0.txt). The libraries built into the Qt DLLs have a file each; every
   copyright notice of Qt's source is in Qt-copyright.txt.
+- libwebp and giflib, built into the programs for the animation export from Debian's libwebp and
+  giflib source packages (scripts/build-codecs-windows): BSD 3-clause with a patent grant
+  (libwebp.txt), MIT (giflib.txt).
 - The MinGW runtime: libstdc++ and libgcc under the GNU GPL 3.0 with the GCC Runtime Library
   Exception; winpthreads (winpthreads.txt).
 The Qt source: Debian's qt6-base source package 6.4.2+dfsg-10, with scripts/qt-windows/

@@ -13,7 +13,7 @@ trap 'WINEPREFIX="$work/prefix" /usr/lib/wine/wineserver -k 2>/dev/null; rm -rf 
 zip=$(ls "$work"/package/velloran-*-win64.zip)
 kb=$(du -k "$zip" | cut -f1)
 echo "packed $(basename "$zip") ($kb KB)"
-[ "$kb" -le 12288 ] || { echo "the zip is $kb KB: over 12 MB"; exit 1; }
+[ "$kb" -le 12800 ] || { echo "the zip is $kb KB: over 12,800 KB"; exit 1; }
 
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 unset WINEPATH
@@ -27,13 +27,25 @@ for f in velloran.exe velra-script.exe velra-script-preview.exe Qt6Core.dll plat
 done
 # The licence of everything shipped: Velloran's, Qt's, each library inside the Qt DLLs, the runtime.
 for name in Velloran Qt-LGPL-3.0 Qt-GPL-3.0 Qt-copyright libjpeg libpng zlib FreeType HarfBuzz PCRE2 \
-    double-conversion md4c libstdc++-libgcc-GCC-Runtime-Library-Exception winpthreads README; do
+    double-conversion md4c libwebp giflib libstdc++-libgcc-GCC-Runtime-Library-Exception winpthreads README; do
     [ -s "$folder/licenses/$name.txt" ] || { echo "the zip lacks licenses/$name.txt"; exit 1; }
 done
 grep -q 'GNU LESSER GENERAL PUBLIC LICENSE' "$folder/licenses/Qt-LGPL-3.0.txt" || { echo "no LGPL text"; exit 1; }
 grep -q 'GCC RUNTIME LIBRARY EXCEPTION' "$folder/licenses/libstdc++-libgcc-GCC-Runtime-Library-Exception.txt" \
     || { echo "no GCC Runtime Library Exception"; exit 1; }
 grep -q '6.4.2+dfsg-10' "$folder/licenses/README.txt" || { echo "the note does not say where Qt's source is"; exit 1; }
+grep -q 'Redistribution and use in source and binary forms' "$folder/licenses/libwebp.txt" && grep -q 'Additional IP Rights Grant' "$folder/licenses/libwebp.txt" \
+    || { echo "libwebp.txt is not libwebp's licence and patent grant"; exit 1; }
+grep -q 'Eric S. Raymond' "$folder/licenses/giflib.txt" || { echo "giflib.txt is not giflib's licence"; exit 1; }
+# Every text file as every Notepad reads it: CR LF line ends, and the UTF-8 byte order mark on one
+# that is not plain ASCII.
+while IFS= read -r -d '' text; do
+    lines=$(tr -cd '\n' <"$text" | wc -c)
+    [ "$lines" -gt 0 ] && [ "$(grep -c $'\r$' "$text")" = "$lines" ] || { echo "${text#"$folder"/} does not end every line with CR LF"; exit 1; }
+    if LC_ALL=C grep -q '[^[:print:][:space:]]' "$text"; then
+        [ "$(head -c 3 "$text" | od -An -tx1 | tr -d ' ')" = efbbbf ] || { echo "${text#"$folder"/} is not ASCII and lacks the UTF-8 BOM"; exit 1; }
+    fi
+done < <(find "$folder" -type f \( -name '*.txt' -o -name '*.md' -o -name '*.html' -o -name '*.css' -o -name LICENSE \) -print0)
 # What a Japanese user reads first: UTF-8 with the byte order mark and CR LF, so that Notepad shows it,
 # under a name the zip marks as UTF-8 (else Explorer reads it in the ANSI code page); and the manual
 # with every picture it shows.
@@ -43,6 +55,13 @@ for text in "$first" "$folder/licenses/README.txt"; do
     [ "$(tr -cd '\n' <"$text" | wc -c)" -gt 10 ] && [ "$(grep -c $'\r$' "$text")" = "$(tr -cd '\n' <"$text" | wc -c)" ] \
         || { echo "$text does not end every line with CR LF"; exit 1; }
 done
+# The table of the folder's contents stays aligned in a fixed-width font: each description starts
+# in the column of the others (a name of plain ASCII, one column a character).
+perl -CS -ne 'BEGIN { $/ = "\r\n" } chomp;
+    if (/^■ フォルダーの中身/) { $in = 1; next } if ($in && /^■/) { $in = 0 }
+    next unless $in && /^([\x21-\x7e]+ +|\s+)(\S)/;
+    $col{length $1}++; END { exit(keys(%col) == 1 && (values %col)[0] >= 6 ? 0 : 1) }' "$first" \
+    || { echo "the table of はじめにお読みください.txt is not aligned"; exit 1; }
 grep -q 'manual' "$first" && grep -q 'フォルダー全体を展開してから起動してください' "$first" \
     || { echo "はじめにお読みください.txt does not say where the manual is or to unpack the whole folder"; exit 1; }
 grep -q '常にこのアプリを使って .velra ファイルを開く' "$first" && grep -q 'レジストリに何も' "$first" \
