@@ -1,4 +1,5 @@
 // The motion as an animated WebP or GIF: decoded again, every frame at its time is the renderer's.
+#include "GifBytes.h"
 #include "TestSupport.h"
 #include "preview/Animation.h"
 #include "preview/FrameRenderer.h"
@@ -8,7 +9,6 @@
 #include <QTest>
 
 #include <cstring>
-#include <gif_lib.h>
 #include <webp/demux.h>
 
 using namespace velra;
@@ -55,19 +55,10 @@ bool decodeWebP(const QByteArray &bytes, Played &played)
     return true;
 }
 
-int readBytes(GifFileType *gif, GifByteType *into, int length)
-{
-    auto *source = static_cast<QByteArray *>(gif->UserData);
-    const int n = int(qMin<qsizetype>(length, source->size()));
-    std::memcpy(into, source->constData(), size_t(n));
-    source->remove(0, n);
-    return n;
-}
-
 bool decodeGif(QByteArray bytes, Played &played)
 {
     int code = 0;
-    GifFileType *gif = DGifOpen(&bytes, readBytes, &code);
+    GifFileType *gif = DGifOpen(&bytes, velra::test::readGifBytes, &code);
     if (!gif || DGifSlurp(gif) != GIF_OK)
         return false;
     const ColorMapObject *map = gif->SColorMap;

@@ -2,13 +2,14 @@
 // long it shows (milliseconds), and a digest of its whole canvas; first whether it loops. Two files
 // that print the same play the same, frame for frame.
 //   animation-frames FILE.webp|FILE.gif
+#include "GifBytes.h"
+
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QFile>
 
 #include <cstdio>
 #include <cstring>
-#include <gif_lib.h>
 #include <webp/demux.h>
 
 namespace {
@@ -43,19 +44,10 @@ int webp(const QByteArray &bytes)
     return 0;
 }
 
-int readBytes(GifFileType *gif, GifByteType *into, int length)
-{
-    auto *source = static_cast<QByteArray *>(gif->UserData);
-    const int n = int(qMin<qsizetype>(length, source->size()));
-    std::memcpy(into, source->constData(), size_t(n));
-    source->remove(0, n);
-    return n;
-}
-
 int gif(QByteArray bytes)
 {
     int code = 0;
-    GifFileType *file = DGifOpen(&bytes, readBytes, &code);
+    GifFileType *file = DGifOpen(&bytes, velra::test::readGifBytes, &code);
     if (!file || DGifSlurp(file) != GIF_OK)
         return 1;
     bool loops = false;
