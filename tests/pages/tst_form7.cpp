@@ -678,6 +678,8 @@ private slots:
         click(f.page, QStringLiteral("Command3"));
         auto *window = f.page->findChild<preview::PreviewWindow *>();
         QVERIFY(window);
+        // With 書き出し… in its bottom row the window still fits 640 px (a 1280-pixel screen at 200 %).
+        QVERIFY2(window->minimumSizeHint().width() <= 640, qPrintable(QString::number(window->minimumSizeHint().width())));
         child<QCheckBox>(window, QStringLiteral("Loop"))->setChecked(loop);
         f.toolkit.messages.clear();
         f.toolkit.saveNames = {f.path(typed)};
