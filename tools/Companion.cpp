@@ -95,11 +95,10 @@ output::Options waitingOptions()
 
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error, bool readsExisting)
 {
-    const auto compose = [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; };
     QString reason;
     output::Options options = waitingOptions();
     options.readsExisting = readsExisting;
-    if (output::write(path, compose, &reason, options))
+    if (output::writeBytes(path, bytes, &reason, options))
         return true;
     *error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
     return false;

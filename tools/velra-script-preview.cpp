@@ -25,9 +25,6 @@ using namespace velra::companion;
 
 namespace {
 
-// Writes `image` as a PNG file, as the saves write.
-// `inRow`: one of --all's frames, written as a plain new file and made durable with the others at
-// the end; else the one sheet, written as a save writes.
 // The image as PNG bytes; false with `error` naming `path`.
 bool pngOf(const QImage &image, const QString &path, QByteArray &bytes, QString *error)
 {

@@ -124,7 +124,7 @@ bool write(const QString &path, const lastrun::Settings &settings, QString *erro
         return QStringLiteral("Velloran の設定ファイルではないため、置き換えません。");
     };
     QString reason;
-    if (output::write(path, [&bytes](QByteArrayView, output::Pieces &pieces) { pieces.append(bytes); }, &reason, options))
+    if (output::writeBytes(path, bytes, &reason, options))
         return true;
     return fail(error, QStringLiteral("設定ファイル「%1」に保存できませんでした。\r\n%2").arg(shown(path), reason));
 }

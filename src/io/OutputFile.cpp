@@ -379,4 +379,9 @@ bool write(const QString &path, const Compose &compose, QString *reason, const O
     return writer.run(reason);
 }
 
+bool writeBytes(const QString &path, QByteArrayView bytes, QString *reason, const Options &options)
+{
+    return write(path, [bytes](QByteArrayView, Pieces &pieces) { pieces << bytes; }, reason, options);
+}
+
 } // namespace velra::output

@@ -50,6 +50,8 @@ struct Options
 // Writes the composed content to `path`. On failure returns false, leaves what was at `path` as it
 // was, and sets `reason` to a Japanese sentence (without the file's name).
 bool write(const QString &path, const Compose &compose, QString *reason, const Options &options = {});
+// The same with `bytes` as the whole new content.
+bool writeBytes(const QString &path, QByteArrayView bytes, QString *reason, const Options &options = {});
 
 // How a file replaced whole is made durable: synced before it replaces the old (a file the program
 // keeps), or left to one sync at the end of a row of new files (syncFilesUnder).

@@ -51,12 +51,16 @@ qint64 frameStart(AnimationFormat format, qint64 k, int fps)
     return (2 * k * grain + fps) / (2 * qint64(fps));
 }
 
+QSize exportedSize(QSize window, bool half)
+{
+    return half ? QSize(qMax(1, window.width() / 2), qMax(1, window.height() / 2)) : window;
+}
+
 QImage exportedFrame(const QImage &frame, bool half)
 {
     if (!half)
         return frame;
-    const QSize size(qMax(1, frame.width() / 2), qMax(1, frame.height() / 2));
-    QImage scaled = frame.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage scaled = frame.scaled(exportedSize(frame.size(), true), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (scaled.format() != QImage::Format_RGB32)
         scaled = scaled.convertToFormat(QImage::Format_RGB32);
     return scaled;
@@ -82,45 +86,60 @@ const QString kNoMemory = QStringLiteral("メモリが足りないため、ア�
 class FrameStream
 {
 public:
-    FrameStream(const FrameRenderer &renderer, bool half) : m_renderer(renderer), m_half(half) {}
+    enum class Pass { Drawn, Stopped, NoMemory };
 
-    // `take(k, frame, repeats)` for every frame, until it answers false. False when memory ran out.
+    FrameStream(const FrameRenderer &renderer, bool half, const std::function<bool(double)> &progress)
+        : m_renderer(renderer)
+        , m_half(half)
+        , m_progress(progress)
+    {
+    }
+
+    // `take(k, frame, repeats)` for every frame, until it answers false. The progress hears each
+    // frame as a share of the export, from `from` to `to`, and stops the pass by answering false.
     template<typename Take>
-    bool each(Take take) const
+    Pass each(Take take, double from = 0.0, double to = 1.0) const
     {
         QImage previous;
         bool stopped = false;
+        bool noMemory = false;
+        const double count = double(this->count());
         const bool drawn = m_renderer.eachFrameImage([&](qsizetype k, const QImage &drawnFrame) {
             // A held frame is the same picture however it is scaled: no need to look.
-            if (k > 0 && m_renderer.repeatsPrevious(k)) {
-                stopped = !take(k, previous, true);
-                return !stopped;
-            }
-            QImage frame = exportedFrame(drawnFrame, m_half);
-            if (frame.isNull())
-                return !(stopped = true);
-            const bool repeats = !previous.isNull() && samePixels(previous, frame);
+            bool repeats = k > 0 && m_renderer.repeatsPrevious(k);
             if (!repeats) {
-                // The canvas is drawn over in place: what the next frame is compared with is a copy.
-                if (previous.size() != frame.size())
-                    previous = QImage(frame.size(), QImage::Format_RGB32);
-                if (previous.isNull())
-                    return !(stopped = true);
-                for (int y = 0; y < frame.height(); ++y)
-                    std::memcpy(previous.scanLine(y), frame.constScanLine(y), size_t(frame.width()) * 4);
+                QImage frame = exportedFrame(drawnFrame, m_half);
+                if (frame.isNull())
+                    return !(noMemory = true);
+                repeats = !previous.isNull() && samePixels(previous, frame);
+                if (m_half) {
+                    previous = std::move(frame); // scaled afresh for each frame: nobody else holds it
+                } else if (!repeats) {
+                    // The renderer's canvas is drawn over in place: the next frame is compared
+                    // with a copy, made into the same image each time.
+                    if (previous.isNull())
+                        previous = QImage(frame.size(), QImage::Format_RGB32);
+                    if (previous.isNull())
+                        return !(noMemory = true);
+                    for (int y = 0; y < frame.height(); ++y)
+                        std::memcpy(previous.scanLine(y), frame.constScanLine(y), size_t(frame.width()) * 4);
+                }
             }
-            stopped = !take(k, previous, repeats);
-            return !stopped;
+            if (!take(k, previous, repeats))
+                return false;
+            if (m_progress && !m_progress(from + (to - from) * double(k + 1) / count))
+                return !(stopped = true);
+            return true;
         });
-        return drawn && !m_renderer.ranOutOfMemory();
+        if (!drawn || noMemory || m_renderer.ranOutOfMemory())
+            return Pass::NoMemory;
+        return stopped ? Pass::Stopped : Pass::Drawn;
     }
 
+    // Frame k alone, drawn afresh.
+    QImage frame(qint64 k) const { return exportedFrame(m_renderer.frameImage(k), m_half); }
     qint64 count() const { return m_renderer.frames().frameCount(); }
-    QSize size() const
-    {
-        const QSize window = m_renderer.windowSize();
-        return m_half ? QSize(qMax(1, window.width() / 2), qMax(1, window.height() / 2)) : window;
-    }
+    QSize size() const { return exportedSize(m_renderer.windowSize(), m_half); }
 
 private:
     static bool samePixels(const QImage &a, const QImage &b)
@@ -133,7 +152,17 @@ private:
 
     const FrameRenderer &m_renderer;
     bool m_half;
+    const std::function<bool(double)> &m_progress;
 };
+
+// Whether a pass went through; else `error` says why (empty when the author stopped it).
+bool passed(FrameStream::Pass pass, QString *error)
+{
+    if (pass == FrameStream::Pass::Drawn)
+        return true;
+    *error = pass == FrameStream::Pass::Stopped ? QString() : kNoMemory;
+    return false;
+}
 
 // ---- WebP: lossless, through libwebp's animation encoder (which cuts sub-frames itself).
 
@@ -142,8 +171,7 @@ struct WebPEncoderDeleter
     void operator()(WebPAnimEncoder *encoder) const { WebPAnimEncoderDelete(encoder); }
 };
 
-bool exportWebP(const FrameStream &stream, const AnimationOptions &options, Animation &made, QString *error,
-                const std::function<bool(double)> &progress)
+bool exportWebP(const FrameStream &stream, const AnimationOptions &options, Animation &made, QString *error)
 {
     const QSize size = stream.size();
     if (size.width() > WEBP_MAX_DIMENSION || size.height() > WEBP_MAX_DIMENSION) {
@@ -177,41 +205,31 @@ bool exportWebP(const FrameStream &stream, const AnimationOptions &options, Anim
         *error = kNoMemory;
         return false;
     }
-    const double count = double(stream.count());
     QString failed;
-    bool stopped = false;
-    const bool drawn = stream.each([&](qint64 k, const QImage &frame, bool repeats) {
-        if (!repeats) {
-            WebPPicture picture;
-            WebPPictureInit(&picture);
-            picture.use_argb = 1;
-            picture.width = frame.width();
-            picture.height = frame.height();
-            // The frame's own pixels, borrowed: the encoder copies what it keeps.
-            picture.argb = reinterpret_cast<uint32_t *>(const_cast<uchar *>(frame.constBits()));
-            picture.argb_stride = int(frame.bytesPerLine() / 4);
-            if (!WebPAnimEncoderAdd(encoder.get(), &picture, int(frameStart(AnimationFormat::WebP, k, options.fps)), &config)) {
-                failed = QStringLiteral("WebP にできません（%1）。").arg(QString::fromUtf8(WebPAnimEncoderGetError(encoder.get())));
-                return false;
-            }
-            ++made.fileFrames;
+    const FrameStream::Pass pass = stream.each([&](qint64 k, const QImage &frame, bool repeats) {
+        if (repeats)
+            return true;
+        WebPPicture picture;
+        WebPPictureInit(&picture);
+        picture.use_argb = 1;
+        picture.width = frame.width();
+        picture.height = frame.height();
+        // The frame's own pixels, borrowed: the encoder copies what it keeps.
+        picture.argb = reinterpret_cast<uint32_t *>(const_cast<uchar *>(frame.constBits()));
+        picture.argb_stride = int(frame.bytesPerLine() / 4);
+        if (!WebPAnimEncoderAdd(encoder.get(), &picture, int(frameStart(AnimationFormat::WebP, k, options.fps)), &config)) {
+            failed = QStringLiteral("WebP にできません（%1）。").arg(QString::fromUtf8(WebPAnimEncoderGetError(encoder.get())));
+            return false;
         }
-        if (progress && !progress(double(k + 1) / count))
-            return !(stopped = true);
+        ++made.fileFrames;
         return true;
     });
     if (!failed.isEmpty()) {
         *error = failed;
         return false;
     }
-    if (stopped) {
-        error->clear();
+    if (!passed(pass, error))
         return false;
-    }
-    if (!drawn) {
-        *error = kNoMemory;
-        return false;
-    }
     WebPData data;
     WebPDataInit(&data);
     if (!WebPAnimEncoderAdd(encoder.get(), nullptr, int(total), nullptr) || !WebPAnimEncoderAssemble(encoder.get(), &data)) {
@@ -346,21 +364,12 @@ private:
 };
 
 // A palette for more than 256 colours: giflib's median cut over pixels sampled from frames spread
-// over the run.
-bool quantisedPalette(const FrameRenderer &renderer, bool half, std::vector<quint32> &palette)
+// over the run, each frame drawn, sampled and let go.
+bool quantisedPalette(const FrameStream &stream, std::vector<quint32> &palette)
 {
-    const qint64 count = renderer.frames().frameCount();
+    const qint64 count = stream.count();
     const qint64 samples = std::min<qint64>(count, 16);
-    std::vector<QImage> frames;
-    qint64 pixels = 0;
-    for (qint64 i = 0; i < samples; ++i) {
-        const qint64 k = samples == 1 ? 0 : i * (count - 1) / (samples - 1);
-        QImage frame = exportedFrame(renderer.frameImage(k), half);
-        if (frame.isNull())
-            return false;
-        pixels += qint64(frame.width()) * frame.height();
-        frames.push_back(std::move(frame));
-    }
+    const qint64 pixels = samples * stream.size().width() * stream.size().height();
     const qint64 wanted = 2 * 1024 * 1024;
     const qint64 stride = std::max<qint64>(1, (pixels + wanted - 1) / wanted);
     std::vector<GifByteType> red, green, blue;
@@ -368,7 +377,10 @@ bool quantisedPalette(const FrameRenderer &renderer, bool half, std::vector<quin
     green.reserve(red.capacity());
     blue.reserve(red.capacity());
     qint64 at = 0;
-    for (const QImage &frame : frames)
+    for (qint64 i = 0; i < samples; ++i) {
+        const QImage frame = stream.frame(samples == 1 ? 0 : i * (count - 1) / (samples - 1));
+        if (frame.isNull())
+            return false;
         for (int y = 0; y < frame.height(); ++y) {
             const auto *line = reinterpret_cast<const quint32 *>(frame.constScanLine(y));
             for (int x = 0; x < frame.width(); ++x, ++at)
@@ -378,7 +390,7 @@ bool quantisedPalette(const FrameRenderer &renderer, bool half, std::vector<quin
                     blue.push_back(GifByteType(line[x]));
                 }
         }
-    frames.clear();
+    }
     std::vector<GifByteType> indices(red.size());
     GifColorType map[256];
     int size = 256;
@@ -490,8 +502,7 @@ public:
     bool finish()
     {
         int code = 0;
-        const bool closed = EGifCloseFile(m_gif.release(), &code) != GIF_ERROR;
-        return closed;
+        return EGifCloseFile(m_gif.release(), &code) != GIF_ERROR;
     }
 
 private:
@@ -527,53 +538,38 @@ private:
     std::unique_ptr<GifFileType, GifCloser> m_gif;
 };
 
-bool exportGif(const FrameRenderer &renderer, const FrameStream &stream, const AnimationOptions &options, Animation &made,
-               QString *error, const std::function<bool(double)> &progress)
+bool exportGif(const FrameStream &stream, const AnimationOptions &options, Animation &made, QString *error)
 {
     const QSize size = stream.size();
     if (size.width() > 65535 || size.height() > 65535) {
         *error = QStringLiteral("%1 × %2 ドットの GIF は作れません。").arg(QString::number(size.width()), QString::number(size.height()));
         return false;
     }
-    const double count = double(stream.count());
     // First the colours: every frame's, while they fit one palette; past that, a palette made from
     // a sample. The count is half the work when it runs to the end.
     ColourCount colours;
     bool few = true;
-    bool stopped = false;
-    if (!stream.each([&](qint64 k, const QImage &frame, bool repeats) {
-            if (!repeats && !colours.add(frame))
-                return few = false;
-            if (progress && !progress(0.5 * double(k + 1) / count))
-                return !(stopped = true);
-            return true;
-        })) {
-        *error = kNoMemory;
+    if (!passed(stream.each(
+                    [&](qint64, const QImage &frame, bool repeats) {
+                        if (!repeats && !colours.add(frame))
+                            few = false;
+                        return few;
+                    },
+                    0.0, 0.5),
+                error))
         return false;
-    }
-    if (stopped) {
-        error->clear();
-        return false;
-    }
     std::vector<quint32> palette;
     if (few)
         palette = colours.colours();
-    else if (!quantisedPalette(renderer, options.half, palette)) {
+    else if (!quantisedPalette(stream, palette)) {
         *error = kNoMemory;
         return false;
     }
     if (palette.empty())
         palette.push_back(0);
-    std::unique_ptr<ColourIndex> index;
-    std::vector<quint8> pending, current;
-    try {
-        index = std::make_unique<ColourIndex>(std::move(palette));
-        pending.resize(std::size_t(size.width()) * std::size_t(size.height()));
-        current.resize(pending.size());
-    } catch (const std::bad_alloc &) {
-        *error = kNoMemory;
-        return false;
-    }
+    const auto index = std::make_unique<ColourIndex>(std::move(palette));
+    std::vector<quint8> pending(std::size_t(size.width()) * std::size_t(size.height()));
+    std::vector<quint8> current(pending.size());
 
     GifWriter writer(made.bytes, size);
     const QString unwritable = QStringLiteral("GIF にできません。");
@@ -586,33 +582,26 @@ bool exportGif(const FrameRenderer &renderer, const FrameStream &stream, const A
     QRect pendingArea;
     qint64 pendingStart = 0;
     bool failed = false;
-    const double share = few ? 0.5 : 0.0;
-    const bool drawn = stream.each([&](qint64 k, const QImage &frame, bool repeats) {
-        if (!repeats) {
+    const FrameStream::Pass pass = stream.each(
+        [&](qint64 k, const QImage &frame, bool repeats) {
+            if (repeats)
+                return true;
             index->map(frame, current.data());
             const QRect area = havePending ? changedArea(pending.data(), current.data(), size) : QRect(QPoint(0, 0), size);
-            if (!area.isEmpty()) {
-                const qint64 start = frameStart(AnimationFormat::Gif, k, options.fps);
-                if (havePending && !writer.frame(pending.data(), pendingArea, start - pendingStart, made.fileFrames))
-                    return !(failed = true);
-                pending.swap(current);
-                pendingArea = area;
-                pendingStart = start;
-                havePending = true;
-            }
-        }
-        if (progress && !progress(share + (1 - share) * double(k + 1) / count))
-            return !(stopped = true);
-        return true;
-    });
-    if (stopped) {
-        error->clear();
+            if (area.isEmpty())
+                return true;
+            const qint64 start = frameStart(AnimationFormat::Gif, k, options.fps);
+            if (havePending && !writer.frame(pending.data(), pendingArea, start - pendingStart, made.fileFrames))
+                return !(failed = true);
+            pending.swap(current);
+            pendingArea = area;
+            pendingStart = start;
+            havePending = true;
+            return true;
+        },
+        few ? 0.5 : 0.0, 1.0);
+    if (!failed && !passed(pass, error))
         return false;
-    }
-    if (!drawn) {
-        *error = kNoMemory;
-        return false;
-    }
     const qint64 total = frameStart(AnimationFormat::Gif, stream.count(), options.fps);
     if (failed || (havePending && !writer.frame(pending.data(), pendingArea, total - pendingStart, made.fileFrames))
         || !writer.finish()) {
@@ -633,11 +622,11 @@ bool exportAnimation(const FrameRenderer &renderer, const AnimationOptions &opti
         return false;
     }
     made.runFrames = renderer.frames().frameCount();
-    const FrameStream stream(renderer, options.half);
+    const FrameStream stream(renderer, options.half, progress);
     bool done = false;
     try {
-        done = options.format == AnimationFormat::WebP ? exportWebP(stream, options, made, error, progress)
-                                                       : exportGif(renderer, stream, options, made, error, progress);
+        done = options.format == AnimationFormat::WebP ? exportWebP(stream, options, made, error)
+                                                       : exportGif(stream, options, made, error);
     } catch (const std::bad_alloc &) {
         *error = kNoMemory;
     }

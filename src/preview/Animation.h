@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 #include <functional>
@@ -44,6 +45,8 @@ QString fpsRefusal(AnimationFormat format, int fps);
 // When frame k starts, in the format's grain (milliseconds for WebP, hundredths for GIF): k / fps
 // rounded, so that the rounding never accumulates. frameStart(count) is the whole run's length.
 qint64 frameStart(AnimationFormat format, qint64 k, int fps);
+// The size of the file's frames for a window of `window` pixels.
+QSize exportedSize(QSize window, bool half);
 // Frame `frame` as the file holds it: as drawn, or halved smoothly.
 QImage exportedFrame(const QImage &frame, bool half);
 

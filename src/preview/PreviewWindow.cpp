@@ -169,34 +169,32 @@ struct PreviewWindow::ExportJob
     const QString path;
     std::atomic<bool> cancel{false};
     std::atomic<int> permille{0};
-    // Set by the thread before it ends: written, or why not (empty when stopped).
+    // Set by the thread before it ends: written (the file's size), or why not (empty when stopped).
     bool written = false;
+    qint64 size = 0;
     QString error;
     Animation made;
 
     void run()
     {
-        QString why;
-        const bool exported = preview::exportAnimation(renderer, options, made, &why, [this](double done) {
+        const bool exported = preview::exportAnimation(renderer, options, made, &error, [this](double done) {
             permille.store(int(done * 1000));
             return !cancel.load();
         });
-        if (!exported || cancel.load()) {
-            error = cancel.load() ? QString() : why;
-            return;
+        if (exported && !cancel.load()) {
+            output::Options writing;
+            writing.readsExisting = false;
+            // A file another program holds is waited for until the author stops the export.
+            writing.waiting = [this](const QString &) { return !cancel.load(); };
+            QString reason;
+            written = output::writeBytes(path, made.bytes, &reason, writing);
+            if (!written)
+                error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
+            size = made.bytes.size();
+            made.bytes = QByteArray(); // the file holds it now
         }
-        output::Options writing;
-        writing.readsExisting = false;
-        // A file another program holds is waited for until the author stops the export.
-        writing.waiting = [this](const QString &) { return !cancel.load(); };
-        const QByteArray &bytes = made.bytes;
-        QString reason;
-        written = output::write(path, [&bytes](QByteArrayView, output::Pieces &pieces) { pieces << bytes; }, &reason, writing);
-        if (!written)
-            error = cancel.load() ? QString()
-                                  : QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
-        made.bytes = QByteArray(); // the file holds it now
-        made.bytes.squeeze();
+        if (cancel.load())
+            error.clear();
     }
 };
 
@@ -391,7 +389,7 @@ void PreviewWindow::exportAnimation()
         return m_asking.tell(refused + QStringLiteral("\r\n速度を下げてから書き出してください。"), true);
     options.loop = m_loop->isChecked();
     const QSize window = m_renderer->windowSize();
-    const QSize half(qMax(1, window.width() / 2), qMax(1, window.height() / 2));
+    const QSize half = exportedSize(window, true);
     const int scale = m_asking.choose(QStringLiteral("書き出す大きさを選んでください。"),
                                       {QStringLiteral("等倍（%1 × %2）").arg(QString::number(window.width()), QString::number(window.height())),
                                        QStringLiteral("1/2（%1 × %2）").arg(QString::number(half.width()), QString::number(half.height()))});
@@ -430,9 +428,8 @@ void PreviewWindow::exportEnded()
     m_exportRow->setVisible(false);
     m_export->setEnabled(true);
     if (job->written) {
-        const qint64 size = QFileInfo(job->path).size();
         m_asking.tell(QStringLiteral("「%1」に書き出しました。\r\nファイルの大きさ：%2\r\nコマ数：%3 コマ（続けて同じコマをまとめて、ファイルには %4 コマ）")
-                          .arg(shownValue(QDir::toNativeSeparators(job->path)), shownSize(size), QString::number(job->made.runFrames),
+                          .arg(shownValue(QDir::toNativeSeparators(job->path)), shownSize(job->size), QString::number(job->made.runFrames),
                                QString::number(job->made.fileFrames)),
                       false);
     } else if (!job->error.isEmpty()) {

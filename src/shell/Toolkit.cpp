@@ -219,12 +219,8 @@ void QtToolkit::waitOver()
 
 QString QtToolkit::saveFileName(QWidget *parent, const QString &filter, const QString &title, const QString &folder)
 {
-    const auto dialog = makeFileDialog(parent, filter, true, title);
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
-        dialog->setDirectory(folder);
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
-        return QString();
-    return dialog->selectedFiles().constFirst();
+    int chosen = 0;
+    return saveFileName(parent, QStringList{filter}, title, folder, &chosen);
 }
 
 QString QtToolkit::saveFileName(QWidget *parent, const QStringList &filters, const QString &title, const QString &folder,

@@ -41,6 +41,12 @@ struct Form7Fixture : WizardFixture
     QProgressBar *bar() const { return child<QProgressBar>(page, QStringLiteral("ProgressBar1")); }
 
     void generate() { click(page, QStringLiteral("Command1")); }
+    // プレビュー pressed: the window it opened, or none.
+    preview::PreviewWindow *openPreview()
+    {
+        click(page, QStringLiteral("Command3"));
+        return page->findChild<preview::PreviewWindow *>();
+    }
     void fillSave(bool csf, const QString &book, const QString &pageName)
     {
         click(page, csf ? QStringLiteral("Option1") : QStringLiteral("Option2"));
@@ -428,8 +434,7 @@ private slots:
         const QByteArray buffer = readAll(f.files.scriptBuffer());
         const QByteArray log = f.log();
         f.toolkit.messages.clear();
-        click(f.page, QStringLiteral("Command3"));
-        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        auto *window = f.openPreview();
         QVERIFY(window);
         QVERIFY(window->isVisible());
         QCOMPARE(window->windowTitle(), QStringLiteral("Velloran プレビュー"));
@@ -489,8 +494,7 @@ private slots:
         Form7Fixture f;
         f.page->move(40, 30);
         f.generate();
-        click(f.page, QStringLiteral("Command3"));
-        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        auto *window = f.openPreview();
         QVERIFY(window);
         const QRect area = window->screen()->availableGeometry();
         QVERIFY2(area.contains(window->geometry()), qPrintable(QStringLiteral("%1x%2 at %3,%4 on %5x%6")
@@ -539,8 +543,7 @@ private slots:
         Form7Fixture f("\"scroll.bmp\",\"10\",\"10\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
                        "\"0\",\"0\",\"100\",\"0\",2,\"101\",1,\"0\",\"0\",1\r\n");
         f.generate();
-        click(f.page, QStringLiteral("Command3"));
-        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        auto *window = f.openPreview();
         QVERIFY(window);
         auto *number = child<QLabel>(window, QStringLiteral("FrameNumber"));
         auto *slider = child<QSlider>(window, QStringLiteral("Slider"));
@@ -615,8 +618,7 @@ private slots:
         Form7Fixture f("\"scroll.bmp\",\"-5\",\"abc\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n" + moves);
         f.generate();
         QVERIFY2(f.saveButton()->isEnabled(), qPrintable(f.toolkit.lastPrompt()));
-        click(f.page, QStringLiteral("Command3"));
-        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        auto *window = f.openPreview();
         QVERIFY(window);
         QCOMPARE(window->segmentStarts(), starts);
         QCOMPARE(child<QSlider>(window, QStringLiteral("Slider"))->maximum(), frames - 1);
@@ -631,8 +633,7 @@ private slots:
                        "\"-900\",\"-900\",\"300\",\"200\",2,\"6000\",1,\"0\",\"0\",3\r\n");
         f.wizard->rememberPicture(QStringLiteral("big.bmp"), writePicture(f.path(QStringLiteral("big.bmp")), 1600, 1600, "BMP"));
         f.generate();
-        click(f.page, QStringLiteral("Command3"));
-        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        auto *window = f.openPreview();
         QVERIFY(window);
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -675,8 +676,7 @@ private slots:
         QFETCH(QByteArray, head);
         Form7Fixture f;
         f.generate();
-        click(f.page, QStringLiteral("Command3"));
-        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        auto *window = f.openPreview();
         QVERIFY(window);
         // With 書き出し… in its bottom row the window still fits 640 px (a 1280-pixel screen at 200 %).
         QVERIFY2(window->minimumSizeHint().width() <= 640, qPrintable(QString::number(window->minimumSizeHint().width())));
@@ -709,8 +709,7 @@ private slots:
     {
         Form7Fixture f;
         f.generate();
-        click(f.page, QStringLiteral("Command3"));
-        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        auto *window = f.openPreview();
         QVERIFY(window);
         child<QSpinBox>(window, QStringLiteral("Speed"))->setValue(60);
         const struct
@@ -745,8 +744,7 @@ private slots:
         Form7Fixture f("\"scroll.bmp\",\"100\",\"50\"\r\n\"back.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
                        "\"0\",\"0\",\"540\",\"430\",2,\"10000\",1,\"0\",\"0\",1\r\n");
         f.generate();
-        click(f.page, QStringLiteral("Command3"));
-        auto *window = f.page->findChild<preview::PreviewWindow *>();
+        auto *window = f.openPreview();
         QVERIFY(window);
         const QString target = f.path(QStringLiteral("long.webp"));
         QVERIFY(writeAll(target, "the author's earlier file"));
@@ -781,8 +779,7 @@ private slots:
     {
         Form7Fixture f;
         f.generate();
-        click(f.page, QStringLiteral("Command3"));
-        QPointer<preview::PreviewWindow> window = f.page->findChild<preview::PreviewWindow *>();
+        QPointer<preview::PreviewWindow> window = f.openPreview();
         QVERIFY(window);
         f.page->close();
         WizardFixture::flushDeletes();

@@ -1,5 +1,5 @@
 // The motion as an animated WebP or GIF: decoded again, every frame at its time is the renderer's.
-#include "GifBytes.h"
+#include "AnimationFiles.h"
 #include "TestSupport.h"
 #include "preview/Animation.h"
 #include "preview/FrameRenderer.h"
@@ -8,94 +8,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cstring>
-#include <webp/demux.h>
 
 using namespace velra;
 using namespace velra::preview;
 using namespace velra::test;
 
 namespace {
-
-// What a player sees: each frame's whole canvas, how long it shows (in the format's grain), and
-// whether the file loops.
-struct Played
-{
-    QList<QImage> canvases;
-    QList<qint64> delays;
-    bool loops = false;
-    // GIF: each canvas as palette indices.
-    QList<QByteArray> indices;
-};
-
-bool decodeWebP(const QByteArray &bytes, Played &played)
-{
-    WebPData data{reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size())};
-    WebPAnimDecoderOptions options;
-    WebPAnimDecoderOptionsInit(&options);
-    options.color_mode = MODE_BGRA;
-    WebPAnimDecoder *decoder = WebPAnimDecoderNew(&data, &options);
-    if (!decoder)
-        return false;
-    WebPAnimInfo info;
-    WebPAnimDecoderGetInfo(decoder, &info);
-    played.loops = info.loop_count == 0;
-    int previousEnd = 0;
-    while (WebPAnimDecoderHasMoreFrames(decoder)) {
-        uint8_t *pixels = nullptr;
-        int end = 0;
-        if (!WebPAnimDecoderGetNext(decoder, &pixels, &end))
-            break;
-        const QImage canvas(pixels, int(info.canvas_width), int(info.canvas_height), QImage::Format_ARGB32);
-        played.canvases.append(canvas.convertToFormat(QImage::Format_RGB32));
-        played.delays.append(end - previousEnd);
-        previousEnd = end;
-    }
-    WebPAnimDecoderDelete(decoder);
-    return true;
-}
-
-bool decodeGif(QByteArray bytes, Played &played)
-{
-    int code = 0;
-    GifFileType *gif = DGifOpen(&bytes, velra::test::readGifBytes, &code);
-    if (!gif || DGifSlurp(gif) != GIF_OK)
-        return false;
-    const ColorMapObject *map = gif->SColorMap;
-    QByteArray canvas(gif->SWidth * gif->SHeight, char(gif->SBackGroundColor));
-    for (int i = 0; i < gif->ImageCount; ++i) {
-        const SavedImage &image = gif->SavedImages[i];
-        for (int e = 0; e + 1 < image.ExtensionBlockCount; ++e) {
-            const ExtensionBlock &block = image.ExtensionBlocks[e];
-            if (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11
-                && std::memcmp(block.Bytes, "NETSCAPE2.0", 11) == 0)
-                played.loops = image.ExtensionBlocks[e + 1].Bytes[1] == 0 && image.ExtensionBlocks[e + 1].Bytes[2] == 0;
-        }
-        GraphicsControlBlock control;
-        DGifSavedExtensionToGCB(gif, i, &control);
-        if (control.DisposalMode != DISPOSE_DO_NOT || control.TransparentColor != NO_TRANSPARENT_COLOR || image.ImageDesc.ColorMap)
-            return false;
-        const GifImageDesc &area = image.ImageDesc;
-        for (int y = 0; y < area.Height; ++y)
-            std::memcpy(canvas.data() + (area.Top + y) * gif->SWidth + area.Left, image.RasterBits + y * area.Width, size_t(area.Width));
-        QImage shown(gif->SWidth, gif->SHeight, QImage::Format_RGB32);
-        for (int y = 0; y < gif->SHeight; ++y)
-            for (int x = 0; x < gif->SWidth; ++x) {
-                const GifColorType c = map->Colors[quint8(canvas[y * gif->SWidth + x])];
-                shown.setPixel(x, y, qRgb(c.Red, c.Green, c.Blue));
-            }
-        played.canvases.append(shown);
-        played.delays.append(control.DelayTime);
-        played.indices.append(canvas);
-    }
-    DGifCloseFile(gif, &code);
-    return true;
-}
-
-bool decode(AnimationFormat format, const QByteArray &bytes, Played &played)
-{
-    return format == AnimationFormat::WebP ? decodeWebP(bytes, played) : decodeGif(bytes, played);
-}
 
 // Which played frame shows at `time`.
 qsizetype shownAt(const Played &played, qint64 time)
@@ -176,7 +94,7 @@ private slots:
         QString error;
         QVERIFY2(exportAnimation(renderer, {format, fps, half, loop}, made, &error), qPrintable(error));
         Played played;
-        QVERIFY(decode(format, made.bytes, played));
+        QVERIFY(play(made.bytes, played));
 
         const qint64 count = renderer.frames().frameCount();
         QCOMPARE(made.runFrames, count);
@@ -206,7 +124,7 @@ private slots:
         QString error;
         QVERIFY2(exportAnimation(renderer, {AnimationFormat::Gif, 25, false, true}, made, &error), qPrintable(error));
         Played played;
-        QVERIFY(decodeGif(made.bytes, played));
+        QVERIFY(playGif(made.bytes, played));
         QCOMPARE(played.canvases.size(), made.fileFrames);
         const QImage first = renderer.frameImage(0);
         int still = 0;

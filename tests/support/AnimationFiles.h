@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+
+#include <cstring>
+#include <gif_lib.h>
+#include <webp/demux.h>
+
+// What a player shows of an animated WebP or GIF, read with libwebp's demuxer and giflib's reader,
+// for the tests and the frame lister.
+namespace velra::test {
+
+struct Played
+{
+    QList<QImage> canvases; // each frame's whole canvas
+    QList<qint64> delays;   // how long each shows, in the format's grain (ms for WebP, hundredths for GIF)
+    bool loops = false;     // forever, else once
+    QList<QByteArray> indices; // GIF: each canvas as palette indices
+};
+
+inline bool playWebP(const QByteArray &bytes, Played &played)
+{
+    WebPData data{reinterpret_cast<const uint8_t *>(bytes.constData()), size_t(bytes.size())};
+    WebPAnimDecoderOptions options;
+    WebPAnimDecoderOptionsInit(&options);
+    options.color_mode = MODE_BGRA;
+    WebPAnimDecoder *decoder = WebPAnimDecoderNew(&data, &options);
+    if (!decoder)
+        return false;
+    WebPAnimInfo info;
+    WebPAnimDecoderGetInfo(decoder, &info);
+    played.loops = info.loop_count == 0;
+    int previousEnd = 0;
+    bool whole = true;
+    while (whole && WebPAnimDecoderHasMoreFrames(decoder)) {
+        uint8_t *pixels = nullptr;
+        int end = 0;
+        whole = WebPAnimDecoderGetNext(decoder, &pixels, &end);
+        if (!whole)
+            break;
+        const QImage canvas(pixels, int(info.canvas_width), int(info.canvas_height), QImage::Format_ARGB32);
+        played.canvases.append(canvas.convertToFormat(QImage::Format_RGB32));
+        played.delays.append(end - previousEnd);
+        previousEnd = end;
+    }
+    WebPAnimDecoderDelete(decoder);
+    return whole;
+}
+
+// giflib's reader fed from bytes in memory, taken from the front as it reads.
+inline int readGifBytes(GifFileType *gif, GifByteType *into, int length)
+{
+    auto *source = static_cast<QByteArray *>(gif->UserData);
+    const int n = int(qMin<qsizetype>(length, source->size()));
+    std::memcpy(into, source->constData(), size_t(n));
+    source->remove(0, n);
+    return n;
+}
+
+// The GIFs Velloran writes: one palette, frames drawn over the one before, nothing transparent.
+inline bool playGif(QByteArray bytes, Played &played)
+{
+    int code = 0;
+    GifFileType *gif = DGifOpen(&bytes, readGifBytes, &code);
+    if (!gif || DGifSlurp(gif) != GIF_OK)
+        return false;
+    const ColorMapObject *map = gif->SColorMap;
+    QByteArray canvas(gif->SWidth * gif->SHeight, char(gif->SBackGroundColor));
+    for (int i = 0; i < gif->ImageCount; ++i) {
+        const SavedImage &image = gif->SavedImages[i];
+        for (int e = 0; e + 1 < image.ExtensionBlockCount; ++e) {
+            const ExtensionBlock &block = image.ExtensionBlocks[e];
+            if (block.Function == APPLICATION_EXT_FUNC_CODE && block.ByteCount == 11
+                && std::memcmp(block.Bytes, "NETSCAPE2.0", 11) == 0)
+                played.loops = image.ExtensionBlocks[e + 1].Bytes[1] == 0 && image.ExtensionBlocks[e + 1].Bytes[2] == 0;
+        }
+        GraphicsControlBlock control;
+        DGifSavedExtensionToGCB(gif, i, &control);
+        if (control.DisposalMode != DISPOSE_DO_NOT || control.TransparentColor != NO_TRANSPARENT_COLOR || image.ImageDesc.ColorMap)
+            return false;
+        const GifImageDesc &area = image.ImageDesc;
+        for (int y = 0; y < area.Height; ++y)
+            std::memcpy(canvas.data() + (area.Top + y) * gif->SWidth + area.Left, image.RasterBits + y * area.Width, size_t(area.Width));
+        QImage shown(gif->SWidth, gif->SHeight, QImage::Format_RGB32);
+        for (int y = 0; y < gif->SHeight; ++y)
+            for (int x = 0; x < gif->SWidth; ++x) {
+                const GifColorType c = map->Colors[quint8(canvas[y * gif->SWidth + x])];
+                shown.setPixel(x, y, qRgb(c.Red, c.Green, c.Blue));
+            }
+        played.canvases.append(shown);
+        played.delays.append(control.DelayTime);
+        played.indices.append(canvas);
+    }
+    DGifCloseFile(gif, &code);
+    return true;
+}
+
+inline bool play(const QByteArray &bytes, Played &played)
+{
+    return bytes.startsWith("GIF") ? playGif(bytes, played) : playWebP(bytes, played);
+}
+
+} // namespace velra::test
