@@ -470,6 +470,42 @@ void BM_ExportThreeMoveChain(benchmark::State &state)
 }
 BENCHMARK(BM_ExportThreeMoveChain)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// Whole-process `velra-script preview LOG --all -o DIR`: 2,000 frames at 640 x 480, a 200 x 150
+// picture crossing a background, every frame a PNG on disk, made durable as the command makes them.
+// The rate is frames a second.
+void BM_PreviewAllToDisk(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    QImage scroll(200, 150, QImage::Format_RGB32);
+    scroll.fill(qRgb(200, 80, 40));
+    QImage back(640, 480, QImage::Format_RGB32);
+    for (int y = 0; y < back.height(); ++y)
+        for (int x = 0; x < back.width(); ++x)
+            back.setPixel(x, y, qRgb(20 + y / 4, 40, 120 + x / 8));
+    scroll.save(dir.filePath(QStringLiteral("s.png")));
+    back.save(dir.filePath(QStringLiteral("b.png")));
+    const QString log = dir.filePath(QStringLiteral("move.dat"));
+    QFile file(log);
+    file.open(QIODevice::WriteOnly);
+    file.write("\"s.png\",\"200\",\"150\"\r\n\"b.png\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
+               "\"-100\",\"-50\",\"500\",\"400\",2,\"2000\",1,\"0\",\"0\",1\r\n");
+    file.close();
+    const QString out = dir.filePath(QStringLiteral("frames"));
+    const QStringList args{QStringLiteral("preview"), log, QStringLiteral("--all"), QStringLiteral("-o"), out,
+                           QStringLiteral("--scroll-picture"), dir.filePath(QStringLiteral("s.png")),
+                           QStringLiteral("--background-picture"), dir.filePath(QStringLiteral("b.png"))};
+    long peak = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QDir(out).removeRecursively();
+        state.ResumeTiming();
+        if (!runCompanion(args, peak))
+            state.SkipWithError("the process failed");
+    }
+    state.counters["frames_per_s"] = benchmark::Counter(2000.0 * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PreviewAllToDisk)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 // Opening the preview of the largest detailed script (4,000 x 4,000 picture that never covers the
 // window, background never, 32,767 + 32,768 + 32,767 frames, or a chain of 262,144 with range 262144) and pressing End at
 // once: how long until the last frame shows, the window answering between 30 ms slices, and the

@@ -47,10 +47,11 @@ void PathPreview::setChain(const Run &run, const ChainPlan &plan, int selected, 
         path.clear();
         const qint64 last = part.moving - 1;
         const qint64 stride = qMax<qint64>(1, last / kPointsPerMove);
+        SegmentFrames positions(s, part.fromX, part.fromY, part.moving);
         for (qint64 i = 0;; i = qMin(last, i + stride)) {
             qint64 x = 0;
             qint64 y = 0;
-            segmentPosition(s, part.fromX, part.fromY, i, part.moving, x, y);
+            positions.position(i, x, y);
             path.append(QPointF(x, y));
             reach |= QRectF(path.back(), m_picture);
             if (i >= last)

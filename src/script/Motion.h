@@ -53,4 +53,24 @@ struct ChainPlan
 // target.
 void segmentPosition(const Segment &segment, qint64 fromX, qint64 fromY, qint64 i, qint64 n, qint64 &x, qint64 &y);
 
+// The same positions to the bit, for frames taken in order: a Bézier frame starts its solution from
+// the frame before's, and is solved afresh only where a quick bound cannot settle its rounding.
+class SegmentFrames
+{
+public:
+    SegmentFrames(const Segment &segment, qint64 fromX, qint64 fromY, qint64 n);
+    void position(qint64 i, qint64 &x, qint64 &y);
+
+private:
+    Segment m_segment;
+    qint64 m_fromX = 0;
+    qint64 m_fromY = 0;
+    qint64 m_n = 0;
+    bool m_fast = false;
+    double m_x1 = 0, m_x2 = 0, m_y1 = 0, m_y2 = 0;
+    double m_halfWidth = 0; // of the bracket checked around s
+    double m_window = 0;    // how far c can be from the c at s, given the bracket
+    double m_s = 0;         // the last frame's s; 0 before the first
+};
+
 } // namespace velra

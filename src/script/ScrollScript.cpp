@@ -393,9 +393,10 @@ bool generateChainScript(const Run &run, QByteArray &script, GenerationProgress 
         qint64 y = part.fromY;
         for (qint64 h = 0; k == 0 && h < chain.holdStart; ++h)
             frame(x, y);
+        SegmentFrames positions(s, part.fromX, part.fromY, part.moving);
         for (qint64 i = k == 0 ? 0 : 1; i < part.moving; ++i) {
             // The plan has refused any curve that leaves what the host can place.
-            segmentPosition(s, part.fromX, part.fromY, i, part.moving, x, y);
+            positions.position(i, x, y);
             frame(x, y);
         }
         for (qint64 h = 0; h < s.hold; ++h)

@@ -205,6 +205,40 @@ private slots:
         QVERIFY(compared > 5900);
     }
 
+    // Frames taken in order (and in strides, as the path view takes them) land where each frame
+    // solved alone lands, to the bit: curves with exact halves, flat or steep starts and ends,
+    // overshoots, the widest moves, few frames and many.
+    void framesInOrder_asEachAlone()
+    {
+        const int curves[][4] = {{4200, 0, 5800, 10000}, {0, 0, 10000, 10000}, {0, 10000, 0, 10000},
+                                 {10000, 0, 10000, 0},   {6800, -6000, 3200, 16000}, {0, 30000, 10000, -20000},
+                                 {5000, 5000, 5000, 5000}, {1, 29999, 9999, -19999}};
+        const struct { int fromX, fromY, x, y; } moves[] = {{0, 0, 7, -1}, {-32768, 32767, 32767, -32768}, {-1000, 1000, 30000, -30000}};
+        for (const auto &c : curves) {
+            for (const auto &move : moves) {
+                for (const qint64 n : {3, 4, 101, 4096, 32767}) {
+                    Segment s;
+                    s.x = move.x;
+                    s.y = move.y;
+                    s.curve = Segment::Curve::Bezier;
+                    s.bezier = {c[0], c[1], c[2], c[3]};
+                    for (const qint64 stride : {1, 97}) {
+                        SegmentFrames frames(s, move.fromX, move.fromY, n);
+                        for (qint64 i = 0; i < n; i += stride) {
+                            qint64 x = 0, y = 0, aloneX = 0, aloneY = 0;
+                            frames.position(i, x, y);
+                            segmentPosition(s, move.fromX, move.fromY, i, n, aloneX, aloneY);
+                            if (x != aloneX || y != aloneY)
+                                QFAIL(qPrintable(QStringLiteral("curve %1 %2 %3 %4, n %5, frame %6: (%7, %8), alone (%9, %10)")
+                                                     .arg(c[0]).arg(c[1]).arg(c[2]).arg(c[3]).arg(n).arg(i)
+                                                     .arg(x).arg(y).arg(aloneX).arg(aloneY)));
+                        }
+                    }
+                }
+            }
+        }
+    }
+
     // What the page writes reads back as the same chain, Bézier values in their shortest form.
     // The evenness check: what mixes, the words, and the suggestions, each of which steps evenly
     // when the engine computes it.

@@ -57,6 +57,18 @@ chain="$work/chain.dat"
 } >"$chain"
 logs+=("$chain")
 
+# The largest chain: 8 moves of 32,768 frames, every one a Bézier curve, 17 MB. Its frames are taken
+# in order, each solution started from the frame before's: both systems must still round alike.
+largest_chain="$work/largest-chain.dat"
+{
+  printf '"scroll.bmp","100","50"\r\n"back.bmp","640","480","640","480"\r\n2\r\n'
+  printf '"0","0","-3500","100",2,"32768",5,"0","0",2,"0.68","-0.6","0.32","1.6"\r\n'
+  for k in 2 3 4 5 6 7 8; do
+    printf '"%s","%s",2,"32768",5,"0","0.42","0","0.58","1"\r\n' $(( k % 2 ? -3500 : 100 )) $((k * 10))
+  done
+} >"$largest_chain"
+logs+=("$largest_chain")
+
 # Scripts of exactly 65,535 and 65,536 bytes: with f frames every character of the picture's name
 # adds f bytes, and the window's width changes the digits of the moving coordinate; some pair
 # reaches each size exactly.
