@@ -482,18 +482,18 @@ void BM_PreviewAllToDisk(benchmark::State &state)
     for (int y = 0; y < back.height(); ++y)
         for (int x = 0; x < back.width(); ++x)
             back.setPixel(x, y, qRgb(20 + y / 4, 40, 120 + x / 8));
-    scroll.save(dir.filePath(QStringLiteral("s.png")));
-    back.save(dir.filePath(QStringLiteral("b.png")));
+    scroll.save(dir.filePath(QStringLiteral("s.bmp")), "BMP");
+    back.save(dir.filePath(QStringLiteral("b.bmp")), "BMP");
     const QString log = dir.filePath(QStringLiteral("move.dat"));
     QFile file(log);
     file.open(QIODevice::WriteOnly);
-    file.write("\"s.png\",\"200\",\"150\"\r\n\"b.png\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
+    file.write("\"s.bmp\",\"200\",\"150\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
                "\"-100\",\"-50\",\"500\",\"400\",2,\"2000\",1,\"0\",\"0\",1\r\n");
     file.close();
     const QString out = dir.filePath(QStringLiteral("frames"));
     const QStringList args{QStringLiteral("preview"), log, QStringLiteral("--all"), QStringLiteral("-o"), out,
-                           QStringLiteral("--scroll-picture"), dir.filePath(QStringLiteral("s.png")),
-                           QStringLiteral("--background-picture"), dir.filePath(QStringLiteral("b.png"))};
+                           QStringLiteral("--scroll-picture"), dir.filePath(QStringLiteral("s.bmp")),
+                           QStringLiteral("--background-picture"), dir.filePath(QStringLiteral("b.bmp"))};
     long peak = 0;
     for (auto _ : state) {
         state.PauseTiming();

@@ -18,6 +18,15 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QThread>
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
 
 
 using namespace velra;
@@ -26,11 +35,14 @@ using namespace velra::companion;
 namespace {
 
 // The image as PNG bytes; false with `error` naming `path`.
-bool pngOf(const QImage &image, const QString &path, QByteArray &bytes, QString *error)
+bool pngOf(const QImage &image, QByteArray &bytes)
 {
     QBuffer buffer(&bytes);
-    if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"))
-        return true;
+    return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG");
+}
+
+bool notEncoded(const QString &path, QString *error)
+{
     *error = QStringLiteral("「%1」の画像を PNG にできません。").arg(shownValue(QDir::toNativeSeparators(path)));
     return false;
 }
@@ -39,22 +51,116 @@ bool pngOf(const QImage &image, const QString &path, QByteArray &bytes, QString 
 bool writePng(const QString &path, const QImage &image, QString *error)
 {
     QByteArray bytes;
-    return pngOf(image, path, bytes, error) && writeFile(path, bytes, error);
+    return (pngOf(image, bytes) || notEncoded(path, error)) && writeFile(path, bytes, error);
 }
 
 // One of --all's frames, written as a plain new file into the folder held and made durable with the
 // others at the end.
-bool writeFrame(const platform::Folder &in, const QString &name, const QImage &image, QString *error)
+bool writeFrame(const platform::Folder &in, const QString &name, const QByteArray &bytes, QString *error)
 {
-    QByteArray bytes;
-    if (!pngOf(image, in.pathOf(name), bytes, error))
-        return false;
     QString reason;
     if (output::writeInRow(in, name, bytes, &reason))
         return true;
     *error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(in.pathOf(name))), reason);
     return false;
 }
+
+QString frameName(qsizetype k)
+{
+    return QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0'));
+}
+
+// Encoding PNG is nearly all of --all's time, and frames encode apart from each other: workers
+// encode the next frames while this thread draws them and writes them in order. The writes stay on
+// this thread, so that a failure stops at the first frame that failed and an interrupt has only
+// one temporary to remove.
+class PngWorkers
+{
+public:
+    explicit PngWorkers(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            m_threads.emplace_back([this] { work(); });
+    }
+    ~PngWorkers()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_closing = true;
+            m_queue.clear(); // a run that stopped wants nothing more encoded
+        }
+        m_changed.notify_all();
+        for (std::thread &thread : m_threads)
+            thread.join();
+    }
+
+    // Frame k, a copy of its own.
+    void add(qsizetype k, QImage frame)
+    {
+        auto job = std::make_shared<Job>();
+        job->k = k;
+        job->frame = std::move(frame);
+        m_pending.push_back(job);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_queue.push_back(std::move(job));
+        }
+        m_changed.notify_one();
+    }
+    qsizetype pending() const { return qsizetype(m_pending.size()); }
+
+    // The oldest frame added, once encoded; false (with `error`) when it could not be.
+    bool takeOldest(qsizetype &k, QByteArray &bytes, const platform::Folder &in, QString *error)
+    {
+        const std::shared_ptr<Job> job = m_pending.front();
+        m_pending.pop_front();
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&job] { return job->done; });
+        k = job->k;
+        bytes = std::move(job->bytes);
+        return job->encoded || notEncoded(in.pathOf(frameName(k)), error);
+    }
+
+private:
+    struct Job
+    {
+        qsizetype k = 0;
+        QImage frame;
+        QByteArray bytes;
+        bool encoded = false;
+        bool done = false;
+    };
+
+    void work()
+    {
+        for (;;) {
+            std::shared_ptr<Job> job;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_closing || !m_queue.empty(); });
+                if (m_queue.empty())
+                    return;
+                job = std::move(m_queue.front());
+                m_queue.pop_front();
+            }
+            const bool encoded = pngOf(job->frame, job->bytes);
+            job->frame = QImage();
+            {
+                const std::lock_guard lock(m_mutex);
+                job->encoded = encoded;
+                job->done = true;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    std::deque<std::shared_ptr<Job>> m_pending; // this thread's, oldest first
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::shared_ptr<Job>> m_queue; // not yet taken by a worker
+    bool m_closing = false;
+    std::vector<std::thread> m_threads;
+};
 
 int previewCommand(const QStringList &args)
 {
@@ -189,15 +295,44 @@ int previewCommand(const QStringList &args)
                            .arg(shownValue(QDir::toNativeSeparators(out)),
                                 again.kind == platform::Target::Kind::Refused ? again.reason : output::systemReason(code)));
     }
+    // Frames wait for a worker as copies: a window too large for that to be cheap is encoded here,
+    // one frame at a time, as is every frame on a single core.
+    const qint64 frameBytes = qint64(window.width()) * window.height() * 4;
+    const int cores = QThread::idealThreadCount();
+    std::optional<PngWorkers> workers;
+    if (cores > 1 && frameBytes <= 32 * 1024 * 1024)
+        workers.emplace(std::min(cores, 8));
+    const qsizetype queued = 2 * std::min(cores, 8);
     bool written = true;
+    bool copied = true;
+    const auto writeOldest = [&] {
+        qsizetype k = 0;
+        QByteArray bytes;
+        written = workers->takeOldest(k, bytes, frameFolder, &error) && writeFrame(frameFolder, frameName(k), bytes, &error);
+        return written;
+    };
     const bool drawn = renderer.eachFrameImage(
         [&](qsizetype k, const QImage &frame) {
-            written = writeFrame(frameFolder, QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0')), frame, &error);
-            return written;
+            if (!workers) {
+                QByteArray bytes;
+                written = (pngOf(frame, bytes) || notEncoded(frameFolder.pathOf(frameName(k)), &error))
+                          && writeFrame(frameFolder, frameName(k), bytes, &error);
+                return written;
+            }
+            QImage copy = frame.copy();
+            if (copy.isNull())
+                return copied = false;
+            workers->add(k, std::move(copy));
+            while (workers->pending() >= queued)
+                if (!writeOldest())
+                    return false;
+            return true;
         },
         progress);
+    while (drawn && copied && written && workers && workers->pending() > 0)
+        writeOldest();
     endLine();
-    if (!drawn || renderer.ranOutOfMemory())
+    if (!drawn || !copied || renderer.ranOutOfMemory())
         return failure(noMemory);
     if (!written)
         return failure(error);

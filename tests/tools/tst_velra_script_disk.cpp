@@ -153,6 +153,48 @@ private slots:
         QCOMPARE(disk.files(), (QStringList{QStringLiteral("motion.gif"), QStringLiteral("motion.webp")}));
     }
 
+    // --all encodes on every core and writes in order: the files are the bytes one core writes, and
+    // a disk that runs full keeps the frames before the first that did not fit, each whole, and
+    // nothing else.
+    void all_writesInOrder_andStopsAtTheFirstFrameThatDoesNotFit()
+    {
+        QImage noise(64, 48, QImage::Format_RGB32);
+        quint32 seed = 7;
+        for (int y = 0; y < noise.height(); ++y)
+            for (int x = 0; x < noise.width(); ++x)
+                noise.setPixel(x, y, (seed = seed * 1664525u + 1013904223u) >> 8);
+        QVERIFY(noise.save(path(QStringLiteral("s.bmp")), "BMP"));
+        QVERIFY(!writePicture(path(QStringLiteral("b.bmp")), 640, 480, "BMP").isEmpty());
+        QVERIFY(writeAll(path(QStringLiteral("move.dat")), "\"s.bmp\",\"64\",\"48\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n"
+                                                          "\"0\",\"0\",\"576\",\"432\",2,\"40\",1,\"0\",\"0\",1\r\n"));
+        const auto all = [this](const QString &out, const QStringList &prefix = {}) {
+            return run({QStringLiteral("preview"), path(QStringLiteral("move.dat")), QStringLiteral("--all"), QStringLiteral("-o"), out,
+                        QStringLiteral("--scroll-picture"), path(QStringLiteral("s.bmp")), QStringLiteral("--background-picture"),
+                        path(QStringLiteral("b.bmp"))},
+                       prefix);
+        };
+        QCOMPARE(all(path(QStringLiteral("every-core"))).code, 0);
+        QCOMPARE(all(path(QStringLiteral("one-core")), {QStringLiteral("taskset"), QStringLiteral("-c"), QStringLiteral("0")}).code, 0);
+        const QStringList names = QDir(path(QStringLiteral("one-core"))).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(names.size(), 40);
+        QCOMPARE(QDir(path(QStringLiteral("every-core"))).entryList(QDir::Files | QDir::Hidden), names);
+        for (const QString &name : names)
+            QVERIFY2(readAll(path(QStringLiteral("every-core/") + name)) == readAll(path(QStringLiteral("one-core/") + name)), qPrintable(name));
+
+        SmallDisk disk(1024);
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.whyNot));
+        QVERIFY(disk.fill(160 * 1024));
+        const Ran full = all(disk.path(QStringLiteral("frames")));
+        QCOMPARE(full.code, 1);
+        QVERIFY2(QString::fromUtf8(full.err).contains(QStringLiteral("ディスクの空きが足りません")), full.err.constData());
+        const QStringList kept = QDir(disk.path(QStringLiteral("frames"))).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY2(!kept.isEmpty() && kept.size() < 40, qPrintable(kept.join(u' ')));
+        QCOMPARE(kept, names.mid(0, kept.size()));
+        for (const QString &name : kept)
+            QVERIFY2(readAll(disk.path(QStringLiteral("frames/") + name)) == readAll(path(QStringLiteral("one-core/") + name)), qPrintable(name));
+    }
+
     // Devices, FIFOs and sockets are written as streams: never read, never replaced.
     void characterDevice_isWrittenNotReplaced()
     {
