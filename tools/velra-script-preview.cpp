@@ -109,8 +109,8 @@ public:
     }
     qsizetype pending() const { return qsizetype(m_pending.size()); }
 
-    // The oldest frame added, once encoded; false (with `error`) when it could not be.
-    bool takeOldest(qsizetype &k, QByteArray &bytes, const platform::Folder &in, QString *error)
+    // The oldest frame added, once its worker is done with it; false when it could not be encoded.
+    bool takeOldest(qsizetype &k, QByteArray &bytes)
     {
         const std::shared_ptr<Job> job = m_pending.front();
         m_pending.pop_front();
@@ -118,7 +118,7 @@ public:
         m_changed.wait(lock, [&job] { return job->done; });
         k = job->k;
         bytes = std::move(job->bytes);
-        return job->encoded || notEncoded(in.pathOf(frameName(k)), error);
+        return job->encoded;
     }
 
 private:
@@ -305,19 +305,23 @@ int previewCommand(const QStringList &args)
     const qsizetype queued = 2 * std::min(cores, 8);
     bool written = true;
     bool copied = true;
+    const auto put = [&](qsizetype k, bool encoded, const QByteArray &bytes) {
+        const QString name = frameName(k);
+        written = (encoded || notEncoded(frameFolder.pathOf(name), &error)) && writeFrame(frameFolder, name, bytes, &error);
+        return written;
+    };
     const auto writeOldest = [&] {
         qsizetype k = 0;
         QByteArray bytes;
-        written = workers->takeOldest(k, bytes, frameFolder, &error) && writeFrame(frameFolder, frameName(k), bytes, &error);
-        return written;
+        const bool encoded = workers->takeOldest(k, bytes);
+        return put(k, encoded, bytes);
     };
     const bool drawn = renderer.eachFrameImage(
         [&](qsizetype k, const QImage &frame) {
             if (!workers) {
                 QByteArray bytes;
-                written = (pngOf(frame, bytes) || notEncoded(frameFolder.pathOf(frameName(k)), &error))
-                          && writeFrame(frameFolder, frameName(k), bytes, &error);
-                return written;
+                const bool encoded = pngOf(frame, bytes);
+                return put(k, encoded, bytes);
             }
             QImage copy = frame.copy();
             if (copy.isNull())
