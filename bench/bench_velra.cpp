@@ -376,6 +376,16 @@ BENCHMARK(BM_DurableCopyLargest)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 namespace {
 
+// A 640 x 480 background that shades across and down, as a window's picture would.
+QImage gradientBackground()
+{
+    QImage back(640, 480, QImage::Format_RGB32);
+    for (int y = 0; y < back.height(); ++y)
+        for (int x = 0; x < back.width(); ++x)
+            back.setPixel(x, y, qRgb(20 + y / 4, 40, 120 + x / 8));
+    return back;
+}
+
 // The README's three-move chain over a 640 x 480 window, a 4,000 x 4,000 photograph-like JPEG moving
 // through it over a background, in a folder of its own.
 struct ThreeMoveChain
@@ -394,10 +404,7 @@ struct ThreeMoveChain
                 line[x] = qRgb(x * 255 / 4000, y * 255 / 4000, int(128 + 100 * std::sin(x / 97.0 + y / 61.0)) + int(grain));
             }
         }
-        QImage back(640, 480, QImage::Format_RGB32);
-        for (int y = 0; y < back.height(); ++y)
-            for (int x = 0; x < back.width(); ++x)
-                back.setPixel(x, y, qRgb(20 + y / 4, 40, 120 + x / 8));
+        const QImage back = gradientBackground();
         scroll.save(dir.filePath(QStringLiteral("s.jpg")), "JPEG", 90);
         back.save(dir.filePath(QStringLiteral("b.jpg")), "JPEG", 90);
         pictures = {QStringLiteral("--scroll-picture"), dir.filePath(QStringLiteral("s.jpg")), QStringLiteral("--background-picture"),
@@ -478,10 +485,7 @@ void BM_PreviewAllToDisk(benchmark::State &state)
     QTemporaryDir dir;
     QImage scroll(200, 150, QImage::Format_RGB32);
     scroll.fill(qRgb(200, 80, 40));
-    QImage back(640, 480, QImage::Format_RGB32);
-    for (int y = 0; y < back.height(); ++y)
-        for (int x = 0; x < back.width(); ++x)
-            back.setPixel(x, y, qRgb(20 + y / 4, 40, 120 + x / 8));
+    const QImage back = gradientBackground();
     scroll.save(dir.filePath(QStringLiteral("s.bmp")), "BMP");
     back.save(dir.filePath(QStringLiteral("b.bmp")), "BMP");
     const QString log = dir.filePath(QStringLiteral("move.dat"));

@@ -108,6 +108,8 @@ public:
         m_changed.notify_one();
     }
     qsizetype pending() const { return qsizetype(m_pending.size()); }
+    // Two frames a worker in flight keep every worker busy; more would only hold memory.
+    bool full() const { return pending() >= 2 * qsizetype(m_threads.size()); }
 
     // The oldest frame added, once its worker is done with it; false when it could not be encoded.
     bool takeOldest(qsizetype &k, QByteArray &bytes)
@@ -302,7 +304,6 @@ int previewCommand(const QStringList &args)
     std::optional<PngWorkers> workers;
     if (cores > 1 && frameBytes <= 32 * 1024 * 1024)
         workers.emplace(std::min(cores, 8));
-    const qsizetype queued = 2 * std::min(cores, 8);
     bool written = true;
     bool copied = true;
     const auto put = [&](qsizetype k, bool encoded, const QByteArray &bytes) {
@@ -327,7 +328,7 @@ int previewCommand(const QStringList &args)
             if (copy.isNull())
                 return copied = false;
             workers->add(k, std::move(copy));
-            while (workers->pending() >= queued)
+            while (workers->full())
                 if (!writeOldest())
                     return false;
             return true;
