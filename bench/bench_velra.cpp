@@ -4,8 +4,8 @@
 #include "pages/BarProgress.h"
 #include "script/ScriptFile.h"
 #include "script/ScrollScript.h"
-#include "preview/FramePlayer.h"
-#include "preview/FrameRenderer.h"
+#include "render/FramePlayer.h"
+#include "render/FrameRenderer.h"
 #include "script/ScriptFrames.h"
 #include "shell/Page.h"
 #include "shell/Toolkit.h"
@@ -197,7 +197,7 @@ void renderFrames(benchmark::State &state, const Run &values, QSize window, QSiz
     ScriptFrames frames;
     ScriptFrames::read(script, frames, nullptr);
     QTemporaryDir dir;
-    const preview::FrameRenderer renderer(frames, window, pictures(dir, scroll));
+    const render::FrameRenderer renderer(frames, window, pictures(dir, scroll));
     QImage target(640, 480, QImage::Format_RGB32);
     qsizetype k = 0;
     for (auto _ : state) {
@@ -234,7 +234,7 @@ struct LongMove
 {
     QTemporaryDir dir;
     ScriptFrames frames;
-    std::unique_ptr<preview::FrameRenderer> renderer;
+    std::unique_ptr<render::FrameRenderer> renderer;
 
     LongMove()
     {
@@ -242,7 +242,7 @@ struct LongMove
         QByteArray script;
         generateScript(values, script, nullptr, nullptr);
         ScriptFrames::read(script, frames, nullptr);
-        renderer = std::make_unique<preview::FrameRenderer>(frames, QSize(640, 480), pictures(dir, QSize(2000, 2000)));
+        renderer = std::make_unique<render::FrameRenderer>(frames, QSize(640, 480), pictures(dir, QSize(2000, 2000)));
     }
 };
 
@@ -252,7 +252,7 @@ struct LongMove
 void BM_PreviewStepLongMove(benchmark::State &state)
 {
     static LongMove move;
-    preview::FramePlayer player(*move.renderer);
+    render::FramePlayer player(*move.renderer);
     player.setCanvasSize(QSize(700, 525));
     qsizetype k = move.frames.frameCount() - 2000;
     player.frame(k);
@@ -269,7 +269,7 @@ BENCHMARK(BM_PreviewStepLongMove)->Unit(benchmark::kMillisecond);
 void BM_PreviewJumpToLastLongMove(benchmark::State &state)
 {
     static LongMove move;
-    preview::FramePlayer player(*move.renderer);
+    render::FramePlayer player(*move.renderer);
     player.setCanvasSize(QSize(700, 525));
     while (player.prepare(1000)) {
     }
@@ -306,7 +306,7 @@ void BM_PreviewAllBackgroundNever(benchmark::State &state)
     ScriptFrames frames;
     ScriptFrames::read(script, frames, nullptr);
     QTemporaryDir dir;
-    const preview::FrameRenderer renderer(frames, QSize(640, 480), pictures(dir, QSize(200, 150)));
+    const render::FrameRenderer renderer(frames, QSize(640, 480), pictures(dir, QSize(200, 150)));
     for (auto _ : state) {
         qint64 pixels = 0;
         renderer.eachFrameImage([&pixels](qsizetype, const QImage &frame) {
@@ -537,9 +537,9 @@ void BM_PreviewEndRightAfterOpening(benchmark::State &state)
     ScriptFrames::read(script, frames, nullptr);
     script = QByteArray();
     QTemporaryDir dir;
-    const preview::FrameRenderer renderer(frames, QSize(640, 480), pictures(dir, QSize(4000, 4000)));
+    const render::FrameRenderer renderer(frames, QSize(640, 480), pictures(dir, QSize(4000, 4000)));
     for (auto _ : state) {
-        preview::FramePlayer player(renderer);
+        render::FramePlayer player(renderer);
         player.setCanvasSize(QSize(700, 525));
         const qsizetype last = frames.frameCount() - 1;
         while (!player.approach(last, 30))

@@ -69,14 +69,18 @@ int usageError(const QString &what)
     return 2;
 }
 
-int failure(QString message)
+QString oneLine(QString message)
 {
     // The message's own line breaks join into one line; any other control character came from
     // the input and is shown escaped, so that it cannot act on the terminal.
     message.replace(QStringLiteral("。\r\n"), QStringLiteral("。"));
     message.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-    message = escapeControls(message);
-    console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(message));
+    return escapeControls(message);
+}
+
+int failure(const QString &message)
+{
+    console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(oneLine(message)));
     return 1;
 }
 

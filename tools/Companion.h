@@ -18,8 +18,11 @@ extern const char kUsage[];
 
 // "velra-script: WHAT" and where the usage is, on standard error; exit status 2.
 int usageError(const QString &what);
-// One line on standard error, control characters from the input escaped; exit status 1.
-int failure(QString message);
+// A message of the wizard's as one line of a terminal: its lines joined, control characters from
+// the input escaped.
+QString oneLine(QString message);
+// oneLine(message) on standard error; exit status 1.
+int failure(const QString &message);
 // The whole text to standard output, or the run has failed.
 int printed(const QString &text);
 // How the saves wait for a file another program holds: said once on standard error.

@@ -7,8 +7,8 @@
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
 #include "platform/Helper.h"
-#include "preview/Animation.h"
-#include "preview/FrameRenderer.h"
+#include "animation/Export.h"
+#include "render/FrameRenderer.h"
 #include "script/ScriptFrames.h"
 #include "script/ScrollScript.h"
 #include "text/Shown.h"
@@ -193,20 +193,20 @@ int previewCommand(const QStringList &args)
     if (all && haveFrames)
         return usageError(QStringLiteral("--frames と --all は一緒に使えません。"));
     const bool animation = read.flags.contains(QStringLiteral("--animation"));
-    preview::AnimationOptions animationOptions;
+    animation::AnimationOptions animationOptions;
     if (animation && (all || haveFrames))
         return usageError(QStringLiteral("--animation は --all とも --frames とも一緒に使えません。"));
     for (const QString &option : {QStringLiteral("--fps"), QStringLiteral("--scale"), QStringLiteral("--once")})
         if (!animation && (read.values.contains(option) || read.flags.contains(option)))
             return usageError(QStringLiteral("%1 は --animation と一緒に使います。").arg(option));
     if (animation) {
-        if (!preview::animationFormatOf(out, animationOptions.format))
+        if (!animation::animationFormatOf(out, animationOptions.format))
             return usageError(QStringLiteral("--animation の -o は .webp か .gif で終わるファイル名にしてください（拡張子で形式が決まります）。"));
         if (read.values.contains(QStringLiteral("--fps"))) {
             const QString fps = read.values.value(QStringLiteral("--fps"));
             animationOptions.fps = isWholeNumberText(fps) && fps.size() <= 9 ? fps.toInt() : 0;
         }
-        if (const QString refused = preview::fpsRefusal(animationOptions.format, animationOptions.fps); !refused.isEmpty())
+        if (const QString refused = animation::fpsRefusal(animationOptions.format, animationOptions.fps); !refused.isEmpty())
             return usageError(QStringLiteral("--fps: %1").arg(refused));
         const QString scale = read.values.value(QStringLiteral("--scale"), QStringLiteral("1"));
         if (scale != QLatin1String("1") && scale != QLatin1String("0.5"))
@@ -228,7 +228,7 @@ int previewCommand(const QStringList &args)
         return failure(error);
     // One image pixel per window pixel with --all: a window far beyond a screen is refused.
     QSize window;
-    if (!preview::windowSizeOf(run, window) || window.width() > 16384 || window.height() > 16384)
+    if (!render::windowSizeOf(run, window) || window.width() > 16384 || window.height() > 16384)
         return failure(QStringLiteral("ウィンドウの大きさ（%1 × %2）では描けません。")
                            .arg(shownValue(run.windowWidth), shownValue(run.windowHeight)));
     // A settings file's pictures, unless others are named.
@@ -241,7 +241,7 @@ int previewCommand(const QStringList &args)
         paths.insert(run.scroll.file, scrollPicture);
     if (!backgroundPicture.isEmpty())
         paths.insert(run.background.file, backgroundPicture);
-    const preview::FrameRenderer renderer(parsed, window, paths);
+    const render::FrameRenderer renderer(parsed, window, paths);
     for (const QString &problem : renderer.problems())
         console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(problem)));
     const QString noMemory = QStringLiteral("メモリが足りないため、画像を描けません。");
@@ -263,15 +263,14 @@ int previewCommand(const QStringList &args)
             console::writeText(stderr, QStringLiteral("\r%1\r").arg(QString(40, QLatin1Char(' '))));
     };
     if (animation) {
-        preview::Animation made;
-        const bool exported = preview::exportAnimation(renderer, animationOptions, made, &error, [&](double done) {
-            progress(done);
-            return true;
-        });
+        animation::ExportWatch watch;
+        watch.progress = progress;
+        watch.waiting = [](const QString &what) { console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(what))); };
+        const animation::Exported exported = animation::exportAnimation(renderer, animationOptions, out, watch);
         endLine();
-        if (!exported)
-            return failure(error);
-        return writeFile(out, made.bytes, &error, false) ? 0 : failure(error);
+        if (!exported.written)
+            return failure(exported.error);
+        return printed(oneLine(animation::writtenMessage(out, exported)) + QLatin1Char('\n'));
     }
     if (!all) {
         const QImage sheet = renderer.contactSheet(frames, 4, 320, progress);

@@ -207,28 +207,16 @@ void Form7::preview()
         || !settingslog::readRun(files().settingsLog(), run, &error))
         return message(error, QStringLiteral("プレビューを表示できません"), OkWithExclamation);
     QSize window;
-    if (!preview::windowSizeOf(run, window))
+    if (!render::windowSizeOf(run, window))
         return message(QStringLiteral("設定ファイルのウィンドウの大きさ（%1 × %2）が読めません。")
                            .arg(shownValue(run.windowWidth), shownValue(run.windowHeight)),
                        QStringLiteral("プレビューを表示できません"), OkWithExclamation);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    auto renderer = std::make_unique<preview::FrameRenderer>(frames, window, wizard().picturePaths());
+    auto renderer = std::make_unique<render::FrameRenderer>(frames, window, wizard().picturePaths());
     QApplication::restoreOverrideCursor();
     m_previewWindow = new preview::PreviewWindow(std::move(renderer), this);
     // 書き出し… asks through this page's dialogs, in front of the preview.
-    preview::PreviewWindow *shown = m_previewWindow;
-    m_previewWindow->setAsking(
-        {[this, shown](const QStringList &filters, int *chosen) {
-             return toolkit().saveFileName(shown, filters, QStringLiteral("アニメーションの書き出し先"), wizard().saveFolder(), chosen);
-         },
-         [this, shown](const QString &prompt, const QStringList &choices) {
-             return toolkit().choose(shown, prompt, QStringLiteral("アニメーションの書き出し"), choices);
-         },
-         [this, shown](const QString &question) { return toolkit().question(shown, question, QStringLiteral("アニメーションの書き出し")); },
-         [this, shown](const QString &text, bool problem) {
-             toolkit().messageBox(shown, text, problem ? QStringLiteral("書き出せません") : QStringLiteral("アニメーションの書き出し"),
-                                  problem ? OkWithExclamation : OkOnly);
-         }});
+    m_previewWindow->setExporting(toolkit(), [this] { return wizard().saveFolder(); });
     ChainPlan plan;
     if (run.isDetailed() && run.chain.segments.size() > 1 && ChainPlan::make(run.chain, plan, nullptr)) {
         QList<qsizetype> starts;

@@ -6,6 +6,9 @@
 #include <QPainterPath>
 
 namespace velra::preview {
+
+using render::FrameRenderer;
+using render::windowSizeOf;
 namespace {
 
 // Enough points for a curve to look smooth at this size, whatever the number of frames.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameRenderer.h"
+#include "render/FrameRenderer.h"
 
 #include <QWidget>
 
@@ -46,7 +46,7 @@ private:
     Chain::Background m_background = Chain::Background::EveryFrame;
     QRectF m_view;
     QString m_why;
-    std::unique_ptr<FrameRenderer> m_renderer; // the last position, background and picture
+    std::unique_ptr<render::FrameRenderer> m_renderer; // the last position, background and picture
     QString m_rendered;                        // what the renderer was made for
 };
 

@@ -1,7 +1,8 @@
 #include "PreviewWindow.h"
 
-#include "Animation.h"
-#include "FramePlayer.h"
+#include "animation/Export.h"
+#include "shell/Toolkit.h"
+#include "render/FramePlayer.h"
 #include "io/OutputFile.h"
 #include "text/Shown.h"
 
@@ -12,7 +13,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLocale>
+#include <QMutex>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -27,6 +28,9 @@
 #include <atomic>
 
 namespace velra::preview {
+
+using render::FramePlayer;
+using render::FrameRenderer;
 
 // The frame slider, with a mark where each move of a chain begins.
 class SegmentSlider final : public QSlider
@@ -156,7 +160,7 @@ private:
 // One export, shared by the window and the thread that makes it.
 struct PreviewWindow::ExportJob
 {
-    ExportJob(const FrameRenderer &shown, const AnimationOptions &chosen, const QString &target)
+    ExportJob(const FrameRenderer &shown, const animation::AnimationOptions &chosen, const QString &target)
         : renderer(shown)
         , options(chosen)
         , path(target)
@@ -165,51 +169,30 @@ struct PreviewWindow::ExportJob
 
     // A renderer of its own: the window's draws on the main thread meanwhile.
     const FrameRenderer renderer;
-    const AnimationOptions options;
+    const animation::AnimationOptions options;
     const QString path;
     std::atomic<bool> cancel{false};
     std::atomic<int> permille{0};
-    // Set by the thread before it ends: written (the file's size), or why not (empty when stopped).
-    bool written = false;
-    qint64 size = 0;
-    QString error;
-    Animation made;
+    // What another program's hold on the file makes the export wait for, once it does.
+    QMutex waitingLock;
+    QString waitingFor;
+    // Set by the thread before it ends.
+    animation::Exported exported;
 
     void run()
     {
-        const bool exported = preview::exportAnimation(renderer, options, made, &error, [this](double done) {
-            permille.store(int(done * 1000));
-            return !cancel.load();
-        });
-        if (exported && !cancel.load()) {
-            output::Options writing;
-            writing.readsExisting = false;
-            // A file another program holds is waited for until the author stops the export.
-            writing.waiting = [this](const QString &) { return !cancel.load(); };
-            QString reason;
-            written = output::writeBytes(path, made.bytes, &reason, writing);
-            if (!written)
-                error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
-            size = made.bytes.size();
-            made.bytes = QByteArray(); // the file holds it now
-        }
-        if (cancel.load())
-            error.clear();
+        animation::ExportWatch watch;
+        watch.progress = [this](double done) { permille.store(int(done * 1000)); };
+        watch.stopped = [this] { return cancel.load(); };
+        watch.waiting = [this](const QString &what) {
+            const QMutexLocker locked(&waitingLock);
+            waitingFor = what;
+        };
+        exported = animation::exportAnimation(renderer, options, path, watch);
     }
 };
 
 namespace {
-
-// A file's size as Explorer shows it, and exactly.
-QString shownSize(qint64 bytes)
-{
-    const QString exact = QLocale(QLocale::English).toString(bytes);
-    if (bytes < 1024)
-        return QStringLiteral("%1 バイト").arg(exact);
-    const bool mega = bytes >= 1024 * 1024;
-    const double amount = double(bytes) / (mega ? 1024.0 * 1024.0 : 1024.0);
-    return QStringLiteral("%1 %2（%3 バイト）").arg(QString::number(amount, 'f', 1), mega ? QStringLiteral("MB") : QStringLiteral("KB"), exact);
-}
 
 QPushButton *control(const QString &name, const QString &text, const QString &tip, QWidget *parent)
 {
@@ -282,7 +265,10 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     m_exportRow->setObjectName(QStringLiteral("ExportRow"));
     auto *exportLayout = new QHBoxLayout(m_exportRow);
     exportLayout->setContentsMargins(0, 0, 0, 0);
-    exportLayout->addWidget(new QLabel(QStringLiteral("書き出し中…"), m_exportRow));
+    m_exportState = new QLabel(QStringLiteral("書き出し中…"), m_exportRow);
+    m_exportState->setObjectName(QStringLiteral("ExportState"));
+    m_exportState->setTextFormat(Qt::PlainText);
+    exportLayout->addWidget(m_exportState);
     m_exportProgress = new QProgressBar(m_exportRow);
     m_exportProgress->setObjectName(QStringLiteral("ExportProgress"));
     m_exportProgress->setRange(0, 1000);
@@ -295,8 +281,12 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     connect(m_export, &QPushButton::clicked, this, &PreviewWindow::exportAnimation);
     m_exportPoll.setInterval(100);
     connect(&m_exportPoll, &QTimer::timeout, this, [this] {
-        if (m_job)
-            m_exportProgress->setValue(m_job->permille.load());
+        if (!m_job)
+            return;
+        m_exportProgress->setValue(m_job->permille.load());
+        const QMutexLocker locked(&m_job->waitingLock);
+        if (!m_job->waitingFor.isEmpty())
+            m_exportState->setText(m_job->waitingFor);
     });
 
 
@@ -361,9 +351,10 @@ PreviewWindow::~PreviewWindow()
     }
 }
 
-void PreviewWindow::setAsking(Asking asking)
+void PreviewWindow::setExporting(Toolkit &toolkit, std::function<QString()> folder)
 {
-    m_asking = std::move(asking);
+    m_toolkit = &toolkit;
+    m_exportFolder = std::move(folder);
     m_export->setVisible(true);
     findChild<QLabel *>(QStringLiteral("Keys"))
         ->setText(QStringLiteral("Space 再生・停止　← → 1コマ　PgUp PgDn 1/10　Home End 最初・最後　Ctrl+E 書き出し　Esc 閉じる"));
@@ -371,33 +362,37 @@ void PreviewWindow::setAsking(Asking asking)
 
 void PreviewWindow::exportAnimation()
 {
-    if (m_exportThread || !m_asking.saveName)
+    if (m_exportThread || !m_toolkit)
         return;
+    const QString title = QStringLiteral("アニメーションの書き出し");
+    const auto refuse = [this](const QString &text) {
+        m_toolkit->messageBox(this, text, QStringLiteral("書き出せません"), OkWithExclamation);
+    };
     const QStringList filters{QStringLiteral("アニメーション WebP (*.webp)|*.webp"), QStringLiteral("アニメーション GIF (*.gif)|*.gif")};
     int chosen = 0;
-    QString path = m_asking.saveName(filters, &chosen);
+    QString path = m_toolkit->saveFileName(this, filters, QStringLiteral("アニメーションの書き出し先"), m_exportFolder(), &chosen);
     if (path.isEmpty())
         return; // cancelled: nothing is touched
     path = output::withExtension(path, chosen == 1 ? QStringLiteral("gif") : QStringLiteral("webp"));
-    AnimationOptions options;
-    if (!animationFormatOf(path, options.format))
-        return m_asking.tell(QStringLiteral("「%1」には書き出せません。ファイル名を .webp か .gif で終わらせてください（拡張子で形式が決まります）。")
-                                 .arg(shownValue(QFileInfo(path).fileName())),
-                             true);
+    animation::AnimationOptions options;
+    if (!animation::animationFormatOf(path, options.format))
+        return refuse(QStringLiteral("「%1」には書き出せません。ファイル名を .webp か .gif で終わらせてください（拡張子で形式が決まります）。")
+                          .arg(shownValue(QFileInfo(path).fileName())));
     options.fps = m_speed->value();
-    if (const QString refused = fpsRefusal(options.format, options.fps); !refused.isEmpty())
-        return m_asking.tell(refused + QStringLiteral("\r\n速度を下げてから書き出してください。"), true);
+    if (const QString refused = animation::fpsRefusal(options.format, options.fps); !refused.isEmpty())
+        return refuse(refused + QStringLiteral("\r\n速度を下げてから書き出してください。"));
     options.loop = m_loop->isChecked();
     const QSize window = m_renderer->windowSize();
-    const QSize half = exportedSize(window, true);
-    const int scale = m_asking.choose(QStringLiteral("書き出す大きさを選んでください。"),
-                                      {QStringLiteral("等倍（%1 × %2）").arg(QString::number(window.width()), QString::number(window.height())),
-                                       QStringLiteral("1/2（%1 × %2）").arg(QString::number(half.width()), QString::number(half.height()))});
+    const QSize half = animation::exportedSize(window, true);
+    const int scale = m_toolkit->choose(this, QStringLiteral("書き出す大きさを選んでください。"), title,
+                                        {QStringLiteral("等倍（%1 × %2）").arg(QString::number(window.width()), QString::number(window.height())),
+                                         QStringLiteral("1/2（%1 × %2）").arg(QString::number(half.width()), QString::number(half.height()))});
     if (scale < 0)
         return;
     options.half = scale == 1;
     if (QFileInfo::exists(path)
-        && !m_asking.confirm(QStringLiteral("「%1」はすでにあります。置き換えますか?").arg(shownValue(QFileInfo(path).fileName()))))
+        && !m_toolkit->question(this, QStringLiteral("「%1」はすでにあります。置き換えますか?").arg(shownValue(QFileInfo(path).fileName())),
+                                title))
         return;
 
     m_job = std::make_shared<ExportJob>(*m_renderer, options, path);
@@ -427,14 +422,11 @@ void PreviewWindow::exportEnded()
     m_exportPoll.stop();
     m_exportRow->setVisible(false);
     m_export->setEnabled(true);
-    if (job->written) {
-        m_asking.tell(QStringLiteral("「%1」に書き出しました。\r\nファイルの大きさ：%2\r\nコマ数：%3 コマ（続けて同じコマをまとめて、ファイルには %4 コマ）")
-                          .arg(shownValue(QDir::toNativeSeparators(job->path)), shownSize(job->size), QString::number(job->made.runFrames),
-                               QString::number(job->made.fileFrames)),
-                      false);
-    } else if (!job->error.isEmpty()) {
-        m_asking.tell(job->error, true);
-    }
+    m_exportState->setText(QStringLiteral("書き出し中…"));
+    if (job->exported.written)
+        m_toolkit->messageBox(this, animation::writtenMessage(job->path, job->exported), QStringLiteral("アニメーションの書き出し"), OkOnly);
+    else if (!job->exported.error.isEmpty())
+        m_toolkit->messageBox(this, job->exported.error, QStringLiteral("書き出せません"), OkWithExclamation);
 }
 
 void PreviewWindow::showEvent(QShowEvent *event)

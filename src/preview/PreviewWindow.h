@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FrameRenderer.h"
+#include "render/FrameRenderer.h"
 
 #include <QStringList>
 #include <QTimer>
@@ -17,6 +17,10 @@ class QThread;
 class QSlider;
 class QSpinBox;
 
+namespace velra {
+class Toolkit;
+}
+
 namespace velra::preview {
 
 // The generated script played over the background, frame by frame, before it is saved. Changes
@@ -26,24 +30,12 @@ class PreviewWindow final : public QWidget
     Q_OBJECT
 
 public:
-    PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *parent);
+    PreviewWindow(std::unique_ptr<render::FrameRenderer> renderer, QWidget *parent);
     ~PreviewWindow() override;
 
-    // What 書き出し… asks the author and tells them, through the page's dialogs.
-    struct Asking
-    {
-        // The save dialog: the name chosen (empty when cancelled) and which of `filters` (each
-        // "description|pattern") was left chosen.
-        std::function<QString(const QStringList &filters, int *chosen)> saveName;
-        // Buttons to choose from: the index pressed, or -1 when cancelled.
-        std::function<int(const QString &prompt, const QStringList &choices)> choose;
-        // A yes-or-no question.
-        std::function<bool(const QString &question)> confirm;
-        // A message; `problem` when something was refused or failed.
-        std::function<void(const QString &text, bool problem)> tell;
-    };
-    // Shows 書き出し… (Ctrl+E), which asks through `asking`.
-    void setAsking(Asking asking);
+    // Shows 書き出し… (Ctrl+E), which asks through `toolkit`'s dialogs; its save dialog opens in the
+    // folder `folder` names at that moment.
+    void setExporting(Toolkit &toolkit, std::function<QString()> folder);
 
     qsizetype frame() const { return m_frame; }
     // The frame asked for is still being drawn ("描画中…" shows over the last one drawn).
@@ -78,7 +70,7 @@ private:
     void tick();
     void updatePlayButton();
 
-    std::unique_ptr<FrameRenderer> m_renderer;
+    std::unique_ptr<render::FrameRenderer> m_renderer;
     qsizetype m_frame = 0;
     QTimer m_timer;
     QTimer m_prepare;
@@ -89,7 +81,9 @@ private:
     QSpinBox *m_speed;
     QCheckBox *m_loop;
     bool m_placed = false;
-    Asking m_asking;
+    Toolkit *m_toolkit = nullptr;
+    std::function<QString()> m_exportFolder;
+    QLabel *m_exportState;
     QPushButton *m_export;
     QWidget *m_exportRow;
     QProgressBar *m_exportProgress;

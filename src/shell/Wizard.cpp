@@ -2,7 +2,7 @@
 
 #include "Page.h"
 #include "Toolkit.h"
-#include "platform/FrontDoor.h"
+#include "frontdoor/FrontDoor.h"
 
 #include "handoff/SettingsLog.h"
 #include "handoff/OwnFiles.h"
@@ -41,7 +41,7 @@ bool Wizard::start(const QString &settingsFile, const QString &refused)
             error += QStringLiteral("\r\n設定ファイル「%1」は、起動している Velloran の始めのページの「設定を開く…」で開いてください。")
                          .arg(shownValue(QDir::toNativeSeparators(settingsFile)));
         m_toolkit.messageBox(nullptr, error, QStringLiteral("すでに起動しています"), OkWithExclamation);
-        platform::knock(m_files.folderKey(), m_files.otherCopy());
+        frontdoor::knock(m_files.folderKey(), m_files.otherCopy());
         emit finished();
         return false;
     }
@@ -77,7 +77,7 @@ void Wizard::openFrontDoor()
     if (m_frontDoor && key == m_frontDoorKey)
         return;
     m_frontDoorKey = key;
-    m_frontDoor = std::make_unique<platform::FrontDoor>(key, [this] {
+    m_frontDoor = std::make_unique<frontdoor::FrontDoor>(key, [this] {
         for (const auto &page : m_pages) {
             if (page && page->isVisible()) {
                 if (page->isMinimized())

@@ -2,7 +2,7 @@
 
 #include <QElapsedTimer>
 
-namespace velra::preview {
+namespace velra::render {
 
 FramePlayer::FramePlayer(const FrameRenderer &renderer, qint64 memoryBudget)
     : m_renderer(renderer)
@@ -117,4 +117,4 @@ bool FramePlayer::prepare(int milliseconds)
     return m_aheadAt + 1 < frames.frameCount();
 }
 
-} // namespace velra::preview
+} // namespace velra::render

@@ -3,7 +3,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
-namespace velra::platform {
+namespace velra::frontdoor {
 
 struct FrontDoor::Private
 {
@@ -45,4 +45,4 @@ bool knock(const QString &key, qint64)
     return true;
 }
 
-} // namespace velra::platform
+} // namespace velra::frontdoor

@@ -1,8 +1,8 @@
 // The frames read back from a script, and the pixels the renderer draws for them.
 #include "TestSupport.h"
 #include "handoff/HandoffFiles.h"
-#include "preview/FramePlayer.h"
-#include "preview/FrameRenderer.h"
+#include "render/FramePlayer.h"
+#include "render/FrameRenderer.h"
 #include "script/ScriptFrames.h"
 #include "script/ScrollScript.h"
 
@@ -11,7 +11,7 @@
 #include <QTest>
 
 using namespace velra;
-using namespace velra::preview;
+using namespace velra::render;
 using namespace velra::test;
 
 namespace {

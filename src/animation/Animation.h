@@ -9,9 +9,11 @@
 
 // The motion as one file any browser or chat program plays: an animated WebP (lossless) or GIF made
 // from the renderer's frames, streamed one frame at a time into the encoder.
-namespace velra::preview {
-
+namespace velra::render {
 class FrameRenderer;
+}
+
+namespace velra::animation {
 
 enum class AnimationFormat { WebP, Gif };
 
@@ -50,9 +52,10 @@ QSize exportedSize(QSize window, bool half);
 // Frame `frame` as the file holds it: as drawn, or halved smoothly.
 QImage exportedFrame(const QImage &frame, bool half);
 
-// `progress` hears the share done (0 to 1) after every frame and stops the export by answering
-// false. False with `error` on a failure (nothing made) or a stop (`error` empty).
-bool exportAnimation(const FrameRenderer &renderer, const AnimationOptions &options, Animation &made, QString *error,
+// The file's bytes in memory. `progress` hears the share done (0 to 1) after every frame and stops
+// the export by answering false. False with `error` on a failure (nothing made) or a stop (`error`
+// empty). Writing them to a file is exportAnimation's (Export.h).
+bool encodeAnimation(const render::FrameRenderer &renderer, const AnimationOptions &options, Animation &made, QString *error,
                      const std::function<bool(double done)> &progress = {});
 
-} // namespace velra::preview
+} // namespace velra::animation

@@ -6,7 +6,7 @@
 #include <functional>
 
 // How a second copy of the wizard brings the first one's window to the front before it ends.
-namespace velra::platform {
+namespace velra::frontdoor {
 
 // Held by the copy that runs: `raise` is called when a later copy knocks under `key`.
 class FrontDoor : public QObject
@@ -26,4 +26,4 @@ private:
 // allow it or nobody answered.
 bool knock(const QString &key, qint64 pid);
 
-} // namespace velra::platform
+} // namespace velra::frontdoor

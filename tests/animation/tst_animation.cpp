@@ -1,8 +1,8 @@
 // The motion as an animated WebP or GIF: decoded again, every frame at its time is the renderer's.
 #include "AnimationFiles.h"
 #include "TestSupport.h"
-#include "preview/Animation.h"
-#include "preview/FrameRenderer.h"
+#include "animation/Animation.h"
+#include "render/FrameRenderer.h"
 #include "script/ScriptFrames.h"
 
 #include <QTemporaryDir>
@@ -10,7 +10,8 @@
 
 
 using namespace velra;
-using namespace velra::preview;
+using namespace velra::animation;
+using namespace velra::render;
 using namespace velra::test;
 
 namespace {
@@ -92,7 +93,7 @@ private slots:
         const FrameRenderer renderer(framesOf(), QSize(64, 48), pictures(colourful));
         Animation made;
         QString error;
-        QVERIFY2(exportAnimation(renderer, {format, fps, half, loop}, made, &error), qPrintable(error));
+        QVERIFY2(encodeAnimation(renderer, {format, fps, half, loop}, made, &error), qPrintable(error));
         Played played;
         QVERIFY(play(made.bytes, played));
 
@@ -122,7 +123,7 @@ private slots:
         const FrameRenderer renderer(framesOf(), QSize(64, 48), pictures(true));
         Animation made;
         QString error;
-        QVERIFY2(exportAnimation(renderer, {AnimationFormat::Gif, 25, false, true}, made, &error), qPrintable(error));
+        QVERIFY2(encodeAnimation(renderer, {AnimationFormat::Gif, 25, false, true}, made, &error), qPrintable(error));
         Played played;
         QVERIFY(playGif(made.bytes, played));
         QCOMPARE(played.canvases.size(), made.fileFrames);
@@ -172,11 +173,11 @@ private slots:
         const FrameRenderer renderer(framesOf(), QSize(64, 48), {});
         Animation made;
         QString error;
-        QVERIFY(!exportAnimation(renderer, {AnimationFormat::Gif, 60, false, true}, made, &error));
+        QVERIFY(!encodeAnimation(renderer, {AnimationFormat::Gif, 60, false, true}, made, &error));
         QVERIFY(error.contains(QStringLiteral("50")));
         // A stop leaves nothing and says nothing.
         int heard = 0;
-        QVERIFY(!exportAnimation(renderer, {AnimationFormat::WebP, 30, false, true}, made, &error, [&heard](double) { return ++heard < 3; }));
+        QVERIFY(!encodeAnimation(renderer, {AnimationFormat::WebP, 30, false, true}, made, &error, [&heard](double) { return ++heard < 3; }));
         QVERIFY(error.isEmpty());
         QVERIFY(made.bytes.isEmpty());
     }

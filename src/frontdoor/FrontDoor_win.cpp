@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace velra::platform {
+namespace velra::frontdoor {
 
 struct FrontDoor::Private
 {
@@ -53,4 +53,4 @@ bool knock(const QString &, qint64 pid)
     return SetForegroundWindow(search.found);
 }
 
-} // namespace velra::platform
+} // namespace velra::frontdoor

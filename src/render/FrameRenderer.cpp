@@ -11,7 +11,7 @@
 
 #include <cmath>
 
-namespace velra::preview {
+namespace velra::render {
 namespace {
 
 const QColor kOutside(0, 0, 0, 150);
@@ -402,4 +402,4 @@ QImage FrameRenderer::contactSheet(int count, int columns, int cellWidth, const 
     return sheet;
 }
 
-} // namespace velra::preview
+} // namespace velra::render

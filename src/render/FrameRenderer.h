@@ -17,7 +17,7 @@ class QPainter;
 
 // Drawing the frames of a script as the host will show them. One renderer serves the preview
 // window, the command line's contact sheet and single frames, and the tests.
-namespace velra::preview {
+namespace velra::render {
 
 // The host window's size from the settings log's values: false unless both are positive whole
 // numbers.
@@ -110,4 +110,4 @@ private:
     mutable QList<std::pair<std::pair<int, QSize>, QImage>> m_scaled;
 };
 
-} // namespace velra::preview
+} // namespace velra::render

@@ -9,7 +9,7 @@
 // Playing a script frame after frame, as the host draws it: each frame onto the one before (a
 // script that draws the background once or never is otherwise drawn from its first line, slower
 // with every frame), with checkpoints along the way so that a jump anywhere draws few lines.
-namespace velra::preview {
+namespace velra::render {
 
 class FramePlayer
 {
@@ -52,4 +52,4 @@ private:
     qsizetype m_every = 32; // frames between checkpoints, doubled whenever the budget is reached
 };
 
-} // namespace velra::preview
+} // namespace velra::render

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "Animation.h"
+
+#include <QString>
+
+#include <functional>
+
+// The one way an animation reaches a file, for the preview window and the command line alike: made
+// in memory, then written as a save writes, with the same words for what happened.
+namespace velra::animation {
+
+// How an export is followed and stopped; called on the thread that runs it.
+struct ExportWatch
+{
+    // The share done, 0 to 1, after every frame.
+    std::function<void(double done)> progress;
+    // Asked after every frame and while the file is held by another program: true stops the export,
+    // leaving what was on disk.
+    std::function<bool()> stopped;
+    // Another program holds the file: what is waited for ("ほかのプログラムが「NAME」を使っています…"),
+    // said once. The wait ends when that program lets go, when the export is stopped, or after a
+    // save's patience, when the write fails.
+    std::function<void(const QString &waitingFor)> waiting;
+};
+
+// What an export did.
+struct Exported
+{
+    bool written = false;
+    // Why nothing was written; empty when it was stopped.
+    QString error;
+    qint64 size = 0; // the file's, once written
+    qint64 runFrames = 0;
+    qint64 fileFrames = 0;
+};
+
+// The motion drawn by `renderer` as `options` say, written as the whole of `path`; what was at
+// `path` stays unless the whole file was written.
+Exported exportAnimation(const render::FrameRenderer &renderer, const AnimationOptions &options, const QString &path,
+                         const ExportWatch &watch);
+
+// What the author is told once `path` holds the animation: its size and frames, on three lines.
+QString writtenMessage(const QString &path, const Exported &exported);
+// A file's size as Explorer shows it, and exactly.
+QString shownSize(qint64 bytes);
+
+} // namespace velra::animation

@@ -1,0 +1,229 @@
+#include "Encoders.h"
+#include "FrameStream.h"
+#include "GifPalette.h"
+
+#include <QRect>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <gif_lib.h>
+
+namespace velra::animation {
+
+namespace {
+
+int appendBytes(GifFileType *gif, const GifByteType *bytes, int length)
+{
+    static_cast<QByteArray *>(gif->UserData)->append(reinterpret_cast<const char *>(bytes), length);
+    return length;
+}
+
+struct GifCloser
+{
+    void operator()(GifFileType *gif) const
+    {
+        int ignored = 0;
+        EGifCloseFile(gif, &ignored);
+    }
+};
+
+// The smallest rectangle holding every index that differs; empty when none does.
+QRect changedArea(const quint8 *before, const quint8 *after, QSize size)
+{
+    const std::size_t width = std::size_t(size.width());
+    int top = 0;
+    while (top < size.height() && std::memcmp(before + top * width, after + top * width, width) == 0)
+        ++top;
+    if (top == size.height())
+        return QRect();
+    int bottom = size.height() - 1;
+    while (std::memcmp(before + bottom * width, after + bottom * width, width) == 0)
+        --bottom;
+    int left = size.width(), right = -1;
+    for (int y = top; y <= bottom; ++y) {
+        const quint8 *a = before + y * width;
+        const quint8 *b = after + y * width;
+        int l = 0;
+        while (l < left && a[l] == b[l])
+            ++l;
+        left = std::min(left, l);
+        int r = size.width() - 1;
+        while (r > right && a[r] == b[r])
+            --r;
+        right = std::max(right, r);
+    }
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+class GifWriter
+{
+public:
+    GifWriter(QByteArray &out, QSize size) : m_size(size)
+    {
+        int code = 0;
+        m_gif.reset(EGifOpen(&out, appendBytes, &code));
+    }
+
+    bool begin(const std::vector<quint32> &palette, bool loop)
+    {
+        if (!m_gif)
+            return false;
+        int mapSize = 2;
+        while (mapSize < int(palette.size()))
+            mapSize *= 2;
+        std::vector<GifColorType> colours(std::size_t(mapSize), GifColorType{0, 0, 0});
+        for (std::size_t i = 0; i < palette.size(); ++i)
+            colours[i] = GifColorType{GifByteType(palette[i] >> 16), GifByteType(palette[i] >> 8), GifByteType(palette[i])};
+        ColorMapObject *map = GifMakeMapObject(mapSize, colours.data());
+        if (!map)
+            return false;
+        EGifSetGifVersion(m_gif.get(), true);
+        const bool described = EGifPutScreenDesc(m_gif.get(), m_size.width(), m_size.height(), 8, 0, map) != GIF_ERROR;
+        GifFreeMapObject(map);
+        if (!described)
+            return false;
+        if (!loop)
+            return true; // no looping block: browsers play it once
+        static const GifByteType kNetscape[] = "NETSCAPE2.0";
+        static const GifByteType kForever[] = {1, 0, 0};
+        return EGifPutExtensionLeader(m_gif.get(), APPLICATION_EXT_FUNC_CODE) != GIF_ERROR
+               && EGifPutExtensionBlock(m_gif.get(), 11, kNetscape) != GIF_ERROR
+               && EGifPutExtensionBlock(m_gif.get(), 3, kForever) != GIF_ERROR
+               && EGifPutExtensionTrailer(m_gif.get()) != GIF_ERROR;
+    }
+
+    // The area `area` of `indices` (a whole frame), shown for `delay` hundredths of a second. A
+    // delay beyond the format's 16 bits goes on in 1 × 1 frames that change nothing.
+    bool frame(const quint8 *indices, QRect area, qint64 delay, qint64 &written)
+    {
+        const qint64 first = piece(delay);
+        if (!put(indices, area, int(first)))
+            return false;
+        ++written;
+        for (qint64 left = delay - first; left > 0; ++written) {
+            const qint64 more = piece(left);
+            if (!put(indices, QRect(0, 0, 1, 1), int(more)))
+                return false;
+            left -= more;
+        }
+        return true;
+    }
+
+    bool finish()
+    {
+        int code = 0;
+        return EGifCloseFile(m_gif.release(), &code) != GIF_ERROR;
+    }
+
+private:
+    // At most 65,535 hundredths, and never leaving less than 2 for the next piece.
+    static qint64 piece(qint64 delay)
+    {
+        if (delay <= 65535)
+            return delay;
+        return delay - 65535 < 2 ? 65533 : 65535;
+    }
+
+    bool put(const quint8 *indices, QRect area, int delay)
+    {
+        GraphicsControlBlock control;
+        control.DisposalMode = DISPOSE_DO_NOT;
+        control.UserInputFlag = false;
+        control.DelayTime = delay;
+        control.TransparentColor = NO_TRANSPARENT_COLOR;
+        GifByteType extension[4];
+        const size_t length = EGifGCBToExtension(&control, extension);
+        if (EGifPutExtension(m_gif.get(), GRAPHICS_EXT_FUNC_CODE, int(length), extension) == GIF_ERROR
+            || EGifPutImageDesc(m_gif.get(), area.x(), area.y(), area.width(), area.height(), false, nullptr) == GIF_ERROR)
+            return false;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            auto *line = const_cast<GifPixelType *>(indices + std::size_t(y) * std::size_t(m_size.width()) + std::size_t(area.x()));
+            if (EGifPutLine(m_gif.get(), line, area.width()) == GIF_ERROR)
+                return false;
+        }
+        return true;
+    }
+
+    QSize m_size;
+    std::unique_ptr<GifFileType, GifCloser> m_gif;
+};
+
+} // namespace
+
+bool encodeGif(const FrameStream &stream, const AnimationOptions &options, Animation &made, QString *error)
+{
+    const QSize size = stream.size();
+    if (size.width() > 65535 || size.height() > 65535) {
+        *error = QStringLiteral("%1 × %2 ドットの GIF は作れません。").arg(QString::number(size.width()), QString::number(size.height()));
+        return false;
+    }
+    // First the colours: every frame's, while they fit one palette; past that, a palette made from
+    // a sample. The count is half the work when it runs to the end.
+    ColourCount colours;
+    bool few = true;
+    if (!passed(stream.each(
+                    [&](qint64, const QImage &frame, bool repeats) {
+                        if (!repeats && !colours.add(frame))
+                            few = false;
+                        return few;
+                    },
+                    0.0, 0.5),
+                error))
+        return false;
+    std::vector<quint32> palette;
+    if (few)
+        palette = colours.colours();
+    else if (!quantisedPalette(stream, palette)) {
+        *error = noMemoryText();
+        return false;
+    }
+    if (palette.empty())
+        palette.push_back(0);
+    const auto index = std::make_unique<ColourIndex>(std::move(palette));
+    std::vector<quint8> pending(std::size_t(size.width()) * std::size_t(size.height()));
+    std::vector<quint8> current(pending.size());
+
+    GifWriter writer(made.bytes, size);
+    const QString unwritable = QStringLiteral("GIF にできません。");
+    if (!writer.begin(index->palette(), options.loop)) {
+        *error = unwritable;
+        return false;
+    }
+    // Each frame is written once the next different one is known, as only then is its delay.
+    bool havePending = false;
+    QRect pendingArea;
+    qint64 pendingStart = 0;
+    bool failed = false;
+    const FrameStream::Pass pass = stream.each(
+        [&](qint64 k, const QImage &frame, bool repeats) {
+            if (repeats)
+                return true;
+            index->map(frame, current.data());
+            const QRect area = havePending ? changedArea(pending.data(), current.data(), size) : QRect(QPoint(0, 0), size);
+            if (area.isEmpty())
+                return true;
+            const qint64 start = frameStart(AnimationFormat::Gif, k, options.fps);
+            if (havePending && !writer.frame(pending.data(), pendingArea, start - pendingStart, made.fileFrames))
+                return !(failed = true);
+            pending.swap(current);
+            pendingArea = area;
+            pendingStart = start;
+            havePending = true;
+            return true;
+        },
+        few ? 0.5 : 0.0, 1.0);
+    if (!failed && !passed(pass, error))
+        return false;
+    const qint64 total = frameStart(AnimationFormat::Gif, stream.count(), options.fps);
+    if (failed || (havePending && !writer.frame(pending.data(), pendingArea, total - pendingStart, made.fileFrames))
+        || !writer.finish()) {
+        *error = unwritable;
+        return false;
+    }
+    return true;
+}
+
+} // namespace velra::animation
