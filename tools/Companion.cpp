@@ -108,16 +108,24 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error, boo
     return false;
 }
 
+QString shownOption(const QCommandLineOption &option)
+{
+    const QString &name = option.names().constFirst();
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
 QString readArguments(const QStringList &args, const Grammar &grammar, Arguments &read)
 {
-    const auto bare = [](const QString &option) { return option.mid(option.startsWith(QLatin1String("--")) ? 2 : 1); };
-    QCommandLineParser parser;
+    QCommandLineParser &parser = read.m_parser;
     // "-o" is one name, not the letter o among others: "-ofile" is no option of these commands.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    for (const QString &option : grammar.valued)
-        parser.addOption(QCommandLineOption(bare(option), QString(), QStringLiteral("value")));
-    for (const QString &option : grammar.flags)
-        parser.addOption(QCommandLineOption(bare(option)));
+    parser.addOptions(grammar.options);
+    const auto optionNamed = [&grammar](const QString &arg) -> const QCommandLineOption * {
+        for (const QCommandLineOption &option : grammar.options)
+            if (shownOption(option) == arg)
+                return &option;
+        return nullptr;
+    };
     const auto notAnArgument = [](const QString &arg) { return QStringLiteral("引数「%1」は使えません。").arg(shownValue(arg)); };
     if (!parser.parse(QStringList{QString()} + args)) {
         // Said of the argument as given, the first one wrong: Qt's own words name it otherwise.
@@ -125,39 +133,39 @@ QString readArguments(const QStringList &args, const Grammar &grammar, Arguments
             const QString &arg = args[i];
             if (!arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-"))
                 continue;
-            const QString name = bare(arg).section(QLatin1Char('='), 0, 0);
-            const QString option = grammar.valued.contains(QLatin1Char('-') + name) ? QLatin1Char('-') + name
-                                                                                     : QStringLiteral("--") + name;
-            if (grammar.valued.contains(option) && !arg.contains(QLatin1Char('='))) {
+            const QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1).section(QLatin1Char('='), 0, 0);
+            const QCommandLineOption *option = optionNamed(QLatin1Char('-') + name);
+            if (!option)
+                option = optionNamed(QStringLiteral("--") + name);
+            const bool valued = option && !option->valueName().isEmpty();
+            if (valued && !arg.contains(QLatin1Char('='))) {
                 if (++i >= args.size())
-                    return grammar.noValue(option);
-            } else if (!grammar.valued.contains(option) && !(grammar.flags.contains(option) && !arg.contains(QLatin1Char('=')))) {
+                    return grammar.noValue(shownOption(*option));
+            } else if (!option || (!valued && arg.contains(QLatin1Char('=')))) {
                 return notAnArgument(arg);
             }
         }
         return parser.errorText();
     }
-    for (const QString &option : grammar.valued) {
-        const QStringList values = parser.values(bare(option));
+    for (const QCommandLineOption &option : grammar.options) {
+        const QString shown = shownOption(option);
+        if (option.valueName().isEmpty()) {
+            // QCommandLineParser counts a flag once however often it is given.
+            if (args.count(shown) > 1)
+                return grammar.twice(shown);
+            continue;
+        }
+        const QStringList values = parser.values(option);
         if (values.size() > 1)
-            return grammar.twice(option);
+            return grammar.twice(shown);
         if (values.size() == 1 && values.front().isEmpty() && grammar.emptyIsMissing)
-            return grammar.noValue(option);
-        if (values.size() == 1)
-            read.values.insert(option, values.front());
-    }
-    for (const QString &option : grammar.flags) {
-        // QCommandLineParser counts a flag once however often it is given.
-        if (args.count(option) > 1)
-            return grammar.twice(option);
-        if (parser.isSet(bare(option)))
-            read.flags.append(option);
+            return grammar.noValue(shown);
     }
     const QStringList logs = parser.positionalArguments();
     for (const QString &log : logs) {
-        if (!read.log.isEmpty() || log == QLatin1String("-"))
+        if (!read.m_log.isEmpty() || log == QLatin1String("-"))
             return notAnArgument(log);
-        read.log = log;
+        read.m_log = log;
     }
     return QString();
 }

@@ -4,7 +4,8 @@
 #include "io/OutputFile.h"
 
 #include <QByteArray>
-#include <QHash>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 
@@ -33,25 +34,35 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error, boo
 // The run of `path`: a settings log, or a settings file (NAME.velra), whose settings `named` (when
 // given) then holds. False with `error` naming the file.
 bool readRun(const QString &path, Run &run, lastrun::Settings *named, QString *error);
-// What a command takes: options with a value ("-o", "--book") and without ("--all"), each named
-// with its dashes, and one LOG.
+// An option as the usage names it, with its dashes: "-o", "--book".
+QString shownOption(const QCommandLineOption &option);
+
+// What a command takes: its options (those that take a value have a value name) and one LOG.
 struct Grammar
 {
-    QStringList valued;
-    QStringList flags;
+    QList<QCommandLineOption> options;
     // A value given empty is a value missing (a file name cannot be empty).
     bool emptyIsMissing = true;
-    // The command's words for an option given twice and for an option without its value.
+    // The command's words for an option given twice and for an option without its value, each
+    // given the option as the usage names it.
     std::function<QString(const QString &option)> twice;
     std::function<QString(const QString &option)> noValue;
 };
-// A command's arguments as read: each option's value, the flags given, the LOG.
-struct Arguments
+
+// A command's arguments as read.
+class Arguments
 {
-    QHash<QString, QString> values;
-    QStringList flags;
-    QString log;
+public:
+    bool isSet(const QCommandLineOption &option) const { return m_parser.isSet(option); }
+    QString value(const QCommandLineOption &option) const { return m_parser.value(option); }
+    const QString &log() const { return m_log; }
+
+private:
+    friend QString readArguments(const QStringList &args, const Grammar &grammar, Arguments &read);
+    QCommandLineParser m_parser;
+    QString m_log;
 };
+
 // Reads a command's arguments with QCommandLineParser. An empty result, or the usage error to say:
 // an argument that is no option of the command, a second LOG, an option twice or without its value.
 QString readArguments(const QStringList &args, const Grammar &grammar, Arguments &read);

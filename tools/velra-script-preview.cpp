@@ -17,16 +17,16 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QFuture>
 #include <QGuiApplication>
+#include <QPromise>
 #include <QThread>
+#include <QThreadPool>
 
-#include <condition_variable>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
-#include <vector>
+#include <utility>
 
 
 using namespace velra;
@@ -70,216 +70,225 @@ QString frameName(qsizetype k)
     return QStringLiteral("frame-%1.png").arg(k + 1, 5, 10, QLatin1Char('0'));
 }
 
-// Encoding PNG is nearly all of --all's time, and frames encode apart from each other: workers
-// encode the next frames while this thread draws them and writes them in order. The writes stay on
-// this thread, so that a failure stops at the first frame that failed and an interrupt has only
-// one temporary to remove.
-class PngWorkers
+// Encoding PNG is nearly all of --all's time, and frames encode apart from each other: the pool's
+// workers encode the next frames while this thread draws them, and this thread writes them in
+// order as each is ready. The writes stay on this thread, so that a failure stops at the first frame
+// that failed and an interrupt has only one temporary to remove.
+class PngEncoding
 {
 public:
-    explicit PngWorkers(int count)
+    explicit PngEncoding(int workers) { m_pool.setMaxThreadCount(workers); }
+    // A run that stopped wants nothing more encoded.
+    ~PngEncoding()
     {
-        for (int i = 0; i < count; ++i)
-            m_threads.emplace_back([this] { work(); });
-    }
-    ~PngWorkers()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_closing = true;
-            m_queue.clear(); // a run that stopped wants nothing more encoded
-        }
-        m_changed.notify_all();
-        for (std::thread &thread : m_threads)
-            thread.join();
+        m_pool.clear();
+        m_pool.waitForDone();
     }
 
     // Frame k, a copy of its own.
     void add(qsizetype k, QImage frame)
     {
-        auto job = std::make_shared<Job>();
-        job->k = k;
-        job->frame = std::move(frame);
-        m_pending.push_back(job);
-        {
-            const std::lock_guard lock(m_mutex);
-            m_queue.push_back(std::move(job));
-        }
-        m_changed.notify_one();
+        auto promise = std::make_shared<QPromise<QByteArray>>();
+        m_pending.emplace_back(k, promise->future());
+        m_pool.start([promise, frame = std::move(frame)]() mutable {
+            promise->start();
+            QByteArray bytes;
+            // Empty when it could not be encoded: a PNG never is.
+            if (!pngOf(frame, bytes))
+                bytes.clear();
+            frame = QImage();
+            promise->addResult(std::move(bytes));
+            promise->finish();
+        });
     }
     qsizetype pending() const { return qsizetype(m_pending.size()); }
     // Two frames a worker in flight keep every worker busy; more would only hold memory.
-    bool full() const { return pending() >= 2 * qsizetype(m_threads.size()); }
+    bool full() const { return pending() >= 2 * qsizetype(m_pool.maxThreadCount()); }
 
-    // The oldest frame added, once its worker is done with it; false when it could not be encoded.
+    // The oldest frame added, once encoded; false when it could not be.
     bool takeOldest(qsizetype &k, QByteArray &bytes)
     {
-        const std::shared_ptr<Job> job = m_pending.front();
+        auto [frame, future] = std::move(m_pending.front());
         m_pending.pop_front();
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&job] { return job->done; });
-        k = job->k;
-        bytes = std::move(job->bytes);
-        return job->encoded;
+        k = frame;
+        future.waitForFinished();
+        bytes = future.resultCount() > 0 ? future.takeResult() : QByteArray();
+        return !bytes.isEmpty();
     }
 
 private:
-    struct Job
-    {
-        qsizetype k = 0;
-        QImage frame;
-        QByteArray bytes;
-        bool encoded = false;
-        bool done = false;
-    };
-
-    void work()
-    {
-        for (;;) {
-            std::shared_ptr<Job> job;
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return m_closing || !m_queue.empty(); });
-                if (m_queue.empty())
-                    return;
-                job = std::move(m_queue.front());
-                m_queue.pop_front();
-            }
-            const bool encoded = pngOf(job->frame, job->bytes);
-            job->frame = QImage();
-            {
-                const std::lock_guard lock(m_mutex);
-                job->encoded = encoded;
-                job->done = true;
-            }
-            m_changed.notify_all();
-        }
-    }
-
-    std::deque<std::shared_ptr<Job>> m_pending; // this thread's, oldest first
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<std::shared_ptr<Job>> m_queue; // not yet taken by a worker
-    bool m_closing = false;
-    std::vector<std::thread> m_threads;
+    QThreadPool m_pool;
+    std::deque<std::pair<qsizetype, QFuture<QByteArray>>> m_pending; // oldest first
 };
 
-int previewCommand(const QStringList &args)
+// preview's options.
+struct PreviewOptions
 {
+    const QCommandLineOption out{QStringLiteral("o"), QString(), QStringLiteral("OUT")};
+    const QCommandLineOption scrollPicture{QStringLiteral("scroll-picture"), QString(), QStringLiteral("PATH")};
+    const QCommandLineOption backgroundPicture{QStringLiteral("background-picture"), QString(), QStringLiteral("PATH")};
+    const QCommandLineOption frames{QStringLiteral("frames"), QString(), QStringLiteral("N")};
+    const QCommandLineOption fps{QStringLiteral("fps"), QString(), QStringLiteral("N")};
+    const QCommandLineOption scale{QStringLiteral("scale"), QString(), QStringLiteral("1|0.5")};
+    const QCommandLineOption all{QStringLiteral("all")};
+    const QCommandLineOption animation{QStringLiteral("animation")};
+    const QCommandLineOption once{QStringLiteral("once")};
+};
+
+// What a preview is asked to draw, read and checked.
+struct PreviewRequest
+{
+    enum class Output { Sheet, All, Animation };
+    Output output = Output::Sheet;
+    QString log;
+    QString out;
+    QString scrollPicture;
+    QString backgroundPicture;
+    int frames = 12;
+    animation::AnimationOptions animation;
+};
+
+// Empty with `request` filled, or the usage error to say.
+QString readRequest(const QStringList &args, PreviewRequest &request)
+{
+    const PreviewOptions options;
     Grammar grammar;
-    grammar.valued = {QStringLiteral("-o"), QStringLiteral("--scroll-picture"), QStringLiteral("--background-picture"),
-                      QStringLiteral("--frames"), QStringLiteral("--fps"), QStringLiteral("--scale")};
-    grammar.flags = {QStringLiteral("--all"), QStringLiteral("--animation"), QStringLiteral("--once")};
+    grammar.options = {options.out, options.scrollPicture, options.backgroundPicture, options.frames, options.fps,
+                       options.scale, options.all, options.animation, options.once};
     grammar.twice = [](const QString &option) { return QStringLiteral("%1 が 2 回指定されています。").arg(option); };
     grammar.noValue = [](const QString &option) { return QStringLiteral("%1 の値がありません。").arg(option); };
     Arguments read;
     if (const QString wrong = readArguments(args, grammar, read); !wrong.isEmpty())
-        return usageError(wrong);
-    const QString &log = read.log;
-    QString out = read.values.value(QStringLiteral("-o"));
-    const QString scrollPicture = read.values.value(QStringLiteral("--scroll-picture"));
-    const QString backgroundPicture = read.values.value(QStringLiteral("--background-picture"));
-    const bool all = read.flags.contains(QStringLiteral("--all"));
-    const bool haveFrames = read.values.contains(QStringLiteral("--frames"));
-    int frames = 12;
+        return wrong;
+    request.log = read.log();
+    request.out = read.value(options.out);
+    request.scrollPicture = read.value(options.scrollPicture);
+    request.backgroundPicture = read.value(options.backgroundPicture);
+    const bool all = read.isSet(options.all);
+    const bool haveFrames = read.isSet(options.frames);
     if (haveFrames) {
         bool ok = false;
-        frames = read.values.value(QStringLiteral("--frames")).toInt(&ok);
-        if (!ok || frames < 1 || frames > 1000)
-            return usageError(QStringLiteral("--frames には 1 から 1000 の数を指定してください。"));
+        request.frames = read.value(options.frames).toInt(&ok);
+        if (!ok || request.frames < 1 || request.frames > 1000)
+            return QStringLiteral("--frames には 1 から 1000 の数を指定してください。");
     }
-    if (log.isEmpty() || out.isEmpty())
-        return usageError(QStringLiteral("preview には LOG と -o が必要です。"));
+    if (request.log.isEmpty() || request.out.isEmpty())
+        return QStringLiteral("preview には LOG と -o が必要です。");
     if (all && haveFrames)
-        return usageError(QStringLiteral("--frames と --all は一緒に使えません。"));
-    const bool animation = read.flags.contains(QStringLiteral("--animation"));
-    animation::AnimationOptions animationOptions;
+        return QStringLiteral("--frames と --all は一緒に使えません。");
+    const bool animation = read.isSet(options.animation);
     if (animation && (all || haveFrames))
-        return usageError(QStringLiteral("--animation は --all とも --frames とも一緒に使えません。"));
-    for (const QString &option : {QStringLiteral("--fps"), QStringLiteral("--scale"), QStringLiteral("--once")})
-        if (!animation && (read.values.contains(option) || read.flags.contains(option)))
-            return usageError(QStringLiteral("%1 は --animation と一緒に使います。").arg(option));
+        return QStringLiteral("--animation は --all とも --frames とも一緒に使えません。");
+    for (const QCommandLineOption *option : {&options.fps, &options.scale, &options.once})
+        if (!animation && read.isSet(*option))
+            return QStringLiteral("%1 は --animation と一緒に使います。").arg(shownOption(*option));
+    request.output = animation ? PreviewRequest::Output::Animation : all ? PreviewRequest::Output::All : PreviewRequest::Output::Sheet;
     if (animation) {
-        if (!animation::animationFormatOf(out, animationOptions.format))
-            return usageError(QStringLiteral("--animation の -o は .webp か .gif で終わるファイル名にしてください（拡張子で形式が決まります）。"));
-        if (read.values.contains(QStringLiteral("--fps"))) {
-            const QString fps = read.values.value(QStringLiteral("--fps"));
-            animationOptions.fps = isWholeNumberText(fps) && fps.size() <= 9 ? fps.toInt() : 0;
+        animation::AnimationOptions &chosen = request.animation;
+        if (!animation::animationFormatOf(request.out, chosen.format))
+            return QStringLiteral("--animation の -o は .webp か .gif で終わるファイル名にしてください（拡張子で形式が決まります）。");
+        if (read.isSet(options.fps)) {
+            const QString fps = read.value(options.fps);
+            chosen.fps = isWholeNumberText(fps) && fps.size() <= 9 ? fps.toInt() : 0;
         }
-        if (const QString refused = animation::fpsRefusal(animationOptions.format, animationOptions.fps); !refused.isEmpty())
-            return usageError(QStringLiteral("--fps: %1").arg(refused));
-        const QString scale = read.values.value(QStringLiteral("--scale"), QStringLiteral("1"));
+        if (const QString refused = animation::fpsRefusal(chosen.format, chosen.fps); !refused.isEmpty())
+            return QStringLiteral("--fps: %1").arg(refused);
+        const QString scale = read.isSet(options.scale) ? read.value(options.scale) : QStringLiteral("1");
         if (scale != QLatin1String("1") && scale != QLatin1String("0.5"))
-            return usageError(QStringLiteral("--scale には 1 か 0.5 を指定してください。"));
-        animationOptions.half = scale == QLatin1String("0.5");
-        animationOptions.loop = !read.flags.contains(QStringLiteral("--once"));
+            return QStringLiteral("--scale には 1 か 0.5 を指定してください。");
+        chosen.half = scale == QLatin1String("0.5");
+        chosen.loop = !read.isSet(options.once);
     }
     // Pictures go to files: standard output takes no PNG (and no folder of them).
-    if (out == QLatin1String("-"))
-        return usageError(QStringLiteral("preview が書き出せるのはファイルだけです（「-」という名前のファイルは ./- と書いてください）。"));
+    if (request.out == QLatin1String("-"))
+        return QStringLiteral("preview が書き出せるのはファイルだけです（「-」という名前のファイルは ./- と書いてください）。");
+    return QString();
+}
 
-    Run run;
-    QByteArray script;
-    QString error;
-    ScriptFrames parsed;
-    lastrun::Settings named;
-    if (!readRun(log, run, &named, &error) || !generateScript(run, script, nullptr, &error)
-        || !ScriptFrames::read(script, parsed, &error))
-        return failure(error);
-    // One image pixel per window pixel with --all: a window far beyond a screen is refused.
-    QSize window;
-    if (!render::windowSizeOf(run, window) || window.width() > 16384 || window.height() > 16384)
-        return failure(QStringLiteral("ウィンドウの大きさ（%1 × %2）では描けません。")
-                           .arg(shownValue(run.windowWidth), shownValue(run.windowHeight)));
-    // A settings file's pictures, unless others are named.
-    QHash<QString, QString> paths;
-    if (!named.scrollPicture.isEmpty())
-        paths.insert(run.scroll.file, named.scrollPicture);
-    if (!named.backgroundPicture.isEmpty())
-        paths.insert(run.background.file, named.backgroundPicture);
-    if (!scrollPicture.isEmpty())
-        paths.insert(run.scroll.file, scrollPicture);
-    if (!backgroundPicture.isEmpty())
-        paths.insert(run.background.file, backgroundPicture);
-    const render::FrameRenderer renderer(parsed, window, paths);
-    for (const QString &problem : renderer.problems())
-        console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(problem)));
-    const QString noMemory = QStringLiteral("メモリが足りないため、画像を描けません。");
+// A long run says how far it is, on one line of a terminal, after its first second; with no
+// terminal it says nothing.
+class ProgressLine
+{
+public:
+    ProgressLine() : m_terminal(console::isTerminal(stderr)) { m_running.start(); }
 
-    // A long run says how far it is, on one line of a terminal, after its first second; with no
-    // terminal it says nothing.
-    QElapsedTimer running;
-    running.start();
-    const bool terminal = console::isTerminal(stderr);
-    bool told = false;
-    const auto progress = [&](double done) {
-        if (!terminal || running.elapsed() < 1000)
+    void operator()(double done)
+    {
+        if (!m_terminal || m_running.elapsed() < 1000)
             return;
         console::writeText(stderr, QStringLiteral("\rvelra-script: 描画中… %1%").arg(int(done * 100)));
-        told = true;
-    };
-    const auto endLine = [&] {
-        if (told)
+        m_told = true;
+    }
+    // The line cleared, once the run is over.
+    void end()
+    {
+        if (m_told)
             console::writeText(stderr, QStringLiteral("\r%1\r").arg(QString(40, QLatin1Char(' '))));
-    };
-    if (animation) {
-        animation::ExportWatch watch;
-        watch.progress = progress;
-        watch.waiting = [](const QString &what) { console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(what))); };
-        const animation::Exported exported = animation::exportAnimation(renderer, animationOptions, out, watch);
-        endLine();
-        if (!exported.written)
-            return failure(exported.error);
-        return printed(oneLine(animation::writtenMessage(out, exported)) + QLatin1Char('\n'));
+        m_told = false;
     }
-    if (!all) {
-        const QImage sheet = renderer.contactSheet(frames, 4, 320, progress);
-        endLine();
-        if (sheet.isNull() || renderer.ranOutOfMemory())
-            return failure(noMemory);
-        return writePng(out, sheet, &error) ? 0 : failure(error);
+
+private:
+    QElapsedTimer m_running;
+    bool m_terminal;
+    bool m_told = false;
+};
+
+const QString kNoMemory = QStringLiteral("メモリが足りないため、画像を描けません。");
+
+// The script of the request's LOG, drawn with its pictures (a settings file's, unless others are
+// named); empty with `error` saying why not.
+std::optional<render::FrameRenderer> rendererFor(const PreviewRequest &request, QString *error)
+{
+    Run run;
+    QByteArray script;
+    ScriptFrames parsed;
+    lastrun::Settings named;
+    if (!readRun(request.log, run, &named, error) || !generateScript(run, script, nullptr, error)
+        || !ScriptFrames::read(script, parsed, error))
+        return std::nullopt;
+    // One image pixel per window pixel with --all: a window far beyond a screen is refused.
+    QSize window;
+    if (!render::windowSizeOf(run, window) || window.width() > 16384 || window.height() > 16384) {
+        *error = QStringLiteral("ウィンドウの大きさ（%1 × %2）では描けません。").arg(shownValue(run.windowWidth), shownValue(run.windowHeight));
+        return std::nullopt;
     }
-    // The folder reached by the rule for links, held and written through.
+    QHash<QString, QString> paths;
+    for (const auto &[file, path] : {std::pair{run.scroll.file, named.scrollPicture}, std::pair{run.background.file, named.backgroundPicture},
+                                     std::pair{run.scroll.file, request.scrollPicture},
+                                     std::pair{run.background.file, request.backgroundPicture}})
+        if (!path.isEmpty())
+            paths.insert(file, path);
+    return std::make_optional<render::FrameRenderer>(parsed, window, paths);
+}
+
+// -o SHEET.png: frames evenly spaced on one sheet.
+int writeSheet(const render::FrameRenderer &renderer, const PreviewRequest &request, ProgressLine &progress)
+{
+    const QImage sheet = renderer.contactSheet(request.frames, 4, 320, std::ref(progress));
+    progress.end();
+    if (sheet.isNull() || renderer.ranOutOfMemory())
+        return failure(kNoMemory);
+    QString error;
+    return writePng(request.out, sheet, &error) ? 0 : failure(error);
+}
+
+// --animation: the one export the preview window makes too.
+int writeAnimation(const render::FrameRenderer &renderer, const PreviewRequest &request, ProgressLine &progress)
+{
+    animation::ExportWatch watch;
+    watch.progress = std::ref(progress);
+    watch.waiting = [](const QString &what) { console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(what))); };
+    const animation::Exported exported = animation::exportAnimation(renderer, request.animation, request.out, watch);
+    progress.end();
+    if (!exported.written)
+        return failure(exported.error);
+    return printed(oneLine(animation::writtenMessage(request.out, exported)) + QLatin1Char('\n'));
+}
+
+// --all: every frame a PNG in the folder, reached by the rule for links, held and written through.
+int writeAll(const render::FrameRenderer &renderer, const PreviewRequest &request, ProgressLine &progress)
+{
+    QString out = request.out;
     const platform::Target folder = platform::classify(out);
     if (folder.kind == platform::Target::Kind::Refused)
         return failure(QStringLiteral("フォルダー「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(out)), folder.reason));
@@ -298,11 +307,13 @@ int previewCommand(const QStringList &args)
     }
     // Frames wait for a worker as copies: a window too large for that to be cheap is encoded here,
     // one frame at a time, as is every frame on a single core.
+    const QSize window = renderer.windowSize();
     const qint64 frameBytes = qint64(window.width()) * window.height() * 4;
     const int cores = QThread::idealThreadCount();
-    std::optional<PngWorkers> workers;
+    std::optional<PngEncoding> encoding;
     if (cores > 1 && frameBytes <= 32 * 1024 * 1024)
-        workers.emplace(std::min(cores, 8));
+        encoding.emplace(std::min(cores, 8));
+    QString error;
     bool written = true;
     bool copied = true;
     const auto put = [&](qsizetype k, bool encoded, const QByteArray &bytes) {
@@ -313,12 +324,12 @@ int previewCommand(const QStringList &args)
     const auto writeOldest = [&] {
         qsizetype k = 0;
         QByteArray bytes;
-        const bool encoded = workers->takeOldest(k, bytes);
+        const bool encoded = encoding->takeOldest(k, bytes);
         return put(k, encoded, bytes);
     };
     const bool drawn = renderer.eachFrameImage(
         [&](qsizetype k, const QImage &frame) {
-            if (!workers) {
+            if (!encoding) {
                 QByteArray bytes;
                 const bool encoded = pngOf(frame, bytes);
                 return put(k, encoded, bytes);
@@ -326,18 +337,18 @@ int previewCommand(const QStringList &args)
             QImage copy = frame.copy();
             if (copy.isNull())
                 return copied = false;
-            workers->add(k, std::move(copy));
-            while (workers->full())
+            encoding->add(k, std::move(copy));
+            while (encoding->full())
                 if (!writeOldest())
                     return false;
             return true;
         },
-        progress);
-    while (drawn && copied && written && workers && workers->pending() > 0)
+        std::ref(progress));
+    while (drawn && copied && written && encoding && encoding->pending() > 0)
         writeOldest();
-    endLine();
+    progress.end();
     if (!drawn || !copied || renderer.ranOutOfMemory())
-        return failure(noMemory);
+        return failure(kNoMemory);
     if (!written)
         return failure(error);
     // Durable once, for every frame.
@@ -346,6 +357,29 @@ int previewCommand(const QStringList &args)
         return failure(QStringLiteral("フォルダー「%1」のコマをディスクに書き終えられません。%2").arg(shownValue(QDir::toNativeSeparators(out)), reason));
     platform::syncFolder(out);
     return 0;
+}
+
+int previewCommand(const QStringList &args)
+{
+    PreviewRequest request;
+    if (const QString wrong = readRequest(args, request); !wrong.isEmpty())
+        return usageError(wrong);
+    QString error;
+    const std::optional<render::FrameRenderer> renderer = rendererFor(request, &error);
+    if (!renderer)
+        return failure(error);
+    for (const QString &problem : renderer->problems())
+        console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(escapeControls(problem)));
+    ProgressLine progress;
+    switch (request.output) {
+    case PreviewRequest::Output::Animation:
+        return writeAnimation(*renderer, request, progress);
+    case PreviewRequest::Output::Sheet:
+        return writeSheet(*renderer, request, progress);
+    case PreviewRequest::Output::All:
+        break;
+    }
+    return writeAll(*renderer, request, progress);
 }
 
 } // namespace

@@ -30,16 +30,17 @@ bool generateFrom(const QString &log, QByteArray &script, QString *error)
 
 int generate(const QStringList &args)
 {
+    const QCommandLineOption outOption(QStringLiteral("o"), QString(), QStringLiteral("OUT"));
     const QString oneName = QStringLiteral("-o にはファイル名を 1 つ指定してください（- は標準出力）。");
     Grammar grammar;
-    grammar.valued = {QStringLiteral("-o")};
+    grammar.options = {outOption};
     grammar.twice = grammar.noValue = [&oneName](const QString &) { return oneName; };
     Arguments read;
     if (const QString wrong = readArguments(args, grammar, read); !wrong.isEmpty())
         return usageError(wrong);
-    const QString &log = read.log;
-    const bool haveOut = read.values.contains(QStringLiteral("-o"));
-    const QString out = read.values.value(QStringLiteral("-o"));
+    const QString &log = read.log();
+    const bool haveOut = read.isSet(outOption);
+    const QString out = read.value(outOption);
     if (log.isEmpty())
         return usageError(QStringLiteral("generate には設定ログか設定ファイル（LOG）が必要です。"));
     QByteArray script;
@@ -60,29 +61,32 @@ int generate(const QStringList &args)
 
 int save(const QStringList &args)
 {
-    const QString csf = QStringLiteral("--csf");
-    const QString txt = QStringLiteral("--txt");
+    const QCommandLineOption csf(QStringLiteral("csf"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption txt(QStringLiteral("txt"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption bookOption(QStringLiteral("book"), QString(), QStringLiteral("NAME"));
+    const QCommandLineOption pageOption(QStringLiteral("page"), QString(), QStringLiteral("NAME"));
+    const QString oneFile = QStringLiteral("--csf と --txt のどちらか 1 つだけを指定してください。");
     Grammar grammar;
-    grammar.valued = {csf, txt, QStringLiteral("--book"), QStringLiteral("--page")};
+    grammar.options = {csf, txt, bookOption, pageOption};
     grammar.emptyIsMissing = false; // an empty name is refused as a name, with the names' rules
-    grammar.twice = [](const QString &option) {
-        return option == QLatin1String("--book") || option == QLatin1String("--page")
+    grammar.twice = [&](const QString &option) {
+        return option == shownOption(bookOption) || option == shownOption(pageOption)
             ? QStringLiteral("%1 が 2 回指定されています。").arg(option)
-            : QStringLiteral("--csf と --txt のどちらか 1 つだけを指定してください。");
+            : oneFile;
     };
     grammar.noValue = [](const QString &option) { return QStringLiteral("%1 の値がありません。").arg(option); };
     Arguments read;
     if (const QString wrong = readArguments(args, grammar, read); !wrong.isEmpty())
         return usageError(wrong);
-    if (read.values.contains(csf) && read.values.contains(txt))
-        return usageError(grammar.twice(csf));
-    const QString &log = read.log;
-    const scriptfile::Route route = read.values.contains(txt) ? scriptfile::Route::Text : scriptfile::Route::Csf;
-    const QString target = read.values.value(route == scriptfile::Route::Text ? txt : csf);
-    const bool haveBook = read.values.contains(QStringLiteral("--book"));
-    const bool havePage = read.values.contains(QStringLiteral("--page"));
-    const QString book = read.values.value(QStringLiteral("--book"));
-    const QString page = read.values.value(QStringLiteral("--page"));
+    if (read.isSet(csf) && read.isSet(txt))
+        return usageError(oneFile);
+    const QString &log = read.log();
+    const scriptfile::Route route = read.isSet(txt) ? scriptfile::Route::Text : scriptfile::Route::Csf;
+    const QString target = read.value(route == scriptfile::Route::Text ? txt : csf);
+    const bool haveBook = read.isSet(bookOption);
+    const bool havePage = read.isSet(pageOption);
+    const QString book = read.value(bookOption);
+    const QString page = read.value(pageOption);
     if (log.isEmpty() || target.isEmpty() || !haveBook || !havePage)
         return usageError(QStringLiteral("save には LOG、--csf か --txt、--book、--page が必要です。"));
     // A save adds to what a file holds: standard output holds nothing to add to.
