@@ -249,7 +249,7 @@ std::optional<render::FrameRenderer> rendererFor(const PreviewRequest &request, 
     // One image pixel per window pixel with --all: a window far beyond a screen is refused.
     QSize window;
     if (!render::windowSizeOf(run, window) || window.width() > 16384 || window.height() > 16384) {
-        *error = QStringLiteral("ウィンドウの大きさ（%1 × %2）では描けません。").arg(shownValue(run.windowWidth), shownValue(run.windowHeight));
+        *error = QStringLiteral("ウィンドウの大きさ（%1 × %2）では描けません。").arg(shownValue(run.windowWidth.text()), shownValue(run.windowHeight.text()));
         return std::nullopt;
     }
     QHash<QString, QString> paths;

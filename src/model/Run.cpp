@@ -8,6 +8,37 @@
 
 namespace velra {
 
+Number::Number(const QString &text)
+    : m_text(text)
+{
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok);
+    // Only digits with an optional sign: the pages store digit texts, and anything else (spaces,
+    // decimals) can only come from a hand-edited log.
+    const bool wellFormed = ok && !text.isEmpty() && !text.front().isSpace() && !text.back().isSpace();
+    m_digits = wellFormed;
+    m_value = wellFormed ? v : 0;
+    if (!wellFormed && !isWholeNumberText(text))
+        m_state = text.isEmpty() ? State::Empty : State::NotWhole;
+    else
+        m_state = !wellFormed || v < -32768 || v > 32767 ? State::OutOfRange : State::Whole;
+}
+
+std::optional<int> Number::value() const
+{
+    return m_state == State::Whole ? std::optional<int>(int(m_value)) : std::nullopt;
+}
+
+std::optional<int> Number::positive() const
+{
+    return m_state == State::Whole && m_value > 0 ? std::optional<int>(int(m_value)) : std::nullopt;
+}
+
+std::optional<qint64> Number::whole() const
+{
+    return m_digits ? std::optional<qint64>(m_value) : std::nullopt;
+}
+
 QString detailFieldLabel(DetailField field)
 {
     static const char *const labels[] = {

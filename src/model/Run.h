@@ -12,23 +12,59 @@
 // them back exactly); what the chain computes with is whole numbers, checked on reading.
 namespace velra {
 
+// A number the author typed: the text as it stands in the log, which the script and the log write
+// back exactly, and what it says, read once. Only a field the generation uses refuses its text, so
+// a number that is not one is kept as it is and refused where it is used.
+class Number
+{
+public:
+    enum class State {
+        Empty,
+        NotWhole,   // not digits with an optional sign ("1.5", " 2")
+        OutOfRange, // digits, beyond -32768 to 32767
+        Whole,
+    };
+
+    Number() = default;
+    // Not explicit: a log's text is a number's text.
+    Number(const QString &text);
+
+    const QString &text() const { return m_text; }
+    bool isEmpty() const { return m_text.isEmpty(); }
+    State state() const { return m_state; }
+    // The whole number, when the text is one within 16 bits.
+    std::optional<int> value() const;
+    // The value when it is above 0.
+    std::optional<int> positive() const;
+    // The value of digits with an optional sign, beyond 16 bits too (not past 64).
+    std::optional<qint64> whole() const;
+
+    friend bool operator==(const Number &a, const Number &b) { return a.m_text == b.m_text; }
+
+private:
+    QString m_text;
+    State m_state = State::Empty;
+    bool m_digits = false; // whole() has a value
+    qint64 m_value = 0;
+};
+
 // A picture, its file name and size as they stand in the log.
 struct RunPicture
 {
     QString file;
-    QString width;
-    QString height;
+    Number width;
+    Number height;
 };
 
 // Line 4 of the simple mode. The choices are codes (0 where the log holds no number); the step and
-// the number of moves are texts, converted by the generation, which names what is wrong with them.
+// the number of moves are numbers that the generation converts, naming what is wrong with them.
 struct SimpleSettings
 {
     int direction = 0;
-    QString step;
+    Number step;
     int alignment = 0;
     int endMode = 0;
-    QString moves;
+    Number moves;
 };
 
 // A cubic Bézier timing function, as in CSS cubic-bezier(x1, y1, x2, y2): each value in ten
@@ -98,8 +134,8 @@ struct Run
 
     RunPicture scroll;
     RunPicture background;
-    QString windowWidth;
-    QString windowHeight;
+    Number windowWidth;
+    Number windowHeight;
     Mode mode = Mode::Simple;
     SimpleSettings simple; // Mode::Simple
     Chain chain;           // Mode::Detailed

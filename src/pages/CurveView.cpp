@@ -1,5 +1,7 @@
 #include "CurveView.h"
 
+#include "script/Motion.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -18,8 +20,8 @@ void CurveView::paintEvent(QPaintEvent *)
     double low = 0;
     double high = 1;
     if (custom) {
-        low = qMin(low, qMin((*m_bezier)[1], (*m_bezier)[3]));
-        high = qMax(high, qMax((*m_bezier)[1], (*m_bezier)[3]));
+        low = qMin(low, qMin(m_bezier->y1, m_bezier->y2) / 10000.0);
+        high = qMax(high, qMax(m_bezier->y1, m_bezier->y2) / 10000.0);
     }
     const QRectF area = QRectF(rect()).adjusted(5, 5, -5, -5);
     const auto at = [&](double t, double c) {
@@ -28,20 +30,11 @@ void CurveView::paintEvent(QPaintEvent *)
     p.setPen(QPen(palette().mid().color(), 1, Qt::DotLine));
     p.drawLine(at(0, 0), at(1, 0));
     p.drawLine(at(0, 1), at(1, 1));
+    // The engine's own curve, so that the picture is what the frames will do.
     QPainterPath path(at(0, 0));
-    if (custom) {
-        const std::array<double, 4> &b = *m_bezier;
-        path.cubicTo(at(b[0], b[1]), at(b[2], b[3]), at(1, 1));
-    } else {
-        for (int i = 1; i <= 32; ++i) {
-            const double t = i / 32.0;
-            const double c = m_curve == Segment::Curve::EaseIn    ? t * t
-                             : m_curve == Segment::Curve::EaseOut  ? 1 - (1 - t) * (1 - t)
-                             : m_curve == Segment::Curve::EaseInOut ? 3 * t * t - 2 * t * t * t
-                                                                    : t;
-            path.lineTo(at(t, c));
-        }
-    }
+    constexpr int kSteps = 48;
+    for (int i = 1; i <= kSteps; ++i)
+        path.lineTo(at(double(i) / kSteps, curveShare(m_curve, m_bezier.value_or(Bezier()), i, kSteps)));
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(palette().text().color(), 2));
     p.drawPath(path);

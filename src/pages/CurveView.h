@@ -20,8 +20,8 @@ public:
         setFixedSize(60, 60);
     }
 
-    // A Bézier curve as its four values; none when one of them is not a number yet.
-    void setCurve(Segment::Curve curve, std::optional<std::array<double, 4>> bezier)
+    // A Bézier curve's values; none when one of them is not a value yet.
+    void setCurve(Segment::Curve curve, std::optional<Bezier> bezier)
     {
         m_curve = curve;
         m_bezier = bezier;
@@ -33,7 +33,7 @@ protected:
 
 private:
     Segment::Curve m_curve = Segment::Curve::Linear;
-    std::optional<std::array<double, 4>> m_bezier;
+    std::optional<Bezier> m_bezier;
 };
 
 } // namespace velra

@@ -58,8 +58,8 @@ void Form3::firstShown()
     if (last.lines < 2)
         return;
     fillRemembered(wizard().remembered()->backgroundPicture, last.background);
-    m_windowWidth->setText(last.windowWidth);
-    m_windowHeight->setText(last.windowHeight);
+    m_windowWidth->setText(last.windowWidth.text());
+    m_windowHeight->setText(last.windowHeight.text());
     setFocusProxy(m_next);
     m_next->setFocus();
 }

@@ -1,5 +1,7 @@
 #include "Form5.h"
 
+#include <climits>
+
 #include "DigitField.h"
 #include "handoff/SettingsLog.h"
 #include "script/ScrollScript.h"
@@ -99,8 +101,8 @@ void Form5::fillRemembered()
         m_options[3 + alignment]->setChecked(true);
     if (const int end = code(last.simple.endMode, 3))
         m_options[6 + end]->setChecked(true);
-    m_step->setText(last.simple.step);
-    m_moves->setText(last.simple.moves);
+    m_step->setText(last.simple.step.text());
+    m_moves->setText(last.simple.moves.text());
     setFocusProxy(m_next);
     m_next->setFocus();
 }
@@ -110,14 +112,17 @@ void Form5::load()
     QString error;
     bool ok = settingslog::readRun(files().settingsLog(), m_firstLines, &error, settingslog::Access::Handoff, 3);
     if (ok) {
-        bool imageOk = false;
-        bool windowOk = false;
-        m_imageHeight = m_firstLines.scroll.height.toInt(&imageOk);
-        m_windowHeight = m_firstLines.windowHeight.toInt(&windowOk);
+        const auto fitsInt = [](const std::optional<qint64> &v) { return v && *v >= INT_MIN && *v <= INT_MAX; };
+        const std::optional<qint64> image = m_firstLines.scroll.height.whole();
+        const std::optional<qint64> window = m_firstLines.windowHeight.whole();
+        const bool imageOk = fitsInt(image);
+        const bool windowOk = fitsInt(window);
+        m_imageHeight = imageOk ? int(*image) : 0;
+        m_windowHeight = windowOk ? int(*window) : 0;
         if (!imageOk || !windowOk) {
             ok = false;
             const Field bad = imageOk ? Field::WindowHeight : Field::ScrollImageHeight;
-            const QString &text = imageOk ? m_firstLines.windowHeight : m_firstLines.scroll.height;
+            const QString &text = imageOk ? m_firstLines.windowHeight.text() : m_firstLines.scroll.height.text();
             error = isWholeNumberText(text)
                 ? QStringLiteral("設定ファイルの %1 の値「%2」は大きすぎます。").arg(fieldLabel(bad), shownValue(text))
                 : QStringLiteral("設定ファイルの %1 の値「%2」は整数ではありません。").arg(fieldLabel(bad), shownValue(text));
@@ -234,9 +239,9 @@ void Form5::next()
     if (!checkValues(endMode))
         return;
 
-    const LogLine record{LogValue::number(direction), LogValue::textValue(step),
+    const LogLine record{LogValue::number(direction), LogValue::textValue(step.text()),
                          LogValue::number(alignment), LogValue::number(endMode),
-                         endMode == 3 ? LogValue::textValue(moves) : LogValue::empty()};
+                         endMode == 3 ? LogValue::textValue(moves.text()) : LogValue::empty()};
     QString error;
     // Whatever else the generation would refuse for these values is said here, not after it.
     QByteArray script;

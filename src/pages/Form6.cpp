@@ -1,5 +1,7 @@
 #include "Form6.h"
 
+#include <climits>
+
 #include "CurveView.h"
 #include "DigitField.h"
 #include "preview/PathPreview.h"
@@ -59,50 +61,6 @@ int columnWidthFor(const QTreeWidget *list, const QString &header, const QString
     const int headerMargin = 2 * list->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, list) + 4;
     return qMax(list->fontMetrics().horizontalAdvance(widest) + cellMargin,
                 list->header()->fontMetrics().horizontalAdvance(header) + headerMargin);
-}
-
-const char *const kCurveNames[] = {"等速", "加速", "減速", "加減速", "カスタム"};
-
-// The four usual shapes, as CSS names them.
-struct Preset
-{
-    const char *name;
-    const char *values[4];
-};
-const Preset kPresets[] = {{"ease", {"0.25", "0.1", "0.25", "1"}},
-                           {"ease-in", {"0.42", "0", "1", "1"}},
-                           {"ease-out", {"0", "0", "0.58", "1"}},
-                           {"ease-in-out", {"0.42", "0", "0.58", "1"}}};
-
-std::optional<std::array<double, 4>> bezierNumbers(const std::array<QString, 4> &texts)
-{
-    std::array<double, 4> values{};
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        values[i] = texts[i].toDouble(&ok);
-        if (!ok)
-            return std::nullopt;
-    }
-    return values;
-}
-
-Form6::Row rowOf(const Segment &s)
-{
-    Form6::Row row;
-    row.x = QString::number(s.x);
-    row.y = QString::number(s.y);
-    row.motion = s.motion;
-    (s.motion == Segment::Motion::Frames ? row.frames : row.dots) = QString::number(s.amount);
-    row.curve = s.curve;
-    row.hold = QString::number(s.hold);
-    if (s.curve == Segment::Curve::Bezier) {
-        Chain one;
-        one.segments = {s};
-        const LogLine line = runlog::chainLines(one).front();
-        for (int i = 0; i < 4; ++i)
-            row.bezier[i] = line[10 + i].text;
-    }
-    return row;
 }
 
 } // namespace
@@ -279,8 +237,8 @@ QGroupBox *Form6::buildMoveEditor()
     curveChoice->addWidget(caption(QStringLiteral("速さの変化"), row));
     m_curve = new QComboBox(row);
     m_curve->setObjectName(QStringLiteral("Combo1"));
-    for (const char *name : kCurveNames)
-        m_curve->addItem(QString::fromUtf8(name));
+    for (int curve = 1; curve <= 5; ++curve)
+        m_curve->addItem(curveName(Segment::Curve(curve)));
     curveChoice->addWidget(m_curve, 1);
     curveValues->addLayout(curveChoice);
     const char *const valueNames[] = {"x1", "y1", "x2", "y2"};
@@ -304,8 +262,8 @@ QGroupBox *Form6::buildMoveEditor()
     auto *presets = new QGridLayout;
     presets->setSpacing(2);
     for (int i = 0; i < 4; ++i) {
-        m_presets[i] = push(QStringLiteral("Command%1").arg(6 + i), QString::fromLatin1(kPresets[i].name), row);
-        m_presets[i]->setToolTip(QStringLiteral("カスタムの曲線に %1 の値を入れます").arg(QString::fromLatin1(kPresets[i].name)));
+        m_presets[i] = push(QStringLiteral("Command%1").arg(6 + i), QString::fromLatin1(kCurvePresets[i].name), row);
+        m_presets[i]->setToolTip(QStringLiteral("カスタムの曲線に %1 の値を入れます").arg(QString::fromLatin1(kCurvePresets[i].name)));
         narrow(m_presets[i], 14);
         presets->addWidget(m_presets[i], i / 2, i % 2);
     }
@@ -369,7 +327,7 @@ Form6::Form6(Wizard &wizard)
         makeDigitField(b);
     m_holdStart->setText(QStringLiteral("0"));
     m_background[0]->setChecked(true);
-    m_rows = {Row()};
+    rows() = {Row()};
     setFocusProxy(m_startX);
     connectEdits();
     connect(m_next, &QPushButton::clicked, this, &Form6::next);
@@ -442,11 +400,11 @@ void Form6::connectEdits()
     for (int i = 0; i < 4; ++i) {
         connect(m_presets[i], &QPushButton::clicked, this, [this, i] {
             asStep([this, i] {
-                Row &r = m_rows[m_current];
+                Row &r = rows()[chosen()];
                 r.curve = Segment::Curve::Bezier;
                 for (int v = 0; v < 4; ++v)
-                    r.bezier[v] = QString::fromLatin1(kPresets[i].values[v]);
-                showRow(m_current);
+                    r.bezier[v] = QString::fromLatin1(kCurvePresets[i].values[v]);
+                showRow(chosen());
             });
         });
     }
@@ -485,7 +443,7 @@ void Form6::shownAgain()
     Run lines;
     QString error;
     if (settingslog::readRun(files().settingsLog(), lines, &error, settingslog::Access::Handoff, 3)) {
-        m_firstLines = lines;
+        m_model.setFirstLines(lines);
         m_next->setEnabled(true);
     }
     refresh();
@@ -494,19 +452,25 @@ void Form6::shownAgain()
 void Form6::load()
 {
     QString error;
-    bool ok = settingslog::readRun(files().settingsLog(), m_firstLines, &error, settingslog::Access::Handoff, 3);
-    bool widthOk = false;
-    bool pictureOk = false;
-    const int window = ok ? m_firstLines.windowWidth.toInt(&widthOk) : 0;
-    const int picture = ok ? m_firstLines.scroll.width.toInt(&pictureOk) : 0;
-    if (ok && (!widthOk || !pictureOk)) {
+    Run firstLines;
+    bool ok = settingslog::readRun(files().settingsLog(), firstLines, &error, settingslog::Access::Handoff, 3);
+    const auto asInt = [](const Number &number) {
+        const std::optional<qint64> v = number.whole();
+        return v && *v >= INT_MIN && *v <= INT_MAX ? std::optional<int>(int(*v)) : std::nullopt;
+    };
+    const std::optional<int> windowValue = ok ? asInt(firstLines.windowWidth) : std::nullopt;
+    const std::optional<int> pictureValue = ok ? asInt(firstLines.scroll.width) : std::nullopt;
+    const bool widthOk = windowValue.has_value();
+    const int window = windowValue.value_or(0);
+    const int picture = pictureValue.value_or(0);
+    if (ok && (!widthOk || !pictureValue)) {
         ok = false;
         const Field bad = widthOk ? Field::ScrollImageWidth : Field::WindowWidth;
         error = QStringLiteral("設定ファイルの %1 の値「%2」は整数ではありません。")
-                    .arg(fieldLabel(bad), shownValue(widthOk ? m_firstLines.scroll.width : m_firstLines.windowWidth));
+                    .arg(fieldLabel(bad), shownValue(widthOk ? firstLines.scroll.width.text() : firstLines.windowWidth.text()));
     }
+    m_model.setFirstLines(ok ? firstLines : Run());
     if (!ok) {
-        m_firstLines = Run();
         m_next->setEnabled(false);
         messageWhenShown(restartMessage(error), QStringLiteral("設定を読み込めません"), OkWithExclamation);
         return;
@@ -515,9 +479,9 @@ void Form6::load()
     refreshOnce([&] {
         m_startX->setText(QString::number(window));
         m_startY->setText(QStringLiteral("0"));
-        m_rows = {Row()};
-        m_rows[0].x = QString::number(-qint64(picture)); // a hand-edited width may be INT_MIN
-        m_rows[0].y = QStringLiteral("0");
+        rows() = {Row()};
+        rows()[0].x = QString::number(-qint64(picture)); // a hand-edited width may be INT_MIN
+        rows()[0].y = QStringLiteral("0");
         fillRemembered();
         fillList();
         showRow(0);
@@ -537,77 +501,47 @@ void Form6::fillRemembered()
     const int background = int(chain.background);
     if (background >= 1 && background <= 3)
         m_background[background - 1]->setChecked(true);
-    m_rows.clear();
+    rows().clear();
     for (const Segment &s : chain.segments)
-        m_rows.append(rowOf(s));
+        rows().append(rowOf(s));
     setFocusProxy(m_next);
     m_next->setFocus();
 }
 
-QList<LogLine> Form6::record() const
+void Form6::syncChainValues()
 {
-    const auto text = [](const QString &t) { return LogValue::textValue(t); };
-    int background = 0;
+    ChainEdit &e = m_model.edit();
+    e.startX = m_startX->text();
+    e.startY = m_startY->text();
+    e.holdStart = m_holdStart->text();
     for (int i = 0; i < 3; ++i) {
         if (m_background[i]->isChecked())
-            background = i + 1;
+            e.background = i + 1;
     }
-    QList<LogLine> lines;
-    for (qsizetype k = 0; k < m_rows.size(); ++k) {
-        const Row &r = m_rows[k];
-        const LogValue motion = LogValue::number(int(r.motion));
-        const LogValue amount = text(r.motion == Segment::Motion::Frames ? r.frames : r.dots);
-        const LogValue curve = LogValue::number(int(r.curve));
-        LogLine line = k == 0 ? LogLine{text(m_startX->text()), text(m_startY->text()), text(r.x), text(r.y), motion, amount,
-                                        curve, text(m_holdStart->text()), text(r.hold), LogValue::number(background)}
-                              : LogLine{text(r.x), text(r.y), motion, amount, curve, text(r.hold)};
-        if (r.curve == Segment::Curve::Bezier) {
-            for (const QString &v : r.bezier)
-                line.append(text(v));
-        }
-        lines.append(line);
-    }
-    return lines;
-}
-
-bool Form6::chain(Run &run, ChainPlan &plan, QString *error) const
-{
-    if (!m_firstLines.lines)
-        return false;
-    run = m_firstLines;
-    run.mode = Run::Mode::Detailed;
-    RunError problem;
-    if (!runlog::chainFromLines(record(), run.chain, &problem, runlog::Naming::EditorRows)) {
-        if (error)
-            *error = problem.message;
-        return false;
-    }
-    run.lines = 4;
-    return ChainPlan::make(run.chain, plan, error);
 }
 
 void Form6::fillList()
 {
     const QSignalBlocker quiet(m_list);
-    while (m_list->topLevelItemCount() > m_rows.size())
+    while (m_list->topLevelItemCount() > rows().size())
         delete m_list->takeTopLevelItem(m_list->topLevelItemCount() - 1);
-    while (m_list->topLevelItemCount() < m_rows.size()) {
+    while (m_list->topLevelItemCount() < rows().size()) {
         auto *item = new QTreeWidgetItem(m_list);
         item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
         for (int c : {4, 5})
             item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
-    m_rowButtons[0]->setEnabled(m_rows.size() < kMaxSegments);
-    m_rowButtons[1]->setEnabled(m_rows.size() > 1);
-    m_rowButtons[2]->setEnabled(m_current > 0);
-    m_rowButtons[3]->setEnabled(m_current + 1 < m_rows.size());
-    m_list->setCurrentItem(m_list->topLevelItem(m_current));
+    m_rowButtons[0]->setEnabled(rows().size() < kMaxSegments);
+    m_rowButtons[1]->setEnabled(rows().size() > 1);
+    m_rowButtons[2]->setEnabled(chosen() > 0);
+    m_rowButtons[3]->setEnabled(chosen() + 1 < rows().size());
+    m_list->setCurrentItem(m_list->topLevelItem(chosen()));
 }
 
 void Form6::showRow(int row)
 {
-    m_current = qBound(0, row, int(m_rows.size()) - 1);
-    const Row &r = m_rows[m_current];
+    m_model.edit().current = qBound(0, row, int(rows().size()) - 1);
+    const Row &r = rows()[chosen()];
     const bool custom = r.curve == Segment::Curve::Bezier;
     m_showing = true;
     m_targetX->setText(r.x);
@@ -623,10 +557,10 @@ void Form6::showRow(int row)
     m_showing = false;
     for (QLineEdit *b : m_bezier)
         b->setEnabled(custom);
-    m_rowFrame->setTitle(QStringLiteral("%1 番目の動き").arg(m_current + 1));
+    m_rowFrame->setTitle(QStringLiteral("%1 番目の動き").arg(chosen() + 1));
     fillList();
     if (!m_applying)
-        m_history.select(m_current);
+        m_history.select(chosen());
     refresh();
 }
 
@@ -634,7 +568,7 @@ void Form6::rowEdited()
 {
     if (m_showing)
         return;
-    Row &r = m_rows[m_current];
+    Row &r = rows()[chosen()];
     r.x = m_targetX->text();
     r.y = m_targetY->text();
     r.motion = m_how[1]->isChecked() ? Segment::Motion::Frames : Segment::Motion::DotsPerFrame;
@@ -654,15 +588,15 @@ void Form6::curveChosen()
     if (m_showing)
         return;
     asStep([this] {
-        Row &r = m_rows[m_current];
+        Row &r = rows()[chosen()];
         r.curve = Segment::Curve(m_curve->currentIndex() + 1);
         // カスタム brings back this move's own values, or starts from the shape of ease, which most
         // timing editors open with.
         if (r.curve == Segment::Curve::Bezier && std::all_of(r.bezier.begin(), r.bezier.end(), [](const QString &v) { return v.isEmpty(); })) {
             for (int v = 0; v < 4; ++v)
-                r.bezier[v] = QString::fromLatin1(kPresets[0].values[v]);
+                r.bezier[v] = QString::fromLatin1(kCurvePresets[0].values[v]);
         }
-        showRow(m_current);
+        showRow(chosen());
     });
 }
 
@@ -678,80 +612,43 @@ void Form6::refreshOnce(const std::function<void()> &change)
 
 void Form6::refresh()
 {
+    syncChainValues();
     if (m_holding)
         return;
     m_dots->setEnabled(m_how[0]->isChecked());
     m_frames->setEnabled(m_how[1]->isChecked());
-    const Row &current = m_rows[m_current];
-    m_curveView->setCurve(current.curve, bezierNumbers(current.bezier));
-    if (!m_firstLines.lines)
+    const Row &current = m_model.currentRow();
+    m_curveView->setCurve(current.curve, drawableBezier(current.bezier));
+    if (!m_model.firstLines().lines)
         return;
-    Run run;
-    ChainPlan plan;
-    QString error;
-    const bool valid = chain(run, plan, &error);
-
-    QStringList uneven;
-    QString words;
-    QList<StepCheck::Suggestion> offered;
-    for (qsizetype k = 0; k < m_rows.size(); ++k) {
-        const Row &r = m_rows[k];
+    const ChainFindings found = m_model.findings();
+    for (qsizetype k = 0; k < found.rows.size(); ++k) {
+        const RowFindings &r = found.rows[k];
         QTreeWidgetItem *item = m_list->topLevelItem(int(k));
         if (!item)
             break; // the rows are being replaced; the list follows them next
         item->setText(0, QString::number(k + 1));
-        item->setText(1, QStringLiteral("%1, %2").arg(r.x, r.y));
-        item->setText(2, r.motion == Segment::Motion::Frames ? QStringLiteral("%1 コマ").arg(r.frames) : QStringLiteral("%1 ドット").arg(r.dots));
-        item->setText(3, QString::fromUtf8(kCurveNames[qBound(1, int(r.curve), 5) - 1]));
+        item->setText(1, r.target);
+        item->setText(2, r.amount);
+        item->setText(3, r.curve);
         item->setText(4, r.hold);
-        if (!valid) {
-            item->setText(5, QStringLiteral("－"));
-            item->setText(6, QString());
-            item->setToolTip(6, QString());
-            continue;
-        }
-        const Segment &s = run.chain.segments[k];
-        const ChainPlan::Part &part = plan.parts[k];
-        const StepCheck check = checkSteps(s, part.fromX, part.fromY, part.moving);
-        item->setText(5, QString::number(part.moving));
-        QString note;
-        if (part.moving == 1)
-            note = QStringLiteral("この動きは 1 コマで、動きません。");
-        else if (part.moving == 2 && (s.x != part.fromX || s.y != part.fromY))
-            note = QStringLiteral("この動きは 2 コマで、目標へ飛び移ります。");
-        else
-            note = stepCheckText(check, s.motion, s.amount);
-        item->setText(6, check.uneven ? QStringLiteral("！") : part.moving <= 2 ? QStringLiteral("・") : QString());
-        item->setToolTip(6, note);
-        if (check.uneven)
-            uneven << QString::number(k + 1);
-        if (k == m_current) {
-            words = note;
-            offered = check.suggestions;
-        }
+        item->setText(5, r.frames);
+        item->setText(6, r.mark);
+        item->setToolTip(6, r.note);
     }
-    if (words.isEmpty() && !uneven.isEmpty())
-        words = QStringLiteral("%1 番目の動きは歩みがそろっていません（！の行）。").arg(uneven.join(QStringLiteral("・")));
-    if (!valid)
-        words = error;
-    m_check->setText(words);
-    const bool byFrames = current.motion == Segment::Motion::Frames;
+    m_check->setText(found.words);
     for (int i = 0; i < 2; ++i) {
-        const bool shown = i < offered.size();
+        const bool shown = i < found.suggestions.size();
         m_suggestions[i]->setVisible(shown);
         if (shown) {
-            m_suggestions[i]->setText(suggestionCaption(offered[i], current.motion));
-            m_suggestions[i]->setProperty("amount", byFrames ? QString::number(offered[i].frames) : QString::number(offered[i].amount));
+            m_suggestions[i]->setText(found.suggestions[i].first);
+            m_suggestions[i]->setProperty("amount", found.suggestions[i].second);
         }
     }
-    if (!valid) {
-        m_frameCount->setText(QStringLiteral("全 － コマ（値を直してください）"));
-        m_path->setProblem(error);
-        return;
-    }
-    m_frameCount->setText(QStringLiteral("全 %1 コマ（動き %2・止め %3）")
-                              .arg(QString::number(plan.frames), QString::number(plan.moving), QString::number(plan.held)));
-    m_path->setChain(run, plan, m_current, wizard().picturePaths(), &m_decoded);
+    m_frameCount->setText(found.frameCount);
+    if (!found.valid)
+        return m_path->setProblem(found.problem);
+    m_path->setChain(found.run, found.plan, chosen(), wizard().picturePaths(), &m_decoded);
 }
 
 template<typename Change>
@@ -764,19 +661,10 @@ void Form6::asStep(Change change)
     m_history.commit();
 }
 
-ChainEdit Form6::edit() const
+ChainEdit Form6::edit()
 {
-    ChainEdit e;
-    e.startX = m_startX->text();
-    e.startY = m_startY->text();
-    e.holdStart = m_holdStart->text();
-    for (int i = 0; i < 3; ++i) {
-        if (m_background[i]->isChecked())
-            e.background = i + 1;
-    }
-    e.rows = m_rows;
-    e.current = m_current;
-    return e;
+    syncChainValues();
+    return m_model.edit();
 }
 
 void Form6::applyEdit(const ChainEdit &e)
@@ -788,7 +676,7 @@ void Form6::applyEdit(const ChainEdit &e)
                 box->setText(text);
         }
         m_background[qBound(1, e.background, 3) - 1]->setChecked(true);
-        m_rows = e.rows;
+        rows() = e.rows;
         showRow(e.current);
     });
     m_applying = false;
@@ -811,50 +699,38 @@ bool Form6::eventFilter(QObject *watched, QEvent *event)
 
 void Form6::addMove()
 {
-    if (m_rows.size() >= kMaxSegments)
+    if (rows().size() >= kMaxSegments)
         return;
-    asStep([this] {
-        // The new move starts where the chosen one stops, as it moves; its target is to be typed.
-        Row row = m_rows[m_current];
-        row.hold = QStringLiteral("0");
-        if (row.curve != Segment::Curve::Bezier)
-            row.bezier = {};
-        m_rows.insert(m_current + 1, row);
-        showRow(m_current + 1);
-    });
+    // The new move's target is to be typed.
+    asStep([this] { showRow(m_model.addAfterCurrent()); });
     m_targetX->setFocus();
     m_targetX->selectAll();
 }
 
 void Form6::removeMove()
 {
-    if (m_rows.size() <= 1)
+    if (rows().size() <= 1)
         return;
-    asStep([this] {
-        m_rows.removeAt(m_current);
-        showRow(qMin(m_current, int(m_rows.size()) - 1));
-    });
+    asStep([this] { showRow(m_model.removeCurrent()); });
 }
 
 void Form6::moveBy(int by)
 {
-    const int to = m_current + by;
-    if (to < 0 || to >= m_rows.size())
+    const int to = chosen() + by;
+    if (to < 0 || to >= rows().size())
         return;
-    asStep([this, to] {
-        m_rows.swapItemsAt(m_current, to);
-        showRow(to);
-    });
+    asStep([this, by] { showRow(m_model.moveCurrent(by)); });
 }
 
 void Form6::next()
 {
+    syncChainValues();
     Run run;
     ChainPlan plan;
     QString error;
-    if (!chain(run, plan, &error))
+    if (!m_model.chain(run, plan, &error))
         return message(error, QStringLiteral("設定が正しくありません"), OkWithExclamation);
-    const QList<LogLine> lines = record();
+    const QList<LogLine> lines = m_model.record();
     for (const LogLine &line : lines) {
         if (!settingslog::appendLine(files().settingsLog(), line, &error))
             return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);

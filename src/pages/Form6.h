@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChainHistory.h"
+#include "chaineditor/ChainEditorModel.h"
 #include "model/Run.h"
 #include "script/ScrollScript.h"
 #include "shell/Page.h"
@@ -58,10 +58,10 @@ private:
 
     void load();
     void fillRemembered();
-    // Line 4 as the boxes stand, then a line for each further move.
-    QList<LogLine> record() const;
-    // The chain the page gives, and how it unfolds; false (with `error`) when a value is refused.
-    bool chain(Run &run, ChainPlan &plan, QString *error) const;
+    // The chain's own boxes (the start, its hold, the background) into the model.
+    void syncChainValues();
+    QList<Row> &rows() { return m_model.rows(); }
+    int chosen() const { return m_model.edit().current; }
     // Everything that follows the values: the rows' counts and marks, the words, the path.
     void refresh();
     // `change` with the refreshes its signals would cause held back, then one refresh.
@@ -74,7 +74,7 @@ private:
     void moveBy(int by);
     void fillList();
     // The edit as it stands, and an edit put back (an undo or a redo).
-    ChainEdit edit() const;
+    ChainEdit edit();
     void applyEdit(const ChainEdit &edit);
     // A discrete change (a choice, a button): typing before it is a step of its own, and so is it.
     template<typename Change>
@@ -105,9 +105,7 @@ private:
     QLabel *m_hint;
     QGroupBox *m_rowFrame;
     QPushButton *m_next;
-    Run m_firstLines; // lines 1 to 3 of the settings log
-    QList<Row> m_rows;
-    int m_current = 0;
+    ChainEditorModel m_model; // lines 1 to 3 of the settings log, and the chain being edited
     bool m_showing = false; // the boxes are being filled from a row: no edit
     bool m_applying = false; // an undo or redo is putting an edit back
     bool m_holding = false;  // refreshOnce() is running: one refresh at its end

@@ -209,7 +209,7 @@ void Form7::preview()
     QSize window;
     if (!render::windowSizeOf(run, window))
         return message(QStringLiteral("設定ファイルのウィンドウの大きさ（%1 × %2）が読めません。")
-                           .arg(shownValue(run.windowWidth), shownValue(run.windowHeight)),
+                           .arg(shownValue(run.windowWidth.text()), shownValue(run.windowHeight.text())),
                        QStringLiteral("プレビューを表示できません"), OkWithExclamation);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     auto renderer = std::make_unique<render::FrameRenderer>(frames, window, wizard().picturePaths());

@@ -99,9 +99,9 @@ void PicturePage::fillRemembered(const QString &path, const RunPicture &picture)
     QString unreadable;
     if (!path.isEmpty() && toolkit().measurePicture(path, size, &unreadable)) {
         fill(path, size);
-        if (m_widthBox->text() != picture.width || m_heightBox->text() != picture.height) {
-            const QString was = shownValue(picture.width);
-            const QString wasHigh = shownValue(picture.height);
+        if (m_widthBox->text() != picture.width.text() || m_heightBox->text() != picture.height.text()) {
+            const QString was = shownValue(picture.width.text());
+            const QString wasHigh = shownValue(picture.height.text());
             messageWhenShown(file.isEmpty() ? QStringLiteral("前回の画像「%1」の大きさが変わっています（前回 %2 × %3、今 %4 × %5）。\r\n今の大きさを記入しました。")
                                                   .arg(shown, was, wasHigh, m_widthBox->text(), m_heightBox->text())
                                             : QStringLiteral("設定ファイル「%1」の画像「%2」の大きさが変わっています（保存したとき %3 × %4、今 %5 × %6）。\r\n今の大きさを記入しました。")
@@ -111,8 +111,8 @@ void PicturePage::fillRemembered(const QString &path, const RunPicture &picture)
         return;
     }
     m_nameBox->setText(picture.file);
-    m_widthBox->setText(picture.width);
-    m_heightBox->setText(picture.height);
+    m_widthBox->setText(picture.width.text());
+    m_heightBox->setText(picture.height.text());
     // A picture that is there but no picture is said so; only one that is gone "見つかりません".
     if (!path.isEmpty() && QFileInfo::exists(path))
         messageWhenShown(unreadable, title, OkWithExclamation);

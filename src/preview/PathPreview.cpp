@@ -36,7 +36,7 @@ void PathPreview::setChain(const Run &run, const ChainPlan &plan, int selected, 
     m_why.clear();
     if (!windowSizeOf(run, m_window))
         return setProblem(QStringLiteral("ウィンドウの大きさが正しくありません。"));
-    m_picture = QSizeF(qMax(0, run.scroll.width.trimmed().toInt()), qMax(0, run.scroll.height.trimmed().toInt()));
+    m_picture = QSizeF(qMax(0, run.scroll.width.value().value_or(0)), qMax(0, run.scroll.height.value().value_or(0)));
     m_selected = selected;
     m_background = run.chain.background;
     m_paths.resize(run.chain.segments.size());
@@ -74,9 +74,9 @@ void PathPreview::setChain(const Run &run, const ChainPlan &plan, int selected, 
     // The last position is drawn by the renderer, as a script's frame is, so that it shows exactly
     // what the host will; made again only when that frame changes.
     const QPointF end = m_keys.back();
-    const QString key = QStringList{QString::number(end.x()), QString::number(end.y()), run.scroll.file, run.scroll.width,
-                                    run.scroll.height, paths.value(run.scroll.file), run.background.file, run.background.width,
-                                    run.background.height, paths.value(run.background.file), run.windowWidth, run.windowHeight}
+    const QString key = QStringList{QString::number(end.x()), QString::number(end.y()), run.scroll.file, run.scroll.width.text(),
+                                    run.scroll.height.text(), paths.value(run.scroll.file), run.background.file, run.background.width.text(),
+                                    run.background.height.text(), paths.value(run.background.file), run.windowWidth.text(), run.windowHeight.text()}
                             .join(QChar(0));
     if (key != m_rendered || !m_renderer) {
         m_rendered = key;

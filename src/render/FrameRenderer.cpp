@@ -62,10 +62,10 @@ QImage halfShifted(const QImage &source, bool halfX, bool halfY)
 
 bool windowSizeOf(const Run &run, QSize &size)
 {
-    bool widthOk = false;
-    bool heightOk = false;
-    size = QSize(run.windowWidth.toInt(&widthOk), run.windowHeight.toInt(&heightOk));
-    return widthOk && heightOk && size.width() > 0 && size.height() > 0;
+    const std::optional<int> width = run.windowWidth.positive();
+    const std::optional<int> height = run.windowHeight.positive();
+    size = QSize(width.value_or(0), height.value_or(0));
+    return width && height;
 }
 
 FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHash<QString, QString> &paths,

@@ -86,7 +86,46 @@ qint64 placed(qint64 from, qint64 delta, double c)
     return roundHalfAway(double(from) + double(delta) * c);
 }
 
+// c(i / m) of curves 1 to 4 as num / den, in whole numbers.
+void curveFraction(Segment::Curve curve, qint64 i, qint64 m, qint64 &num, qint64 &den)
+{
+    num = i;
+    den = m;
+    switch (curve) {
+    case Segment::Curve::EaseIn:
+        num = i * i;
+        den = m * m;
+        break;
+    case Segment::Curve::EaseOut:
+        num = m * m - (m - i) * (m - i);
+        den = m * m;
+        break;
+    case Segment::Curve::EaseInOut:
+        num = 3 * i * i * m - 2 * i * i * i;
+        den = m * m * m;
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
+
+double curveShare(Segment::Curve curve, const Bezier &bezier, qint64 i, qint64 m)
+{
+    if (m <= 0 || i <= 0)
+        return 0.0;
+    if (i >= m)
+        return 1.0;
+    if (curve == Segment::Curve::Bezier) {
+        const Controls k = controlsOf(bezier);
+        return cubic(k.y1, k.y2, solveTiming(k.x1, k.x2, double(i) / double(m)));
+    }
+    qint64 num = 0;
+    qint64 den = 1;
+    curveFraction(curve, i, m, num, den);
+    return double(num) / double(den);
+}
 
 void segmentPosition(const Segment &segment, qint64 fromX, qint64 fromY, qint64 i, qint64 n, qint64 &x, qint64 &y)
 {
@@ -109,24 +148,9 @@ void segmentPosition(const Segment &segment, qint64 fromX, qint64 fromY, qint64 
         return;
     }
     // c(i / m) as num / den, whole numbers only.
-    qint64 num = i;
-    qint64 den = m;
-    switch (segment.curve) {
-    case Segment::Curve::EaseIn:
-        num = i * i;
-        den = m * m;
-        break;
-    case Segment::Curve::EaseOut:
-        num = m * m - (m - i) * (m - i);
-        den = m * m;
-        break;
-    case Segment::Curve::EaseInOut:
-        num = 3 * i * i * m - 2 * i * i * i;
-        den = m * m * m;
-        break;
-    default:
-        break;
-    }
+    qint64 num = 0;
+    qint64 den = 1;
+    curveFraction(segment.curve, i, m, num, den);
     x = roundedPosition(fromX, segment.x - fromX, num, den);
     y = roundedPosition(fromY, segment.y - fromY, num, den);
 }

@@ -47,6 +47,10 @@ struct ChainPlan
     static bool make(const Chain &chain, ChainPlan &plan, QString *error);
 };
 
+// The share of the way c(i / m) that a curve has gone at step i of m (0 to 1, or past them for a
+// Bézier curve that overshoots): what every position is made of, and what the curve's picture draws.
+double curveShare(Segment::Curve curve, const Bezier &bezier, qint64 i, qint64 m);
+
 // Moving frame i of n of `segment` from (fromX, fromY): the start + (target - start) x c(i / (n - 1)),
 // each coordinate rounded to the nearest whole pixel (an exact half away from zero). Curves 1 to 4
 // are computed in whole numbers; a Bézier curve in double precision, the last frame exactly the

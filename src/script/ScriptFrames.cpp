@@ -74,8 +74,8 @@ ScriptFrames ScriptFrames::still(const Run &run, double x, double y)
         Graphic g;
         g.x = gx;
         g.y = gy;
-        const QByteArray w = picture.width.toLatin1();
-        const QByteArray h = picture.height.toLatin1();
+        const QByteArray w = picture.width.text().toLatin1();
+        const QByteArray h = picture.height.text().toLatin1();
         double wv = 0;
         double hv = 0;
         g.sizeUnknown = !drawableSize(w.constBegin(), w.constEnd(), h.constBegin(), h.constEnd(), wv, hv);
@@ -89,7 +89,7 @@ ScriptFrames ScriptFrames::still(const Run &run, double x, double y)
         g.picture = int(index);
         if (g.sizeUnknown && !frames.unknownSizes.contains(picture.file)) {
             frames.unknownSizes.append(picture.file);
-            frames.notes.append(unknownSizeNote(picture.file, picture.width + QStringLiteral(" × ") + picture.height));
+            frames.notes.append(unknownSizeNote(picture.file, picture.width.text() + QStringLiteral(" × ") + picture.height.text()));
         }
         frames.graphics.append(g);
     };

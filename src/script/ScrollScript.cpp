@@ -15,19 +15,15 @@
 namespace velra {
 namespace {
 
-// The text of a value of the simple mode's run, named by its field.
-const QString &textOf(const Run &run, Field field)
+// A number of the simple mode's run, named by its field.
+const Number &numberOf(const Run &run, Field field)
 {
-    static const QString none;
+    static const Number none;
     switch (field) {
-    case Field::ScrollImageFile:
-        return run.scroll.file;
     case Field::ScrollImageWidth:
         return run.scroll.width;
     case Field::ScrollImageHeight:
         return run.scroll.height;
-    case Field::BackgroundFile:
-        return run.background.file;
     case Field::BackgroundWidth:
         return run.background.width;
     case Field::BackgroundHeight:
@@ -45,6 +41,16 @@ const QString &textOf(const Run &run, Field field)
     }
 }
 
+// The text of a value as the log holds it, named by its field.
+const QString &textOf(const Run &run, Field field)
+{
+    if (field == Field::ScrollImageFile)
+        return run.scroll.file;
+    if (field == Field::BackgroundFile)
+        return run.background.file;
+    return numberOf(run, field).text();
+}
+
 class Converter
 {
 public:
@@ -57,23 +63,21 @@ public:
     {
         if (failed())
             return std::nullopt;
-        const QString &text = textOf(m_run, field);
-        bool ok = false;
-        const qint64 v = text.toLongLong(&ok);
-        // Only digits with an optional sign: the pages store digit texts, and anything else
-        // (spaces, decimals) can only come from a hand-edited log.
-        const bool wellFormed = ok && !text.isEmpty() && !text.front().isSpace() && !text.back().isSpace();
-        if (!wellFormed && !isWholeNumberText(text)) {
-            m_error = text.isEmpty()
-                ? QStringLiteral("%1が空です。整数が必要です。").arg(fieldLabel(field))
-                : QStringLiteral("%1の値「%2」は整数ではありません。").arg(fieldLabel(field), shownValue(text));
-            return std::nullopt;
+        const Number &number = numberOf(m_run, field);
+        switch (number.state()) {
+        case Number::State::Empty:
+            m_error = QStringLiteral("%1が空です。整数が必要です。").arg(fieldLabel(field));
+            break;
+        case Number::State::NotWhole:
+            m_error = QStringLiteral("%1の値「%2」は整数ではありません。").arg(fieldLabel(field), shownValue(number.text()));
+            break;
+        case Number::State::OutOfRange:
+            m_error = QStringLiteral("%1の値「%2」は -32768 から 32767 の範囲外です。").arg(fieldLabel(field), shownValue(number.text()));
+            break;
+        case Number::State::Whole:
+            break;
         }
-        if (!wellFormed || !fitsInt16(v)) {
-            m_error = QStringLiteral("%1の値「%2」は -32768 から 32767 の範囲外です。").arg(fieldLabel(field), shownValue(text));
-            return std::nullopt;
-        }
-        return int(v);
+        return number.value();
     }
 
     std::optional<int> checked(qint64 result, const QString &what)

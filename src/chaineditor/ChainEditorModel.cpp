@@ -1,0 +1,163 @@
+#include "ChainEditorModel.h"
+
+#include "model/LogFormat.h"
+
+namespace velra {
+
+QString curveName(Segment::Curve curve)
+{
+    static const char *const names[] = {"等速", "加速", "減速", "加減速", "カスタム"};
+    return QString::fromUtf8(names[qBound(1, int(curve), 5) - 1]);
+}
+
+std::optional<Bezier> drawableBezier(const std::array<QString, 4> &texts)
+{
+    std::array<int, 4> values{};
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        const double v = texts[i].toDouble(&ok);
+        // An x outside 0 to 1 has no curve; a y far beyond what the chain takes is not drawn either.
+        if (!ok || (i % 2 == 0 ? v < 0 || v > 1 : v < -100 || v > 100))
+            return std::nullopt;
+        values[i] = qRound(v * 10000);
+    }
+    return Bezier{values[0], values[1], values[2], values[3]};
+}
+
+ChainRow rowOf(const Segment &s)
+{
+    ChainRow row;
+    row.x = QString::number(s.x);
+    row.y = QString::number(s.y);
+    row.motion = s.motion;
+    (s.motion == Segment::Motion::Frames ? row.frames : row.dots) = QString::number(s.amount);
+    row.curve = s.curve;
+    row.hold = QString::number(s.hold);
+    if (s.curve == Segment::Curve::Bezier) {
+        Chain one;
+        one.segments = {s};
+        const LogLine line = runlog::chainLines(one).front();
+        for (int i = 0; i < 4; ++i)
+            row.bezier[i] = line[10 + i].text;
+    }
+    return row;
+}
+
+QList<LogLine> ChainEditorModel::record() const
+{
+    const auto text = [](const QString &t) { return LogValue::textValue(t); };
+    QList<LogLine> lines;
+    for (qsizetype k = 0; k < m_edit.rows.size(); ++k) {
+        const ChainRow &r = m_edit.rows[k];
+        const LogValue motion = LogValue::number(int(r.motion));
+        const LogValue amount = text(r.motion == Segment::Motion::Frames ? r.frames : r.dots);
+        const LogValue curve = LogValue::number(int(r.curve));
+        LogLine line = k == 0 ? LogLine{text(m_edit.startX), text(m_edit.startY), text(r.x), text(r.y), motion, amount, curve,
+                                        text(m_edit.holdStart), text(r.hold), LogValue::number(m_edit.background)}
+                              : LogLine{text(r.x), text(r.y), motion, amount, curve, text(r.hold)};
+        if (r.curve == Segment::Curve::Bezier) {
+            for (const QString &v : r.bezier)
+                line.append(text(v));
+        }
+        lines.append(line);
+    }
+    return lines;
+}
+
+bool ChainEditorModel::chain(Run &run, ChainPlan &plan, QString *error) const
+{
+    if (!m_firstLines.lines)
+        return false;
+    run = m_firstLines;
+    run.mode = Run::Mode::Detailed;
+    RunError problem;
+    if (!runlog::chainFromLines(record(), run.chain, &problem, runlog::Naming::EditorRows)) {
+        if (error)
+            *error = problem.message;
+        return false;
+    }
+    run.lines = 4;
+    return ChainPlan::make(run.chain, plan, error);
+}
+
+ChainFindings ChainEditorModel::findings() const
+{
+    ChainFindings found;
+    found.valid = chain(found.run, found.plan, &found.problem);
+    QStringList uneven;
+    QList<StepCheck::Suggestion> offered;
+    for (qsizetype k = 0; k < m_edit.rows.size(); ++k) {
+        const ChainRow &r = m_edit.rows[k];
+        RowFindings row;
+        row.target = QStringLiteral("%1, %2").arg(r.x, r.y);
+        row.amount = r.motion == Segment::Motion::Frames ? QStringLiteral("%1 コマ").arg(r.frames) : QStringLiteral("%1 ドット").arg(r.dots);
+        row.curve = curveName(r.curve);
+        row.hold = r.hold;
+        row.frames = QStringLiteral("－");
+        if (found.valid) {
+            const Segment &s = found.run.chain.segments[k];
+            const ChainPlan::Part &part = found.plan.parts[k];
+            const StepCheck check = checkSteps(s, part.fromX, part.fromY, part.moving);
+            row.frames = QString::number(part.moving);
+            if (part.moving == 1)
+                row.note = QStringLiteral("この動きは 1 コマで、動きません。");
+            else if (part.moving == 2 && (s.x != part.fromX || s.y != part.fromY))
+                row.note = QStringLiteral("この動きは 2 コマで、目標へ飛び移ります。");
+            else
+                row.note = stepCheckText(check, s.motion, s.amount);
+            row.mark = check.uneven ? QStringLiteral("！") : part.moving <= 2 ? QStringLiteral("・") : QString();
+            if (check.uneven)
+                uneven << QString::number(k + 1);
+            if (k == m_edit.current) {
+                found.words = row.note;
+                offered = check.suggestions;
+            }
+        }
+        found.rows.append(row);
+    }
+    if (found.words.isEmpty() && !uneven.isEmpty())
+        found.words = QStringLiteral("%1 番目の動きは歩みがそろっていません（！の行）。").arg(uneven.join(QStringLiteral("・")));
+    if (!found.valid) {
+        found.words = found.problem;
+        found.frameCount = QStringLiteral("全 － コマ（値を直してください）");
+        return found;
+    }
+    const Segment::Motion motion = currentRow().motion;
+    for (qsizetype i = 0; i < qMin<qsizetype>(2, offered.size()); ++i)
+        found.suggestions.append({suggestionCaption(offered[i], motion),
+                                  QString::number(motion == Segment::Motion::Frames ? offered[i].frames : offered[i].amount)});
+    found.frameCount = QStringLiteral("全 %1 コマ（動き %2・止め %3）")
+                           .arg(QString::number(found.plan.frames), QString::number(found.plan.moving), QString::number(found.plan.held));
+    return found;
+}
+
+int ChainEditorModel::addAfterCurrent()
+{
+    if (m_edit.rows.size() >= kMaxSegments)
+        return -1;
+    ChainRow row = m_edit.rows[m_edit.current];
+    row.hold = QStringLiteral("0");
+    if (row.curve != Segment::Curve::Bezier)
+        row.bezier = {};
+    m_edit.rows.insert(m_edit.current + 1, row);
+    return m_edit.current + 1;
+}
+
+int ChainEditorModel::removeCurrent()
+{
+    if (m_edit.rows.size() <= 1)
+        return -1;
+    m_edit.rows.removeAt(m_edit.current);
+    return qMin(m_edit.current, int(m_edit.rows.size()) - 1);
+}
+
+int ChainEditorModel::moveCurrent(int by)
+{
+    const int to = m_edit.current + by;
+    if (to < 0 || to >= m_edit.rows.size())
+        return -1;
+    m_edit.rows.swapItemsAt(m_edit.current, to);
+    return to;
+}
+
+} // namespace velra

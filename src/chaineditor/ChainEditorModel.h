@@ -1,0 +1,97 @@
+#pragma once
+
+#include "ChainHistory.h"
+#include "model/Run.h"
+#include "script/Motion.h"
+#include "script/StepCheck.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+// What the chain editor shows, computed from the values as typed, without a widget: the page reads
+// its boxes into the edit, asks for the findings, and sets its widgets from them.
+namespace velra {
+
+// The speed curves' names, in the order of their codes.
+QString curveName(Segment::Curve curve);
+
+// The four usual shapes, as CSS names them.
+struct CurvePreset
+{
+    const char *name;
+    std::array<const char *, 4> values;
+};
+inline constexpr std::array<CurvePreset, 4> kCurvePresets{{{"ease", {"0.25", "0.1", "0.25", "1"}},
+                                                           {"ease-in", {"0.42", "0", "1", "1"}},
+                                                           {"ease-out", {"0", "0", "0.58", "1"}},
+                                                           {"ease-in-out", {"0.42", "0", "0.58", "1"}}}};
+
+// A Bézier curve's four values as typed, to draw: none while one is not a number, or an x lies
+// outside 0 to 1 (the page refuses it then). Rounded to the four decimals the chain keeps.
+std::optional<Bezier> drawableBezier(const std::array<QString, 4> &texts);
+
+// A move of a chain as the boxes show it.
+ChainRow rowOf(const Segment &segment);
+
+// How one move unfolds, as its row in the list shows it.
+struct RowFindings
+{
+    QString target;   // "-300, 0"
+    QString amount;   // "4 ドット", "30 コマ"
+    QString curve;    // "等速"
+    QString hold;
+    QString frames;   // its moving frames; "－" while the chain is refused
+    QString mark;     // "！" uneven, "・" one or two frames, else empty
+    QString note;     // what the mark means
+};
+
+// Everything the page shows that follows the values.
+struct ChainFindings
+{
+    bool valid = false;
+    QList<RowFindings> rows;
+    // The line under the list: the chosen move's note, the uneven moves, or why the chain is refused.
+    QString words;
+    QString frameCount; // "全 137 コマ（動き 131・止め 6）"
+    QString problem;    // why the chain is refused; empty when valid
+    // The chosen move's suggestions, at most two: the caption and the value a button puts in its box.
+    QList<std::pair<QString, QString>> suggestions;
+    Run run; // lines 1 to 3 and the chain, when valid
+    ChainPlan plan;
+};
+
+class ChainEditorModel
+{
+public:
+    // Lines 1 to 3 of the settings log; none read (0 lines) while the page has not loaded them.
+    void setFirstLines(const Run &run) { m_firstLines = run; }
+    const Run &firstLines() const { return m_firstLines; }
+
+    ChainEdit &edit() { return m_edit; }
+    const ChainEdit &edit() const { return m_edit; }
+    QList<ChainRow> &rows() { return m_edit.rows; }
+    const ChainRow &currentRow() const { return m_edit.rows[m_edit.current]; }
+
+    // Line 4 as the edit stands, then a line for each further move.
+    QList<LogLine> record() const;
+    // The chain the edit gives, and how it unfolds; false (with `error`) when a value is refused.
+    bool chain(Run &run, ChainPlan &plan, QString *error) const;
+    // The rows' counts and marks, the words, the suggestions, the total.
+    ChainFindings findings() const;
+
+    // Row operations, each answering the row to show next, or -1 when it cannot be done. The new
+    // move after the chosen one starts where that one stops, with its settings and no hold.
+    int addAfterCurrent();
+    int removeCurrent();
+    int moveCurrent(int by);
+
+private:
+    Run m_firstLines;
+    ChainEdit m_edit;
+};
+
+} // namespace velra
