@@ -140,7 +140,7 @@ int ChainEditorModel::addAfterCurrent()
     if (row.curve != Segment::Curve::Bezier)
         row.bezier = {};
     m_edit.rows.insert(m_edit.current + 1, row);
-    return m_edit.current + 1;
+    return ++m_edit.current;
 }
 
 int ChainEditorModel::removeCurrent()
@@ -148,7 +148,7 @@ int ChainEditorModel::removeCurrent()
     if (m_edit.rows.size() <= 1)
         return -1;
     m_edit.rows.removeAt(m_edit.current);
-    return qMin(m_edit.current, int(m_edit.rows.size()) - 1);
+    return m_edit.current = qMin(m_edit.current, int(m_edit.rows.size()) - 1);
 }
 
 int ChainEditorModel::moveCurrent(int by)
@@ -157,7 +157,7 @@ int ChainEditorModel::moveCurrent(int by)
     if (to < 0 || to >= m_edit.rows.size())
         return -1;
     m_edit.rows.swapItemsAt(m_edit.current, to);
-    return to;
+    return m_edit.current = to;
 }
 
 } // namespace velra

@@ -83,7 +83,7 @@ public:
     // The rows' counts and marks, the words, the suggestions, the total.
     ChainFindings findings() const;
 
-    // Row operations, each answering the row to show next, or -1 when it cannot be done. The new
+    // Row operations, each choosing and answering the row to show next, or -1 when it cannot be done. The new
     // move after the chosen one starts where that one stops, with its settings and no hold.
     int addAfterCurrent();
     int removeCurrent();
