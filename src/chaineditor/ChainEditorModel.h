@@ -1,6 +1,5 @@
 #pragma once
 
-#include "ChainHistory.h"
 #include "model/Run.h"
 #include "script/Motion.h"
 #include "script/StepCheck.h"
@@ -15,6 +14,39 @@
 // What the chain editor shows, computed from the values as typed, without a widget: the page reads
 // its boxes into the edit, asks for the findings, and sets its widgets from them.
 namespace velra {
+
+// A move as the chain editor's boxes hold it: texts as typed, so that a half-typed value stays as
+// it is.
+struct ChainRow
+{
+    QString x;
+    QString y;
+    Segment::Motion motion = Segment::Motion::DotsPerFrame;
+    QString dots = QStringLiteral("4");
+    QString frames = QStringLiteral("30");
+    Segment::Curve curve = Segment::Curve::Linear;
+    std::array<QString, 4> bezier; // kept while another curve is chosen, for カスタム to bring back
+    QString hold = QStringLiteral("0");
+    friend bool operator==(const ChainRow &, const ChainRow &) = default;
+};
+
+// Everything the author edits on the chain editor, and the move being edited.
+struct ChainEdit
+{
+    QString startX;
+    QString startY;
+    QString holdStart;
+    int background = 1;
+    QList<ChainRow> rows;
+    int current = 0;
+
+    // The values alone: choosing another move to edit is no edit.
+    bool sameValues(const ChainEdit &other) const
+    {
+        return startX == other.startX && startY == other.startY && holdStart == other.holdStart
+            && background == other.background && rows == other.rows;
+    }
+};
 
 // The speed curves' names, in the order of their codes.
 QString curveName(Segment::Curve curve);

@@ -28,9 +28,9 @@ private:
     bool m_done = false;
 };
 
-ChainHistory::ChainHistory(std::function<ChainEdit()> read, std::function<void(const ChainEdit &)> apply)
-    : m_read(std::move(read))
-    , m_apply(std::move(apply))
+ChainHistory::ChainHistory(ChainEditorModel &model, std::function<void(const ChainEdit &)> shown)
+    : m_model(model)
+    , m_shown(std::move(shown))
 {
     m_stack.setUndoLimit(kSteps);
 }
@@ -38,12 +38,12 @@ ChainHistory::ChainHistory(std::function<ChainEdit()> read, std::function<void(c
 void ChainHistory::reset()
 {
     m_stack.clear();
-    m_committed = m_read();
+    m_committed = m_model.edit();
 }
 
 void ChainHistory::commit()
 {
-    ChainEdit now = m_read();
+    ChainEdit now = m_model.edit();
     if (now.sameValues(m_committed)) {
         m_committed.current = now.current;
         return;
@@ -62,7 +62,7 @@ void ChainHistory::select(int current)
 
 bool ChainHistory::pending() const
 {
-    return !m_read().sameValues(m_committed);
+    return !m_model.edit().sameValues(m_committed);
 }
 
 void ChainHistory::undo()
@@ -80,7 +80,8 @@ void ChainHistory::redo()
 void ChainHistory::applied(const ChainEdit &edit)
 {
     m_committed = edit;
-    m_apply(edit);
+    m_model.edit() = edit;
+    m_shown(edit);
 }
 
 } // namespace velra

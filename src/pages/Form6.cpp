@@ -274,7 +274,7 @@ QGroupBox *Form6::buildMoveEditor()
 
 Form6::Form6(Wizard &wizard)
     : Page(wizard, QStringLiteral("Form6"))
-    , m_history([this] { return edit(); }, [this](const ChainEdit &e) { applyEdit(e); })
+    , m_history(m_model, [this](const ChainEdit &e) { applyEdit(e); })
 {
     // Made in the order Tab goes through them.
     QLayout *chainArea = buildChainArea();
@@ -659,12 +659,6 @@ void Form6::asStep(Change change)
     m_history.commit();
     change();
     m_history.commit();
-}
-
-ChainEdit Form6::edit()
-{
-    syncChainValues();
-    return m_model.edit();
 }
 
 void Form6::applyEdit(const ChainEdit &e)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chaineditor/ChainEditorModel.h"
+#include "chaineditor/ChainHistory.h"
 #include "model/Run.h"
 #include "script/ScrollScript.h"
 #include "shell/Page.h"
@@ -73,8 +74,7 @@ private:
     void removeMove();
     void moveBy(int by);
     void fillList();
-    // The edit as it stands, and an edit put back (an undo or a redo).
-    ChainEdit edit();
+    // An edit put back (an undo or a redo) shown in the boxes.
     void applyEdit(const ChainEdit &edit);
     // A discrete change (a choice, a button): typing before it is a step of its own, and so is it.
     template<typename Change>
