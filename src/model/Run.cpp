@@ -212,7 +212,7 @@ bool readRecord(const LogLine &line, Chain &chain, RunError *error, bool rows)
     const bool byFrames = first.motion == Segment::Motion::Frames;
     // The amount is named as the page names its box.
     if (!read(DetailField::MoveAmount, 1, byFrames ? int(kMaxSegmentFrames) : 32767, first.amount,
-              byFrames ? QStringLiteral("コマ数") : QStringLiteral("1コマに動かすドット数"))
+              byFrames ? QStringLiteral("コマ数") : QStringLiteral("1コマ平均のドット数"))
         || !read(DetailField::Curve, 1, 5, curve) || !read(DetailField::HoldStart, 0, 32767, chain.holdStart)
         || !read(DetailField::HoldEnd, 0, 32767, first.hold) || !read(DetailField::BackgroundMode, 1, 3, background))
         return false;
@@ -253,7 +253,7 @@ bool readSegmentLine(const LogLine &line, int lineNumber, Chain &chain, RunError
         return false;
     segment.motion = Segment::Motion(motion);
     const bool byFrames = segment.motion == Segment::Motion::Frames;
-    if (!read(3, byFrames ? "コマ数" : "1コマに動かすドット数", 1, byFrames ? int(kMaxSegmentFrames) : 32767, segment.amount)
+    if (!read(3, byFrames ? "コマ数" : "1コマ平均のドット数", 1, byFrames ? int(kMaxSegmentFrames) : 32767, segment.amount)
         || !read(4, "速さの変化", 1, 5, curve) || !read(5, "止めるコマ数", 0, 32767, segment.hold))
         return false;
     segment.curve = Segment::Curve(curve);

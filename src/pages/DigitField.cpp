@@ -2,10 +2,50 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
+#include <QRegularExpression>
+#include <QValidator>
 
 namespace velra {
 namespace {
+
+// What an input method gives a Japanese author, as the half-width characters a number is made of:
+// the full-width digits (and point), and the minus signs of their keyboards.
+QString halfWidth(QString text)
+{
+    for (QChar &c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0xFF10 && u <= 0xFF19)
+            c = QChar(u - 0xFF10 + '0');
+        else if (u == 0xFF0D || u == 0x2212 || u == 0x30FC)
+            c = QLatin1Char('-');
+        else if (u == 0xFF0E)
+            c = QLatin1Char('.');
+    }
+    return text;
+}
+
+// Takes what matches `pattern` once made half-width, and puts it in the box half-width.
+class NumberValidator final : public QValidator
+{
+public:
+    NumberValidator(const QString &pattern, QObject *parent)
+        : QValidator(parent)
+        , m_pattern(QRegularExpression::anchoredPattern(pattern))
+    {
+    }
+
+    State validate(QString &input, int &) const override
+    {
+        const QString half = halfWidth(input);
+        if (!m_pattern.match(half).hasMatch())
+            return Invalid;
+        input = half; // the same length: the cursor stays where it was
+        return Acceptable;
+    }
+
+private:
+    QRegularExpression m_pattern;
+};
 
 class DigitKeyFilter final : public QObject
 {
@@ -29,7 +69,7 @@ protected:
             return false;
         if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
             return false; // a shortcut; a paste it makes meets the validator
-        const QString text = key->text();
+        const QString text = halfWidth(key->text());
         // A minus sign only in front, and only once.
         if (m_sign && text == QLatin1String("-")) {
             // Where the sign would go, and what would stay after it once typed over the selection.
@@ -63,13 +103,18 @@ bool isAllDigits(const QString &text)
 void makeDigitField(QLineEdit *box)
 {
     box->installEventFilter(new DigitKeyFilter(box, false));
-    box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), box));
+    box->setValidator(new NumberValidator(QStringLiteral("[0-9]*"), box));
 }
 
 void makeSignedDigitField(QLineEdit *box)
 {
     box->installEventFilter(new DigitKeyFilter(box, true));
-    box->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), box));
+    box->setValidator(new NumberValidator(QStringLiteral("-?[0-9]*"), box));
+}
+
+void makeDecimalField(QLineEdit *box)
+{
+    box->setValidator(new NumberValidator(QStringLiteral("-?[0-9]*\\.?[0-9]*"), box));
 }
 
 } // namespace velra

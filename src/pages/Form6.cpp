@@ -18,7 +18,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QRegularExpressionValidator>
 #include <QShortcut>
 #include <QStyleOptionFrame>
 #include <QTreeWidget>
@@ -224,7 +223,7 @@ QGroupBox *Form6::buildMoveEditor()
     pair(0, QStringLiteral("目標 x"), m_targetX, QStringLiteral("y"), m_targetY);
     pair(1, QStringLiteral("止める"), m_hold, QStringLiteral("コマ"), nullptr);
     for (int i = 0; i < 2; ++i) {
-        editor->addWidget(m_how[i] = choice(1 + i, i == 0 ? QStringLiteral("1コマに動かすドット数") : QStringLiteral("コマ数"), row), 2 + i, 0);
+        editor->addWidget(m_how[i] = choice(1 + i, i == 0 ? QStringLiteral("1コマ平均のドット数") : QStringLiteral("コマ数"), row), 2 + i, 0);
         QLineEdit *amount = box(5 + i, row, i == 0 ? QStringLiteral("32767") : kCount);
         (i == 0 ? m_dots : m_frames) = amount;
         editor->addWidget(amount, 2 + i, 1, Qt::AlignRight);
@@ -249,8 +248,7 @@ QGroupBox *Form6::buildMoveEditor()
             values->addWidget(caption(QString::fromLatin1(valueNames[i]), row));
             m_bezier[i] = box(9 + i, row, QStringLiteral("-1.2345"));
             values->addWidget(m_bezier[i]);
-            m_bezier[i]->setValidator(
-                new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*\\.?[0-9]*")), m_bezier[i]));
+            makeDecimalField(m_bezier[i]);
         }
         values->addStretch(1);
         curveValues->addLayout(values);
@@ -678,14 +676,14 @@ void Form6::applyEdit(const ChainEdit &e)
 
 bool Form6::eventFilter(QObject *watched, QEvent *event)
 {
-    // A box keeps Ctrl+Z for its own typing; once that is committed (or undone), the page's undo
-    // and redo take the keys wherever the focus is.
+    // The page's undo and redo take the keys wherever the focus is, a box's own too: typing not yet
+    // committed becomes a step before it is undone, so that a redo brings it back.
     if (event->type() == QEvent::ShortcutOverride) {
         const auto *key = static_cast<QKeyEvent *>(event);
         const QKeyCombination keys = key->keyCombination();
         const bool history = key->matches(QKeySequence::Undo) || keys == QKeyCombination(Qt::CTRL, Qt::Key_Y)
             || keys == QKeyCombination(Qt::CTRL | Qt::SHIFT, Qt::Key_Z);
-        if (history && !m_history.pending())
+        if (history)
             return true; // not accepted: the shortcut runs
     }
     return Page::eventFilter(watched, event);

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QHBoxLayout>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMutex>
@@ -567,6 +568,19 @@ void PreviewWindow::keyPressEvent(QKeyEvent *event)
         return;
     }
     event->accept();
+}
+
+void PreviewWindow::closeEvent(QCloseEvent *event)
+{
+    // An export is the author's work of minutes: closing stops it only when they say so.
+    if (m_exportThread && m_toolkit
+        && !m_toolkit->question(this, QStringLiteral("アニメーションを書き出しています。書き出しを中止して閉じますか?"),
+                                QStringLiteral("アニメーションの書き出し"), false)) {
+        event->ignore();
+        return;
+    }
+    cancelExport();
+    QWidget::closeEvent(event);
 }
 
 void PreviewWindow::setSegmentStarts(const QList<qsizetype> &frames)

@@ -6,6 +6,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QStyleOptionFrame>
 #include <QTest>
 #include <QTreeWidget>
@@ -71,6 +72,47 @@ class TestChainEditor : public QObject
     Q_OBJECT
 
 private slots:
+    // What a Japanese input method commits, or a key gives, into a number box: full-width digits,
+    // point and minus signs are the half-width ones; anything else is still refused.
+    void fullWidthInput_isTakenAsHalfWidth_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<bool>("committed"); // by the input method, else typed as keys
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("IME digits in the start x") << 1 << true << QStringLiteral("６４０") << QStringLiteral("640");
+        QTest::newRow("IME full-width minus") << 3 << true << QStringLiteral("－３００") << QStringLiteral("-300");
+        QTest::newRow("IME minus sign") << 4 << true << QStringLiteral("−１２") << QStringLiteral("-12");
+        QTest::newRow("IME long vowel mark as minus") << 1 << true << QStringLiteral("ー５") << QStringLiteral("-5");
+        QTest::newRow("keyed full-width digits in the hold") << 8 << false << QStringLiteral("１２") << QStringLiteral("12");
+        QTest::newRow("no minus in a count") << 8 << true << QStringLiteral("－１") << QString();
+        QTest::newRow("IME curve value with its point") << 9 << true << QStringLiteral("０．２５") << QStringLiteral("0.25");
+        QTest::newRow("full-width letters refused") << 1 << true << QStringLiteral("１ａ") << QString();
+    }
+
+    void fullWidthInput_isTakenAsHalfWidth()
+    {
+        QFETCH(int, box);
+        QFETCH(bool, committed);
+        QFETCH(QString, input);
+        QFETCH(QString, shown);
+        EditorFixture f;
+        f.curve()->setCurrentIndex(4); // カスタム: the curve's boxes take values
+        QLineEdit *edit = f.box(box);
+        edit->clear();
+        if (committed) {
+            QInputMethodEvent ime;
+            ime.setCommitString(input);
+            QCoreApplication::sendEvent(edit, &ime);
+        } else {
+            for (const QChar c : input) {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+                QCoreApplication::sendEvent(edit, &press);
+            }
+        }
+        QCOMPARE(edit->text(), shown);
+    }
+
     // The page opens on a leftward pass across the window, read from the settings log.
     void defaults_fromTheLog_andTheRecordItAppends()
     {
@@ -138,7 +180,7 @@ private slots:
         QTest::newRow("a lone minus") << 1 << 2 << QStringLiteral("-") << QStringLiteral("開始位置の y 座標の値「-」は整数ではありません。");
         QTest::newRow("beyond 16 bits") << 1 << 3 << QStringLiteral("-40000")
                                         << QStringLiteral("1 番目の動きの目標の x 座標の値「-40000」は -32768 から 32767 の範囲外です。");
-        QTest::newRow("no dots") << 2 << 5 << QStringLiteral("0") << QStringLiteral("2 番目の動きの1コマに動かすドット数の値「0」は 1 から 32767 の範囲外です。");
+        QTest::newRow("no dots") << 2 << 5 << QStringLiteral("0") << QStringLiteral("2 番目の動きの1コマ平均のドット数の値「0」は 1 から 32767 の範囲外です。");
         QTest::newRow("empty hold") << 2 << 8 << QString() << QStringLiteral("2 番目の動きの止めるコマ数が記入されていません。");
         QTest::newRow("five decimals") << 2 << 9 << QStringLiteral("0.12345")
                                        << QStringLiteral("2 番目の動きの曲線の x1の値「0.12345」は小数点以下 4 けたまでの数ではありません。");
@@ -217,7 +259,8 @@ private slots:
             key(Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(f.rows(), built);
         QCOMPARE(f.box(3)->text(), QStringLiteral("-300"));
-        // Ctrl+Shift+Z redoes too; a box with uncommitted typing keeps Ctrl+Z for itself.
+        // Ctrl+Shift+Z redoes too. Typing still in its box becomes a step before Ctrl+Z takes it
+        // back, so that Ctrl+Y brings it back.
         key(Qt::Key_Z, Qt::ControlModifier);
         key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(f.rows(), built);
@@ -226,6 +269,8 @@ private slots:
         key(Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(f.box(4)->text(), QStringLiteral("0"));
         QCOMPARE(f.rows(), built);
+        key(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(f.box(4)->text(), QStringLiteral("7"));
         QCOMPARE(f.toolkit.messages.size(), 0);
     }
 

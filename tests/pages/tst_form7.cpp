@@ -765,13 +765,19 @@ private slots:
         }
         QVERIFY(window->isExporting());
         QVERIFY(!child<QPushButton>(window, QStringLiteral("Export"))->isEnabled());
+        // Esc asks first; いいえ keeps the export going and the window open.
+        f.toolkit.answers = {false};
+        QTest::keyClick(window, Qt::Key_Escape);
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("アニメーションを書き出しています。書き出しを中止して閉じますか?"));
+        QVERIFY(window->isVisible());
+        QVERIFY(window->isExporting());
         click(window, QStringLiteral("CancelExport"));
         QTRY_VERIFY(!window->isExporting());
         QVERIFY(!progress->isVisible());
         QVERIFY(child<QPushButton>(window, QStringLiteral("Export"))->isEnabled());
         QCOMPARE(readAll(target), QByteArray("the author's earlier file"));
         QCOMPARE(QDir(f.dir.path()).entryList({QStringLiteral("long*"), QStringLiteral("*.tmp*")}), QStringList{QStringLiteral("long.webp")});
-        QCOMPARE(f.toolkit.messages.size(), 2); // the size asked and the replacing: nothing said after the stop
+        QCOMPARE(f.toolkit.messages.size(), 3); // the size, the replacing, Esc's question: nothing said after the stop
         window->close();
     }
 

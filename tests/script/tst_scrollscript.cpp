@@ -357,7 +357,7 @@ private slots:
         QTest::newRow("missing values") << QStringList{"0", "0", "10"} << QStringLiteral("値が足りません（19 個必要ですが、12 個しかありません）");
         QTest::newRow("not a number") << QStringList{"0", "x", "10", "0", "1", "1", "1", "0", "0", "1"} << QStringLiteral("開始位置の y 座標の値「x」は整数ではありません");
         QTest::newRow("out of 16 bits") << QStringList{"0", "0", "40000", "0", "1", "1", "1", "0", "0", "1"} << QStringLiteral("終了位置の x 座標の値「40000」は -32768 から 32767");
-        QTest::newRow("no dots") << QStringList{"0", "0", "10", "0", "1", "0", "1", "0", "0", "1"} << QStringLiteral("1コマに動かすドット数の値「0」");
+        QTest::newRow("no dots") << QStringList{"0", "0", "10", "0", "1", "0", "1", "0", "0", "1"} << QStringLiteral("1コマ平均のドット数の値「0」");
         QTest::newRow("curve 6") << QStringList{"0", "0", "10", "0", "1", "1", "6", "0", "0", "1"} << QStringLiteral("速さの変化の値「6」は 1 から 5 の範囲外");
         QTest::newRow("curve 5 without its values") << QStringList{"0", "0", "10", "0", "1", "1", "5", "0", "0", "1"} << QStringLiteral("曲線の値が足りません");
         QTest::newRow("negative hold") << QStringList{"0", "0", "10", "0", "1", "1", "1", "-1", "0", "1"} << QStringLiteral("最初に止めるコマ数");
