@@ -46,11 +46,16 @@ Form5::Form5(Wizard &wizard)
     label(end, QStringLiteral("Label1"), QStringLiteral("回"), QRect(274, 46, 20, 22));
 
     m_next = button(this, QStringLiteral("Command1"), QStringLiteral("次へ"), QRect(218, 197, 88, 28));
-    setFixedSize(kWidth, kHeight + 16);
+    setFixedSize(kWidth, kHeight + 52);
 
     QPushButton *back = addBackButton(QRect(124, 197, 88, 28));
     // How many frames the settings give, as they change.
     m_frameCount = label(this, QStringLiteral("Label3"), QString(), QRect(8, 197, 112, 28));
+    // Why the count shows none, on two lines of their own under the buttons: room kept from the
+    // start, so that the page never grows under the author.
+    m_problem = label(this, QStringLiteral("Label5"), QString(), QRect(8, 228, 298, 34), true);
+    m_problem->setTextFormat(Qt::PlainText);
+    m_problem->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
     for (QRadioButton *choice : m_options)
         connect(choice, &QRadioButton::toggled, this, &Form5::updateCount);
     for (QLineEdit *box : {m_step, m_moves})
@@ -169,10 +174,14 @@ void Form5::updateCount()
     QByteArray script;
     const bool complete = m_firstLines.lines >= 3 && chosen.direction && chosen.alignment && chosen.endMode
         && !chosen.step.isEmpty() && (chosen.endMode != 3 || !chosen.moves.isEmpty());
-    if (!complete || !generateScript(run, script, nullptr, nullptr)) {
+    // A value the page or the generation refuses is said at once, naming its box, as 次へ would.
+    QString problem = complete ? valueProblem(chosen.endMode) : QString();
+    if (!complete || !problem.isEmpty() || !generateScript(run, script, nullptr, complete && problem.isEmpty() ? &problem : nullptr)) {
         m_frameCount->setText(QStringLiteral("全 － コマ"));
+        m_problem->setText(problem.replace(QStringLiteral("\r\n"), QString()));
         return;
     }
+    m_problem->clear();
     // Two lines a frame.
     m_frameCount->setText(QStringLiteral("全 %1 コマ").arg(QString::number((script.count('\n') + 1) / 2)));
 }
@@ -191,32 +200,26 @@ void Form5::horizontalCaptions()
     m_options[7]->setText(QStringLiteral("0,*"));
 }
 
-bool Form5::checkValues(int endMode)
+QString Form5::valueProblem(int endMode) const
 {
-    const QString title = QStringLiteral("設定が正しくありません");
-    const auto inRange = [&](const QString &text, int low, int high, const QString &box) {
+    const auto outOfRange = [](const QString &text, int low, int high, const QString &box) {
         bool ok = false;
         const int v = text.toInt(&ok);
         if (ok && v >= low && v <= high)
-            return true;
-        message(QStringLiteral("%1の「%2」は %3 から %4 の範囲外です。").arg(box, shownValue(text), QString::number(low), QString::number(high)),
-                title, OkWithExclamation);
-        return false;
+            return QString();
+        return QStringLiteral("%1の「%2」は %3 から %4 の範囲外です。").arg(box, shownValue(text), QString::number(low), QString::number(high));
     };
-    if (!inRange(m_step->text(), 1, 32767, QStringLiteral("スクロールの間隔")))
-        return false;
-    if (endMode == 3) {
-        if (!inRange(m_moves->text(), 0, 32767, QStringLiteral("移動回数")))
-            return false;
-        const qint64 distance = qint64(m_step->text().toInt()) * m_moves->text().toInt();
-        if (distance > 32767) {
-            message(QStringLiteral("スクロールの間隔と移動回数の積（%1 ドット）が 32767 を超えています。\r\nどちらかを小さくしてください。")
-                        .arg(QString::number(distance)),
-                    title, OkWithExclamation);
-            return false;
-        }
-    }
-    return true;
+    if (const QString wrong = outOfRange(m_step->text(), 1, 32767, QStringLiteral("スクロールの間隔")); !wrong.isEmpty())
+        return wrong;
+    if (endMode != 3)
+        return QString();
+    if (const QString wrong = outOfRange(m_moves->text(), 0, 32767, QStringLiteral("移動回数")); !wrong.isEmpty())
+        return wrong;
+    const qint64 distance = qint64(m_step->text().toInt()) * m_moves->text().toInt();
+    if (distance > 32767)
+        return QStringLiteral("スクロールの間隔と移動回数の積（%1 ドット）が 32767 を超えています。\r\nどちらかを小さくしてください。")
+            .arg(QString::number(distance));
+    return QString();
 }
 
 void Form5::next()
@@ -236,8 +239,8 @@ void Form5::next()
     if (endMode == 3 && moves.isEmpty())
         return message(QString(), notFilled, OkWithExclamation);
 
-    if (!checkValues(endMode))
-        return;
+    if (const QString wrong = valueProblem(endMode); !wrong.isEmpty())
+        return message(wrong, QStringLiteral("設定が正しくありません"), OkWithExclamation);
 
     const LogLine record{LogValue::number(direction), LogValue::textValue(step.text()),
                          LogValue::number(alignment), LogValue::number(endMode),

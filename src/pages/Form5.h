@@ -31,7 +31,8 @@ private:
     // The last run's direction, step, alignment, end and moves.
     void fillRemembered();
     // What would make the generation fail for these values, in this page's words.
-    bool checkValues(int endMode);
+    // The first value the page refuses, in 次へ's words; empty when none is.
+    QString valueProblem(int endMode) const;
     void vertical();
     void horizontalCaptions();
     void next();
@@ -46,6 +47,7 @@ private:
     QPushButton *m_next;
     QLabel *m_tooTall;
     QLabel *m_frameCount;
+    QLabel *m_problem; // why the count shows none
     int m_imageHeight = 0;
     int m_windowHeight = 0;
     Run m_firstLines; // lines 1 to 3 of the settings log

@@ -634,7 +634,7 @@ void Form6::refresh()
         item->setText(6, r.mark);
         item->setToolTip(6, r.note);
     }
-    m_check->setText(found.words);
+    m_check->setText(keepingUnits(found.words));
     for (int i = 0; i < 2; ++i) {
         const bool shown = i < found.suggestions.size();
         m_suggestions[i]->setVisible(shown);

@@ -111,6 +111,13 @@ private slots:
         QCOMPARE(model.rows().size(), qsizetype(kMaxSegments));
     }
 
+    // A wrapped line never parts a number from its unit; other spaces still break.
+    void keepingUnits_joinsNumbersToUnits()
+    {
+        QCOMPARE(keepingUnits(QStringLiteral("横 4 と 5 ドット、29 コマなら")),
+                 QStringLiteral("横 4\u00A0と 5\u00A0ドット、29\u00A0コマなら"));
+    }
+
     // The curve drawn is the chain's: four decimals, and nothing while an x has no curve.
     void drawableBezier_asTheChainKeepsIt()
     {

@@ -186,17 +186,24 @@ private slots:
     }
 
     // The page says how many frames its settings give, as they change: 移動回数指定 2 is four frames.
+    // Where a value gives none, it says why at once, in 次へ's words.
     void form5_countsTheFrames_data()
     {
         QTest::addColumn<int>("end");
         QTest::addColumn<QString>("step");
         QTest::addColumn<QString>("moves");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("nothing chosen") << 0 << "" << "" << QStringLiteral("全 － コマ");
-        QTest::newRow("two moves") << 10 << "10" << "2" << QStringLiteral("全 4 コマ");
-        QTest::newRow("the edge, 10 divides 640") << 8 << "10" << "" << QStringLiteral("全 65 コマ");
-        QTest::newRow("the edge, 30 does not") << 8 << "30" << "" << QStringLiteral("全 23 コマ");
-        QTest::newRow("a step of 0") << 10 << "0" << "2" << QStringLiteral("全 － コマ");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("nothing chosen") << 0 << "" << "" << QStringLiteral("全 － コマ") << QString();
+        QTest::newRow("two moves") << 10 << "10" << "2" << QStringLiteral("全 4 コマ") << QString();
+        QTest::newRow("the edge, 10 divides 640") << 8 << "10" << "" << QStringLiteral("全 65 コマ") << QString();
+        QTest::newRow("the edge, 30 does not") << 8 << "30" << "" << QStringLiteral("全 23 コマ") << QString();
+        QTest::newRow("a step of 0") << 10 << "0" << "2" << QStringLiteral("全 － コマ")
+                                     << QStringLiteral("スクロールの間隔の「0」は 1 から 32767 の範囲外です。");
+        QTest::newRow("a step of 99999") << 8 << "99999" << "" << QStringLiteral("全 － コマ")
+                                         << QStringLiteral("スクロールの間隔の「99999」は 1 から 32767 の範囲外です。");
+        QTest::newRow("steps beyond the host") << 10 << "300" << "200" << QStringLiteral("全 － コマ")
+                                               << QStringLiteral("スクロールの間隔と移動回数の積（60000 ドット）が 32767 を超えています。どちらかを小さくしてください。");
     }
     void form5_countsTheFrames()
     {
@@ -213,6 +220,8 @@ private slots:
         f.type("Text1", qPrintable(step));
         f.type("Text2", qPrintable(moves));
         QCOMPARE(child<QLabel>(f.page, QStringLiteral("Label3"))->text(), expected);
+        QFETCH(QString, why);
+        QCOMPARE(child<QLabel>(f.page, QStringLiteral("Label5"))->text(), why);
     }
 
     void form5_horizontalAccepted_atEqualHeight()
