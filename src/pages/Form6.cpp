@@ -413,6 +413,8 @@ void Form6::connectEdits()
                 const bool byFrames = m_how[1]->isChecked();
                 (byFrames ? m_frames : m_dots)->setText(amount.toString());
             });
+            // The button may hide once taken: the focus goes to the moves, not on to 次へ.
+            m_list->setFocus(Qt::OtherFocusReason);
         });
     }
 }
@@ -429,10 +431,11 @@ Form6::~Form6()
 
 QPushButton *Form6::enterButton(QWidget *focus) const
 {
-    // In the list Enter chooses the move to edit (the list passes the key on to its frame and the
-    // page, which must not take it for 次へ); in a box or a choice it presses 次へ.
-    const bool input = qobject_cast<QLineEdit *>(focus) || qobject_cast<QRadioButton *>(focus) || qobject_cast<QComboBox *>(focus);
-    return input ? Page::enterButton(focus) : nullptr;
+    // Enter in a box commits its value and stays: an author types a chain value after value, and
+    // leaves with 次へ itself. In the list Enter chooses the move to edit (the list passes the key on
+    // to its frame and the page, which must not take it for 次へ either); in a choice it presses 次へ.
+    const bool choice = qobject_cast<QRadioButton *>(focus) || qobject_cast<QComboBox *>(focus);
+    return choice ? Page::enterButton(focus) : nullptr;
 }
 
 void Form6::shownAgain()

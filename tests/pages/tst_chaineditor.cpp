@@ -436,7 +436,12 @@ private slots:
         key(Qt::Key_Up, Qt::ControlModifier);
         key(Qt::Key_Tab, Qt::ShiftModifier);
         QCOMPARE(focused(), f.box(6));
-        key(Qt::Key_Return); // in a box: 次へ
+        key(Qt::Key_Return); // in a box: the value is a step, and the page stays
+        QCOMPARE(focused(), f.box(6));
+        QVERIFY(f.record().isEmpty());
+        for (int i = 0; i < 40 && focused() != child(f.page, QStringLiteral("Command1")); ++i)
+            key(Qt::Key_Tab);
+        key(Qt::Key_Return); // on 次へ: on
         QVERIFY2(f.toolkit.messages.isEmpty(), qPrintable(f.toolkit.lastPrompt()));
         QCOMPARE(f.record(), QByteArray("\"0\",\"0\",\"100\",\"0\",2,\"11\",1,\"2\",\"3\",1\r\n"
                                         "\"0\",\"0\",2,\"6\",1,\"1\"\r\n"
@@ -471,6 +476,7 @@ private slots:
         QCOMPARE(more->text(), QStringLiteral("51 コマにする"));
         click(f.page, QStringLiteral("CommandSuggestion2"));
         QCOMPARE(f.box(6)->text(), QStringLiteral("51"));
+        QCOMPARE(f.page->focusWidget(), static_cast<QWidget *>(f.list())); // not on to 次へ
         QCOMPARE(f.rows(), QStringList{"100, 0|51 コマ|等速|0|51|"});
         QVERIFY(f.label(2).isEmpty());
         QVERIFY(!more->isVisible());
