@@ -354,7 +354,7 @@ private slots:
         f.toolkit.saveNames = {f.path(QStringLiteral("motion"))}; // the extension is added
         click(form7, QStringLiteral("Command5"));
         const QString saved = f.path(QStringLiteral("motion.velra"));
-        QCOMPARE(f.toolkit.saveFilters.last(), QStringLiteral("Velloran 設定ファイル (*.velra)"));
+        QCOMPARE(f.toolkit.saveFilters.last(), QStringLiteral("Velloran 設定ファイル (*.velra)|*.velra"));
         QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("設定を「%1」に保存しました。\r\n始めのページの「設定を開く…」で、この設定から作業を始められます。")
                                              .arg(QDir::toNativeSeparators(saved)));
         QVERIFY(readAll(saved).startsWith("\xEF\xBB\xBFVelloran settings 3\r\n" + f.path(QStringLiteral("scroll.bmp")).toUtf8() + "\r\n"));
@@ -375,7 +375,7 @@ private slots:
         toolkit.openNames = {saved};
         click(wizard.page(PageId::Form1), QStringLiteral("Command3"));
         QApplication::processEvents(); // the run starts once the dialog is gone
-        QCOMPARE(toolkit.openFilters, QStringList{QStringLiteral("Velloran 設定ファイル (*.velra)")});
+        QCOMPARE(toolkit.openFilters, QStringList{QStringLiteral("Velloran 設定ファイル (*.velra)|*.velra")});
         QVERIFY2(toolkit.messages.isEmpty(), qPrintable(toolkit.lastPrompt()));
         QCOMPARE(wizard.settingsFolder(), QFileInfo(saved).absolutePath());
         QCOMPARE(wizard.pictureFolder(), QFileInfo(f.path(QStringLiteral("scroll.bmp"))).absolutePath()); // where 参照 opens

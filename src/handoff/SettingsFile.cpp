@@ -33,7 +33,8 @@ QString extension()
 
 QString filter()
 {
-    return QStringLiteral("Velloran 設定ファイル (*.velra)");
+    // The description names its pattern, as the other kinds do: the dialog shows the description alone.
+    return QStringLiteral("Velloran 設定ファイル (*.velra)|*.velra");
 }
 
 bool isSettingsFile(const QString &path)

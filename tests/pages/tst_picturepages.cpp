@@ -1,4 +1,5 @@
 #include "WizardFixture.h"
+#include "handoff/SettingsFile.h"
 #include "pages/PicturePage.h"
 #include "shell/Toolkit.h"
 
@@ -295,6 +296,8 @@ private slots:
         QCOMPARE(save->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->itemText(0), QStringLiteral("テキストファイル(*.txt)"));
         QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
         QVERIFY(save->testOption(QFileDialog::DontConfirmOverwrite)); // the page says what a save does instead
+        QCOMPARE(toolkit.makeFileDialog(nullptr, settingsfile::filter(), false)->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->itemText(0),
+                 QStringLiteral("Velloran 設定ファイル (*.velra)"));
 
         const QString pictures = f.path(QStringLiteral("pictures"));
         QVERIFY(QDir().mkpath(pictures));
