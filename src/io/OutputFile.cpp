@@ -16,6 +16,12 @@ namespace {
 using platform::File;
 using platform::Target;
 
+// A file another program holds: what to do about it, said with it.
+QString heldText()
+{
+    return QStringLiteral("ほかのプログラムが使用中です。そのプログラムを閉じてから、もう一度保存してください。");
+}
+
 QString shortBaseName(const QString &fileName)
 {
     // Leaves room for the prefix and the hash in a 255-byte name.
@@ -225,7 +231,7 @@ bool Writer::openLocked(QString *reason)
             patience.setRemainingTime(m_options.lockPatienceMs);
         }
         if (patience.hasExpired())
-            return fail(reason, QStringLiteral("ほかのプログラムが使用中です。しばらくしてからもう一度保存してください。"));
+            return fail(reason, heldText());
         if (waiting.elapsed() >= 1000 && m_options.waiting) {
             if (!m_options.waiting(QStringLiteral("ほかのプログラムが「%1」を使っています…")
                                        .arg(QDir::toNativeSeparators(QFileInfo(m_path).fileName()))))
@@ -372,6 +378,26 @@ bool Writer::run(QString *reason)
 }
 
 } // namespace
+
+QString refusalBeforeWriting(const QString &path)
+{
+    const Target target = platform::classify(path);
+    switch (target.kind) {
+    case Target::Kind::Other:
+        return QStringLiteral("通常のファイルではないため、書き込めません。");
+    case Target::Kind::Refused:
+        return target.reason;
+    case Target::Kind::Regular:
+        break;
+    default:
+        return QString();
+    }
+    if (target.readOnlyDrive)
+        return QStringLiteral("書き込みが禁止されたドライブです。");
+    if (target.readOnly)
+        return QStringLiteral("ファイルが読み取り専用です。");
+    return platform::isHeldOpen(target.path) ? heldText() : QString();
+}
 
 bool write(const QString &path, const Compose &compose, QString *reason, const Options &options)
 {

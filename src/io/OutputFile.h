@@ -73,6 +73,11 @@ bool writeInRow(const platform::Folder &in, const QString &name, QByteArrayView 
 // a sync a file would cost hundreds of thousands of syncs. False when the system refuses it.
 bool syncFilesUnder(const QString &folder, QString *reason);
 
+// What a write to `path` would refuse at once, found without writing anything: a read-only file or
+// drive, a link that must not be followed, what is no file to write, a file another program keeps
+// open. Empty when nothing is seen; the write still checks everything again. `reason` as write()'s.
+QString refusalBeforeWriting(const QString &path);
+
 // A name typed without an extension gets the file kind's, as a Windows dialog would give it; a
 // folder's name is left as it is (the write then refuses it).
 QString withExtension(const QString &path, const QString &extension);

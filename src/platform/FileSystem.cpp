@@ -32,7 +32,7 @@ const char *wordFor(Word word)
     case Word::NotRegular:
         return "通常のファイルではありません";
     case Word::Busy:
-        return "ほかのプログラムが使用中です";
+        return "ほかのプログラムが使用中です（そのプログラムを閉じてから、もう一度お試しください）";
     case Word::BadName:
         return "ファイル名が使えません";
     case Word::Failed:

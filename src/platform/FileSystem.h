@@ -235,6 +235,10 @@ QString reasonText(int code);
 void removeOnInterrupt(const QString &path);
 void keepOnInterrupt();
 
+// Another program keeps the file at `path` open so that no one else may write it (Windows: opened
+// without sharing); nothing is written or created. Never on Linux, whose locks are only advisory.
+bool isHeldOpen(const QString &path);
+
 // Empty for a regular file (links followed); else what the name is instead, to follow 「NAME」は:
 // "見つかりません", "フォルダーです", "名前付きパイプ（FIFO）です"... Nothing is opened: a FIFO would
 // wait for a writer for ever.

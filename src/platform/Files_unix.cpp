@@ -384,6 +384,11 @@ bool syncFileSystem(const QString &folder, int *code)
     return synced;
 }
 
+bool isHeldOpen(const QString &)
+{
+    return false;
+}
+
 QString notARegularFile(const QString &path)
 {
     const QByteArray name = encoded(path);

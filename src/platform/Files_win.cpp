@@ -291,6 +291,20 @@ bool openToRead(QFile &file, const QString &path, bool streams, QString *problem
     return false;
 }
 
+bool isHeldOpen(const QString &path)
+{
+    // Opened to write and shared every way, as a save opens it: only a program that shares it with
+    // no writer refuses this.
+    const HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD why = GetLastError();
+        return why == ERROR_SHARING_VIOLATION || why == ERROR_LOCK_VIOLATION;
+    }
+    CloseHandle(h);
+    return false;
+}
+
 QString notARegularFile(const QString &path)
 {
     const DWORD attributes = GetFileAttributesW(wide(path).c_str());

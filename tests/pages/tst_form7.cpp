@@ -346,6 +346,26 @@ private slots:
         QCOMPARE(f.finished.size(), 1);
     }
 
+    // A read-only file is refused before the page asks to add to it, in the save's words.
+    void saveIntoAReadOnlyFile_isRefusedBeforeTheQuestion()
+    {
+        Form7Fixture f;
+        f.generate();
+        f.fillSave(true, QStringLiteral("B"), QStringLiteral("P"));
+        const QString target = f.path(QStringLiteral("kept.csf"));
+        QVERIFY(writeAll(target, "earlier\r\n"));
+        QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+        f.toolkit.messages.clear();
+        f.toolkit.saveNames = {target};
+        click(f.page, QStringLiteral("Command2"));
+        QCOMPARE(f.toolkit.messages.size(), 1);
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("ファイル「%1」に保存できませんでした。\r\nファイルが読み取り専用です。")
+                                             .arg(QDir::toNativeSeparators(target)));
+        QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("保存できません"));
+        QCOMPARE(readAll(target), QByteArray("earlier\r\n"));
+        QVERIFY(f.saveButton()->isEnabled());
+    }
+
     // A file another program holds: the page says what it waits for and lets the author give up;
     // the file stays as it was and the save can be tried again.
     void saveIntoAHeldFile_canBeGivenUp()

@@ -285,7 +285,7 @@ private slots:
         QVERIFY(!output::write(target(), [](QByteArrayView, output::Pieces &p) { p << "lost"; }, &reason, patient));
         QVERIFY2(took.elapsed() < 5000, qPrintable(QString::number(took.elapsed())));
         QVERIFY2(checks < 100, qPrintable(QString::number(checks))); // paused between turns, no spin
-        QCOMPARE(reason, QStringLiteral("ほかのプログラムが使用中です。しばらくしてからもう一度保存してください。"));
+        QCOMPARE(reason, QStringLiteral("ほかのプログラムが使用中です。そのプログラムを閉じてから、もう一度保存してください。"));
         QCOMPARE(readAll(target()), QByteArray("keep+"));
         QCOMPARE(filesIn(m_dir.path()).size(), 1);
 
@@ -295,7 +295,7 @@ private slots:
         QVERIFY(held.isHeld());
         reason.clear();
         QVERIFY(!output::write(target(), [](QByteArrayView, output::Pieces &p) { p << "lost"; }, &reason, patient));
-        QCOMPARE(reason, QStringLiteral("ほかのプログラムが使用中です。しばらくしてからもう一度保存してください。"));
+        QCOMPARE(reason, QStringLiteral("ほかのプログラムが使用中です。そのプログラムを閉じてから、もう一度保存してください。"));
         QCOMPARE(readAll(target()), QByteArray("keep+"));
     }
 
