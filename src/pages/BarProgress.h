@@ -34,7 +34,13 @@ public:
         }
     }
 
-    void finish() const { m_bar->setValue(m_last); }
+    // The bar painted at its last value now: the completion message that follows is modal, and an
+    // update left to the event loop would show an empty bar behind it.
+    void finish() const
+    {
+        m_bar->setValue(m_last);
+        m_bar->repaint();
+    }
 
 private:
     static constexpr int kRepaintMs = 16;

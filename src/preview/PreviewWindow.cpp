@@ -273,7 +273,7 @@ PreviewWindow::PreviewWindow(std::unique_ptr<FrameRenderer> renderer, QWidget *p
     m_exportProgress = new QProgressBar(m_exportRow);
     m_exportProgress->setObjectName(QStringLiteral("ExportProgress"));
     m_exportProgress->setRange(0, 1000);
-    m_exportProgress->setTextVisible(false);
+    m_exportProgress->setFormat(QStringLiteral("%p%"));
     exportLayout->addWidget(m_exportProgress, 1);
     QPushButton *stop = control(QStringLiteral("CancelExport"), QStringLiteral("中止"), QStringLiteral("書き出しをやめる"), m_exportRow);
     exportLayout->addWidget(stop);
@@ -401,6 +401,7 @@ void PreviewWindow::exportAnimation()
     m_exportThread = QThread::create([job] { job->run(); });
     connect(m_exportThread, &QThread::finished, this, &PreviewWindow::exportEnded);
     m_exportProgress->setValue(0);
+    m_exportState->setText(QStringLiteral("書き出し中…（%1 コマ）").arg(QString::number(m_renderer->frames().frameCount())));
     m_exportRow->setVisible(true);
     m_export->setEnabled(false);
     m_exportPoll.start();
@@ -423,7 +424,6 @@ void PreviewWindow::exportEnded()
     m_exportPoll.stop();
     m_exportRow->setVisible(false);
     m_export->setEnabled(true);
-    m_exportState->setText(QStringLiteral("書き出し中…"));
     if (job->exported.written)
         m_toolkit->messageBox(this, animation::writtenMessage(job->path, job->exported), QStringLiteral("アニメーションの書き出し"), OkOnly);
     else if (!job->exported.error.isEmpty())

@@ -55,6 +55,22 @@ struct Form7Fixture : WizardFixture
     }
 };
 
+// The value a progress bar had when it was last painted.
+struct PaintedValue : QObject
+{
+    explicit PaintedValue(QProgressBar *bar) : m_bar(bar) { bar->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            value = m_bar->value();
+        return false;
+    }
+    int value = -1;
+
+private:
+    QProgressBar *m_bar;
+};
+
 } // namespace
 
 class TestForm7 : public QObject
@@ -89,9 +105,13 @@ private slots:
     void generation_passesThroughItsStates_andFillsTheBuffer()
     {
         Form7Fixture f;
+        f.page->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.page));
+        PaintedValue painted(f.bar());
         bool checkedWhileOpen = false;
         f.toolkit.onMessage = [&] {
             checkedWhileOpen = true;
+            QCOMPARE(painted.value, f.bar()->maximum()); // the bar shows the end before the message
             QCOMPARE(f.generateButton()->text(), QStringLiteral("！！実行中！！"));
             QVERIFY(!f.generateButton()->isEnabled());
             QVERIFY(!f.saveButton()->isEnabled());
@@ -777,6 +797,8 @@ private slots:
         auto *progress = child<QProgressBar>(window, QStringLiteral("ExportProgress"));
         QVERIFY(progress->isVisible());
         QTRY_VERIFY(progress->value() > 0);
+        QVERIFY(progress->isTextVisible() && progress->text().endsWith(QLatin1Char('%')));
+        QCOMPARE(child<QLabel>(window, QStringLiteral("ExportState"))->text(), QStringLiteral("書き出し中…（10000 コマ）"));
         auto *number = child<QLabel>(window, QStringLiteral("FrameNumber"));
         for (const auto &[key, shown] : {std::pair{Qt::Key_End, "10000 / 10000"}, std::pair{Qt::Key_Left, "9999 / 10000"},
                                          std::pair{Qt::Key_Home, "1 / 10000"}}) {
