@@ -4,6 +4,8 @@
 #include "text/Failure.h"
 #include "text/Shown.h"
 
+#include <QDir>
+
 namespace velra::lastrun {
 namespace {
 
@@ -48,7 +50,9 @@ QByteArray encode(const Settings &settings, bool named)
     QByteArray bytes = text ? QByteArray(kBom) : QByteArray();
     bytes += QByteArray(named ? kNamedKind : kLastKind) + QByteArray::number(text ? kVersion : 2) + end;
     const QString route = settings.route == Settings::Route::Csf ? QStringLiteral("csf") : settings.route == Settings::Route::Text ? QStringLiteral("txt") : QString();
-    for (const QString &line : {settings.scrollPicture, settings.backgroundPicture, route, settings.pageName})
+    // The pictures as the system writes paths ("C:\\comic\\a.bmp" on Windows); read back either way.
+    for (const QString &line : {QDir::toNativeSeparators(settings.scrollPicture), QDir::toNativeSeparators(settings.backgroundPicture),
+                                route, settings.pageName})
         bytes += (fitsOnALine(line) ? line.toUtf8() : QByteArray()) + end;
     bytes += end + (text ? log.toUtf8() : settings.log);
     return bytes;
@@ -101,8 +105,8 @@ Decoded decode(QByteArrayView bytes, Settings &settings, int *version)
             return Decoded::Broken;
     }
     Settings read;
-    read.scrollPicture = QString::fromUtf8(lines[0]);
-    read.backgroundPicture = QString::fromUtf8(lines[1]);
+    read.scrollPicture = QDir::fromNativeSeparators(QString::fromUtf8(lines[0]));
+    read.backgroundPicture = QDir::fromNativeSeparators(QString::fromUtf8(lines[1]));
     if (v >= 2) {
         read.route = lines[2] == "csf" ? Settings::Route::Csf : lines[2] == "txt" ? Settings::Route::Text : Settings::Route::None;
         read.pageName = QString::fromUtf8(lines[3]);

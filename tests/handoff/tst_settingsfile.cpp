@@ -55,8 +55,10 @@ private slots:
         QString error;
         QVERIFY2(settingsfile::write(file, sample(), &error), qPrintable(error));
         const QByteArray bytes = readAll(file);
-        // One text in one encoding, as an editor on Windows reads it: UTF-8, its mark, CR LF.
-        QVERIFY(bytes.startsWith("\xEF\xBB\xBFVelloran settings 3\r\n" + path(QStringLiteral("画像/s.bmp")).toUtf8() + "\r\n"));
+        // One text in one encoding, as an editor on Windows reads it: UTF-8, its mark, CR LF; the
+        // paths with the system's own separator.
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBFVelloran settings 3\r\n"
+                                 + QDir::toNativeSeparators(path(QStringLiteral("画像/s.bmp"))).toUtf8() + "\r\n"));
         QVERIFY(bytes.endsWith("\r\ntxt\r\n" + QStringLiteral("ページ1").toUtf8() + "\r\n\r\n" + kLog));
         lastrun::Settings read;
         QVERIFY2(settingsfile::read(file, read, &error), qPrintable(error));
