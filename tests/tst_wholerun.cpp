@@ -10,6 +10,7 @@
 #include <QMimeData>
 
 #include <QTest>
+#include <QTreeWidget>
 
 using namespace velra;
 using namespace velra::test;
@@ -125,6 +126,63 @@ class TestWholeRun : public QObject
     }
 
 private slots:
+    // Closing the window before generating keeps what was typed beside the last generated run, never
+    // over it; the next run's start page says which it brings back, and every page shows it as typed.
+    void closedBeforeGenerating_keepsWhatWasTyped_data()
+    {
+        QTest::addColumn<QString>("did");
+        QTest::newRow("closed the chain editor after adding a move, a value half typed") << QStringLiteral("chain");
+        QTest::newRow("closed the simple page with a refused step") << QStringLiteral("simple");
+        QTest::newRow("went back from the chain editor, then closed the mode page") << QStringLiteral("back");
+    }
+    void closedBeforeGenerating_keepsWhatWasTyped()
+    {
+        QFETCH(QString, did);
+        WizardFixture f;
+        const bool simple = did == QLatin1String("simple");
+        throughThePictures(f);
+        child<QRadioButton>(f.wizard->page(PageId::Form4), simple ? QStringLiteral("Option1") : QStringLiteral("Option2"))->click();
+        click(f.wizard->page(PageId::Form4), QStringLiteral("Command1"));
+        const PageId last = simple ? PageId::Form5 : PageId::Form6;
+        Page *page = f.wizard->page(last);
+        if (simple) {
+            click(page, QStringLiteral("Option4"));
+            QTest::keyClicks(child(page, QStringLiteral("Text1")), QStringLiteral("99999"));
+        } else {
+            diagonalEasedMove(page);
+            click(page, QStringLiteral("Command2"));
+            typeOver(page, 3, "-300");
+            typeOver(page, 4, "-");
+        }
+        if (did == QLatin1String("back")) {
+            click(page, QStringLiteral("CommandBack"));
+            page = f.wizard->page(PageId::Form4);
+        }
+        page->close();
+        QVERIFY(!QFile::exists(f.files.rememberedSettings())); // nothing generated: no run kept
+        f.wizard.reset();
+
+        f.wizard = std::make_unique<Wizard>(f.toolkit, createPage, f.files);
+        QVERIFY(f.wizard->start());
+        Page *form1 = f.wizard->page(PageId::Form1);
+        QVERIFY(child<QCheckBox>(form1, QStringLiteral("Check1"))->isChecked());
+        QCOMPARE(child<QLabel>(form1, QStringLiteral("Label4"))->text(), QStringLiteral("前回の設定（コード生成の前に閉じた編集）"));
+        click(form1, QStringLiteral("Command1"));
+        for (const PageId id : {PageId::Form2, PageId::Form3, PageId::Form4})
+            QVERIFY(next(*f.wizard, f.toolkit, id, id == PageId::Form4 ? "Command1" : "Command2"));
+        page = f.wizard->page(last);
+        QVERIFY(page && page->isVisible());
+        if (simple) {
+            QCOMPARE(child<QLineEdit>(page, QStringLiteral("Text1"))->text(), QStringLiteral("99999"));
+            QVERIFY(child<QRadioButton>(page, QStringLiteral("Option4"))->isChecked());
+            return;
+        }
+        auto *list = child<QTreeWidget>(page, QStringLiteral("List1"));
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("-300, -"));
+        QCOMPARE(child<QLineEdit>(page, QStringLiteral("Text1"))->text(), QStringLiteral("-10"));
+    }
+
     // The author's loop: run 1 saves a CSF; run 2 starts with run 1's values, changes only the
     // step, and saves into the same file, which then holds both books.
     void secondRun_startsFilled_changesTheStep_addsItsBook()

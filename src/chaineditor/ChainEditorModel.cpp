@@ -73,6 +73,39 @@ QList<LogLine> ChainEditorModel::record() const
     return lines;
 }
 
+ChainEdit ChainEditorModel::editOf(const QList<LogLine> &lines)
+{
+    ChainEdit e;
+    const auto at = [](const LogLine &line, qsizetype i) { return line.value(i).text; };
+    for (qsizetype k = 0; k < lines.size(); ++k) {
+        const LogLine &line = lines[k];
+        // Line 4 holds the chain's own values around its first move's.
+        const qsizetype from = k == 0 ? 2 : 0;
+        if (k == 0) {
+            e.startX = at(line, 0);
+            e.startY = at(line, 1);
+            e.holdStart = at(line, 7);
+            e.background = qBound(1, at(line, 9).toInt(), 3);
+        }
+        ChainRow r;
+        r.x = at(line, from);
+        r.y = at(line, from + 1);
+        r.motion = at(line, from + 2).trimmed() == QLatin1String("2") ? Segment::Motion::Frames : Segment::Motion::DotsPerFrame;
+        (r.motion == Segment::Motion::Frames ? r.frames : r.dots) = at(line, from + 3);
+        r.curve = Segment::Curve(qBound(1, at(line, from + 4).toInt(), 5));
+        r.hold = at(line, k == 0 ? 8 : 5);
+        const qsizetype bezier = k == 0 ? 10 : 6;
+        if (r.curve == Segment::Curve::Bezier) {
+            for (int i = 0; i < 4; ++i)
+                r.bezier[i] = at(line, bezier + i);
+        }
+        e.rows.append(r);
+    }
+    if (e.rows.isEmpty())
+        e.rows.append(ChainRow());
+    return e;
+}
+
 bool ChainEditorModel::chain(Run &run, ChainPlan &plan, QString *error) const
 {
     if (!m_firstLines.lines)

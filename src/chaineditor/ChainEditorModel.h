@@ -114,6 +114,8 @@ public:
 
     // Line 4 as the edit stands, then a line for each further move.
     QList<LogLine> record() const;
+    // The edit those lines hold, their values as typed (record()'s lines give the edit back).
+    static ChainEdit editOf(const QList<LogLine> &lines);
     // The chain the edit gives, and how it unfolds; false (with `error`) when a value is refused.
     bool chain(Run &run, ChainPlan &plan, QString *error) const;
     // The rows' counts and marks, the words, the suggestions, the total.

@@ -245,6 +245,12 @@ QString HandoffFiles::rememberedSettings() const
     return where + QStringLiteral("velra-last.dat");
 }
 
+QString HandoffFiles::editedSettings() const
+{
+    const QString where = m_perUser.isEmpty() ? m_program : m_perUser;
+    return where + QStringLiteral("velra-edited.dat");
+}
+
 QString fileErrorReason(const QFileDevice &file)
 {
     QString reason;

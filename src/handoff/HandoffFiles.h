@@ -49,6 +49,9 @@ public:
     // Where the settings of the last run that generated a script are kept for the next run: the
     // per-user folder (the fixed folder where there is only one).
     QString rememberedSettings() const;
+    // Beside it, what the author had typed when they last left a page or closed the window, kept
+    // when it is newer than that run: never over it.
+    QString editedSettings() const;
 
     // Where this run's files are, said once on the start page, when the program folder is shared
     // with other users (anyone may write into it, or another user's entry stands at the lock's

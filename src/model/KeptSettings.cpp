@@ -30,9 +30,12 @@ Run Settings::run() const
     QString text;
     Run run;
     if (!cp932::decode(log, text) || !runlog::parse(text, run, nullptr, 4)) {
-        // What the pages before a refused line can still take.
+        // What the pages before a refused line can still take, and the chain as it was typed.
+        const QList<LogLine> typed = run.typedChain;
         if (!runlog::parse(text, run, nullptr, 0))
             run = Run();
+        else if (run.isDetailed())
+            run.typedChain = typed;
     }
     return run;
 }

@@ -414,6 +414,7 @@ bool parse(QStringView text, Run &run, RunError *error, int upToLine)
             return failWith(error, problem(QStringLiteral("%1 行目が空です。動きの行のあいだに空の行は置けません。").arg(QString::number(5 + i)), int(5 + i)));
         lines.append(valuesOf(after[i]));
     }
+    run.typedChain = lines;
     if (!chainFromLines(lines, run.chain, error))
         return false;
     run.lines = 4;

@@ -139,6 +139,9 @@ struct Run
     Mode mode = Mode::Simple;
     SimpleSettings simple; // Mode::Simple
     Chain chain;           // Mode::Detailed
+    // The detailed mode's lines as the log holds them, values the chain refuses included: what the
+    // chain editor shows again of a chain that was being typed.
+    QList<LogLine> typedChain;
     // How many of the log's first four lines were there: a run being entered has fewer.
     int lines = 0;
 

@@ -100,7 +100,8 @@ Form1::Form1(Wizard &wizard)
     m_useLast->setObjectName(QStringLiteral("Check1"));
     m_useLast->setGeometry(QRect(10, 213, 220, 22));
     // Ticked and usable once there is something to use; unticked and greyed out before.
-    const bool remembered = wizard.hasRememberedSettings();
+    bool edits = false;
+    const bool remembered = wizard.hasRememberedSettings(&edits);
     m_useLast->setChecked(remembered);
     m_useLast->setEnabled(remembered);
     setTabOrder(start, m_useLast);
@@ -134,8 +135,18 @@ Form1::Form1(Wizard &wizard)
     setTabOrder(m_open, m_manual);
     setAcceptDrops(true);
 
-    // Said once, here, when the run's files cannot stay in a program folder others share.
+    // Which settings 前回の設定を使う brings back: the last generated run's, or what was typed after it
+    // and closed before generating (kept beside it, so that nothing typed is lost).
     int height = kHeight + 54;
+    if (remembered) {
+        auto *which = new QLabel(edits ? QStringLiteral("前回の設定（コード生成の前に閉じた編集）") : QStringLiteral("前回の設定（前回コード生成したもの）"),
+                                 this);
+        which->setObjectName(QStringLiteral("Label4"));
+        which->setGeometry(QRect(10, height - 1, 296, 20));
+        height += 20;
+    }
+
+    // Said once, here, when the run's files cannot stay in a program folder others share.
     if (const QString note = wizard.files().sharedFolderNote(); !note.isEmpty()) {
         auto *where = new QLabel(this);
         where->setObjectName(QStringLiteral("Label2"));

@@ -54,6 +54,11 @@ void Form2::firstShown()
     m_next->setFocus();
 }
 
+QList<LogLine> Form2::typedLines() const
+{
+    return {textsOf({m_name, m_width, m_height})};
+}
+
 void Form2::next()
 {
     const std::initializer_list<const QLineEdit *> boxes{m_name, m_width, m_height};

@@ -17,6 +17,7 @@ public:
 protected:
     void firstShown() override;
     int logLine() const override { return 1; }
+    QList<LogLine> typedLines() const override;
     QString dialogTitle() const override { return QStringLiteral("スクロールする画像を選択"); }
 
 private:

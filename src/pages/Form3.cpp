@@ -64,6 +64,11 @@ void Form3::firstShown()
     m_next->setFocus();
 }
 
+QList<LogLine> Form3::typedLines() const
+{
+    return {textsOf({m_name, m_width, m_height, m_windowWidth, m_windowHeight})};
+}
+
 void Form3::next()
 {
     const std::initializer_list<const QLineEdit *> boxes{m_name, m_width, m_height, m_windowWidth, m_windowHeight};

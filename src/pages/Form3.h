@@ -18,6 +18,7 @@ public:
 protected:
     void firstShown() override;
     int logLine() const override { return 2; }
+    QList<LogLine> typedLines() const override;
     QString dialogTitle() const override { return QStringLiteral("背景画像を選択"); }
 
 private:

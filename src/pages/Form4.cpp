@@ -52,6 +52,13 @@ void Form4::firstShown()
     m_next->setFocus();
 }
 
+QList<LogLine> Form4::typedLines() const
+{
+    if (!m_simple->isChecked() && !m_detailed->isChecked())
+        return {};
+    return {{LogValue::number(m_simple->isChecked() ? 1 : 2)}};
+}
+
 void Form4::next()
 {
     const int mode = m_simple->isChecked() ? 1 : 2;

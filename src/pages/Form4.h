@@ -22,6 +22,7 @@ public:
 protected:
     void firstShown() override;
     int logLine() const override { return 3; }
+    QList<LogLine> typedLines() const override;
 
 private:
     void next();

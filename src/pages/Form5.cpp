@@ -222,6 +222,14 @@ QString Form5::valueProblem(int endMode) const
     return QString();
 }
 
+QList<LogLine> Form5::typedLines() const
+{
+    const Run run = currentRun();
+    const SimpleSettings &s = run.simple;
+    return {{LogValue::number(s.direction), LogValue::textValue(s.step.text()), LogValue::number(s.alignment),
+             LogValue::number(s.endMode), s.endMode == 3 ? LogValue::textValue(s.moves.text()) : LogValue::empty()}};
+}
+
 void Form5::next()
 {
     const Run run = currentRun();

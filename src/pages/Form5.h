@@ -25,6 +25,7 @@ protected:
     // The earlier pages may have changed: their lines are read again and checked against.
     void shownAgain() override { load(); }
     int logLine() const override { return 4; }
+    QList<LogLine> typedLines() const override;
 
 private:
     void load();

@@ -493,8 +493,20 @@ void Form6::load()
 void Form6::fillRemembered()
 {
     const Run &last = wizard().rememberedRun();
-    if (!last.isComplete() || !last.isDetailed())
+    if (!last.isDetailed())
         return;
+    if (!last.isComplete()) {
+        // A chain closed while it was being typed, refused values and all: shown as it was left.
+        if (last.typedChain.isEmpty())
+            return;
+        const ChainEdit typed = ChainEditorModel::editOf(last.typedChain);
+        m_startX->setText(typed.startX);
+        m_startY->setText(typed.startY);
+        m_holdStart->setText(typed.holdStart);
+        m_background[typed.background - 1]->setChecked(true);
+        rows() = typed.rows;
+        return;
+    }
     const Chain &chain = last.chain;
     m_startX->setText(QString::number(chain.startX));
     m_startY->setText(QString::number(chain.startY));
@@ -715,6 +727,12 @@ void Form6::moveBy(int by)
     if (to < 0 || to >= rows().size())
         return;
     asStep([this, by] { showRow(m_model.moveCurrent(by)); });
+}
+
+QList<LogLine> Form6::typedLines() const
+{
+    // The model follows every keystroke: it holds what the boxes show.
+    return m_model.record();
 }
 
 void Form6::next()

@@ -45,6 +45,7 @@ protected:
     void firstShown() override { load(); }
     void shownAgain() override;
     int logLine() const override { return 4; }
+    QList<LogLine> typedLines() const override;
 
 private:
     // The page's three areas: the chain's start and background, the moves with their path and

@@ -116,9 +116,11 @@ void Page::closeEvent(QCloseEvent *event)
     }
     event->accept();
     // The user closed the visible page (close box, Alt+F4): nothing would be left to show, so the
-    // whole wizard ends rather than running on without a window.
-    if (!m_wizard.isEnding())
+    // whole wizard ends rather than running on without a window. What they typed is kept first.
+    if (!m_wizard.isEnding()) {
+        m_wizard.keepEdits();
         m_wizard.closeAll();
+    }
 }
 
 } // namespace velra

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/LogFormat.h"
+
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QPushButton>
@@ -37,6 +39,9 @@ public:
     // The line of the settings log the page writes (1 to 4; 0 for none): going back to the page
     // cuts the log back to the lines before it.
     virtual int logLine() const { return 0; }
+    // That line (or lines) as the page's values stand now, unchecked and as typed: what is kept when
+    // the author leaves the page or closes the window before 次へ. None for a page that writes none.
+    virtual QList<LogLine> typedLines() const { return {}; }
     // Starts a run from the settings file at `path`, for the page that can (the start page, given
     // `velloran FILE.velra`); says why not and stays when the file cannot be used.
     virtual bool openSettings(const QString &path)

@@ -6,6 +6,7 @@
 
 #include "handoff/SettingsLog.h"
 #include "handoff/OwnFiles.h"
+#include "platform/FileSystem.h"
 #include "text/Shown.h"
 
 #include <QApplication>
@@ -108,6 +109,7 @@ void Wizard::handOver(Page *leaving, PageId next)
         if (m_pages[i] == leaving)
             m_history.append(PageId(i + 1));
     }
+    keepEdits();
     leaving->hide();
     const int index = int(next) - 1;
     m_shown[index] = true;
@@ -148,6 +150,7 @@ void Wizard::back(Page *leaving)
     if (m_ending || m_history.isEmpty() || !leaving->isVisible() || !leaving->mayGoBack())
         return;
     const PageId previous = m_history.constLast();
+    keepEdits(); // what was typed on the page left is kept, though the log forgets it
     QString error;
     // The run goes back to where that page started: its line and the ones after it are gone, or,
     // before the first page, the run is cleared as 作業開始 clears it.
@@ -191,24 +194,48 @@ void Wizard::closeAll()
 void Wizard::setRemembered(std::optional<lastrun::Settings> settings, const QString &from)
 {
     m_rememberedFrom = settings ? from : QString();
+    m_rememberedEdits = false;
     m_remembered = std::move(settings);
     m_rememberedRun = m_remembered ? m_remembered->run() : Run();
 }
 
-bool Wizard::hasRememberedSettings() const
+namespace {
+
+// The newer of the last generated run and the edits closed after it; `edits` says which.
+bool loadNewest(const HandoffFiles &files, lastrun::Settings &settings, bool *edits)
+{
+    lastrun::Settings edited;
+    const bool haveEdits = lastrun::load(files.editedSettings(), edited);
+    const bool haveRun = lastrun::load(files.rememberedSettings(), settings);
+    // A generation removes the edits it was made from: edits still there are newer, unless the
+    // clock says otherwise (a copy of the folder, say).
+    const bool editsNewer = haveEdits
+        && (!haveRun || QFileInfo(files.editedSettings()).lastModified() >= QFileInfo(files.rememberedSettings()).lastModified());
+    if (editsNewer)
+        settings = std::move(edited);
+    if (edits)
+        *edits = editsNewer;
+    return editsNewer || haveRun;
+}
+
+} // namespace
+
+bool Wizard::hasRememberedSettings(bool *edits) const
 {
     lastrun::Settings settings;
-    return lastrun::load(m_files.rememberedSettings(), settings);
+    return loadNewest(m_files, settings, edits);
 }
 
 bool Wizard::useRememberedSettings()
 {
     lastrun::Settings settings;
-    if (!lastrun::load(m_files.rememberedSettings(), settings)) {
+    bool edits = false;
+    if (!loadNewest(m_files, settings, &edits)) {
         setRemembered(std::nullopt);
         return false;
     }
     setRemembered(std::move(settings));
+    m_rememberedEdits = edits;
     return true;
 }
 
@@ -234,7 +261,57 @@ void Wizard::rememberRun() const
     const lastrun::Settings settings = currentSettings();
     if (settings.log.isEmpty())
         return;
-    lastrun::save(m_files.rememberedSettings(), settings, nullptr);
+    // The run is newer than any edits kept before it: they go, once it is kept.
+    if (lastrun::save(m_files.rememberedSettings(), settings, nullptr))
+        platform::removeEntry(m_files.editedSettings());
+}
+
+void Wizard::keepEdits() const
+{
+    lastrun::Settings settings = currentSettings();
+    // Each page's line as its values stand now (a page gone back from keeps its values), else the
+    // log's; from the mode on, the line of the page the mode leads to. A gap, or a value that CP932
+    // cannot hold (the page was refusing it anyway), ends what is kept.
+    const QList<QByteArray> logged = settings.log.split('\n');
+    QByteArray log;
+    bool detailed = false;
+    for (int line = 1; line <= 4; ++line) {
+        const PageId id = line < 4 ? PageId(line + 1) : detailed ? PageId::Form6 : PageId::Form5;
+        QList<QByteArray> bytes;
+        if (const Page *p = page(id); p && m_shown[int(id) - 1]) {
+            for (const LogLine &typed : p->typedLines()) {
+                QByteArray one;
+                if (settingslog::formatLine(typed, one, nullptr))
+                    bytes.append(one);
+            }
+        } else if (line < 4 && line - 1 < logged.size() - 1) {
+            bytes.append(logged[line - 1] + '\n');
+        } else if (line == 4) {
+            for (qsizetype i = 3; i < logged.size() - 1; ++i)
+                bytes.append(logged[i] + '\n');
+        }
+        if (bytes.isEmpty())
+            break;
+        if (line == 3)
+            detailed = bytes.front().trimmed() == "2";
+        for (const QByteArray &one : bytes)
+            log += one;
+    }
+    settings.log = log;
+    const Run run = settings.run();
+    settings.scrollPicture = run.lines >= 1 ? m_picturePaths.value(run.scroll.file) : QString();
+    settings.backgroundPicture = run.lines >= 2 ? m_picturePaths.value(run.background.file) : QString();
+    // Nothing typed yet (the start page, a run just begun): the edits kept before stay.
+    if (settings.log.isEmpty())
+        return;
+    // What the last generation kept already needs no second copy.
+    lastrun::Settings generated;
+    if (lastrun::load(m_files.rememberedSettings(), generated) && generated.log == settings.log
+        && generated.scrollPicture == settings.scrollPicture && generated.backgroundPicture == settings.backgroundPicture) {
+        platform::removeEntry(m_files.editedSettings());
+        return;
+    }
+    lastrun::save(m_files.editedSettings(), settings, nullptr);
 }
 
 namespace {

@@ -80,14 +80,20 @@ public:
     // `from`: the settings file they were read from; empty for the last run's.
     void setRemembered(std::optional<lastrun::Settings> settings, const QString &from = QString());
     const QString &rememberedFrom() const { return m_rememberedFrom; }
-    // Whether an earlier run left settings to start with.
-    bool hasRememberedSettings() const;
+    // Whether an earlier run left settings to start with; `edits`: the newer of them are edits
+    // closed before a script was generated.
+    bool hasRememberedSettings(bool *edits = nullptr) const;
     // Loads them for this run (false when there are none).
     bool useRememberedSettings();
     // This run's settings, as the settings log and the pictures chosen say now.
     lastrun::Settings currentSettings() const;
     // Keeps this run's settings for the next run; says nothing when they cannot be kept.
     void rememberRun() const;
+    // Keeps what the author has typed so far, every page's values as they stand, beside the last
+    // generated run: the author leaves a page or closes the window, and nothing typed is lost.
+    void keepEdits() const;
+    // The remembered settings are edits closed before a script was generated from them.
+    bool rememberedAreEdits() const { return m_rememberedEdits; }
     // The folder of the last file the wizard saved (kept across runs), else the scroll picture's.
     QString saveFolder() const;
     void rememberSaveFolder(const QString &file) const;
@@ -137,6 +143,7 @@ private:
     std::optional<lastrun::Settings> m_remembered;
     Run m_rememberedRun;
     QString m_rememberedFrom;
+    bool m_rememberedEdits = false;
     QString m_lastPicture; // the picture this run filled in last
     QPointer<Page> m_pressedPage; // where the last mouse press that counted went
     quint64 m_enterReleased = 0;        // when Enter was last let go (X time)
