@@ -183,7 +183,12 @@ QLayout *Form6::buildMovesArea()
     m_check->setWordWrap(true);
     m_check->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_check->setTextFormat(Qt::PlainText);
-    m_check->setFixedHeight(m_check->fontMetrics().lineSpacing() * 3 + 2);
+    // Three lines of the words at their own height: Japanese text is set in a fallback font whose
+    // lines are taller than the page font's, and a page that grew once the words appeared would
+    // push its buttons off a small screen.
+    m_check->setText(QStringLiteral("歩\n歩\n歩"));
+    m_check->setFixedHeight(qMax(m_check->fontMetrics().lineSpacing() * 3, m_check->sizeHint().height()) + 2);
+    m_check->clear();
     auto *left = new QVBoxLayout;
     left->addWidget(moves);
     m_path->setFixedHeight(96);
@@ -283,7 +288,9 @@ Form6::Form6(Wizard &wizard)
     m_hint->setEnabled(false); // a quiet hint, not a value
     auto *suggestions = new QHBoxLayout;
     for (int i = 0; i < 2; ++i) {
-        m_suggestions[i] = push(QStringLiteral("CommandSuggestion%1").arg(i + 1), QString(), this);
+        // As large as the longest caption from the start, for the same reason.
+        m_suggestions[i] = push(QStringLiteral("CommandSuggestion%1").arg(i + 1), QStringLiteral("1 コマ 32767 ドットにする"), this);
+        m_suggestions[i]->setMinimumSize(m_suggestions[i]->sizeHint());
         QSizePolicy keep = m_suggestions[i]->sizePolicy();
         keep.setRetainSizeWhenHidden(true);
         m_suggestions[i]->setSizePolicy(keep);

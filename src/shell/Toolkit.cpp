@@ -20,7 +20,55 @@
 #include "text/Shown.h"
 
 #include <QDir>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
 #include <QUrl>
+
+namespace velra {
+namespace {
+
+// What a dialog over `parent` may take of its screen: the available area, its frame and title bar
+// left out, so that its buttons are never off the screen (at 200 % a dialog of 820 × 500 points
+// is wider than a 1280-pixel screen).
+QSize roomBeside(const QWidget *parent)
+{
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    return screen->availableGeometry().size().shrunkBy(QMargins(8, 32, 8, 8));
+}
+
+// While a file dialog is open over a page: once it closes, the page is the active window again,
+// its focus where it was, so that Enter goes on through the pages (Wine leaves the page grey and
+// deaf to keys otherwise).
+class GivesFocusBack
+{
+public:
+    explicit GivesFocusBack(QWidget *parent)
+        : m_window(parent ? parent->window() : nullptr)
+        , m_focus(m_window ? m_window->focusWidget() : nullptr)
+    {
+    }
+    ~GivesFocusBack()
+    {
+        if (!m_window || !m_window->isVisible())
+            return;
+        m_window->raise();
+        m_window->activateWindow();
+        if (m_focus)
+            m_focus->setFocus(Qt::OtherFocusReason);
+    }
+    GivesFocusBack(const GivesFocusBack &) = delete;
+    GivesFocusBack &operator=(const GivesFocusBack &) = delete;
+
+private:
+    QPointer<QWidget> m_window;
+    QPointer<QWidget> m_focus;
+};
+
+} // namespace
+} // namespace velra
 
 namespace velra {
 
@@ -159,8 +207,10 @@ std::unique_ptr<QFileDialog> QtToolkit::makeFileDialog(QWidget *parent, const QS
     // "Replace it?" would be untrue: a save keeps the file's text and adds a book after it.
     dialog->setOption(QFileDialog::DontConfirmOverwrite, save);
     // Wide and tall enough for the name, size, type and date columns, each shown whole (Qt's own
-    // dialog; a native one sizes itself).
-    dialog->resize(kDialogSize);
+    // dialog; a native one sizes itself), and never larger than the screen leaves room for.
+    const QSize room = roomBeside(parent);
+    dialog->setMaximumSize(room);
+    dialog->resize(kDialogSize.boundedTo(room));
     if (auto *details = dialog->findChild<QTreeView *>(QStringLiteral("treeView"))) {
         QHeaderView *header = details->header();
         header->setStretchLastSection(false);
@@ -169,7 +219,7 @@ std::unique_ptr<QFileDialog> QtToolkit::makeFileDialog(QWidget *parent, const QS
             header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     }
     if (auto *splitter = dialog->findChild<QSplitter *>(QStringLiteral("splitter")))
-        splitter->setSizes({160, kDialogSize.width() - 160});
+        splitter->setSizes({160, dialog->width() - 160});
     return dialog;
 }
 
@@ -183,6 +233,7 @@ QString QtToolkit::openFileName(QWidget *parent, const QString &filter, const QS
     const auto dialog = makeFileDialog(parent, filter, false, title);
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         dialog->setDirectory(folder);
+    const GivesFocusBack back(parent);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
     const QString chosen = dialog->selectedFiles().constFirst();
@@ -233,6 +284,7 @@ QString QtToolkit::saveFileName(QWidget *parent, const QStringList &filters, con
     dialog->setNameFilters(shown);
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         dialog->setDirectory(folder);
+    const GivesFocusBack back(parent);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
     *chosen = int(qMax<qsizetype>(0, shown.indexOf(dialog->selectedNameFilter())));

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QScreen>
 #include <QTreeView>
 #include <QStyleHints>
 #include <QMessageBox>
@@ -277,9 +278,14 @@ private slots:
         auto *types = open->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
         QVERIFY(types);
         QCOMPARE(types->itemText(0), QStringLiteral("画像(*.bmp;*.jpg;*.jpeg)"));
-        QVERIFY(open->width() >= 800 && open->height() >= 480);
+        // As large as its columns want, but never beyond the screen's free area (the test screen is
+        // 800 × 600, smaller than the dialog would be).
+        const QRect area = open->screen()->availableGeometry();
+        QCOMPARE(open->size(), QtToolkit::kDialogSize.boundedTo(area.size().shrunkBy(QMargins(8, 32, 8, 8))));
+        QVERIFY(open->maximumWidth() < area.width() && open->maximumHeight() < area.height());
         open->setDirectory(f.dir.path());
         open->show();
+        QVERIFY(area.contains(open->frameGeometry()));
         auto *details = open->findChild<QTreeView *>(QStringLiteral("treeView"));
         QVERIFY(details);
         QTRY_COMPARE(details->model()->rowCount(details->rootIndex()), 2);
