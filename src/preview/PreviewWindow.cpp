@@ -454,7 +454,10 @@ void PreviewWindow::showEvent(QShowEvent *event)
     const auto within = [](int low, int value, int high) { return high < low ? low : qBound(low, value, high); };
     placed.moveLeft(within(area.left() + frame.left(), placed.left(), area.right() - frame.right() - placed.width() + 1));
     placed.moveTop(within(area.top() + frame.top(), placed.top(), area.bottom() - frame.bottom() - placed.height() + 1));
-    move(placed.topLeft() - QPoint(frame.left(), frame.top()));
+    // The client area is placed, not the frame: before the window manager has framed the window its
+    // frame is unknown, and a frame position taken for the client's would put the title bar above
+    // the screen.
+    setGeometry(placed);
 }
 
 void PreviewWindow::resizeEvent(QResizeEvent *event)

@@ -2,11 +2,13 @@
 # Every page inside the screen, title bar and frame included, in a real window under a window
 # manager (openbox), at 150 % on 1366 x 768 and at 200 % on 1280 x 1024: a detailed run started from
 # a settings file (as a double click starts it) is walked with Enter alone, from the scroll-image
-# page to the generation page, the chain editor included; a held Enter on the mode page moves one
-# page only.
-#   onscreen.sh VELLORAN X11WHERE X11KEYS
+# page to the generation page, the chain editor included (its first move uneven, so that the
+# evenness words and both suggestions show as it is placed); a held Enter on the mode page moves one
+# page only. Then the script is generated, and the preview and the settings' save dialog open inside
+# the screen too.
+#   onscreen.sh VELLORAN X11WHERE X11KEYS X11CLICK
 set -u
-app=$1 where=$2 keys=$3
+app=$1 where=$2 keys=$3 click=$4
 if ! command -v openbox >/dev/null; then
     echo "openbox is not installed (scripts/deps installs it)"; exit 1
 fi
@@ -23,19 +25,19 @@ bmp() {
 }
 bmp "$tmp/s.bmp" 100 50
 bmp "$tmp/b.bmp" 640 480
-printf 'Velloran settings 2\n%s\n%s\n\n\n\n"s.bmp","100","50"\r\n"b.bmp","640","480","640","480"\r\n2\r\n"640","0","-100","0",1,"4",1,"0","0",1\r\n"0","-200",2,"30",5,"0","0.42","0","0.58","1"\r\n' \
+printf 'Velloran settings 2\n%s\n%s\n\n\n\n"s.bmp","100","50"\r\n"b.bmp","640","480","640","480"\r\n2\r\n"640","0","-100","0",2,"40",1,"0","0",1\r\n"0","-200",2,"30",5,"0","0.42","0","0.58","1"\r\n' \
     "$tmp/s.bmp" "$tmp/b.bmp" >"$tmp/chain.velra"
 for screen in "1366 768 1.5" "1280 1024 2"; do
     set -- $screen
     xvfb-run -a -s "-screen 0 ${1}x${2}x24 -dpi 96" bash -c '
-        app=$1 where=$2 keys=$3 file=$4 scale=$5 tmp=$6
+        app=$1 where=$2 keys=$3 file=$4 scale=$5 tmp=$6 click=$7
         openbox >/dev/null 2>&1 & wm=$!
         sleep 1
         QT_SCALE_FACTOR=$scale "$app" "$file" 2>"$tmp/log" & pid=$!
         fail() { echo "at $scale: $*"; cat "$tmp/log"; kill $pid $wm 2>/dev/null; exit 1; }
         inside() {
             sleep 1.5
-            set -- $("$where" Velloran 20)
+            set -- $("$where" "${title:-Velloran}" 20)
             [ $# -eq 6 ] || fail "no page $page"
             echo "at $scale, $page: frame $3 x $4 at $1,$2 on $5 x $6"
             [ $1 -ge 0 ] && [ $2 -ge 0 ] && [ $(($1 + $3)) -le $5 ] && [ $(($2 + $4)) -le $6 ] || fail "$page lies outside the screen"
@@ -57,8 +59,20 @@ for screen in "1366 768 1.5" "1280 1024 2"; do
         "$keys" Velloran 20 "{Return}" >/dev/null
         page=7 inside
         [ "$size" != "$form6" ] || fail "Enter on the chain editor did not go on"
+        # Generated (Enter on コード生成, then on the message), the preview (its button) and the
+        # settings save dialog (設定を保存…) each open inside the screen.
+        "$keys" Velloran 20 "{Return}" >/dev/null
+        "$keys" 生成完了 20 "{Return}" >/dev/null || fail "no message after the generation"
+        at() { awk -v v="$1" -v s="$scale" "BEGIN { printf \"%d\", v * s }"; }
+        "$click" Velloran "$(at 262)" "$(at 270)" 20 1 >/dev/null || fail "no preview button to click"
+        title="Velloran プレビュー" page=preview inside
+        "$keys" "Velloran プレビュー" 20 "{Escape}" >/dev/null
+        sleep 1
+        "$click" Velloran "$(at 256)" "$(at 338)" 20 1 >/dev/null || fail "no 設定を保存… to click"
+        title="設定を保存" page="save dialog" inside
+        "$keys" 設定を保存 20 "{Escape}" >/dev/null
         kill $pid $wm 2>/dev/null
         exit 0
-    ' bash "$app" "$where" "$keys" "$tmp/chain.velra" "$3" "$tmp" || exit 1
+    ' bash "$app" "$where" "$keys" "$tmp/chain.velra" "$3" "$tmp" "$click" || exit 1
 done
-echo "every page inside the screen at 150 % and 200 %; a held Enter moved one page"
+echo "every page, the preview and a file dialog inside the screen at 150 % and 200 %; a held Enter moved one page"
