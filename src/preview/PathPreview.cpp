@@ -64,7 +64,19 @@ void PathPreview::setChain(const Run &run, const ChainPlan &plan, int selected, 
         m_keys.append(QPointF(part.toX, part.toY));
         reach |= QRectF(m_keys.back(), m_picture);
     }
-    m_view = FrameRenderer::viewAround(reach, m_window);
+    // Around the window, as far as the picture goes, but never without a mark: the start and every
+    // keyframe are in the view wherever they are, with room for their marks.
+    const QPointF centre(m_picture.width() / 2, m_picture.height() / 2);
+    QPointF low = m_keys.front() + centre;
+    QPointF high = low;
+    for (const QPointF &key : std::as_const(m_keys)) {
+        low = QPointF(qMin(low.x(), key.x() + centre.x()), qMin(low.y(), key.y() + centre.y()));
+        high = QPointF(qMax(high.x(), key.x() + centre.x()), qMax(high.y(), key.y() + centre.y()));
+    }
+    QRectF view = FrameRenderer::viewAround(reach, m_window);
+    const QRectF marks = QRectF(low, high).united(view);
+    const qreal room = qMax(marks.width(), marks.height()) * 0.04;
+    m_view = view.united(QRectF(low, high).adjusted(-room, -room, room, room));
     // Said to a screen reader: where the picture starts and where each move stops.
     QStringList stops;
     for (const QPointF &key : std::as_const(m_keys))

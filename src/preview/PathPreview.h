@@ -31,6 +31,8 @@ public:
                   QHash<QString, QImage> *decoded);
     // Values that give no chain: `why` instead of a drawing.
     void setProblem(const QString &why);
+    // The part of the window's plane drawn (window pixels).
+    QRectF view() const { return m_view; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
