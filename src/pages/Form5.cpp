@@ -46,16 +46,20 @@ Form5::Form5(Wizard &wizard)
     label(end, QStringLiteral("Label1"), QStringLiteral("回"), QRect(274, 46, 20, 22));
 
     m_next = button(this, QStringLiteral("Command1"), QStringLiteral("次へ"), QRect(218, 197, 88, 28));
-    setFixedSize(kWidth, kHeight + 52);
+    setFixedSize(kWidth, kHeight + 16);
 
     QPushButton *back = addBackButton(QRect(124, 197, 88, 28));
     // How many frames the settings give, as they change.
     m_frameCount = label(this, QStringLiteral("Label3"), QString(), QRect(8, 197, 112, 28));
     // Why the count shows none, on two lines of their own under the buttons: room kept from the
     // start, so that the page never grows under the author.
-    m_problem = label(this, QStringLiteral("Label5"), QString(), QRect(8, 228, 298, 34), true);
+    m_problem = label(this, QStringLiteral("Label5"), QStringLiteral("歩\n歩\n歩"), QRect(8, 228, 298, 34), true);
     m_problem->setTextFormat(Qt::PlainText);
+    // Three lines of Japanese, at the height its fallback font sets them.
+    m_problem->setFixedHeight(m_problem->sizeHint().height() + 2);
+    m_problem->clear();
     m_problem->setStyleSheet(QStringLiteral("color: rgb(200, 0, 0);"));
+    setFixedSize(kWidth, m_problem->geometry().bottom() + 4);
     for (QRadioButton *choice : m_options)
         connect(choice, &QRadioButton::toggled, this, &Form5::updateCount);
     for (QLineEdit *box : {m_step, m_moves})
