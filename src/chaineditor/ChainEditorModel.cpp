@@ -24,15 +24,6 @@ std::optional<Bezier> drawableBezier(const std::array<QString, 4> &texts)
     return Bezier{values[0], values[1], values[2], values[3]};
 }
 
-QString keepingUnits(QString text)
-{
-    for (qsizetype i = 1; i < text.size(); ++i) {
-        if (text[i] == QLatin1Char(' ') && text[i - 1].isDigit())
-            text[i] = QChar(0x00A0);
-    }
-    return text;
-}
-
 ChainRow rowOf(const Segment &s)
 {
     ChainRow row;

@@ -66,10 +66,6 @@ inline constexpr std::array<CurvePreset, 4> kCurvePresets{{{"ease", {"0.25", "0.
 // outside 0 to 1 (the page refuses it then). Rounded to the four decimals the chain keeps.
 std::optional<Bezier> drawableBezier(const std::array<QString, 4> &texts);
 
-// `text` with every space after a digit made unbreakable, so that a wrapped line never parts a
-// number from its unit ("29 コマ").
-QString keepingUnits(QString text);
-
 // A move of a chain as the boxes show it.
 ChainRow rowOf(const Segment &segment);
 

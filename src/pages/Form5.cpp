@@ -1,7 +1,5 @@
 #include "Form5.h"
 
-#include <climits>
-
 #include "DigitField.h"
 #include "handoff/SettingsLog.h"
 #include "script/ScrollScript.h"
@@ -10,6 +8,7 @@
 #include "shell/Wizard.h"
 #include "text/Shown.h"
 
+#include <climits>
 #include <QLabel>
 
 
@@ -182,7 +181,7 @@ void Form5::updateCount()
     QString problem = complete ? valueProblem(chosen.endMode) : QString();
     if (!complete || !problem.isEmpty() || !generateScript(run, script, nullptr, complete && problem.isEmpty() ? &problem : nullptr)) {
         m_frameCount->setText(QStringLiteral("全 － コマ"));
-        m_problem->setText(problem.replace(QStringLiteral("\r\n"), QString()));
+        m_problem->setText(keepingUnits(problem.replace(QStringLiteral("\r\n"), QString())));
         return;
     }
     m_problem->clear();

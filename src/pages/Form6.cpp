@@ -1,7 +1,5 @@
 #include "Form6.h"
 
-#include <climits>
-
 #include "CurveView.h"
 #include "DigitField.h"
 #include "preview/PathPreview.h"
@@ -12,6 +10,7 @@
 #include "text/Shown.h"
 #include "handoff/SettingsLog.h"
 
+#include <climits>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QGridLayout>

@@ -31,6 +31,15 @@ bool isWholeNumberText(QStringView text)
     return true;
 }
 
+QString keepingUnits(QString text)
+{
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char(' ') && text[i - 1].isDigit())
+            text[i] = QChar(0x00A0);
+    }
+    return text;
+}
+
 QString escapeControls(const QString &text)
 {
     QString shown;

@@ -1,4 +1,5 @@
 #include "chaineditor/ChainEditorModel.h"
+#include "text/Shown.h"
 
 #include <QTest>
 

@@ -4,6 +4,7 @@
 #include "handoff/ScriptBuffer.h"
 #include "preview/PathPreview.h"
 #include "script/ScrollScript.h"
+#include "text/Shown.h"
 
 #include <QComboBox>
 #include <QHeaderView>
