@@ -85,7 +85,7 @@ std::function<bool(const QString &)> &pathCheck()
 
 bool mayFollow(const LinkFacts &facts)
 {
-    return !facts.isLink || facts.mine || !facts.folderOpen || facts.byFolderOwner;
+    return !facts.isLink || facts.mine || facts.bySystem || !facts.folderOpen;
 }
 
 void testing::setPathCheck(std::function<bool(const QString &path)> check)

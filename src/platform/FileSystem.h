@@ -150,13 +150,16 @@ struct Target
     QString reason;
 };
 // The rule for links, on every system: a link in a folder that others may write into is followed
-// only when it is the author's or that folder owner's.
+// only when it is the author's or the system's (root; on Windows SYSTEM, Administrators,
+// TrustedInstaller). The owner of such a folder is not trusted for its links: stricter than the
+// kernel's rule for sticky folders, on purpose, since anyone may make a folder everyone may write
+// into and put a link in it.
 struct LinkFacts
 {
     bool isLink = false;
-    bool mine = false;          // the author made it
-    bool byFolderOwner = false; // the owner of the folder it stands in made it
-    bool folderOpen = false;    // others may make entries in that folder
+    bool mine = false;       // the author made it
+    bool bySystem = false;   // the system's own account made it
+    bool folderOpen = false; // others may make entries in that folder
 };
 bool mayFollow(const LinkFacts &facts);
 

@@ -41,8 +41,8 @@ int posix::descriptorNamed(const QByteArray &name)
 }
 
 // A link in a folder that everyone may write into (/tmp, or a folder of mode 0777) is followed only
-// when it is ours or the folder owner's, as the kernel does in sticky folders: another user's link
-// could otherwise lead the save into any file of ours.
+// when it is ours or root's: another user's link, the folder's owner's too, could otherwise lead
+// the save into any file of ours.
 bool posix::mayFollow(const QByteArray &link, const struct stat &st)
 {
     LinkFacts facts;
@@ -54,7 +54,7 @@ bool posix::mayFollow(const QByteArray &link, const struct stat &st)
     if (!facts.mine && ::stat(folder.constData(), &dir) != 0)
         return false;
     facts.folderOpen = !facts.mine && (dir.st_mode & S_IWOTH);
-    facts.byFolderOwner = !facts.mine && st.st_uid == dir.st_uid;
+    facts.bySystem = st.st_uid == 0;
     return platform::mayFollow(facts);
 }
 

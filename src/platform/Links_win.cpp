@@ -1,6 +1,8 @@
 #include "FileSystem.h"
 #include "FileSystem_win.h"
 
+#include <sddl.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,6 +34,20 @@ bool win::isReservedName(const QString &path)
 }
 
 namespace {
+
+// The system's own accounts, which own what Windows itself made: SYSTEM, Administrators and
+// TrustedInstaller.
+bool isSystemSid(PSID sid)
+{
+    if (IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid))
+        return true;
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(sid, &text))
+        return false;
+    const bool installer = std::wstring(text) == L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+    LocalFree(text);
+    return installer;
+}
 
 // A symbolic link or a junction, followed to the file it names as the system would: the save goes
 // to that file, and the link stays a link.
@@ -130,6 +146,7 @@ LinkFacts linkFactsOf(const QString &part)
         CloseHandle(h);
     }
     facts.mine = linkOwner && isOwnSid(linkOwner);
+    facts.bySystem = linkOwner && isSystemSid(linkOwner);
     if (!facts.mine) {
         // Unknown owners count as strangers; a folder whose list cannot be read counts as open.
         const QString folder = QFileInfo(part).path();
@@ -141,7 +158,6 @@ LinkFacts linkFactsOf(const QString &part)
                                   &folderOwner, nullptr, &dacl, nullptr, &folderDescriptor)
             == ERROR_SUCCESS) {
             facts.folderOpen = openToOthers(dacl);
-            facts.byFolderOwner = linkOwner && folderOwner && EqualSid(linkOwner, folderOwner);
             LocalFree(folderDescriptor);
         } else {
             facts.folderOpen = true;

@@ -215,19 +215,19 @@ private slots:
 #ifdef Q_OS_WIN
     // Windows judges links by the same rule, from the owners and access lists the system keeps
     // (told here through the seam: Wine makes no links): a link in a folder others may write into is
-    // followed only when it is the author's or that folder owner's, in the middle of a path as at
-    // its end. A refused save writes nothing.
+    // followed only when it is the author's or the system's, in the middle of a path as at its end;
+    // the folder's owner is no better than any other user. A refused save writes nothing.
     void windowsLinks_judgedByTheRule_data()
     {
         QTest::addColumn<QString>("link"); // which part is a link: "d" (a folder) or "out.csf"
         QTest::addColumn<bool>("mine");
         QTest::addColumn<bool>("folderOpen");
-        QTest::addColumn<bool>("byFolderOwner");
+        QTest::addColumn<bool>("bySystem");
         QTest::addColumn<QString>("refusal");
         const QString middle = QStringLiteral("途中のフォルダー「%1」がほかのユーザーが作ったリンクのため、たどりません。");
         QTest::newRow("folder link, another user's, open folder") << "d" << false << true << false << middle;
         QTest::newRow("folder link, the author's") << "d" << true << true << false << QString();
-        QTest::newRow("folder link, the folder owner's") << "d" << false << true << true << QString();
+        QTest::newRow("folder link, the system's") << "d" << false << true << true << QString();
         QTest::newRow("folder link, a closed folder") << "d" << false << false << false << QString();
         QTest::newRow("file link, another user's, open folder") << "out.csf" << false << true << false
                                                                << QStringLiteral("ほかのユーザーが作ったリンクのため、たどりません。");
@@ -237,7 +237,7 @@ private slots:
         QFETCH(QString, link);
         QFETCH(bool, mine);
         QFETCH(bool, folderOpen);
-        QFETCH(bool, byFolderOwner);
+        QFETCH(bool, bySystem);
         QFETCH(QString, refusal);
         const QString folder = m_dir.filePath(QStringLiteral("d"));
         QVERIFY(QDir().mkpath(folder));
@@ -249,7 +249,7 @@ private slots:
             facts.isLink = QDir::fromNativeSeparators(part).endsWith(QLatin1Char('/') + link);
             facts.mine = mine;
             facts.folderOpen = folderOpen;
-            facts.byFolderOwner = byFolderOwner;
+            facts.bySystem = bySystem;
             return facts;
         });
         QString error;

@@ -421,8 +421,9 @@ private slots:
     }
 
     // A folder link planted in the middle of a path by another user, in a folder everyone may write
-    // into (sticky or not), is not followed: not by generate -o, save, preview --all, nor to a
-    // settings file. What lies behind it keeps its bytes. The author's own folder link is followed.
+    // into (sticky or not, the neighbour's own too), is not followed: not by generate -o, save,
+    // preview --all, nor to a settings file. What lies behind it keeps its bytes. The author's own
+    // folder link is followed.
     void plantedFolderLinks_inTheMiddle_areRefused()
     {
         if (!isRoot())
@@ -433,10 +434,14 @@ private slots:
         velra::lastrun::Settings settings;
         settings.log = readAll(log());
         QVERIFY(writeAll(work + QStringLiteral("/x.velra"), velra::lastrun::encode(settings, true)));
-        for (const mode_t mode : {mode_t(01777), mode_t(0777)}) {
-            const QString shared = path(QStringLiteral("common-%1").arg(mode, 0, 8));
+        for (const auto &[mode, neighbours] : {std::pair{mode_t(01777), false}, std::pair{mode_t(0777), false},
+                                               std::pair{mode_t(01777), true}}) {
+            const QString shared = path(QStringLiteral("common-%1-%2").arg(mode, 0, 8).arg(neighbours));
             QVERIFY(QDir().mkpath(shared));
             QCOMPARE(::chmod(QFile::encodeName(shared).constData(), mode), 0);
+            // The neighbour's own shared folder: its owner is trusted no more than anyone.
+            if (neighbours)
+                QCOMPARE(::chown(QFile::encodeName(shared).constData(), 4242, 4242), 0);
             const QString planted = shared + QStringLiteral("/d");
             QVERIFY(QFile::link(work, planted));
             QCOMPARE(::lchown(QFile::encodeName(planted).constData(), 4242, 4242), 0);
