@@ -25,6 +25,7 @@ Exported exportAnimation(const render::FrameRenderer &renderer, const AnimationO
     if (encoded && !stopped()) {
         output::Options writing;
         writing.readsExisting = false;
+        writing.filesOnly = true;
         writing.waiting = [&watch, &stopped, said = false](const QString &what) mutable {
             if (!said && watch.waiting)
                 watch.waiting(what);

@@ -16,6 +16,13 @@ namespace {
 using platform::File;
 using platform::Target;
 
+// What stands at `path` instead of a file, as a sentence.
+QString notAFileText(const QString &path)
+{
+    const QString what = platform::notARegularFile(path);
+    return (what.isEmpty() ? QStringLiteral("ファイルではありません") : what) + QStringLiteral("。");
+}
+
 // A file another program holds: what to do about it, said with it.
 QString heldText()
 {
@@ -319,12 +326,17 @@ bool Writer::run(QString *reason)
     case Target::Kind::Directory:
         return fail(reason, QStringLiteral("同じ名前のフォルダーがあります。ファイル名を指定してください。"));
     case Target::Kind::Descriptor:
+        if (m_options.filesOnly)
+            return fail(reason, notAFileText(target.path));
         m_target.borrow(target.descriptor);
         return writeStream(reason);
     case Target::Kind::Stream:
     case Target::Kind::Socket:
+        if (m_options.filesOnly)
+            return fail(reason, notAFileText(target.path));
+        // Opened without waiting: a FIFO that nobody reads is refused at once.
         if (!m_target.openStream(target.path, target.kind == Target::Kind::Socket, &code))
-            return fail(reason, systemReason(code));
+            return fail(reason, code == ENXIO ? QStringLiteral("名前付きパイプ（FIFO）を読むプログラムがありません。") : systemReason(code));
         return writeStream(reason);
     case Target::Kind::Other:
         return fail(reason, QStringLiteral("通常のファイルではないため、書き込めません。"));
@@ -385,6 +397,10 @@ QString refusalBeforeWriting(const QString &path)
     switch (target.kind) {
     case Target::Kind::Other:
         return QStringLiteral("通常のファイルではないため、書き込めません。");
+    case Target::Kind::Stream:
+    case Target::Kind::Socket:
+    case Target::Kind::Descriptor:
+        return notAFileText(target.path);
     case Target::Kind::Refused:
         return target.reason;
     case Target::Kind::Regular:

@@ -45,6 +45,9 @@ struct Options
     // Looks at the old content under the lock, before anything is written: a reason returned
     // refuses the write and leaves the file as it was.
     std::function<QString(QByteArrayView existing)> refuse;
+    // Only a file: a FIFO, a socket, a device or a standard stream is refused, never opened (the
+    // wizard's saves and exports; generate -o writes to them).
+    bool filesOnly = false;
 };
 
 // Writes the composed content to `path`. On failure returns false, leaves what was at `path` as it
@@ -73,9 +76,9 @@ bool writeInRow(const platform::Folder &in, const QString &name, QByteArrayView 
 // a sync a file would cost hundreds of thousands of syncs. False when the system refuses it.
 bool syncFilesUnder(const QString &folder, QString *reason);
 
-// What a write to `path` would refuse at once, found without writing anything: a read-only file or
-// drive, a link that must not be followed, what is no file to write, a file another program keeps
-// open. Empty when nothing is seen; the write still checks everything again. `reason` as write()'s.
+// What a write of files only (Options::filesOnly) to `path` would refuse at once, found without
+// writing anything: a read-only file or drive, a link that must not be followed, what is no file (a
+// FIFO, a socket, a device), a file another program keeps open. Empty when nothing is seen; the write still checks everything again. `reason` as write()'s.
 QString refusalBeforeWriting(const QString &path);
 
 // A name typed without an extension gets the file kind's, as a Windows dialog would give it; a

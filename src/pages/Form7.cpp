@@ -144,6 +144,8 @@ output::Options Form7::saveOptions()
     // A file another program holds is waited for with the page's own progress box.
     output::Options options;
     options.waiting = [this](const QString &what) { return toolkit().stillWaiting(this, what); };
+    // The window never waits on a FIFO or writes into a device: it saves into files.
+    options.filesOnly = true;
     return options;
 }
 

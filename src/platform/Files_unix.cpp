@@ -174,8 +174,13 @@ bool File::openStream(const QString &path, bool socket, int *code)
     m_socket = socket;
     const QByteArray name = encoded(path);
     if (!socket) {
-        m_handle = ::open(name.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
-        return m_handle >= 0 || fail(code, errno);
+        // Without waiting for a reader (ENXIO when there is none); then written as a stream, each
+        // write waiting for the reader as a pipe does.
+        m_handle = ::open(name.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (m_handle < 0)
+            return fail(code, errno);
+        ::fcntl(m_handle, F_SETFL, ::fcntl(m_handle, F_GETFL) & ~O_NONBLOCK);
+        return true;
     }
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;

@@ -366,23 +366,41 @@ private slots:
         QCOMPARE(f.finished.size(), 1);
     }
 
-    // A read-only file is refused before the page asks to add to it, in the save's words.
-    void saveIntoAReadOnlyFile_isRefusedBeforeTheQuestion()
+    // What the save would refuse of the file itself is refused before the page asks to add to it,
+    // in the save's words, and the window never waits on a FIFO.
+    void saveIntoWhatIsRefused_isRefusedBeforeTheQuestion_data()
     {
+        QTest::addColumn<QString>("made");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("chose a read-only file") << QStringLiteral("read-only") << QStringLiteral("ファイルが読み取り専用です。");
+#ifdef Q_OS_UNIX
+        QTest::newRow("chose a FIFO a neighbour made") << QStringLiteral("fifo") << QStringLiteral("名前付きパイプ（FIFO）で、ファイルではありません。");
+#endif
+    }
+    void saveIntoWhatIsRefused_isRefusedBeforeTheQuestion()
+    {
+        QFETCH(QString, made);
+        QFETCH(QString, reason);
         Form7Fixture f;
         f.generate();
         f.fillSave(true, QStringLiteral("B"), QStringLiteral("P"));
         const QString target = f.path(QStringLiteral("kept.csf"));
-        QVERIFY(writeAll(target, "earlier\r\n"));
-        QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+        if (made == QLatin1String("read-only")) {
+            QVERIFY(writeAll(target, "earlier\r\n"));
+            QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+        }
+#ifdef Q_OS_UNIX
+        if (made == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0666), 0);
+#endif
         f.toolkit.messages.clear();
         f.toolkit.saveNames = {target};
         click(f.page, QStringLiteral("Command2"));
         QCOMPARE(f.toolkit.messages.size(), 1);
-        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("ファイル「%1」に保存できませんでした。\r\nファイルが読み取り専用です。")
-                                             .arg(QDir::toNativeSeparators(target)));
+        QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("ファイル「%1」に保存できませんでした。\r\n%2").arg(QDir::toNativeSeparators(target), reason));
         QCOMPARE(f.toolkit.lastTitle(), QStringLiteral("保存できません"));
-        QCOMPARE(readAll(target), QByteArray("earlier\r\n"));
+        if (made == QLatin1String("read-only"))
+            QCOMPARE(readAll(target), QByteArray("earlier\r\n"));
         QVERIFY(f.saveButton()->isEnabled());
     }
 

@@ -228,6 +228,28 @@ private slots:
         QVERIFY(S_ISFIFO(statOf(fifo).st_mode));
     }
 
+    // A FIFO that nobody reads is refused at once, named, never waited on; an export takes files only.
+    void fifoWithoutReader_isRefusedAtOnce()
+    {
+        const QString fifo = path(QStringLiteral("lonely.webp"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0666), 0);
+        const struct
+        {
+            QStringList args;
+            const char *said;
+        } cases[] = {
+            {{QStringLiteral("generate"), log(), QStringLiteral("-o"), fifo}, "名前付きパイプ（FIFO）を読むプログラムがありません"},
+            {saveArgs(log(), fifo), "名前付きパイプ（FIFO）を読むプログラムがありません"},
+            {{QStringLiteral("preview"), log(), QStringLiteral("--animation"), QStringLiteral("-o"), fifo}, "名前付きパイプ（FIFO）で、ファイルではありません"},
+        };
+        for (const auto &c : cases) {
+            const Ran r = run(c.args);
+            QCOMPARE(r.code, 1);
+            QVERIFY2(QString::fromUtf8(r.err).contains(QString::fromUtf8(c.said)), r.err.constData());
+            QVERIFY(S_ISFIFO(statOf(fifo).st_mode));
+        }
+    }
+
     void socket_receivesTheBytes()
     {
         const QByteArray name = QFile::encodeName(path(QStringLiteral("sock")));
