@@ -27,11 +27,12 @@ bool read(const QString &path, qint64 max, QByteArray &out, QString *problem)
     return true;
 }
 
-bool write(const QString &path, QByteArrayView bytes, QString *error)
+bool write(const QString &path, QByteArrayView bytes, QString *error, bool makeFolder)
 {
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
-    QDir().mkpath(folder); // the per-user folder, made on first use
+    if (makeFolder)
+        QDir().mkpath(folder);
     int code = 0;
     platform::Folder in;
     if (!in.open(folder, &code, true))

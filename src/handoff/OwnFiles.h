@@ -15,7 +15,7 @@ bool read(const QString &path, qint64 max, QByteArray &out, QString *problem = n
 
 // A new file of the user's alone, written beside the name, synced, and renamed over it: what stood
 // there is replaced as a name, never followed. A failure leaves the old file whole. The folder is
-// made when missing.
-bool write(const QString &path, QByteArrayView bytes, QString *error = nullptr);
+// made when missing and `makeFolder` (the per-user folder, made on first use).
+bool write(const QString &path, QByteArrayView bytes, QString *error = nullptr, bool makeFolder = true);
 
 } // namespace velra::ownfile

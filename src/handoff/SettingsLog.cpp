@@ -3,6 +3,7 @@
 #include "text/Cp932.h"
 #include "text/Failure.h"
 #include "HandoffFiles.h"
+#include "OwnFiles.h"
 #include "text/Shown.h"
 #include "platform/FileSystem.h"
 
@@ -69,6 +70,32 @@ bool keepLines(const QString &path, int count, QString *error)
             return true;
     }
     return fail(error, QStringLiteral("設定ファイル「%1」に書き込めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file)));
+}
+
+bool writePageLines(const QString &path, int keep, const QList<LogLine> &lines, QString *error)
+{
+    QByteArray bytes;
+    if (keep > 0) {
+        if (!readBytes(path, bytes, error))
+            return false;
+        qsizetype end = 0;
+        for (int line = 0; line < keep && end < bytes.size(); ++line) {
+            const qsizetype lf = bytes.indexOf('\n', end);
+            end = lf < 0 ? bytes.size() : lf + 1;
+        }
+        bytes.truncate(end);
+    }
+    for (const LogLine &line : lines) {
+        QByteArray one;
+        if (!formatLine(line, one, error))
+            return false;
+        bytes += one;
+    }
+    QString reason;
+    // The run's folder, chosen when the run started: gone, it is not made again elsewhere.
+    if (ownfile::write(path, bytes, &reason, false))
+        return true;
+    return fail(error, QStringLiteral("設定ファイル「%1」に書き込めません。\r\n%2。").arg(QDir::toNativeSeparators(path), reason));
 }
 
 // The log's bytes, read whole but never beyond the bound.

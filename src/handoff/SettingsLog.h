@@ -15,6 +15,10 @@ bool startLog(const QString &path, const LogLine &line, QString *error);
 bool appendLine(const QString &path, const LogLine &line, QString *error);
 // Cuts the log back to its first `count` lines (a page gone back to writes its lines again).
 bool keepLines(const QString &path, int count, QString *error);
+// A page's lines in one step: the log's first `keep` lines, then `lines`, written whole beside it
+// and renamed over it. A failure (a full disk, a file another program holds) leaves the log exactly
+// as it was, so that 次へ pressed again writes the page's lines once.
+bool writePageLines(const QString &path, int keep, const QList<LogLine> &lines, QString *error);
 // How the log is opened: a hand-off file only when it is the user's own regular file, never
 // through a link; a log named by the user (the command line) as named, a pipe too.
 enum class Access { Handoff, Named };

@@ -69,7 +69,7 @@ void Form2::next()
     if (!acceptFileName(m_name->text()))
         return;
     QString error;
-    if (!settingslog::startLog(files().settingsLog(), textsOf(boxes), &error)) {
+    if (!settingslog::writePageLines(files().settingsLog(), logLine() - 1, {textsOf(boxes)}, &error)) {
         showWriteFailure(error);
         return;
     }

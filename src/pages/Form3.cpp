@@ -85,7 +85,7 @@ void Form3::next()
     if (!acceptFileName(m_name->text()))
         return;
     QString error;
-    if (!settingslog::appendLine(files().settingsLog(), textsOf(boxes), &error)) {
+    if (!settingslog::writePageLines(files().settingsLog(), logLine() - 1, {textsOf(boxes)}, &error)) {
         showWriteFailure(error);
         return;
     }

@@ -63,7 +63,7 @@ void Form4::next()
 {
     const int mode = m_simple->isChecked() ? 1 : 2;
     QString error;
-    if (!settingslog::appendLine(files().settingsLog(), {LogValue::number(mode)}, &error)) {
+    if (!settingslog::writePageLines(files().settingsLog(), logLine() - 1, {{LogValue::number(mode)}}, &error)) {
         message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
         return;
     }

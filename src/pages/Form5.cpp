@@ -261,7 +261,7 @@ void Form5::next()
     QByteArray script;
     if (!generateScript(run, script, nullptr, &error))
         return message(error, QStringLiteral("設定が正しくありません"), OkWithExclamation);
-    if (!settingslog::appendLine(files().settingsLog(), record, &error))
+    if (!settingslog::writePageLines(files().settingsLog(), logLine() - 1, {record}, &error))
         return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
     wizard().handOver(this, PageId::Form7);
 }

@@ -749,11 +749,8 @@ void Form6::next()
     QString error;
     if (!m_model.chain(run, plan, &error))
         return message(error, QStringLiteral("設定が正しくありません"), OkWithExclamation);
-    const QList<LogLine> lines = m_model.record();
-    for (const LogLine &line : lines) {
-        if (!settingslog::appendLine(files().settingsLog(), line, &error))
-            return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
-    }
+    if (!settingslog::writePageLines(files().settingsLog(), logLine() - 1, m_model.record(), &error))
+        return message(error, QStringLiteral("設定を保存できません"), OkWithExclamation);
     wizard().handOver(this, PageId::Form7);
 }
 
