@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <utility>
+
 namespace velra::output {
 namespace {
 
@@ -95,11 +97,11 @@ bool writeInRow(const platform::Folder &in, const QString &name, QByteArrayView 
 {
     const QString temporary = temporaryName(name);
     // Asked before it exists: a stop at any moment leaves no temporary behind.
-    platform::removeOnInterrupt(in.pathOf(temporary));
+    const int slot = platform::removeOnInterrupt(in.pathOf(temporary));
     platform::removeEntry(in, temporary); // what a run that was killed left
     int code = 0;
     const bool written = replaceWhole(in, temporary, name, bytes, Durability::InRow, &code);
-    platform::keepOnInterrupt();
+    platform::keepOnInterrupt(slot);
     return written || fail(reason, systemReason(code));
 }
 
@@ -129,7 +131,7 @@ public:
         m_temp.close();
         if (!m_tempName.isEmpty())
             platform::removeEntry(m_folder, m_tempName);
-        platform::keepOnInterrupt();
+        platform::keepOnInterrupt(m_interruptSlot);
     }
 
     bool run(QString *reason);
@@ -156,6 +158,7 @@ private:
     File m_target;
     File m_temp;
     QString m_tempName; // in m_folder, while it exists
+    int m_interruptSlot = -1; // the cleanup on interrupt that removes it, while it exists
     bool m_created = false; // the target did not exist: this write made it
     bool m_device = false;  // the name is a device (Windows' NUL): written as a stream
     QByteArray m_existing;
@@ -254,7 +257,7 @@ bool Writer::replaceThroughTemporary(const Pieces &pieces, bool *inPlace, QStrin
     *inPlace = false;
     m_tempName = temporaryName(m_name);
     int code = 0;
-    platform::removeOnInterrupt(m_folder.pathOf(m_tempName));
+    m_interruptSlot = platform::removeOnInterrupt(m_folder.pathOf(m_tempName));
     // Under the lock no other save into this file writes this name: one found is a killed save's.
     platform::removeEntry(m_folder, m_tempName);
     if (!m_temp.createNew(m_folder, m_tempName, &code)) {
@@ -276,7 +279,7 @@ bool Writer::replaceThroughTemporary(const Pieces &pieces, bool *inPlace, QStrin
         return failCode(reason, code);
     }
     m_tempName.clear();
-    platform::keepOnInterrupt();
+    platform::keepOnInterrupt(std::exchange(m_interruptSlot, -1));
     platform::syncFolder(m_folder);
     return true;
 }

@@ -233,10 +233,11 @@ QString systemText(int code);
 // after it only where the program has none of its own. No full stop.
 QString reasonText(int code);
 
-// While a save writes `path` (its temporary), Ctrl+C and termination remove it before the program
-// ends. One at a time.
-void removeOnInterrupt(const QString &path);
-void keepOnInterrupt();
+// While a write makes `path` (its temporary), Ctrl+C and termination remove it before the program
+// ends. Any number of writes at once, on any threads: each holds the slot returned (-1 when none
+// could be had) and gives it back with keepOnInterrupt once its temporary is gone or renamed.
+int removeOnInterrupt(const QString &path);
+void keepOnInterrupt(int slot);
 
 // Another program keeps the file at `path` open so that no one else may write it (Windows: opened
 // without sharing); nothing is written or created. Never on Linux, whose locks are only advisory.

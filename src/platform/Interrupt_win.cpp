@@ -17,11 +17,12 @@
 // The cleanup on interrupt: not armed on Windows.
 namespace velra::platform {
 
-void removeOnInterrupt(const QString &)
+int removeOnInterrupt(const QString &)
 {
+    return -1;
 }
 
-void keepOnInterrupt()
+void keepOnInterrupt(int)
 {
 }
 

@@ -20,6 +20,7 @@
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -162,6 +163,38 @@ private slots:
     }
 
 #ifdef Q_OS_UNIX
+    // Writes that overlap (an export on its thread, a save) each keep their own temporary in the
+    // cleanup: one given back, even twice, never disarms another's, and a termination then removes
+    // what is still being written and ends the program, at once.
+    void overlappingWrites_interruptRemovesTheirTemporaries_andEnds()
+    {
+        const QString first = m_dir.filePath(QStringLiteral(".first.tmp"));
+        const QString second = m_dir.filePath(QStringLiteral(".second.tmp"));
+        const QString third = m_dir.filePath(QStringLiteral(".third.tmp"));
+        for (const QString &file : {first, second, third})
+            QVERIFY(writeAll(file, "part"));
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            ::alarm(5); // a handler that loops dies of this instead
+            const int a = platform::removeOnInterrupt(first);
+            const int b = platform::removeOnInterrupt(second);
+            platform::removeOnInterrupt(third);
+            platform::keepOnInterrupt(b);
+            platform::keepOnInterrupt(b);
+            platform::keepOnInterrupt(-1);
+            (void)a;
+            ::raise(SIGTERM);
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM, qPrintable(QString::number(status)));
+        QVERIFY(!QFile::exists(first));
+        QVERIFY(QFile::exists(second)); // given back: its write had renamed it
+        QVERIFY(!QFile::exists(third));
+    }
+
     void diskFullPartWay_leavesOriginal_andNoTemporaryFile()
     {
         // A file size limit makes the real write fail after a few kilobytes, as a full disk would.
