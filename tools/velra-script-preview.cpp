@@ -296,6 +296,11 @@ int writeAll(const render::FrameRenderer &renderer, const PreviewRequest &reques
         out = folder.path;
     if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
         return failure(QStringLiteral("フォルダー「%1」を作れません。").arg(shownValue(QDir::toNativeSeparators(out))));
+    // Frames of an earlier run would mix with this run's: a folder that holds any is refused, and
+    // nothing in it is deleted.
+    if (const qsizetype earlier = QDir(out).entryList({QStringLiteral("frame-*.png")}, QDir::Files | QDir::System | QDir::Hidden).size())
+        return failure(QStringLiteral("フォルダー「%1」には前のコマ（frame-*.png）が %2 枚あります。混ざらないよう、空のフォルダーか新しいフォルダーを指定してください。")
+                           .arg(shownValue(QDir::toNativeSeparators(out)), QString::number(earlier)));
     platform::Folder frameFolder;
     int code = 0;
     if (!frameFolder.open(out, &code)) {

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QThread>
 
 #include <utility>
@@ -95,14 +96,21 @@ bool replaceWhole(const platform::Folder &in, const QString &temporary, const QS
 
 bool writeInRow(const platform::Folder &in, const QString &name, QByteArrayView bytes, QString *reason)
 {
-    const QString temporary = temporaryName(name);
-    // Asked before it exists: a stop at any moment leaves no temporary behind.
-    const int slot = platform::removeOnInterrupt(in.pathOf(temporary));
-    platform::removeEntry(in, temporary); // what a run that was killed left
     int code = 0;
-    const bool written = replaceWhole(in, temporary, name, bytes, Durability::InRow, &code);
-    platform::keepOnInterrupt(slot);
-    return written || fail(reason, systemReason(code));
+    // A name nobody can foresee, made new (never opened through what stands there): a neighbour's
+    // file planted under it, or another run's, is only a name taken, and another is drawn.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const QString temporary = QStringLiteral(".%1.%2").arg(name, QString::number(QRandomGenerator::system()->generate64(), 36));
+        // Asked before it exists: a stop at any moment leaves no temporary behind.
+        const int slot = platform::removeOnInterrupt(in.pathOf(temporary));
+        const bool written = replaceWhole(in, temporary, name, bytes, Durability::InRow, &code);
+        platform::keepOnInterrupt(slot);
+        if (written)
+            return true;
+        if (!platform::nameTaken(code))
+            break;
+    }
+    return fail(reason, systemReason(code));
 }
 
 bool syncFilesUnder(const QString &folder, QString *reason)

@@ -412,6 +412,14 @@ private slots:
         QCOMPARE(last.size(), QSize(640, 480));
         QCOMPARE(QColor(last.pixel(620, 20)).blue() > 200 && QColor(last.pixel(620, 20)).red() < 60, true); // the picture at x 610
         QCOMPARE(QColor(last.pixel(300, 300)).red() > 200, true);                                        // the background
+        // Run again into the same folder: refused, naming the frames there, and nothing deleted.
+        QVERIFY(writeAll(path("frames/frame-09999.png"), "an earlier, longer run's"));
+        const Ran again = run(QStringList{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("--all"), QStringLiteral("-o"),
+                                          path("frames")} + pictures);
+        QCOMPARE(again.code, 1);
+        QVERIFY2(QString::fromUtf8(again.err).contains(QStringLiteral("前のコマ（frame-*.png）が 5 枚あります")), again.err.constData());
+        QCOMPARE(QDir(path("frames")).entryList(QDir::Files | QDir::Hidden).size(), 5);
+        QCOMPARE(readAll(path("frames/frame-09999.png")), QByteArray("an earlier, longer run's"));
 
         // A picture that is not one is drawn as a labelled rectangle, and said so.
         QVERIFY(writeAll(path("fake.bmp"), "no picture"));
