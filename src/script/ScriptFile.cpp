@@ -7,6 +7,7 @@
 #include "model/LogFormat.h"
 #include "io/OutputFile.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QFileInfo>
 
@@ -116,6 +117,15 @@ QString refusal(QByteArrayView existing, Route route, QByteArrayView book, const
     QString text;
     if (existing.size() <= settingslog::kMaxLogBytes && cp932::decode(existing, text) && settingslog::isSettingsLog(text))
         return QStringLiteral("「%1」は設定ログです。スクリプトを追加すると壊れるため、保存しません。\r\n別のファイルを選んでください。")
+            .arg(shownValue(fileName));
+    // A file an editor saved in another encoding: a CP932 book after its text would make it neither,
+    // and its books would be misread by the check below. Japanese CP932 text is practically never
+    // valid UTF-8 as a whole.
+    const bool unicodeMark = existing.startsWith("\xEF\xBB\xBF") || existing.startsWith("\xFF\xFE") || existing.startsWith("\xFE\xFF");
+    const bool utf8 = std::any_of(existing.begin(), existing.end(), [](char c) { return uchar(c) >= 0x80; })
+        && QUtf8StringView(existing).isValidUtf8();
+    if (unicodeMark || utf8)
+        return QStringLiteral("「%1」は CP932（Shift_JIS）ではない文字コード（UTF-8 など）で保存されています。コミックのホストは CP932 で読むため、追加すると文字化けします。\r\nCP932（Shift_JIS）で保存し直してから選んでください。")
             .arg(shownValue(fileName));
     if (route == Route::Csf && holdsBook(existing, book)) {
         QString name;

@@ -450,7 +450,8 @@ private slots:
         QCOMPARE(scriptfile::holdsBook(existing, book), held);
     }
 
-    // A script is never added to a settings file or a settings log picked by mistake; both stay.
+    // A script is never added to a settings file or a settings log picked by mistake, nor to a script
+    // an editor saved in another encoding; each stays as it was. A CP932 script takes the book.
     void save_neverIntoSettings_data()
     {
         QTest::addColumn<QByteArray>("existing");
@@ -460,6 +461,14 @@ private slots:
         QTest::newRow("a settings file") << lastrun::encode(settings, true)
                                          << QStringLiteral("「%1」は Velloran の設定ファイルです。スクリプトを追加すると壊れるため、保存しません。");
         QTest::newRow("a settings log") << settings.log << QStringLiteral("「%1」は設定ログです。スクリプトを追加すると壊れるため、保存しません。");
+        const QString otherEncoding = QStringLiteral("「%1」は CP932（Shift_JIS）ではない文字コード（UTF-8 など）で保存されています。");
+        const QByteArray book = QStringLiteral("<Book=\"第一巻「春」\">\r\n<Book End>\r\n").toUtf8();
+        QTest::newRow("saved by an editor as UTF-8 with its mark") << "\xEF\xBB\xBF" + book << otherEncoding;
+        QTest::newRow("saved as UTF-8 without a mark") << book << otherEncoding;
+        QTest::newRow("saved as UTF-16") << QByteArray("\xFF\xFE<\0B\0", 6) << otherEncoding;
+        QByteArray cp932;
+        QVERIFY(cp932::encode(QStringLiteral("<Book=\"第一巻「春」\">\r\n<Book End>\r\n"), cp932));
+        QTest::newRow("a CP932 script") << cp932 << QString();
     }
     void save_neverIntoSettings()
     {
@@ -468,6 +477,11 @@ private slots:
         for (const Route route : {Route::Csf, Route::Text}) {
             QVERIFY(writeAll(target(), existing));
             QString error;
+            if (expected.isEmpty()) {
+                QVERIFY2(scriptfile::save(target(), route, "B", "P", kScript, &error), qPrintable(error));
+                QVERIFY(readAll(target()).startsWith(existing));
+                continue;
+            }
             QVERIFY(!scriptfile::save(target(), route, "B", "P", kScript, &error));
             QVERIFY2(error.startsWith(expected.arg(QFileInfo(target()).fileName())), qPrintable(error));
             QCOMPARE(readAll(target()), existing);
