@@ -32,6 +32,17 @@ int main(int argc, char *argv[])
     // Saving into a FIFO whose reader goes away is a failed save, reported as such, not the end.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Without a display the platform would end the program with a core and English words: said in
+    // the author's language instead, with what to do.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const bool needsDisplay = platform.isEmpty() || platform.startsWith("xcb") || platform.startsWith("wayland");
+    if (needsDisplay && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        velra::console::writeText(stderr, QStringLiteral("velloran: 画面（ディスプレイ）につながっていないため、ウィンドウを開けません。"
+                                                         "デスクトップの中から起動してください（DISPLAY が設定されていません）。\n"));
+        return 1;
+    }
+#endif
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("velloran"));
     // No display name: the platform would add it to every window title, message boxes included.
