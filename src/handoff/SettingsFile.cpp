@@ -81,6 +81,9 @@ bool read(const QString &path, lastrun::Settings &settings, QString *error, Run 
     // A picture that is gone is the pages' to say, as for the last run's; one that is a folder or a
     // device is no picture, and measuring a device could take for ever.
     for (const QString &picture : {read.scrollPicture, read.backgroundPicture}) {
+        // A NUL would open the file named before it; no path holds a control character.
+        if (hasControlCharacter(picture))
+            return fail(error, QStringLiteral("設定ファイル「%1」の画像の場所「%2」に制御文字があるため、使えません。").arg(shown(path), shownValue(picture)));
         if (picture.isEmpty() || !QFileInfo::exists(picture))
             continue;
         if (const QString what = platform::notARegularFile(picture); !what.isEmpty())

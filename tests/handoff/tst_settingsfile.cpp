@@ -258,6 +258,8 @@ private slots:
         QTest::newRow("no log") << head << QString() << QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。\r\n値が足りません");
         QTest::newRow("a NUL in the log") << head + QByteArray("\"s.bmp\0\",", 10) + kLog.mid(8) << QString()
                                           << QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。");
+        QTest::newRow("a NUL in a picture's path") << QByteArray("Velloran settings 2\n/tmp/a.bmp\0x.bmp\n\n\n\n\n", 41) + kLog << QString()
+                                                   << QStringLiteral("設定ファイル「%1」の画像の場所「/tmp/a.bmp\\x00x.bmp」に制御文字があるため、使えません。");
         QTest::newRow("a path not UTF-8") << QByteArray("Velloran settings 2\n\xff\xfe.bmp\n\n\n\n\n" + kLog) << QString()
                                           << QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。");
     }
