@@ -65,10 +65,11 @@ QString HandoffFiles::choose() const
 {
     if (m_perUser.isEmpty() || m_perUser == m_program)
         return m_program;
-    // A folder that others may fill (mode 0777) is shared with them: their links and files could
-    // stand under our files' names. (Another user's entry under the lock's name says the same;
-    // holdFolder finds it when it takes the lock.)
-    m_shared = platform::othersMayReplaceIn(m_program);
+    // A folder that others may fill (mode 0777, sticky or not) is shared with them: their links and
+    // files could stand under our files' names, and where the sticky bit keeps them from replacing
+    // ours, a file of theirs under one of our names still locks the author out. (Another user's
+    // entry under the lock's name says the same; holdFolder finds it when it takes the lock.)
+    m_shared = platform::othersMayWriteIn(m_program);
     if (!m_shared && canCreateFilesIn(m_program))
         return m_program;
     QDir().mkpath(m_perUser);

@@ -259,9 +259,10 @@ bool openToRead(QFile &file, const QString &path, bool streams, QString *problem
 // links, never open a FIFO or a device, and take only a regular file that is the user's own.
 // `problem` says what was found instead.
 bool openPrivate(QFile &file, const QString &path, bool write, bool truncate, bool append, QString *problem);
-// A folder that other users may put files into without the sticky bit that keeps their hands off
-// ours (mode 0777): no place for hand-off files.
-bool othersMayReplaceIn(const QString &folder);
+// A folder that other users may put files into, sticky or not (mode 0777 or 1777): no place for
+// hand-off files, as a file of theirs under one of our names would lock the author out even where
+// the sticky bit keeps them from replacing ours.
+bool othersMayWriteIn(const QString &folder);
 
 // Empty when nothing is at `path` or it is the user's own regular file; else what stands there
 // instead ("リンクになっています", "ほかのユーザーのファイルです"...). Nothing is opened or followed.

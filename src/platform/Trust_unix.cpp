@@ -167,12 +167,12 @@ bool isTrustedDocument(const QString &path)
     return false;
 }
 
-bool othersMayReplaceIn(const QString &folder)
+bool othersMayWriteIn(const QString &folder)
 {
     struct stat st;
     if (::stat(encoded(folder).constData(), &st) != 0)
         return false;
-    return (st.st_mode & S_IWOTH) && !(st.st_mode & S_ISVTX);
+    return (st.st_mode & S_IWOTH) != 0;
 }
 
 } // namespace velra::platform

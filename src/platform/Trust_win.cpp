@@ -166,7 +166,7 @@ bool isTrustedDocument(const QString &path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool othersMayReplaceIn(const QString &)
+bool othersMayWriteIn(const QString &)
 {
     // Windows folders that others may write into are guarded by their access lists, which the
     // probe that makes a file in the folder cannot see; the hand-off files are opened as files only.

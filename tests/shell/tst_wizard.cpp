@@ -492,15 +492,18 @@ private slots:
         QVERIFY(toolkit.messages.isEmpty());
     }
 
-    // A program folder that everyone may write into (mode 0777, no sticky bit) is not used.
+    // A program folder that everyone may write into is not used, sticky or not: with the sticky bit a
+    // neighbour's velra.dat there could not be removed, and would lock the author out of every run.
     void programFolderOpenToAll_usesThePerUserFolder()
     {
-        QTemporaryDir program;
-        QTemporaryDir perUser;
-        QCOMPARE(::chmod(QFile::encodeName(program.path()).constData(), 0777), 0);
-        HandoffFiles files(program.path(), perUser.path());
-        QVERIFY(files.startRun(nullptr));
-        QCOMPARE(files.folder(), perUser.path() + QLatin1Char('/'));
+        for (const mode_t mode : {mode_t(0777), mode_t(01777)}) {
+            QTemporaryDir program;
+            QTemporaryDir perUser;
+            QCOMPARE(::chmod(QFile::encodeName(program.path()).constData(), mode), 0);
+            HandoffFiles files(program.path(), perUser.path());
+            QVERIFY(files.startRun(nullptr));
+            QCOMPARE(files.folder(), perUser.path() + QLatin1Char('/'));
+        }
     }
 #endif
 
