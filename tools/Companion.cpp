@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <csignal>
 
 namespace velra::companion {
@@ -150,8 +151,12 @@ QString readArguments(const QStringList &args, const Grammar &grammar, Arguments
     for (const QCommandLineOption &option : grammar.options) {
         const QString shown = shownOption(option);
         if (option.valueName().isEmpty()) {
-            // QCommandLineParser counts a flag once however often it is given.
-            if (args.count(shown) > 1)
+            // QCommandLineParser counts a flag once however often it is given, and "-once" is
+            // "--once" as well.
+            const auto given = std::count_if(args.begin(), args.end(), [&](const QString &arg) {
+                return arg.startsWith(QLatin1Char('-')) && arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1) == option.names().constFirst();
+            });
+            if (given > 1)
                 return grammar.twice(shown);
             continue;
         }

@@ -189,7 +189,10 @@ QString readRequest(const QStringList &args, PreviewRequest &request)
             return QStringLiteral("--animation の -o は .webp か .gif で終わるファイル名にしてください（拡張子で形式が決まります）。");
         if (read.isSet(options.fps)) {
             const QString fps = read.value(options.fps);
-            chosen.fps = isWholeNumberText(fps) && fps.size() <= 9 ? fps.toInt() : 0;
+            if (!isWholeNumberText(fps) || fps.size() > 9)
+                return QStringLiteral("--fps の値「%1」は使えません。1 から %2 の整数を指定してください。")
+                    .arg(shownValue(fps), QString::number(animation::fpsLimit(chosen.format)));
+            chosen.fps = fps.toInt();
         }
         if (const QString refused = animation::fpsRefusal(chosen.format, chosen.fps); !refused.isEmpty())
             return QStringLiteral("--fps: %1").arg(refused);

@@ -445,7 +445,7 @@ private slots:
     {
         const QStringList base{QStringLiteral("preview"), path("velra.dat"), QStringLiteral("-o")};
         const auto args = [&base](const QString &out, const char *more) {
-            return base + QStringList{out} + QString::fromLatin1(more).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            return base + QStringList{out} + QString::fromUtf8(more).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         };
         const struct
         {
@@ -464,10 +464,15 @@ private slots:
             {"a.webp", "--animation --fps 2x", "90"},
             {"a.webp", "--animation --scale 2", "0.5"},
             {"a.webp", "--animation --fps 10 --fps 10", "--fps"},
+            {"a.webp", "--animation --fps abc", "--fps の値「abc」は使えません"},
+            {"a.webp", "--animation --fps 1.5", "「1.5」"},
+            {"a.webp", "--animation --fps 99999999999", "「99999999999」"},
+            {"a.webp", "--animation --fps \xEF\xBC\x93\xEF\xBC\x90", "「\xEF\xBC\x93\xEF\xBC\x90」"},
+            {"a.webp", "--animation --once -once", "--once が 2 回"},
         };
         for (const auto &row : refused) {
             const Ran r = run(args(path(row.out), row.more));
-            QVERIFY2(r.code == 2 && QString::fromUtf8(r.err).contains(QString::fromLatin1(row.said)), (row.more + QByteArray(": ") + r.err).constData());
+            QVERIFY2(r.code == 2 && QString::fromUtf8(r.err).contains(QString::fromUtf8(row.said)), (row.more + QByteArray(": ") + r.err).constData());
         }
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("a.*")}, QDir::Files), QStringList());
 #ifdef VELRA_HAVE_ANIMATION
