@@ -47,29 +47,7 @@ bool appendLine(const QString &path, const LogLine &line, QString *error)
 
 bool keepLines(const QString &path, int count, QString *error)
 {
-    QByteArray bytes;
-    if (!readBytes(path, bytes, error))
-        return false;
-    qsizetype end = 0;
-    for (int line = 0; line < count && end < bytes.size(); ++line) {
-        const qsizetype lf = bytes.indexOf('\n', end);
-        end = lf < 0 ? bytes.size() : lf + 1;
-    }
-    if (count <= 0)
-        end = 0;
-    if (end == bytes.size())
-        return true;
-    QFile file;
-    QString problem;
-    if (!platform::openPrivate(file, path, true, true, false, &problem))
-        return fail(error, QStringLiteral("設定ファイル「%1」に書き込めません。\r\n%2。").arg(QDir::toNativeSeparators(path), problem));
-    const QByteArray kept = bytes.left(end);
-    if (file.write(kept) == kept.size() && file.flush()) {
-        file.close();
-        if (file.error() == QFileDevice::NoError)
-            return true;
-    }
-    return fail(error, QStringLiteral("設定ファイル「%1」に書き込めません。\r\n%2").arg(QDir::toNativeSeparators(path), fileErrorReason(file)));
+    return writePageLines(path, count, {}, error);
 }
 
 bool writePageLines(const QString &path, int keep, const QList<LogLine> &lines, QString *error)
