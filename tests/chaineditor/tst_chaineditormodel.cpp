@@ -1,5 +1,4 @@
 #include "chaineditor/ChainEditorModel.h"
-#include "text/Shown.h"
 
 #include <QTest>
 
@@ -110,32 +109,6 @@ private slots:
         while (model.addAfterCurrent() >= 0) {
         }
         QCOMPARE(model.rows().size(), qsizetype(kMaxSegments));
-    }
-
-    // A wrapped line never parts a number from its unit; other spaces still break.
-    void keepingUnits_joinsNumbersToUnits()
-    {
-        QCOMPARE(keepingUnits(QStringLiteral("横 4 と 5 ドット、29 コマなら")),
-                 QStringLiteral("横 4\u00A0と 5\u00A0ドット、29\u00A0コマなら"));
-    }
-
-    // A chain typed and left is shown again as it was typed, refused values too.
-    void editOf_givesTheTypedEditBack()
-    {
-        ChainEditorModel model = oneMove(QStringLiteral("-"), QStringLiteral("0"), "40");
-        model.edit().background = 2;
-        model.edit().holdStart = QStringLiteral("3");
-        model.addAfterCurrent();
-        model.rows()[1].curve = Segment::Curve::Bezier;
-        model.rows()[1].bezier = {QStringLiteral("0.25"), QStringLiteral("0.1"), QStringLiteral("1.5"), QString()};
-        model.rows()[1].motion = Segment::Motion::DotsPerFrame;
-        model.rows()[1].dots = QStringLiteral("7");
-        model.rows()[1].hold = QString();
-        ChainEditorModel again;
-        again.edit() = ChainEditorModel::editOf(model.record());
-        QCOMPARE(again.record(), model.record());
-        QCOMPARE(again.rows()[0].x, QStringLiteral("-"));
-        QCOMPARE(again.rows()[1].bezier[2], QStringLiteral("1.5"));
     }
 
     // The curve drawn is the chain's: four decimals, and nothing while an x has no curve.
