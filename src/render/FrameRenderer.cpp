@@ -58,6 +58,37 @@ QImage halfShifted(const QImage &source, bool halfX, bool halfY)
     return out;
 }
 
+// A BMP shorter than its header says, or a JPEG without its end marker: a file cut short (a copy
+// that stopped, a download not finished). The device is left at its start.
+bool isCutShort(QFile &file)
+{
+    const QByteArray head = file.peek(54);
+    const qint64 size = file.size();
+    if (head.startsWith("BM") && head.size() == 54) {
+        const auto le = [&head](int at, int bytes) {
+            quint32 v = 0;
+            for (int i = bytes - 1; i >= 0; --i)
+                v = v << 8 | quint8(head[at + i]);
+            return v;
+        };
+        const qint64 width = qint32(le(18, 4));
+        const qint64 height = qAbs(qint64(qint32(le(22, 4))));
+        const qint64 bits = le(28, 2);
+        // Compressed pixels have no fixed size: only the plain ones are measured.
+        if (le(30, 4) != 0 || width <= 0 || bits == 0)
+            return false;
+        const qint64 stride = (width * bits + 31) / 32 * 4;
+        return size < qint64(le(10, 4)) + stride * height;
+    }
+    if (head.startsWith("\xFF\xD8")) {
+        const qint64 tail = qMin<qint64>(size, 65536);
+        const bool whole = file.seek(size - tail) && file.read(tail).contains("\xFF\xD9");
+        file.seek(0);
+        return !whole;
+    }
+    return false;
+}
+
 } // namespace
 
 bool windowSizeOf(const Run &run, QSize &size)
@@ -84,6 +115,9 @@ FrameRenderer::FrameRenderer(const ScriptFrames &frames, QSize window, const QHa
         } else if (QFile file; !platform::openToRead(file, path, false, &problem)) {
             // Opened once, without waiting: a FIFO swapped in is never waited on.
             problem = QStringLiteral("画像「%1」は%2。").arg(shownValue(QDir::toNativeSeparators(path)), problem);
+        } else if (isCutShort(file)) {
+            // Qt would draw what is there and fill the rest black, without a word.
+            problem = QStringLiteral("「%1」は途中で切れているため、画像として読めません。").arg(shownValue(QDir::toNativeSeparators(path)));
         } else {
             QImageReader reader(&file);
             reader.setDecideFormatFromContent(true);
