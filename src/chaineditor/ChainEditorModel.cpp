@@ -52,9 +52,16 @@ QList<LogLine> ChainEditorModel::record() const
         const LogValue motion = LogValue::number(int(r.motion));
         const LogValue amount = text(r.motion == Segment::Motion::Frames ? r.frames : r.dots);
         const LogValue curve = LogValue::number(int(r.curve));
-        LogLine line = k == 0 ? LogLine{text(m_edit.startX), text(m_edit.startY), text(r.x), text(r.y), motion, amount, curve,
-                                        text(m_edit.holdStart), text(r.hold), LogValue::number(m_edit.background)}
-                              : LogLine{text(r.x), text(r.y), motion, amount, curve, text(r.hold)};
+        // Line 4 holds the chain's own values around its first move's.
+        LogLine line;
+        if (k == 0)
+            line << text(m_edit.startX) << text(m_edit.startY);
+        line << text(r.x) << text(r.y) << motion << amount << curve;
+        if (k == 0)
+            line << text(m_edit.holdStart);
+        line << text(r.hold);
+        if (k == 0)
+            line << LogValue::number(m_edit.background);
         if (r.curve == Segment::Curve::Bezier) {
             for (const QString &v : r.bezier)
                 line.append(text(v));

@@ -26,6 +26,32 @@ QString notAFileText(const QString &path)
     return (what.isEmpty() ? QStringLiteral("ファイルではありません") : what) + QStringLiteral("。");
 }
 
+// What a write refuses at `target` before opening anything: what is no file to write (a stream only
+// when `filesOnly`), a link it must not follow, a file the author or the drive keeps read-only.
+// Replacing through a temporary file would succeed even for a read-only file (and root may write
+// anything), but the author marked it so.
+QString refusalOf(const Target &target, bool filesOnly)
+{
+    switch (target.kind) {
+    case Target::Kind::Other:
+        return QStringLiteral("通常のファイルではないため、書き込めません。");
+    case Target::Kind::Stream:
+    case Target::Kind::Socket:
+    case Target::Kind::Descriptor:
+        return filesOnly ? notAFileText(target.path) : QString();
+    case Target::Kind::Refused:
+        return target.reason;
+    case Target::Kind::Regular:
+        if (target.readOnlyDrive)
+            return QStringLiteral("書き込みが禁止されたドライブです。");
+        if (target.readOnly)
+            return QStringLiteral("ファイルが読み取り専用です。");
+        return QString();
+    default:
+        return QString();
+    }
+}
+
 // A file another program holds: what to do about it, said with it.
 QString heldText()
 {
@@ -332,38 +358,24 @@ bool Writer::run(QString *reason)
 
     const QString asked = m_path;
     const Target target = platform::classify(asked);
+    if (target.kind == Target::Kind::Directory)
+        return fail(reason, QStringLiteral("同じ名前のフォルダーがあります。ファイル名を指定してください。"));
+    if (target.kind == Target::Kind::Failed)
+        return fail(reason, systemReason(target.code));
+    if (const QString refused = refusalOf(target, m_options.filesOnly); !refused.isEmpty())
+        return fail(reason, refused);
     int code = 0;
     switch (target.kind) {
-    case Target::Kind::Directory:
-        return fail(reason, QStringLiteral("同じ名前のフォルダーがあります。ファイル名を指定してください。"));
     case Target::Kind::Descriptor:
-        if (m_options.filesOnly)
-            return fail(reason, notAFileText(target.path));
         m_target.borrow(target.descriptor);
         return writeStream(reason);
     case Target::Kind::Stream:
     case Target::Kind::Socket:
-        if (m_options.filesOnly)
-            return fail(reason, notAFileText(target.path));
         // Opened without waiting: a FIFO that nobody reads is refused at once.
         if (!m_target.openStream(target.path, target.kind == Target::Kind::Socket, &code))
             return fail(reason, code == ENXIO ? QStringLiteral("名前付きパイプ（FIFO）を読むプログラムがありません。") : systemReason(code));
         return writeStream(reason);
-    case Target::Kind::Other:
-        return fail(reason, QStringLiteral("通常のファイルではないため、書き込めません。"));
-    case Target::Kind::Refused:
-        return fail(reason, target.reason);
-    case Target::Kind::Failed:
-        return fail(reason, systemReason(target.code));
-    case Target::Kind::Regular:
-        // Replacing through a temporary file would succeed even here (and root may write
-        // anything), but the author marked the file read-only.
-        if (target.readOnlyDrive)
-            return fail(reason, QStringLiteral("書き込みが禁止されたドライブです。"));
-        if (target.readOnly)
-            return fail(reason, QStringLiteral("ファイルが読み取り専用です。"));
-        break;
-    case Target::Kind::Missing:
+    default:
         break;
     }
     // The file itself, links followed: the temporary file goes beside it and the link stays a link.
@@ -405,25 +417,9 @@ bool Writer::run(QString *reason)
 QString refusalBeforeWriting(const QString &path)
 {
     const Target target = platform::classify(path);
-    switch (target.kind) {
-    case Target::Kind::Other:
-        return QStringLiteral("通常のファイルではないため、書き込めません。");
-    case Target::Kind::Stream:
-    case Target::Kind::Socket:
-    case Target::Kind::Descriptor:
-        return notAFileText(target.path);
-    case Target::Kind::Refused:
-        return target.reason;
-    case Target::Kind::Regular:
-        break;
-    default:
-        return QString();
-    }
-    if (target.readOnlyDrive)
-        return QStringLiteral("書き込みが禁止されたドライブです。");
-    if (target.readOnly)
-        return QStringLiteral("ファイルが読み取り専用です。");
-    return platform::isHeldOpen(target.path) ? heldText() : QString();
+    if (const QString refused = refusalOf(target, true); !refused.isEmpty())
+        return refused;
+    return target.kind == Target::Kind::Regular && platform::isHeldOpen(target.path) ? heldText() : QString();
 }
 
 bool write(const QString &path, const Compose &compose, QString *reason, const Options &options)

@@ -6,6 +6,8 @@
 
 #include <QDir>
 
+#include <climits>
+
 namespace velra {
 
 Number::Number(const QString &text)
@@ -34,9 +36,9 @@ std::optional<int> Number::positive() const
     return m_state == State::Whole && m_value > 0 ? std::optional<int>(int(m_value)) : std::nullopt;
 }
 
-std::optional<qint64> Number::whole() const
+std::optional<int> Number::intValue() const
 {
-    return m_digits ? std::optional<qint64>(m_value) : std::nullopt;
+    return m_digits && m_value >= INT_MIN && m_value <= INT_MAX ? std::optional<int>(int(m_value)) : std::nullopt;
 }
 
 QString detailFieldLabel(DetailField field)

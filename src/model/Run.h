@@ -36,15 +36,16 @@ public:
     std::optional<int> value() const;
     // The value when it is above 0.
     std::optional<int> positive() const;
-    // The value of digits with an optional sign, beyond 16 bits too (not past 64).
-    std::optional<qint64> whole() const;
+    // The value of digits with an optional sign, beyond 16 bits too (the pages' own checks), when it
+    // fits an int.
+    std::optional<int> intValue() const;
 
     friend bool operator==(const Number &a, const Number &b) { return a.m_text == b.m_text; }
 
 private:
     QString m_text;
     State m_state = State::Empty;
-    bool m_digits = false; // whole() has a value
+    bool m_digits = false; // digits with an optional sign, within 64 bits
     qint64 m_value = 0;
 };
 

@@ -8,7 +8,6 @@
 #include "shell/Wizard.h"
 #include "text/Shown.h"
 
-#include <climits>
 #include <QLabel>
 
 
@@ -120,13 +119,12 @@ void Form5::load()
     QString error;
     bool ok = settingslog::readRun(files().settingsLog(), m_firstLines, &error, settingslog::Access::Handoff, 3);
     if (ok) {
-        const auto fitsInt = [](const std::optional<qint64> &v) { return v && *v >= INT_MIN && *v <= INT_MAX; };
-        const std::optional<qint64> image = m_firstLines.scroll.height.whole();
-        const std::optional<qint64> window = m_firstLines.windowHeight.whole();
-        const bool imageOk = fitsInt(image);
-        const bool windowOk = fitsInt(window);
-        m_imageHeight = imageOk ? int(*image) : 0;
-        m_windowHeight = windowOk ? int(*window) : 0;
+        const std::optional<int> image = m_firstLines.scroll.height.intValue();
+        const std::optional<int> window = m_firstLines.windowHeight.intValue();
+        const bool imageOk = image.has_value();
+        const bool windowOk = window.has_value();
+        m_imageHeight = image.value_or(0);
+        m_windowHeight = window.value_or(0);
         if (!imageOk || !windowOk) {
             ok = false;
             const Field bad = imageOk ? Field::WindowHeight : Field::ScrollImageHeight;

@@ -10,7 +10,6 @@
 #include "text/Shown.h"
 #include "handoff/SettingsLog.h"
 
-#include <climits>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QGridLayout>
@@ -461,12 +460,8 @@ void Form6::load()
     QString error;
     Run firstLines;
     bool ok = settingslog::readRun(files().settingsLog(), firstLines, &error, settingslog::Access::Handoff, 3);
-    const auto asInt = [](const Number &number) {
-        const std::optional<qint64> v = number.whole();
-        return v && *v >= INT_MIN && *v <= INT_MAX ? std::optional<int>(int(*v)) : std::nullopt;
-    };
-    const std::optional<int> windowValue = ok ? asInt(firstLines.windowWidth) : std::nullopt;
-    const std::optional<int> pictureValue = ok ? asInt(firstLines.scroll.width) : std::nullopt;
+    const std::optional<int> windowValue = ok ? firstLines.windowWidth.intValue() : std::nullopt;
+    const std::optional<int> pictureValue = ok ? firstLines.scroll.width.intValue() : std::nullopt;
     const bool widthOk = windowValue.has_value();
     const int window = windowValue.value_or(0);
     const int picture = pictureValue.value_or(0);

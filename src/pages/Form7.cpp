@@ -268,9 +268,8 @@ void Form7::save()
     }
     // What the save would refuse of the file itself (read-only, held by another program) is said
     // before asking to add to it, in the save's words.
-    if (const QString refused = output::refusalBeforeWriting(path); !refused.isEmpty())
-        return message(QStringLiteral("ファイル「%1」に保存できませんでした。\r\n%2").arg(shownValue(QDir::toNativeSeparators(path)), refused),
-                       QStringLiteral("保存できません"), OkWithExclamation);
+    if (const QString refused = scriptfile::refusalBeforeSaving(path); !refused.isEmpty())
+        return message(refused, QStringLiteral("保存できません"), OkWithExclamation);
     // The file keeps its text: say what will happen to it rather than the dialog's "replace?".
     if (existing.isFile() && existing.size() > 0
         && !toolkit().question(this, QStringLiteral("「%1」の最後に新しいブックを追加します。よろしいですか?")

@@ -135,6 +135,21 @@ QString refusal(QByteArrayView existing, Route route, QByteArrayView book, const
     return QString();
 }
 
+namespace {
+
+QString notSaved(const QString &path, const QString &reason)
+{
+    return QStringLiteral("ファイル「%1」に保存できませんでした。\r\n%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
+}
+
+} // namespace
+
+QString refusalBeforeSaving(const QString &path)
+{
+    const QString refused = output::refusalBeforeWriting(path);
+    return refused.isEmpty() ? QString() : notSaved(path, refused);
+}
+
 bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView page, QByteArrayView script,
           QString *error, const output::Options &options)
 {
@@ -152,7 +167,7 @@ bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView 
         return true;
     if (!duplicate.isEmpty())
         return fail(error, duplicate);
-    return fail(error, QStringLiteral("ファイル「%1」に保存できませんでした。\r\n%2").arg(shownValue(QDir::toNativeSeparators(path)), reason));
+    return fail(error, notSaved(path, reason));
 }
 
 } // namespace velra::scriptfile

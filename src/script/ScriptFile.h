@@ -36,6 +36,9 @@ QString refusal(QByteArrayView existing, Route route, QByteArrayView book, const
 
 // Saves into `path` (see OutputFile.h): a failure leaves the original as it was, and `error` names
 // the file and the reason. A comic script file that already holds the book is refused, untouched.
+// What the save would refuse of the file at `path` itself (read-only, no file, held open), in the
+// save's words, found before anything is written or asked; empty when nothing is seen.
+QString refusalBeforeSaving(const QString &path);
 bool save(const QString &path, Route route, QByteArrayView book, QByteArrayView page, QByteArrayView script,
           QString *error, const output::Options &options = {});
 
