@@ -405,7 +405,7 @@ private slots:
         QCOMPARE(f.toolkit.saveFilters.last(), QStringLiteral("Velloran 設定ファイル (*.velra)|*.velra"));
         QCOMPARE(f.toolkit.lastPrompt(), QStringLiteral("設定を「%1」に保存しました。\r\n始めのページの「設定を開く…」で、この設定から作業を始められます。")
                                              .arg(QDir::toNativeSeparators(saved)));
-        QVERIFY(readAll(saved).startsWith("\xEF\xBB\xBFVelloran settings 3\r\n" + f.path(QStringLiteral("scroll.bmp")).toUtf8() + "\r\n"));
+        QVERIFY(readAll(saved).startsWith("\xEF\xBB\xBFVelloran settings 3\r\n" + QDir::toNativeSeparators(f.path(QStringLiteral("scroll.bmp"))).toUtf8() + "\r\n"));
         QCOMPARE(f.wizard->settingsFolder(), QFileInfo(saved).absolutePath()); // 設定を開く… opens there
         // Saving again over it asks first; いいえ leaves it.
         const QByteArray before = readAll(saved);
