@@ -80,9 +80,8 @@ private slots:
     {
         EditorFixture f;
         f.curve()->setCurrentIndex(4); // カスタム: the curve's boxes take values
-        for (const auto &[box, input, shown] : {std::tuple{1, "６４０", "640"}, std::tuple{3, "－３００", "-300"}, std::tuple{4, "−１２", "-12"},
-                                                std::tuple{1, "ー５", "-5"}, std::tuple{8, "－１", ""}, std::tuple{9, "０．２５", "0.25"},
-                                                std::tuple{1, "１ａ", ""}}) {
+        for (const auto &[box, input, shown] : {std::tuple{1, "６４０", "640"}, std::tuple{3, "－３００", "-300"}, std::tuple{4, "−１２", "-12"}, std::tuple{1, "ー５", "-5"},
+                                                std::tuple{8, "－１", ""}, std::tuple{9, "０．２５", "0.25"}, std::tuple{1, "１ａ", ""}}) {
             f.box(box)->clear();
             QInputMethodEvent ime; // what the input method commits
             ime.setCommitString(QString::fromUtf8(input));
@@ -96,8 +95,7 @@ private slots:
     {
         for (const QPoint &far : {QPoint(3000, 0), QPoint(0, -5000)}) {
             EditorFixture f;
-            f.set(1, QString::number(far.x()));
-            f.set(4, QString::number(far.y()));
+            f.set(1, QString::number(far.x())), f.set(4, QString::number(far.y()));
             const QRectF view = child<preview::PathPreview>(f.page, QStringLiteral("Picture1"))->view();
             QVERIFY(view.contains(QRectF(0, 0, 640, 480)) && view.contains(QPointF(far) + QPointF(50, 25)));
         }

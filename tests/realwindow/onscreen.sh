@@ -2,10 +2,9 @@
 # Every page inside the screen, title bar and frame included, in a real window under a window
 # manager (openbox), at 150 % on 1366 x 768 and at 200 % on 1280 x 1024: a detailed run started from
 # a settings file (as a double click starts it) is walked with Enter alone, from the scroll-image
-# page to the generation page, the chain editor included (its first move uneven, so that the
-# evenness words and both suggestions show as it is placed); a held Enter on the mode page moves one
-# page only. Then the script is generated, and the preview and the settings' save dialog open inside
-# the screen too.
+# page to the generation page, the chain editor included (its first move uneven: the evenness words
+# show as it is placed); a held Enter on the mode page moves one page only. Then the script is
+# generated, and the preview and the settings' save dialog must open inside the screen too.
 #   onscreen.sh VELLORAN X11WHERE X11KEYS X11CLICK
 set -u
 app=$1 where=$2 keys=$3 click=$4
@@ -59,9 +58,7 @@ for screen in "1366 768 1.5" "1280 1024 2"; do
         "$keys" Velloran 20 "{Return}" >/dev/null
         page=7 inside
         [ "$size" != "$form6" ] || fail "Enter on the chain editor did not go on"
-        # Generated (Enter on コード生成, then on the message), the preview (its button) and the
-        # settings save dialog (設定を保存…) each open inside the screen.
-        "$keys" Velloran 20 "{Return}" >/dev/null
+        "$keys" Velloran 20 "{Return}" >/dev/null # コード生成
         "$keys" 生成完了 20 "{Return}" >/dev/null || fail "no message after the generation"
         at() { awk -v v="$1" -v s="$scale" "BEGIN { printf \"%d\", v * s }"; }
         "$click" Velloran "$(at 262)" "$(at 270)" 20 1 >/dev/null || fail "no preview button to click"
