@@ -34,20 +34,21 @@ bool write(const QString &path, QByteArrayView bytes, QString *error, bool makeF
     if (makeFolder)
         QDir().mkpath(folder);
     int code = 0;
+    QString leftBehind;
     platform::Folder in;
     if (!in.open(folder, &code, true))
         return fail(error, platform::reasonText(code));
     // A name of its own for each write: two copies of the wizard may remember at once.
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QString temporary = QStringLiteral(".%1.%2").arg(info.fileName(), QString::number(QRandomGenerator::global()->generate(), 16));
-        if (output::replaceWhole(in, temporary, info.fileName(), bytes, output::Durability::Synced, &code)) {
+        if (output::replaceWhole(in, temporary, info.fileName(), bytes, output::Durability::Synced, &code, &leftBehind)) {
             platform::syncFolder(in);
             return true;
         }
         if (!platform::nameTaken(code))
             break;
     }
-    return fail(error, platform::reasonText(code));
+    return fail(error, platform::reasonText(code) + leftBehind);
 }
 
 } // namespace velra::ownfile

@@ -78,6 +78,16 @@ bool isSeparator(QChar c)
 
 } // namespace
 
+QString removeLeftover(const platform::Folder &in, const QString &name)
+{
+    if (platform::removeEntry(in, name))
+        return QString();
+    // The folder took the file but lets nothing go now (made read-only meanwhile, say): the author
+    // is told where it lies, for it may be as large as the whole file.
+    return QStringLiteral("\r\n書きかけの一時ファイル「%1」を削除できませんでした。不要なら削除してください。")
+        .arg(QDir::toNativeSeparators(in.pathOf(name)));
+}
+
 QString withExtension(const QString &path, const QString &extension)
 {
     const QFileInfo info(path);
@@ -99,7 +109,7 @@ QString systemReason(int code)
 }
 
 bool replaceWhole(const platform::Folder &in, const QString &temporary, const QString &name, QByteArrayView bytes,
-                  Durability durability, int *code)
+                  Durability durability, int *code, QString *leftBehind)
 {
     File file;
     if (!file.createNew(in, temporary, code, durability == Durability::InRow))
@@ -116,27 +126,30 @@ bool replaceWhole(const platform::Folder &in, const QString &temporary, const QS
     file.close();
     if (written && platform::replace(in, temporary, name, &inPlace, code))
         return true;
-    platform::removeEntry(in, temporary);
+    const QString left = removeLeftover(in, temporary);
+    if (leftBehind)
+        *leftBehind = left;
     return false;
 }
 
 bool writeInRow(const platform::Folder &in, const QString &name, QByteArrayView bytes, QString *reason)
 {
     int code = 0;
+    QString leftBehind;
     // A name nobody can foresee, made new (never opened through what stands there): a neighbour's
     // file planted under it, or another run's, is only a name taken, and another is drawn.
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QString temporary = QStringLiteral(".%1.%2").arg(name, QString::number(QRandomGenerator::system()->generate64(), 36));
         // Asked before it exists: a stop at any moment leaves no temporary behind.
         const int slot = platform::removeOnInterrupt(in.pathOf(temporary));
-        const bool written = replaceWhole(in, temporary, name, bytes, Durability::InRow, &code);
+        const bool written = replaceWhole(in, temporary, name, bytes, Durability::InRow, &code, &leftBehind);
         platform::keepOnInterrupt(slot);
         if (written)
             return true;
         if (!platform::nameTaken(code))
             break;
     }
-    return fail(reason, systemReason(code));
+    return fail(reason, systemReason(code) + leftBehind);
 }
 
 bool syncFilesUnder(const QString &folder, QString *reason)
@@ -179,9 +192,21 @@ private:
     bool readExisting(QString *reason);
     bool failCode(QString *reason, int code)
     {
-        if (m_created)
-            platform::removeEntry(m_folder, m_name);
-        return fail(reason, systemReason(code));
+        return fail(reason, systemReason(code) + dropWhatThisMade());
+    }
+    // Removes the temporary and the empty file this write made; names what could not be removed.
+    QString dropWhatThisMade()
+    {
+        m_temp.close();
+        QString left;
+        if (!m_tempName.isEmpty())
+            left += removeLeftover(m_folder, std::exchange(m_tempName, QString()));
+        if (m_created) {
+            m_target.close(); // Windows removes no file that is open
+            left += removeLeftover(m_folder, m_name);
+            m_created = false;
+        }
+        return left;
     }
 
     QString m_path;

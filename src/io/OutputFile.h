@@ -62,10 +62,14 @@ enum class Durability { Synced, InRow };
 // The replace steps of every whole-file write: `bytes` into a new file made as `temporary` in the
 // folder `in` (never opened through whatever stands there), synced as `durability` says, closed,
 // and renamed over `name` there; a link at `name` is replaced, never written through. On failure
-// the temporary is closed and removed, what was at `name` stays, and `code` is the system's error.
+// the temporary is closed and removed, what was at `name` stays, and `code` is the system's error;
+// a temporary that could not be removed is named in `leftBehind` (a sentence to add to the reason).
 // A Synced file is its owner's alone; an InRow file gets the access a new file gets.
 bool replaceWhole(const platform::Folder &in, const QString &temporary, const QString &name, QByteArrayView bytes,
-                  Durability durability, int *code);
+                  Durability durability, int *code, QString *leftBehind = nullptr);
+// Removes `name` in `in`, a file this program made; when it cannot, a sentence naming it (to add to
+// the reason of the failure that left it), else an empty text.
+QString removeLeftover(const platform::Folder &in, const QString &name);
 
 // One of many new files written in a row (preview --all's frames) into the folder `in`: under a
 // temporary name beside it, renamed over `name` once whole, so that a failure leaves no half file

@@ -19,6 +19,9 @@
 #endif
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -206,6 +209,27 @@ private slots:
         QVERIFY2(error.contains(QDir::toNativeSeparators(target())), qPrintable(error));
         QCOMPARE(readAll(target()), original);
         QCOMPARE(filesIn(m_dir.path()), QStringList{QStringLiteral("out.csf")});
+    }
+
+    // A folder that takes the new file but lets nothing go since (made read-only during the save;
+    // here append-only, which binds root too): the save fails, the file stays, and the temporary
+    // left behind is named.
+    void folderThatLetsNothingGo_namesTheTemporaryLeft()
+    {
+        QVERIFY(writeAll(target(), "keep"));
+        const int folder = ::open(QFile::encodeName(m_dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+        int flags = 0;
+        if (::ioctl(folder, FS_IOC_GETFLAGS, &flags) != 0 || (flags |= FS_APPEND_FL, ::ioctl(folder, FS_IOC_SETFLAGS, &flags) != 0)) {
+            ::close(folder);
+            QSKIP("no append-only folders here (needs root, and ext4 or tmpfs)");
+        }
+        const auto allow = qScopeGuard([&] { flags &= ~FS_APPEND_FL, ::ioctl(folder, FS_IOC_SETFLAGS, &flags), ::close(folder); });
+        QString error;
+        QVERIFY(!scriptfile::save(target(), Route::Csf, "A", "P", kScript, &error));
+        QCOMPARE(readAll(target()), QByteArray("keep"));
+        const QString left = m_dir.filePath(output::temporaryName(QStringLiteral("out.csf")));
+        QVERIFY(QFile::exists(left));
+        QVERIFY2(error.endsWith(QStringLiteral("書きかけの一時ファイル「%1」を削除できませんでした。不要なら削除してください。").arg(left)), qPrintable(error));
     }
 #endif
 
