@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 
@@ -54,15 +55,14 @@ int main(int argc, char *argv[])
     QObject::connect(&wizard, &velra::Wizard::finished, &app, &QApplication::quit, Qt::QueuedConnection);
     // A settings file given (a double click on it) starts its run at once. A name whose bytes are
     // not text in the locale would come back as another name: refused, and nothing opened.
-    QString file = app.arguments().value(1);
+    QByteArray unreadable;
+    QString file = velra::console::arguments(std::min(argc, 2), argv, &unreadable).value(0); // only the first is read
     QString refused;
-#ifndef Q_OS_WIN
-    if (argc > 1 && QFile::encodeName(file) != QByteArray(argv[1])) {
+    if (!unreadable.isNull()) {
         refused = QStringLiteral("「%1」は、名前に文字として読めないバイトがあるため開きません。ファイル名を UTF-8 の文字に変えてください。")
-                      .arg(velra::shownBytes(QByteArray(argv[1])));
+                      .arg(velra::shownBytes(unreadable));
         file.clear();
     }
-#endif
     if (!wizard.start(file, refused))
         return 0;
     return app.exec();

@@ -187,24 +187,16 @@ int printed(const QString &text)
     return 1;
 }
 
-int begin(int argc, char *argv[], const QStringList &args)
+int begin(int argc, char *argv[], QStringList *args)
 {
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
 #endif
-#ifndef Q_OS_WIN
-    // A name whose bytes are not text in the locale would come back as another name: refused
-    // rather than written or read under that other name.
-    for (int i = 1; i < argc && i - 1 < args.size(); ++i) {
-        if (QFile::encodeName(args[i - 1]) != QByteArray(argv[i]))
-            return failure(QStringLiteral("引数「%1」に文字として読めないバイトがあります。ファイル名は UTF-8 の文字で指定してください。")
-                               .arg(shownBytes(QByteArray(argv[i]))));
-    }
-#else
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
-    Q_UNUSED(args);
-#endif
+    QByteArray unreadable;
+    *args = console::arguments(argc, argv, &unreadable);
+    if (!unreadable.isNull())
+        return failure(QStringLiteral("引数「%1」に文字として読めないバイトがあります。ファイル名は UTF-8 の文字で指定してください。")
+                           .arg(shownBytes(unreadable)));
     return 0;
 }
 

@@ -70,9 +70,9 @@ QString readArguments(const QStringList &args, const Grammar &grammar, Arguments
 // Qt's own warnings are not for the author's terminal.
 void quiet(QtMsgType, const QMessageLogContext &, const QString &);
 // What both programs do first, once their application exists: a reader that goes away (a closed
-// pipe) becomes a failed write, and arguments whose bytes are not text in the locale (they would
-// come back as other names) are refused. 0 to go on, else the failure's exit status (said on
-// standard error).
-int begin(int argc, char *argv[], const QStringList &args);
+// pipe) becomes a failed write, and the arguments are read as given into `args`, those whose bytes
+// are not text in the locale (they would come back as other names) refused. 0 to go on, else the
+// failure's exit status (said on standard error).
+int begin(int argc, char *argv[], QStringList *args);
 
 } // namespace velra::companion

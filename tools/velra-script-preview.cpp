@@ -404,8 +404,8 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (const int refused = begin(argc, argv, args))
+    QStringList args;
+    if (const int refused = begin(argc, argv, &args))
         return refused;
     if (args.isEmpty() || args[0] != QLatin1String("preview"))
         return usageError(QStringLiteral("velra-script-preview は velra-script preview から使われます。"));

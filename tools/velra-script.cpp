@@ -138,8 +138,8 @@ int main(int argc, char *argv[])
 {
     qInstallMessageHandler(quiet);
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (const int refused = begin(argc, argv, args))
+    QStringList args;
+    if (const int refused = begin(argc, argv, &args))
         return refused;
     if (args.isEmpty())
         return usageError(QStringLiteral("コマンドがありません。"));

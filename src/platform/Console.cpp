@@ -2,6 +2,10 @@
 
 #include "text/Cp932.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringDecoder>
+
 #ifdef Q_OS_WIN
 #include <fcntl.h>
 #include <io.h>
@@ -130,5 +134,27 @@ void attachParentConsole()
 }
 
 #endif
+
+QStringList arguments(int argc, char *argv[], QByteArray *unreadable)
+{
+    unreadable->clear();
+#ifdef Q_OS_WIN
+    // Windows passes the command line as UTF-16, kept whole by Qt.
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return QCoreApplication::arguments().mid(1);
+#else
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        QStringDecoder decode(QStringConverter::System, QStringConverter::Flag::ConvertInitialBom);
+        const QByteArray bytes(argv[i]);
+        const QString arg = decode(bytes);
+        if (unreadable->isNull() && (decode.hasError() || QFile::encodeName(arg) != bytes))
+            *unreadable = bytes;
+        args << arg;
+    }
+    return args;
+#endif
+}
 
 } // namespace velra::console

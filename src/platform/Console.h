@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -26,5 +27,11 @@ bool isTerminal(std::FILE *stream);
 // A Windows GUI program starts without a console; one started from a console writes there (for
 // --version) by attaching to it. Does nothing where standard output already leads somewhere.
 void attachParentConsole();
+
+// The arguments after the program's name as they were given (the application made already). Qt's
+// own list drops a U+FEFF at the start of one, which names another file. An argument whose bytes
+// are not text (on systems that pass bytes) would come back as another name: the first such is
+// left in `unreadable`, as raw bytes, for the caller to refuse.
+QStringList arguments(int argc, char *argv[], QByteArray *unreadable);
 
 } // namespace velra::console

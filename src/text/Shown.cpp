@@ -45,7 +45,8 @@ QString escapeControls(const QString &text)
     QString shown;
     shown.reserve(text.size());
     for (const QChar c : text) {
-        if (c.category() != QChar::Other_Control) {
+        // U+FEFF, which an editor may put before a name copied from it, is there but never seen.
+        if (c.category() != QChar::Other_Control && c.unicode() != 0xFEFF) {
             shown.append(c);
             continue;
         }

@@ -17,13 +17,13 @@ bool isBlankName(QStringView text);
 // Decimal digits with an optional sign, of any length.
 bool isWholeNumberText(QStringView text);
 
-// A value from the input as a message shows it: control characters escaped ("\\n", "\\x1B"),
-// and cut after 200 characters.
+// A value from the input as a message shows it: control characters and the invisible U+FEFF
+// escaped ("\\n", "\\x1B", "\\uFEFF"), and cut after 200 characters.
 QString shownValue(const QString &value);
 // `text` with every space after a digit made unbreakable, so that a wrapped line never parts a
 // number from its unit ("29 コマ").
 QString keepingUnits(QString text);
-// Control characters escaped, nothing cut.
+// Control characters (and U+FEFF) escaped, nothing cut.
 QString escapeControls(const QString &text);
 // A name as the system gave its bytes: UTF-8 text as it is, every byte that is not text as "\xFF",
 // control characters escaped, long names cut as shownValue cuts them.

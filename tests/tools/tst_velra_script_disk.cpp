@@ -684,6 +684,10 @@ private slots:
         const QString said = QString::fromUtf8(p.readAllStandardError());
         QVERIFY2(said.contains(QStringLiteral("a\\xFF.csf」に文字として読めないバイトがあります")), qPrintable(said));
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("a*.csf")}, QDir::Files), QStringList());
+        // One that starts with U+FEFF (an editor's mark, copied with the name) is text, taken as given.
+        const QString marked = path(QChar(0xFEFF) + QStringLiteral("b.txt"));
+        QCOMPARE(run({QStringLiteral("generate"), log(), QStringLiteral("-o"), marked}).code, 0);
+        QVERIFY(QFile::exists(marked));
     }
 
     // Pictures and logs that are not files: said what they are, never opened (a FIFO would hang).
