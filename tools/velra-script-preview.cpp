@@ -297,8 +297,8 @@ int writeAll(const render::FrameRenderer &renderer, const PreviewRequest &reques
         return failure(QStringLiteral("フォルダー「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(out)), folder.reason));
     if (!folder.path.isEmpty())
         out = folder.path;
-    if (!QDir().mkpath(out) || !QFileInfo(out).isDir())
-        return failure(QStringLiteral("フォルダー「%1」を作れません。").arg(shownValue(QDir::toNativeSeparators(out))));
+    if (int code = 0; !platform::makeFolders(out, &code))
+        return failure(QStringLiteral("フォルダー「%1」を作れません。%2。").arg(shownValue(QDir::toNativeSeparators(out)), platform::reasonText(code)));
     // Frames of an earlier run would mix with this run's: a folder that holds any is refused, and
     // nothing in it is deleted.
     if (const qsizetype earlier = QDir(out).entryList({QStringLiteral("frame-*.png")}, QDir::Files | QDir::System | QDir::Hidden).size())

@@ -1,5 +1,7 @@
 #include "FileSystem.h"
 
+#include <QFileInfo>
+
 // The procedures of File made of its per-system primitives: one read-whole-file loop, one rewrite;
 // and what is the same on every system.
 namespace velra::platform {
@@ -15,6 +17,8 @@ const char *wordFor(Word word)
         return "書き込みが禁止されたドライブです";
     case Word::SameNameFolder:
         return "同じ名前のフォルダーがあります";
+    case Word::SameNameFile:
+        return "同じ名前のファイルがあります";
     case Word::NoFolder:
         return "保存先のフォルダーが見つかりません";
     case Word::NameTooLong:
@@ -101,6 +105,17 @@ bool File::isAt(const QString &path) const
 bool File::isAt(const Folder &in, const QString &name) const
 {
     return pathCheck() ? pathCheck()(in.pathOf(name)) : isAtName(in, name);
+}
+
+bool makeFolders(const QString &path, int *code)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return true;
+    const QString parent = info.absolutePath();
+    if (parent != info.absoluteFilePath() && !QFileInfo(parent).isDir() && !makeFolders(parent, code))
+        return false;
+    return makeFolder(info.absoluteFilePath(), code);
 }
 
 QString Folder::pathOf(const QString &name) const

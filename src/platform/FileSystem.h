@@ -179,6 +179,12 @@ QByteArray stamp(const QString &path);
 // Whether a system error code says that a new file's name is taken already.
 bool nameTaken(int code);
 
+// Makes the folder `path` and those missing above it. False, with the system's error in `code`, when
+// one cannot be made (a read-only drive, no access, a file in the way).
+bool makeFolders(const QString &path, int *code);
+// One folder, its parent there already; a folder there already is made.
+bool makeFolder(const QString &path, int *code);
+
 // Removes the name, whatever it names (a link is removed, never followed). True when it is gone.
 bool removeEntry(const QString &path, int *code = nullptr);
 bool removeEntry(const Folder &in, const QString &name, int *code = nullptr);
@@ -200,6 +206,7 @@ enum class Word {
     Denied,
     ReadOnlyDrive,
     SameNameFolder,
+    SameNameFile,
     NoFolder,
     NameTooLong,
     FileTooLarge,

@@ -236,6 +236,14 @@ bool nameTaken(int code)
     return code == EEXIST;
 }
 
+bool makeFolder(const QString &path, int *code)
+{
+    if (::mkdir(encoded(path).constData(), 0777) == 0)
+        return true;
+    const int why = errno;
+    return (why == EEXIST && QFileInfo(path).isDir()) || fail(code, why);
+}
+
 bool removeEntry(const QString &path, int *code)
 {
     return ::unlink(encoded(path).constData()) == 0 || errno == ENOENT || fail(code, errno);
@@ -276,6 +284,8 @@ Word reasonWord(int code)
         return Word::ReadOnlyDrive;
     case EISDIR:
         return Word::SameNameFolder;
+    case EEXIST:
+        return Word::SameNameFile;
     case ENOENT:
     case ENOTDIR:
         return Word::NoFolder;

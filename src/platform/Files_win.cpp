@@ -217,6 +217,14 @@ bool nameTaken(int code)
     return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
 }
 
+bool makeFolder(const QString &path, int *code)
+{
+    if (CreateDirectoryW(wide(path).c_str(), nullptr))
+        return true;
+    const int why = lastError();
+    return (why == ERROR_ALREADY_EXISTS && QFileInfo(path).isDir()) || fail(code, why);
+}
+
 bool removeEntry(const QString &path, int *code)
 {
     if (DeleteFileW(wide(path).c_str()))
@@ -257,6 +265,9 @@ Word reasonWord(int code)
     case ERROR_PATH_NOT_FOUND:
     case ERROR_FILE_NOT_FOUND:
         return Word::NoFolder;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+        return Word::SameNameFile;
     case ERROR_FILENAME_EXCED_RANGE:
     case ERROR_INVALID_NAME:
         return Word::BadName;

@@ -483,8 +483,8 @@ private slots:
         }
     }
 
-    // A file on a drive mounted read-only: the drive is named as the reason, not the file's flag,
-    // which the author could not clear there.
+    // A file (or --all's folder) on a drive mounted read-only: the drive is named as the reason, not
+    // the file's flag, which the author could not clear there.
     void readOnlyMount_saysTheDrive()
     {
         SmallDisk disk(64);
@@ -494,7 +494,8 @@ private slots:
         QVERIFY(writeAll(out, "keep"));
         QCOMPARE(QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("remount,ro"), disk.path(QString())}), 0);
         for (const QStringList &args : {QStringList{QStringLiteral("generate"), log(), QStringLiteral("-o"), out}, saveArgs(log(), out),
-                                        saveArgs(log(), disk.path(QStringLiteral("new.csf")))}) {
+                                        saveArgs(log(), disk.path(QStringLiteral("new.csf"))),
+                                        QStringList{QStringLiteral("preview"), log(), QStringLiteral("--all"), QStringLiteral("-o"), disk.path(QStringLiteral("frames"))}}) {
             const Ran r = run(args);
             QCOMPARE(r.code, 1);
             QVERIFY2(QString::fromUtf8(r.err).contains(QStringLiteral("書き込みが禁止されたドライブです。")), r.err.constData());
