@@ -146,7 +146,7 @@ QString readArguments(const QStringList &args, const Grammar &grammar, Arguments
                 return notAnArgument(arg);
             }
         }
-        return parser.errorText();
+        return QStringLiteral("引数が正しくありません（%1）。").arg(parser.errorText().trimmed());
     }
     for (const QCommandLineOption &option : grammar.options) {
         const QString shown = shownOption(option);

@@ -170,7 +170,7 @@ QString readRequest(const QStringList &args, PreviewRequest &request)
         bool ok = false;
         request.frames = read.value(options.frames).toInt(&ok);
         if (!ok || request.frames < 1 || request.frames > 1000)
-            return QStringLiteral("--frames には 1 から 1000 の数を指定してください。");
+            return QStringLiteral("--frames の値「%1」は使えません。1 から 1000 の整数を指定してください。").arg(shownValue(read.value(options.frames)));
     }
     if (request.log.isEmpty() || request.out.isEmpty())
         return QStringLiteral("preview には LOG と -o が必要です。");
@@ -198,7 +198,7 @@ QString readRequest(const QStringList &args, PreviewRequest &request)
             return QStringLiteral("--fps: %1").arg(refused);
         const QString scale = read.isSet(options.scale) ? read.value(options.scale) : QStringLiteral("1");
         if (scale != QLatin1String("1") && scale != QLatin1String("0.5"))
-            return QStringLiteral("--scale には 1 か 0.5 を指定してください。");
+            return QStringLiteral("--scale の値「%1」は使えません。1 か 0.5 を指定してください。").arg(shownValue(scale));
         chosen.half = scale == QLatin1String("0.5");
         chosen.loop = !read.isSet(options.once);
     }
