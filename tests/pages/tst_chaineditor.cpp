@@ -74,8 +74,7 @@ class TestChainEditor : public QObject
     Q_OBJECT
 
 private slots:
-    // What a Japanese input method commits into a number box: full-width digits, point and minus
-    // signs are the half-width ones (no minus in a count); anything else is still refused.
+    // What a Japanese input method commits: full-width digits, point and minus signs are the half-width ones (no minus in a count).
     void fullWidthInput_isTakenAsHalfWidth()
     {
         EditorFixture f;

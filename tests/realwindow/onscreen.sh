@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Every page inside the screen, title bar and frame included, in a real window under a window
-# manager (openbox), at 150 % on 1366 x 768 and at 200 % on 1280 x 1024: a detailed run started from
-# a settings file (as a double click starts it) is walked with Enter alone, from the scroll-image
-# page to the generation page, the chain editor included (its first move uneven: the evenness words
-# show as it is placed); a held Enter on the mode page moves one page only. Then the script is
-# generated, and the preview and the settings' save dialog must open inside the screen too.
+# Every page inside the screen, title bar and frame included, under a window manager (openbox), at
+# 150 % on 1366 x 768 and 200 % on 1280 x 1024: a detailed run started from a settings file is walked
+# with Enter alone to the generation page (the chain editor's first move uneven: its evenness words
+# show as it is placed), a held Enter on the mode page moving one page only; then the script is
+# generated, and the preview and the settings' save dialog open.
 #   onscreen.sh VELLORAN X11WHERE X11KEYS X11CLICK
 set -u
 app=$1 where=$2 keys=$3 click=$4

@@ -172,8 +172,7 @@ private slots:
     void overlappingWrites_interruptRemovesTheirTemporaries_andEnds()
     {
         const QStringList temporaries{m_dir.filePath(QStringLiteral(".a.tmp")), m_dir.filePath(QStringLiteral(".b.tmp"))};
-        for (const QString &file : temporaries)
-            QVERIFY(writeAll(file, "part"));
+        QVERIFY(writeAll(temporaries[0], "part") && writeAll(temporaries[1], "part"));
         const pid_t child = ::fork();
         if (child == 0) {
             ::alarm(5); // a handler that loops dies of this instead
@@ -211,25 +210,21 @@ private slots:
         QCOMPARE(filesIn(m_dir.path()), QStringList{QStringLiteral("out.csf")});
     }
 
-    // A folder that takes the new file but lets nothing go since (made read-only during the save;
-    // here append-only, which binds root too): the save fails, the file stays, and the temporary
-    // left behind is named.
+    // A folder that takes the new file but lets nothing go since (made read-only during the save; here
+    // append-only, which binds root too): the save fails, the file stays, the temporary left is named.
     void folderThatLetsNothingGo_namesTheTemporaryLeft()
     {
         QVERIFY(writeAll(target(), "keep"));
         const int folder = ::open(QFile::encodeName(m_dir.path()).constData(), O_RDONLY | O_DIRECTORY);
-        int flags = 0;
-        if (::ioctl(folder, FS_IOC_GETFLAGS, &flags) != 0 || (flags |= FS_APPEND_FL, ::ioctl(folder, FS_IOC_SETFLAGS, &flags) != 0)) {
-            ::close(folder);
-            QSKIP("no append-only folders here (needs root, and ext4 or tmpfs)");
-        }
+        int flags = 0; // kept but for the one flag: ext4 refuses to drop some
         const auto allow = qScopeGuard([&] { flags &= ~FS_APPEND_FL, ::ioctl(folder, FS_IOC_SETFLAGS, &flags), ::close(folder); });
+        if (::ioctl(folder, FS_IOC_GETFLAGS, &flags) != 0 || (flags |= FS_APPEND_FL, ::ioctl(folder, FS_IOC_SETFLAGS, &flags) != 0))
+            QSKIP("no append-only folders here (needs root, and ext4 or tmpfs)");
         QString error;
         QVERIFY(!scriptfile::save(target(), Route::Csf, "A", "P", kScript, &error));
         QCOMPARE(readAll(target()), QByteArray("keep"));
         const QString left = m_dir.filePath(output::temporaryName(QStringLiteral("out.csf")));
-        QVERIFY(QFile::exists(left));
-        QVERIFY2(error.endsWith(QStringLiteral("書きかけの一時ファイル「%1」を削除できませんでした。不要なら削除してください。").arg(left)), qPrintable(error));
+        QVERIFY2(QFile::exists(left) && error.endsWith(QStringLiteral("書きかけの一時ファイル「%1」を削除できませんでした。不要なら削除してください。").arg(left)), qPrintable(error));
     }
 #endif
 
@@ -468,7 +463,7 @@ private slots:
     }
 
     // A script is never added to a settings file or a settings log picked by mistake, nor to a script
-    // an editor saved in another encoding; each stays as it was. A CP932 script takes the book.
+    // an editor saved in another encoding; each stays as it was.
     void save_neverIntoSettings_data()
     {
         QTest::addColumn<QByteArray>("existing");
@@ -483,9 +478,6 @@ private slots:
         QTest::newRow("saved by an editor as UTF-8 with its mark") << "\xEF\xBB\xBF" + book << otherEncoding;
         QTest::newRow("saved as UTF-8 without a mark") << book << otherEncoding;
         QTest::newRow("saved as UTF-16") << QByteArray("\xFF\xFE<\0B\0", 6) << otherEncoding;
-        QByteArray cp932;
-        QVERIFY(cp932::encode(QStringLiteral("<Book=\"第一巻「春」\">\r\n<Book End>\r\n"), cp932));
-        QTest::newRow("a CP932 script") << cp932 << QString();
     }
     void save_neverIntoSettings()
     {
@@ -494,11 +486,6 @@ private slots:
         for (const Route route : {Route::Csf, Route::Text}) {
             QVERIFY(writeAll(target(), existing));
             QString error;
-            if (expected.isEmpty()) {
-                QVERIFY2(scriptfile::save(target(), route, "B", "P", kScript, &error), qPrintable(error));
-                QVERIFY(readAll(target()).startsWith(existing));
-                continue;
-            }
             QVERIFY(!scriptfile::save(target(), route, "B", "P", kScript, &error));
             QVERIFY2(error.startsWith(expected.arg(QFileInfo(target()).fileName())), qPrintable(error));
             QCOMPARE(readAll(target()), existing);
