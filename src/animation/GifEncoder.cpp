@@ -67,12 +67,16 @@ public:
         m_gif.reset(EGifOpen(&out, appendBytes, &code));
     }
 
-    bool begin(const std::vector<quint32> &palette, bool loop)
+    // `transparent`: the entry past the palette that shows the frame before, or none (-1).
+    bool begin(const std::vector<quint32> &palette, int transparent, bool loop)
     {
         if (!m_gif)
             return false;
+        m_transparent = transparent;
+        if (transparent >= 0)
+            m_line.resize(std::size_t(m_size.width()));
         int mapSize = 2;
-        while (mapSize < int(palette.size()))
+        while (mapSize < int(palette.size()) + (transparent >= 0 ? 1 : 0))
             mapSize *= 2;
         std::vector<GifColorType> colours(std::size_t(mapSize), GifColorType{0, 0, 0});
         for (std::size_t i = 0; i < palette.size(); ++i)
@@ -95,17 +99,19 @@ public:
                && EGifPutExtensionTrailer(m_gif.get()) != GIF_ERROR;
     }
 
-    // The area `area` of `indices` (a whole frame), shown for `delay` hundredths of a second. A
-    // delay beyond the format's 16 bits goes on in 1 × 1 frames that change nothing.
-    bool frame(const quint8 *indices, QRect area, qint64 delay, qint64 &written)
+    // The area `area` of `indices` (a whole frame), shown for `delay` hundredths of a second; where
+    // `shown` (the frame on screen before, or null) has the same entry, the pixel is left
+    // transparent, which the file holds in fewer bytes. A delay beyond the format's 16 bits goes on
+    // in 1 × 1 frames that change nothing.
+    bool frame(const quint8 *indices, const quint8 *shown, QRect area, qint64 delay, qint64 &written)
     {
         const qint64 first = piece(delay);
-        if (!put(indices, area, int(first)))
+        if (!put(indices, shown, area, int(first)))
             return false;
         ++written;
         for (qint64 left = delay - first; left > 0; ++written) {
             const qint64 more = piece(left);
-            if (!put(indices, QRect(0, 0, 1, 1), int(more)))
+            if (!put(indices, nullptr, QRect(0, 0, 1, 1), int(more)))
                 return false;
             left -= more;
         }
@@ -127,20 +133,29 @@ private:
         return delay - 65535 < 2 ? 65533 : 65535;
     }
 
-    bool put(const quint8 *indices, QRect area, int delay)
+    bool put(const quint8 *indices, const quint8 *shown, QRect area, int delay)
     {
+        if (m_transparent < 0)
+            shown = nullptr;
         GraphicsControlBlock control;
         control.DisposalMode = DISPOSE_DO_NOT;
         control.UserInputFlag = false;
         control.DelayTime = delay;
-        control.TransparentColor = NO_TRANSPARENT_COLOR;
+        control.TransparentColor = shown ? m_transparent : NO_TRANSPARENT_COLOR;
         GifByteType extension[4];
         const size_t length = EGifGCBToExtension(&control, extension);
         if (EGifPutExtension(m_gif.get(), GRAPHICS_EXT_FUNC_CODE, int(length), extension) == GIF_ERROR
             || EGifPutImageDesc(m_gif.get(), area.x(), area.y(), area.width(), area.height(), false, nullptr) == GIF_ERROR)
             return false;
         for (int y = area.top(); y <= area.bottom(); ++y) {
-            auto *line = const_cast<GifPixelType *>(indices + std::size_t(y) * std::size_t(m_size.width()) + std::size_t(area.x()));
+            const std::size_t from = std::size_t(y) * std::size_t(m_size.width()) + std::size_t(area.x());
+            auto *line = const_cast<GifPixelType *>(indices + from);
+            if (shown) {
+                for (int x = 0; x < area.width(); ++x)
+                    m_line[std::size_t(x)] = indices[from + std::size_t(x)] == shown[from + std::size_t(x)] ? GifPixelType(m_transparent)
+                                                                                                          : indices[from + std::size_t(x)];
+                line = m_line.data();
+            }
             if (EGifPutLine(m_gif.get(), line, area.width()) == GIF_ERROR)
                 return false;
         }
@@ -148,6 +163,8 @@ private:
     }
 
     QSize m_size;
+    int m_transparent = -1;
+    std::vector<GifPixelType> m_line;
     std::unique_ptr<GifFileType, GifCloser> m_gif;
 };
 
@@ -160,38 +177,51 @@ bool encodeGif(const FrameStream &stream, const AnimationOptions &options, Anima
         *error = QStringLiteral("%1 × %2 ドットの GIF は作れません。").arg(QString::number(size.width()), QString::number(size.height()));
         return false;
     }
-    // First the colours: every frame's, while they fit one palette; past that, a palette made from
-    // a sample. The count is half the work when it runs to the end.
-    ColourCount colours;
-    bool few = true;
+    // First every colour of every frame; the frames are drawn again to be written.
+    auto census = std::make_unique<ColourCensus>();
     if (!passed(stream.each(
                     [&](qint64, const QImage &frame, bool repeats) {
-                        if (!repeats && !colours.add(frame))
-                            few = false;
-                        return few;
+                        if (!repeats)
+                            census->add(frame);
+                        return true;
                     },
                     0.0, 0.5),
                 error))
         return false;
-    std::vector<quint32> palette;
-    if (few)
-        palette = colours.colours();
-    else if (!quantisedPalette(stream, palette)) {
-        *error = noMemoryText();
-        return false;
+    // Up to 255 colours stay exact beside the entry for transparency; 256 stay exact without it.
+    std::vector<quint32> palette = census->exact(255);
+    bool transparency = true;
+    if (palette.empty()) {
+        palette = census->exact(256);
+        transparency = palette.empty();
     }
+    if (palette.empty())
+        palette = census->quantised(255);
+    census.reset();
     if (palette.empty())
         palette.push_back(0);
     const auto index = std::make_unique<ColourIndex>(std::move(palette));
-    std::vector<quint8> pending(std::size_t(size.width()) * std::size_t(size.height()));
-    std::vector<quint8> current(pending.size());
+    const std::size_t pixels = std::size_t(size.width()) * std::size_t(size.height());
+    std::vector<quint8> pending(pixels), current(pixels), shown(pixels);
 
     GifWriter writer(made.bytes, size);
     const QString unwritable = QStringLiteral("GIF にできません。");
-    if (!writer.begin(index->palette(), options.loop)) {
+    if (!writer.begin(index->palette(), transparency ? int(index->palette().size()) : -1, options.loop)) {
         *error = unwritable;
         return false;
     }
+    // The frame written last, as it stands on screen once written.
+    bool haveShown = false;
+    const auto write = [&](QRect area, qint64 delay) {
+        if (!writer.frame(pending.data(), haveShown ? shown.data() : nullptr, area, delay, made.fileFrames))
+            return false;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            const std::size_t from = std::size_t(y) * std::size_t(size.width()) + std::size_t(area.x());
+            std::memcpy(shown.data() + from, pending.data() + from, std::size_t(area.width()));
+        }
+        haveShown = true;
+        return true;
+    };
     // Each frame is written once the next different one is known, as only then is its delay.
     bool havePending = false;
     QRect pendingArea;
@@ -206,7 +236,7 @@ bool encodeGif(const FrameStream &stream, const AnimationOptions &options, Anima
             if (area.isEmpty())
                 return true;
             const qint64 start = frameStart(AnimationFormat::Gif, k, options.fps);
-            if (havePending && !writer.frame(pending.data(), pendingArea, start - pendingStart, made.fileFrames))
+            if (havePending && !write(pendingArea, start - pendingStart))
                 return !(failed = true);
             pending.swap(current);
             pendingArea = area;
@@ -214,11 +244,11 @@ bool encodeGif(const FrameStream &stream, const AnimationOptions &options, Anima
             havePending = true;
             return true;
         },
-        few ? 0.5 : 0.0, 1.0);
+        0.5, 1.0);
     if (!failed && !passed(pass, error))
         return false;
     const qint64 total = frameStart(AnimationFormat::Gif, stream.count(), options.fps);
-    if (failed || (havePending && !writer.frame(pending.data(), pendingArea, total - pendingStart, made.fileFrames))
+    if (failed || (havePending && !write(pendingArea, total - pendingStart))
         || !writer.finish()) {
         *error = unwritable;
         return false;

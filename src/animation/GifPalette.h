@@ -3,78 +3,57 @@
 #include <QImage>
 #include <QtGlobal>
 
-#include <algorithm>
-#include <climits>
+#include <array>
 #include <cstddef>
 #include <vector>
 
 // A GIF's one palette for the whole run, and the table from colour to palette index.
 namespace velra::animation {
 
-class FrameStream;
-
-// The colours of the frames, counted up to one past what a palette holds.
-class ColourCount
+// Every colour of every frame of the run, counted in one pass: exactly while they fit a palette,
+// and as weighted sums on a cube of 64 levels a channel for the quantiser past that. Colours that
+// must come out exact are noted apart: pure white and pure black (speech bubbles, outlines) and any
+// colour that covers an eighth of some frame (a flat sky, a wall).
+class ColourCensus
 {
 public:
-    // False once more than 256 colours were seen.
-    bool add(const QImage &frame)
-    {
-        for (int y = 0; y < frame.height(); ++y) {
-            const auto *line = reinterpret_cast<const quint32 *>(frame.constScanLine(y));
-            for (int x = 0; x < frame.width(); ++x) {
-                const quint32 rgb = line[x] & 0xffffff;
-                if (rgb == m_last)
-                    continue;
-                m_last = rgb;
-                if (!insert(rgb))
-                    return false;
-            }
-        }
-        return true;
-    }
-    std::vector<quint32> colours() const
-    {
-        std::vector<quint32> sorted;
-        for (const quint32 slot : m_slots)
-            if (slot != kEmpty)
-                sorted.push_back(slot);
-        std::sort(sorted.begin(), sorted.end());
-        return sorted;
-    }
+    ColourCensus();
+    void add(const QImage &frame);
+
+    // All the colours, sorted, when there are at most `entries`; else empty.
+    std::vector<quint32> exact(int entries) const;
+    // A palette of at most `entries` colours for a run with more: the exact colours first, then a
+    // variance-minimising cut of the cube (Wu's method) refined by a few k-means passes. Leaves the
+    // census spent.
+    std::vector<quint32> quantised(int entries);
 
 private:
-    static constexpr quint32 kEmpty = 0xffffffffu;
-    bool insert(quint32 rgb)
+    static constexpr int kSide = 65; // 64 levels and a zero plane for the sums
+    static std::size_t cell(quint32 rgb)
     {
-        std::size_t i = (rgb * 2654435761u) >> 22; // 1,024 slots
-        while (m_slots[i] != kEmpty) {
-            if (m_slots[i] == rgb)
-                return true;
-            i = (i + 1) & 1023;
-        }
-        if (++m_count > 256)
-            return false;
-        m_slots[i] = rgb;
-        return true;
+        return std::size_t((((rgb >> 18) & 63) + 1) * kSide * kSide + (((rgb >> 10) & 63) + 1) * kSide + ((rgb >> 2) & 63) + 1);
     }
-    std::vector<quint32> m_slots = std::vector<quint32>(1024, kEmpty);
-    int m_count = 0;
-    quint32 m_last = kEmpty;
+    void addRun(quint32 rgb, qint64 count);
+    void noteDominant(quint32 rgb, qint64 count, qint64 pixels);
+
+    // The cube's sums: pixels, their red, green and blue, and their squared length.
+    std::vector<qint64> m_weight, m_red, m_green, m_blue, m_square;
+    // The distinct colours while there are at most 257 of them (open addressing).
+    std::vector<quint32> m_slots;
+    int m_distinct = 0;
+    bool m_white = false;
+    bool m_black = false;
+    // Colours that covered an eighth of a frame, with the largest share each did (in 1/65536).
+    std::vector<std::pair<quint32, int>> m_dominant;
 };
 
-// Colour to palette index, the nearest entry, worked out once per colour for the whole run: the
-// same colour gets the same index in every frame, so a still background never shimmers.
+// Colour to palette index, the nearest entry (in plain RGB distance, what the eye's error is
+// measured in), worked out once per colour for the whole run: the same colour gets the same index in
+// every frame, so a still background never shimmers.
 class ColourIndex
 {
 public:
-    explicit ColourIndex(std::vector<quint32> palette) : m_palette(std::move(palette))
-    {
-        m_index.assign(std::size_t(1) << 24, 0);
-        m_known.assign((std::size_t(1) << 24) / 64, 0);
-        for (std::size_t i = 0; i < m_palette.size(); ++i)
-            remember(m_palette[i], quint8(i));
-    }
+    explicit ColourIndex(std::vector<quint32> palette);
     const std::vector<quint32> &palette() const { return m_palette; }
 
     void map(const QImage &frame, quint8 *out)
@@ -85,7 +64,7 @@ public:
                 const quint32 rgb = line[x] & 0xffffff;
                 if (rgb != m_last) {
                     m_last = rgb;
-                    m_lastIndex = indexOf(rgb);
+                    m_lastIndex = (m_known[rgb >> 6] & (quint64(1) << (rgb & 63))) ? m_index[rgb] : indexOf(rgb);
                 }
                 *out++ = m_lastIndex;
             }
@@ -93,41 +72,18 @@ public:
     }
 
 private:
-    quint8 indexOf(quint32 rgb)
-    {
-        if (m_known[rgb >> 6] & (quint64(1) << (rgb & 63)))
-            return m_index[rgb];
-        int best = 0;
-        qint64 bestDistance = LLONG_MAX;
-        for (std::size_t i = 0; i < m_palette.size(); ++i) {
-            const quint32 p = m_palette[i];
-            const qint64 dr = qint64((p >> 16) & 255) - qint64((rgb >> 16) & 255);
-            const qint64 dg = qint64((p >> 8) & 255) - qint64((rgb >> 8) & 255);
-            const qint64 db = qint64(p & 255) - qint64(rgb & 255);
-            const qint64 distance = 3 * dr * dr + 4 * dg * dg + 2 * db * db;
-            if (distance < bestDistance) {
-                bestDistance = distance;
-                best = int(i);
-            }
-        }
-        remember(rgb, quint8(best));
-        return quint8(best);
-    }
-    void remember(quint32 rgb, quint8 index)
-    {
-        m_index[rgb] = index;
-        m_known[rgb >> 6] |= quint64(1) << (rgb & 63);
-    }
+    quint8 indexOf(quint32 rgb);
+    const std::vector<quint8> &candidates(quint32 rgb);
 
     std::vector<quint32> m_palette;
     std::vector<quint8> m_index;
     std::vector<quint64> m_known;
+    // For each block of 16 levels a channel, the entries that can be nearest to a colour in it,
+    // found when the block is first met.
+    std::vector<std::vector<quint8>> m_blocks;
+    std::vector<bool> m_blockKnown;
     quint32 m_last = 0xffffffffu;
     quint8 m_lastIndex = 0;
 };
-
-// A palette for more than 256 colours: giflib's median cut over pixels sampled from frames spread
-// over the run, each frame drawn, sampled and let go. False for want of memory.
-bool quantisedPalette(const FrameStream &stream, std::vector<quint32> &palette);
 
 } // namespace velra::animation

@@ -59,7 +59,8 @@ inline int readGifBytes(GifFileType *gif, GifByteType *into, int length)
     return n;
 }
 
-// The GIFs Velloran writes: one palette, frames drawn over the one before, nothing transparent.
+// The GIFs Velloran writes: one palette, frames drawn over the one before, a transparent pixel
+// showing the one before.
 inline bool playGif(QByteArray bytes, Played &played)
 {
     int code = 0;
@@ -78,11 +79,13 @@ inline bool playGif(QByteArray bytes, Played &played)
         }
         GraphicsControlBlock control;
         DGifSavedExtensionToGCB(gif, i, &control);
-        if (control.DisposalMode != DISPOSE_DO_NOT || control.TransparentColor != NO_TRANSPARENT_COLOR || image.ImageDesc.ColorMap)
+        if (control.DisposalMode != DISPOSE_DO_NOT || image.ImageDesc.ColorMap || (i == 0 && control.TransparentColor != NO_TRANSPARENT_COLOR))
             return false;
         const GifImageDesc &area = image.ImageDesc;
         for (int y = 0; y < area.Height; ++y)
-            std::memcpy(canvas.data() + (area.Top + y) * gif->SWidth + area.Left, image.RasterBits + y * area.Width, size_t(area.Width));
+            for (int x = 0; x < area.Width; ++x)
+                if (const GifByteType entry = image.RasterBits[y * area.Width + x]; entry != control.TransparentColor)
+                    canvas[(area.Top + y) * gif->SWidth + area.Left + x] = char(entry);
         QImage shown(gif->SWidth, gif->SHeight, QImage::Format_RGB32);
         for (int y = 0; y < gif->SHeight; ++y)
             for (int x = 0; x < gif->SWidth; ++x) {
