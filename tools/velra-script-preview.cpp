@@ -129,7 +129,10 @@ struct PreviewOptions
     const QCommandLineOption backgroundPicture{QStringLiteral("background-picture"), QString(), QStringLiteral("PATH")};
     const QCommandLineOption frames{QStringLiteral("frames"), QString(), QStringLiteral("N")};
     const QCommandLineOption fps{QStringLiteral("fps"), QString(), QStringLiteral("N")};
-    const QCommandLineOption scale{QStringLiteral("scale"), QString(), QStringLiteral("1|0.5")};
+    const QCommandLineOption scale{QStringLiteral("scale"), QString(), QStringLiteral("1|1/2|1/3|1/4")};
+    const QCommandLineOption every{QStringLiteral("every"), QString(), QStringLiteral("K")};
+    const QCommandLineOption quality{QStringLiteral("quality"), QString(), QStringLiteral("N")};
+    const QCommandLineOption maxSize{QStringLiteral("max-size"), QString(), QStringLiteral("SIZE")};
     const QCommandLineOption all{QStringLiteral("all")};
     const QCommandLineOption animation{QStringLiteral("animation")};
     const QCommandLineOption once{QStringLiteral("once")};
@@ -154,7 +157,7 @@ QString readRequest(const QStringList &args, PreviewRequest &request)
     const PreviewOptions options;
     Grammar grammar;
     grammar.options = {options.out, options.scrollPicture, options.backgroundPicture, options.frames, options.fps,
-                       options.scale, options.all, options.animation, options.once};
+                       options.scale, options.every, options.quality, options.maxSize, options.all, options.animation, options.once};
     grammar.twice = [](const QString &option) { return QStringLiteral("%1 が 2 回指定されています。").arg(option); };
     grammar.noValue = [](const QString &option) { return QStringLiteral("%1 の値がありません。").arg(option); };
     Arguments read;
@@ -179,7 +182,7 @@ QString readRequest(const QStringList &args, PreviewRequest &request)
     const bool animation = read.isSet(options.animation);
     if (animation && (all || haveFrames))
         return QStringLiteral("--animation は --all とも --frames とも一緒に使えません。");
-    for (const QCommandLineOption *option : {&options.fps, &options.scale, &options.once})
+    for (const QCommandLineOption *option : {&options.fps, &options.scale, &options.every, &options.quality, &options.maxSize, &options.once})
         if (!animation && read.isSet(*option))
             return QStringLiteral("%1 は --animation と一緒に使います。").arg(shownOption(*option));
     request.output = animation ? PreviewRequest::Output::Animation : all ? PreviewRequest::Output::All : PreviewRequest::Output::Sheet;
@@ -197,9 +200,33 @@ QString readRequest(const QStringList &args, PreviewRequest &request)
         if (const QString refused = animation::fpsRefusal(chosen.format, chosen.fps); !refused.isEmpty())
             return QStringLiteral("--fps: %1").arg(refused);
         const QString scale = read.isSet(options.scale) ? read.value(options.scale) : QStringLiteral("1");
-        if (scale != QLatin1String("1") && scale != QLatin1String("0.5"))
-            return QStringLiteral("--scale の値「%1」は使えません。1 か 0.5 を指定してください。").arg(shownValue(scale));
-        chosen.half = scale == QLatin1String("0.5");
+        const QStringList scales{QStringLiteral("1"), QStringLiteral("1/2"), QStringLiteral("1/3"), QStringLiteral("1/4")};
+        chosen.scale = scale == QLatin1String("0.5") ? 2 : int(scales.indexOf(scale)) + 1;
+        if (chosen.scale == 0)
+            return QStringLiteral("--scale の値「%1」は使えません。1、1/2、1/3、1/4 のどれかを指定してください。").arg(shownValue(scale));
+        const auto whole = [&read](const QCommandLineOption &option, int least, int most, int &value) {
+            const QString text = read.value(option);
+            value = isWholeNumberText(text) && text.size() <= 9 ? text.toInt() : 0;
+            if (value >= least && value <= most)
+                return QString();
+            return QStringLiteral("%1 の値「%2」は使えません。%3 から %4 の整数を指定してください。")
+                .arg(shownOption(option), shownValue(text), QString::number(least), QString::number(most));
+        };
+        if (read.isSet(options.every))
+            if (const QString wrong = whole(options.every, 1, animation::kMostEvery, chosen.every); !wrong.isEmpty())
+                return wrong;
+        if (read.isSet(options.quality)) {
+            if (chosen.format == animation::AnimationFormat::Gif)
+                return QStringLiteral("--quality は WebP のためのものです（GIF には使えません）。");
+            if (const QString wrong = whole(options.quality, 1, 100, chosen.quality); !wrong.isEmpty())
+                return wrong;
+        }
+        if (read.isSet(options.maxSize)) {
+            chosen.maxBytes = animation::sizeOf(read.value(options.maxSize));
+            if (chosen.maxBytes <= 0)
+                return QStringLiteral("--max-size の値「%1」は使えません。バイト数を、K（1,000）か M（1,000,000）を付けて指定できます（例: 4M）。")
+                    .arg(shownValue(read.value(options.maxSize)));
+        }
         chosen.loop = !read.isSet(options.once);
     }
     // Pictures go to files: standard output takes no PNG (and no folder of them).
@@ -285,6 +312,8 @@ int writeAnimation(const render::FrameRenderer &renderer, const PreviewRequest &
     progress.end();
     if (!exported.written)
         return failure(exported.error);
+    if (!exported.chosen.isEmpty())
+        console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(exported.chosen));
     return printed(oneLine(animation::writtenMessage(request.out, exported)) + QLatin1Char('\n'));
 }
 

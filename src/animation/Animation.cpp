@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <new>
 
 namespace velra::animation {
@@ -42,16 +43,37 @@ qint64 frameStart(AnimationFormat format, qint64 k, int fps)
     return (2 * k * grain + fps) / (2 * qint64(fps));
 }
 
-QSize exportedSize(QSize window, bool half)
+QSize exportedSize(QSize window, int scale)
 {
-    return half ? QSize(qMax(1, window.width() / 2), qMax(1, window.height() / 2)) : window;
+    const auto part = [scale](int length) { return qMax(1, (2 * length + scale) / (2 * scale)); };
+    return scale <= 1 ? window : QSize(part(window.width()), part(window.height()));
 }
 
-QImage exportedFrame(const QImage &frame, bool half)
+qint64 sizeOf(const QString &text)
 {
-    if (!half)
+    QString digits = text.trimmed();
+    qint64 unit = 1;
+    if (digits.endsWith(QLatin1Char('K'), Qt::CaseInsensitive))
+        unit = 1000;
+    else if (digits.endsWith(QLatin1Char('M'), Qt::CaseInsensitive))
+        unit = 1000 * 1000;
+    if (unit > 1)
+        digits.chop(1);
+    if (digits.isEmpty() || digits.size() > 12 || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return 0;
+    return digits.toLongLong() * unit;
+}
+
+QString scaleName(int scale)
+{
+    return scale <= 1 ? QStringLiteral("等倍") : QStringLiteral("1/%1").arg(scale);
+}
+
+QImage exportedFrame(const QImage &frame, int scale)
+{
+    if (scale <= 1)
         return frame;
-    QImage scaled = frame.scaled(exportedSize(frame.size(), true), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage scaled = frame.scaled(exportedSize(frame.size(), scale), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (scaled.format() != QImage::Format_RGB32)
         scaled = scaled.convertToFormat(QImage::Format_RGB32);
     return scaled;
@@ -77,7 +99,7 @@ bool encodeAnimation(const render::FrameRenderer &renderer, const AnimationOptio
         return false;
     }
     made.runFrames = renderer.frames().frameCount();
-    const FrameStream stream(renderer, options.half, progress);
+    const FrameStream stream(renderer, options.scale, options.every, progress);
     bool done = false;
     try {
         done = options.format == AnimationFormat::WebP ? encodeWebP(stream, options, made, error)

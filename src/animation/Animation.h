@@ -6,9 +6,10 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
-// The motion as one file any browser or chat program plays: an animated WebP (lossless) or GIF made
-// from the renderer's frames, streamed one frame at a time into the encoder.
+// The motion as one file any browser or chat program plays: an animated WebP (lossless or lossy) or
+// GIF made from the renderer's frames, streamed one frame at a time into the encoder.
 namespace velra::render {
 class FrameRenderer;
 }
@@ -20,18 +21,33 @@ enum class AnimationFormat { WebP, Gif };
 // The preview window's speed when none is named.
 inline constexpr int kDefaultFps = 30;
 
+// The scales an export offers: the window's size divided by 1 to 4.
+inline constexpr int kMostScale = 4;
+// Frames kept: every one, or every K-th at most.
+inline constexpr int kMostEvery = 10;
+
 struct AnimationOptions
 {
     AnimationFormat format = AnimationFormat::WebP;
     int fps = kDefaultFps;
-    bool half = false; // each frame scaled smoothly to half the window's size
-    bool loop = true;  // forever, else once
+    int scale = 1;   // each frame scaled smoothly to 1/scale of the window's size
+    int every = 1;   // every K-th frame kept, shown K times as long: the motion keeps its length
+    int quality = 0; // WebP: 0 lossless, else lossy at libwebp's quality 1-100
+    bool loop = true; // forever, else once
+    // The largest file wanted, in bytes (0: any): the export writes the best that fits, lowering
+    // the quality (WebP), then the size. Heeded by exportAnimation (Export.h).
+    qint64 maxBytes = 0;
 };
 
+// "4000000", "4000K", "4M" (K and M are 1,000 and 1,000,000) as bytes; 0 for anything else.
+qint64 sizeOf(const QString &text);
+
 // What an export made: the file's bytes, the run's frames, and the frames the file holds once
-// repeats are merged.
+// repeats are merged. The bytes may be the encoder's own buffer, held by `owner`: no copy is made
+// of a file that may be hundreds of megabytes.
 struct Animation
 {
+    std::shared_ptr<void> owner; // before the bytes: they go first
     QByteArray bytes;
     qint64 runFrames = 0;
     qint64 fileFrames = 0;
@@ -47,10 +63,13 @@ QString fpsRefusal(AnimationFormat format, int fps);
 // When frame k starts, in the format's grain (milliseconds for WebP, hundredths for GIF): k / fps
 // rounded, so that the rounding never accumulates. frameStart(count) is the whole run's length.
 qint64 frameStart(AnimationFormat format, qint64 k, int fps);
-// The size of the file's frames for a window of `window` pixels.
-QSize exportedSize(QSize window, bool half);
-// Frame `frame` as the file holds it: as drawn, or halved smoothly.
-QImage exportedFrame(const QImage &frame, bool half);
+// The size of the file's frames for a window of `window` pixels: 1/scale of it, rounded to the
+// nearest pixel (1/3 of 640 × 480 is 213 × 160).
+QSize exportedSize(QSize window, int scale);
+// Frame `frame` as the file holds it: as drawn, or scaled down smoothly.
+QImage exportedFrame(const QImage &frame, int scale);
+// The scale as the author names it: "等倍", "1/2"...
+QString scaleName(int scale);
 
 // The file's bytes in memory. `progress` hears the share done (0 to 1) after every frame and stops
 // the export by answering false. False with `error` on a failure (nothing made) or a stop (`error`

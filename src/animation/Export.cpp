@@ -7,7 +7,94 @@
 #include <QDir>
 #include <QLocale>
 
+#include <algorithm>
+
 namespace velra::animation {
+
+namespace {
+
+QString megabytes(qint64 bytes)
+{
+    return QStringLiteral("%1 MB").arg(QString::number(double(bytes) / 1e6, 'f', 1));
+}
+
+// Under a size limit, the best file that fits: WebP lossless first (unless a quality was named),
+// then the highest quality from 90 (or the one named) down to 30 that fits, found by halving the
+// range, at most five files a scale; GIF and the next scales likewise, down to 1/4. `made` and
+// `chosen` hold the file found; false when none fits (then `smallest` is the least reached) or on
+// a failure or a stop (`error`).
+bool fitWithin(const render::FrameRenderer &renderer, const AnimationOptions &options, const ExportWatch &watch,
+               const std::function<bool(double)> &progress, Animation &made, AnimationOptions &chosen, qint64 &smallest,
+               QString *error)
+{
+    smallest = 0;
+    const auto attempt = [&](const AnimationOptions &tried, bool &fits) {
+        if (watch.trying)
+            watch.trying(settingsName(tried));
+        Animation file;
+        if (!encodeAnimation(renderer, tried, file, error, progress))
+            return false;
+        const qint64 size = file.bytes.size();
+        smallest = smallest == 0 ? size : std::min(smallest, size);
+        fits = size <= options.maxBytes;
+        if (fits) {
+            made = std::move(file);
+            chosen = tried;
+        }
+        return true;
+    };
+    for (int scale = std::max(1, options.scale); scale <= kMostScale; ++scale) {
+        AnimationOptions tried = options;
+        tried.scale = scale;
+        bool fits = false;
+        if (options.format == AnimationFormat::Gif || options.quality == 0) {
+            tried.quality = 0;
+            if (!attempt(tried, fits))
+                return false;
+            if (fits)
+                return true;
+            if (options.format == AnimationFormat::Gif)
+                continue;
+        }
+        int high = options.quality > 0 ? options.quality : 90; // too large once tried
+        int low = std::min(30, high);
+        tried.quality = high;
+        if (!attempt(tried, fits))
+            return false;
+        if (fits)
+            return true;
+        if (low == high)
+            continue;
+        tried.quality = low;
+        if (!attempt(tried, fits))
+            return false;
+        if (!fits)
+            continue;
+        // `low` fits and `high` does not: the highest between, in the tries left at this scale.
+        for (int left = options.quality > 0 ? 3 : 2; left > 0 && high - low > 1; --left) {
+            tried.quality = (low + high) / 2;
+            bool middleFits = false; // the file kept is the best that fitted
+            if (!attempt(tried, middleFits))
+                return false;
+            (middleFits ? low : high) = tried.quality;
+        }
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QString settingsName(const AnimationOptions &options)
+{
+    QString name = options.format == AnimationFormat::Gif ? QStringLiteral("GIF")
+                   : options.quality > 0                  ? QStringLiteral("WebP 品質 %1").arg(options.quality)
+                                                          : QStringLiteral("WebP 劣化なし");
+    name += QStringLiteral("・") + scaleName(options.scale);
+    if (options.every > 1)
+        name += QStringLiteral("・%1 コマに 1 コマ").arg(options.every);
+    return name;
+}
 
 Exported exportAnimation(const render::FrameRenderer &renderer, const AnimationOptions &options, const QString &path,
                          const ExportWatch &watch)
@@ -15,11 +102,24 @@ Exported exportAnimation(const render::FrameRenderer &renderer, const AnimationO
     const auto stopped = [&watch] { return watch.stopped && watch.stopped(); };
     Exported exported;
     Animation made;
-    const bool encoded = encodeAnimation(renderer, options, made, &exported.error, [&](double done) {
+    const auto progress = [&](double done) {
         if (watch.progress)
             watch.progress(done);
         return !stopped();
-    });
+    };
+    bool encoded = false;
+    if (options.maxBytes > 0) {
+        AnimationOptions chosen;
+        qint64 smallest = 0;
+        encoded = fitWithin(renderer, options, watch, progress, made, chosen, smallest, &exported.error);
+        if (encoded)
+            exported.chosen = QStringLiteral("%1、%2").arg(settingsName(chosen), megabytes(made.bytes.size()));
+        else if (exported.error.isEmpty() && smallest > 0 && !stopped())
+            exported.error = QStringLiteral("%1 に収まるファイルを作れませんでした（いちばん小さくて %2）。何も書き出していません。")
+                                 .arg(megabytes(options.maxBytes), megabytes(smallest));
+    } else {
+        encoded = encodeAnimation(renderer, options, made, &exported.error, progress);
+    }
     exported.runFrames = made.runFrames;
     exported.fileFrames = made.fileFrames;
     if (encoded && !stopped()) {
@@ -46,9 +146,12 @@ Exported exportAnimation(const render::FrameRenderer &renderer, const AnimationO
 
 QString writtenMessage(const QString &path, const Exported &exported)
 {
-    return QStringLiteral("「%1」に書き出しました。\r\nファイルの大きさ：%2\r\nコマ数：%3 コマ（続けて同じコマをまとめて、ファイルには %4 コマ）")
-        .arg(shownValue(QDir::toNativeSeparators(path)), shownSize(exported.size), QString::number(exported.runFrames),
-             QString::number(exported.fileFrames));
+    QString said = QStringLiteral("「%1」に書き出しました。\r\nファイルの大きさ：%2\r\nコマ数：%3 コマ（続けて同じコマをまとめて、ファイルには %4 コマ）")
+                       .arg(shownValue(QDir::toNativeSeparators(path)), shownSize(exported.size), QString::number(exported.runFrames),
+                            QString::number(exported.fileFrames));
+    if (!exported.chosen.isEmpty())
+        said += QStringLiteral("\r\n選んだ形：%1").arg(exported.chosen);
+    return said;
 }
 
 QString shownSize(qint64 bytes)

@@ -22,6 +22,8 @@ struct ExportWatch
     // said once. The wait ends when that program lets go, when the export is stopped, or after a
     // save's patience, when the write fails.
     std::function<void(const QString &waitingFor)> waiting;
+    // A size limit's search tries one more file: which ("WebP 品質 70・1/2").
+    std::function<void(const QString &trying)> trying;
 };
 
 // What an export did.
@@ -33,6 +35,8 @@ struct Exported
     qint64 size = 0; // the file's, once written
     qint64 runFrames = 0;
     qint64 fileFrames = 0;
+    // Under a size limit: what was chosen and its size ("WebP 品質 70・等倍、3.8 MB").
+    QString chosen;
 };
 
 // The motion drawn by `renderer` as `options` say, written as the whole of `path`; what was at
@@ -40,7 +44,10 @@ struct Exported
 Exported exportAnimation(const render::FrameRenderer &renderer, const AnimationOptions &options, const QString &path,
                          const ExportWatch &watch);
 
-// What the author is told once `path` holds the animation: its size and frames, on three lines.
+// The settings a file was made with, as the author names them ("WebP 品質 70・1/2").
+QString settingsName(const AnimationOptions &options);
+// What the author is told once `path` holds the animation: its size and frames, on three lines
+// (and what was chosen, under a size limit).
 QString writtenMessage(const QString &path, const Exported &exported);
 // A file's size as Explorer shows it, and exactly.
 QString shownSize(qint64 bytes);

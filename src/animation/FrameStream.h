@@ -16,22 +16,24 @@ namespace velra::animation {
 // Said when a frame or an encoder's buffer could not be had.
 QString noMemoryText();
 
-// The run's frames in order, as the file holds them, each with whether it shows exactly what the
-// frame before showed (then it only lengthens that one).
+// The run's frames in order, as the file holds them (every K-th, scaled), each with whether it
+// shows exactly what the frame kept before showed (then it only lengthens that one).
 class FrameStream
 {
 public:
     enum class Pass { Drawn, Stopped, NoMemory };
 
-    FrameStream(const render::FrameRenderer &renderer, bool half, const std::function<bool(double)> &progress)
+    FrameStream(const render::FrameRenderer &renderer, int scale, int every, const std::function<bool(double)> &progress)
         : m_renderer(renderer)
-        , m_half(half)
+        , m_scale(scale)
+        , m_every(qMax(1, every))
         , m_progress(progress)
     {
     }
 
-    // `take(k, frame, repeats)` for every frame, until it answers false. The progress hears each
-    // frame as a share of the export, from `from` to `to`, and stops the pass by answering false.
+    // `take(k, frame, repeats)` for every frame kept (k counts the run's frames), until it answers
+    // false. The progress hears each frame as a share of the export, from `from` to `to`, and
+    // stops the pass by answering false.
     template<typename Take>
     Pass each(Take take, double from = 0.0, double to = 1.0) const
     {
@@ -39,15 +41,24 @@ public:
         bool stopped = false;
         bool noMemory = false;
         const double count = double(this->count());
+        // Whether every frame since the one kept last was held (the same picture as the one before).
+        bool heldSinceKept = true;
         const bool drawn = m_renderer.eachFrameImage([&](qsizetype k, const QImage &drawnFrame) {
+            heldSinceKept = heldSinceKept && k > 0 && m_renderer.repeatsPrevious(k);
+            if (k % m_every != 0) {
+                if (m_progress && !m_progress(from + (to - from) * double(k + 1) / count))
+                    return !(stopped = true);
+                return true;
+            }
             // A held frame is the same picture however it is scaled: no need to look.
-            bool repeats = k > 0 && m_renderer.repeatsPrevious(k);
+            bool repeats = heldSinceKept;
+            heldSinceKept = true;
             if (!repeats) {
-                QImage frame = exportedFrame(drawnFrame, m_half);
+                QImage frame = exportedFrame(drawnFrame, m_scale);
                 if (frame.isNull())
                     return !(noMemory = true);
                 repeats = !previous.isNull() && samePixels(previous, frame);
-                if (m_half) {
+                if (m_scale > 1) {
                     previous = std::move(frame); // scaled afresh for each frame: nobody else holds it
                 } else if (!repeats) {
                     // The renderer's canvas is drawn over in place: the next frame is compared
@@ -71,16 +82,15 @@ public:
         return stopped ? Pass::Stopped : Pass::Drawn;
     }
 
-    // Frame k alone, drawn afresh.
-    QImage frame(qint64 k) const { return exportedFrame(m_renderer.frameImage(k), m_half); }
     qint64 count() const { return m_renderer.frames().frameCount(); }
-    QSize size() const { return exportedSize(m_renderer.windowSize(), m_half); }
+    QSize size() const { return exportedSize(m_renderer.windowSize(), m_scale); }
 
 private:
     static bool samePixels(const QImage &a, const QImage &b);
 
     const render::FrameRenderer &m_renderer;
-    bool m_half;
+    int m_scale;
+    int m_every;
     const std::function<bool(double)> &m_progress;
 };
 

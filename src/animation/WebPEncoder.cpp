@@ -17,6 +17,9 @@ struct WebPEncoderDeleter
     void operator()(WebPAnimEncoder *encoder) const { WebPAnimEncoderDelete(encoder); }
 };
 
+// Longer than this, a still stretch is cut: the format's 24-bit durations end at 2^24 - 1 ms.
+constexpr qint64 kLongestStill = qint64(1) << 23;
+
 } // namespace
 
 bool encodeWebP(const FrameStream &stream, const AnimationOptions &options, Animation &made, QString *error)
@@ -41,22 +44,26 @@ bool encodeWebP(const FrameStream &stream, const AnimationOptions &options, Anim
     // Once: a loop count of 1; forever: 0.
     encoderOptions.anim_params.loop_count = options.loop ? 0 : 1;
     encoderOptions.anim_params.bgcolor = 0xff000000;
-    config.lossless = 1;
-    config.exact = 1;
-    // The fastest lossless effort: the frames of a scroll differ by a shift, which the sub-frames
-    // already catch; a slower method saves little on them.
-    config.method = 0;
-    config.quality = 25;
-    const std::unique_ptr<WebPAnimEncoder, WebPEncoderDeleter> encoder(
-        WebPAnimEncoderNew(size.width(), size.height(), &encoderOptions));
+    if (options.quality > 0) {
+        // libwebp's own lossy settings at the author's quality, as its img2webp -lossy makes them.
+        config.lossless = 0;
+        config.quality = float(options.quality);
+    } else {
+        config.lossless = 1;
+        config.exact = 1;
+        // The fastest lossless effort: the frames of a scroll differ by a shift, which the
+        // sub-frames already catch; a slower method saves little on them.
+        config.method = 0;
+        config.quality = 25;
+    }
+    std::unique_ptr<WebPAnimEncoder, WebPEncoderDeleter> encoder(WebPAnimEncoderNew(size.width(), size.height(), &encoderOptions));
     if (!encoder) {
         *error = noMemoryText();
         return false;
     }
     QString failed;
-    const FrameStream::Pass pass = stream.each([&](qint64 k, const QImage &frame, bool repeats) {
-        if (repeats)
-            return true;
+    qint64 lastAdded = 0;
+    const auto add = [&](const QImage &frame, qint64 start) {
         WebPPicture picture;
         WebPPictureInit(&picture);
         picture.use_argb = 1;
@@ -65,12 +72,20 @@ bool encodeWebP(const FrameStream &stream, const AnimationOptions &options, Anim
         // The frame's own pixels, borrowed: the encoder copies what it keeps.
         picture.argb = reinterpret_cast<uint32_t *>(const_cast<uchar *>(frame.constBits()));
         picture.argb_stride = int(frame.bytesPerLine() / 4);
-        if (!WebPAnimEncoderAdd(encoder.get(), &picture, int(frameStart(AnimationFormat::WebP, k, options.fps)), &config)) {
+        if (!WebPAnimEncoderAdd(encoder.get(), &picture, int(start), &config)) {
             failed = QStringLiteral("WebP にできません（%1）。").arg(QString::fromUtf8(WebPAnimEncoderGetError(encoder.get())));
             return false;
         }
+        lastAdded = start;
         ++made.fileFrames;
         return true;
+    };
+    const FrameStream::Pass pass = stream.each([&](qint64 k, const QImage &frame, bool repeats) {
+        const qint64 start = frameStart(AnimationFormat::WebP, k, options.fps);
+        // A frame shows for at most 2^24 - 1 ms: a longer still stretch shows the frame again.
+        if (repeats && start - lastAdded < kLongestStill)
+            return true;
+        return add(frame, start);
     });
     if (!failed.isEmpty()) {
         *error = failed;
@@ -85,14 +100,19 @@ bool encodeWebP(const FrameStream &stream, const AnimationOptions &options, Anim
         WebPDataClear(&data);
         return false;
     }
+    // The encoded frames go before the file is written: it is written from the assembled data.
+    encoder.reset();
+    const std::shared_ptr<WebPData> file(new WebPData(data), [](WebPData *whole) {
+        WebPDataClear(whole);
+        delete whole;
+    });
     // The format counts its length in 32 bits.
-    if (data.size > 0xffffffffu || data.size > size_t(std::numeric_limits<qsizetype>::max())) {
-        WebPDataClear(&data);
-        *error = QStringLiteral("WebP ファイルが 4 GiB を超えるため、書き出せません（半分の大きさか GIF をお試しください）。");
+    if (file->size > 0xffffffffu || file->size > size_t(std::numeric_limits<qsizetype>::max())) {
+        *error = QStringLiteral("WebP ファイルが 4 GiB を超えるため、書き出せません（小さな大きさか GIF をお試しください）。");
         return false;
     }
-    made.bytes = QByteArray(reinterpret_cast<const char *>(data.bytes), qsizetype(data.size));
-    WebPDataClear(&data);
+    made.owner = file;
+    made.bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(file->bytes), qsizetype(file->size));
     return true;
 }
 

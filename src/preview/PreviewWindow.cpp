@@ -384,13 +384,13 @@ void PreviewWindow::exportAnimation()
         return refuse(refused + QStringLiteral("\r\n速度を下げてから書き出してください。"));
     options.loop = m_loop->isChecked();
     const QSize window = m_renderer->windowSize();
-    const QSize half = animation::exportedSize(window, true);
+    const QSize half = animation::exportedSize(window, 2);
     const int scale = m_toolkit->choose(this, QStringLiteral("書き出す大きさを選んでください。"), title,
                                         {QStringLiteral("等倍（%1 × %2）").arg(QString::number(window.width()), QString::number(window.height())),
                                          QStringLiteral("1/2（%1 × %2）").arg(QString::number(half.width()), QString::number(half.height()))});
     if (scale < 0)
         return;
-    options.half = scale == 1;
+    options.scale = scale + 1;
     if (QFileInfo::exists(path)
         && !m_toolkit->question(this, QStringLiteral("「%1」はすでにあります。置き換えますか?").arg(shownValue(QFileInfo(path).fileName())),
                                 title))

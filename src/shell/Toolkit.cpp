@@ -274,20 +274,54 @@ QString QtToolkit::saveFileName(QWidget *parent, const QString &filter, const QS
     return saveFileName(parent, QStringList{filter}, title, folder, &chosen);
 }
 
-QString QtToolkit::saveFileName(QWidget *parent, const QStringList &filters, const QString &title, const QString &folder,
-                                int *chosen)
+namespace {
+
+// The extension a kind's first pattern gives ("description|*.gif" gives "gif").
+QString kindExtension(const QString &filter)
 {
-    const auto dialog = makeFileDialog(parent, filters.value(0), true, title);
+    const QString pattern = filter.section(QLatin1Char('|'), 1).section(QLatin1Char(';'), 0, 0);
+    return pattern.startsWith(QLatin1String("*.")) ? pattern.mid(2) : QString();
+}
+
+} // namespace
+
+std::unique_ptr<QFileDialog> QtToolkit::makeSaveDialog(QWidget *parent, const QStringList &filters, const QString &title,
+                                                       const QString &folder) const
+{
+    auto dialog = makeFileDialog(parent, filters.value(0), true, title);
     QStringList shown;
     for (const QString &filter : filters)
         shown.append(qtFileFilter(filter));
     dialog->setNameFilters(shown);
     if (!folder.isEmpty() && QFileInfo(folder).isDir())
         dialog->setDirectory(folder);
+    // The kind chosen names the file when the author types a bare name, on every system's dialog.
+    dialog->setDefaultSuffix(kindExtension(filters.value(0)));
+    QFileDialog *shownDialog = dialog.get();
+    QObject::connect(shownDialog, &QFileDialog::filterSelected, shownDialog, [shownDialog, filters](const QString &) {
+        shownDialog->setDefaultSuffix(kindExtension(filters.value(chosenKind(*shownDialog, filters))));
+    });
+    return dialog;
+}
+
+int QtToolkit::chosenKind(const QFileDialog &dialog, const QStringList &filters)
+{
+    // With the details hidden, Qt's own dialog names the kind by its description alone.
+    const QString selected = dialog.selectedNameFilter();
+    for (qsizetype i = 0; i < filters.size(); ++i)
+        if (selected == qtFileFilter(filters[i]) || selected == filters[i].section(QLatin1Char('|'), 0, 0))
+            return int(i);
+    return 0;
+}
+
+QString QtToolkit::saveFileName(QWidget *parent, const QStringList &filters, const QString &title, const QString &folder,
+                                int *chosen)
+{
+    const auto dialog = makeSaveDialog(parent, filters, title, folder);
     const GivesFocusBack back(parent);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
-    *chosen = int(qMax<qsizetype>(0, shown.indexOf(dialog->selectedNameFilter())));
+    *chosen = chosenKind(*dialog, filters);
     return dialog->selectedFiles().constFirst();
 }
 

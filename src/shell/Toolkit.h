@@ -93,6 +93,11 @@ public:
     // picture chosen.
     std::unique_ptr<QFileDialog> makeFileDialog(QWidget *parent, const QString &filter, bool save,
                                                 const QString &title = QString()) const;
+    // The save dialog with a choice of kinds: a bare name gets the chosen kind's extension.
+    std::unique_ptr<QFileDialog> makeSaveDialog(QWidget *parent, const QStringList &filters, const QString &title,
+                                                const QString &folder) const;
+    // Which of `filters` the dialog has chosen (the details of each may be hidden in its list).
+    static int chosenKind(const QFileDialog &dialog, const QStringList &filters);
     // Later dialogs open where this picture was found, as a system dialog does within a run.
     void pictureChosen(const QString &path);
 

@@ -72,28 +72,31 @@ private slots:
     {
         QTest::addColumn<AnimationFormat>("format");
         QTest::addColumn<int>("fps");
-        QTest::addColumn<bool>("half");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<int>("every");
         QTest::addColumn<bool>("loop");
         QTest::addColumn<bool>("colourful");
-        QTest::newRow("WebP, 30 a second, forever") << AnimationFormat::WebP << 30 << false << true << true;
-        QTest::newRow("WebP, 90, halved, once") << AnimationFormat::WebP << 90 << true << false << true;
-        QTest::newRow("WebP, 7 a second") << AnimationFormat::WebP << 7 << false << true << false;
-        QTest::newRow("GIF, 30 a second, forever") << AnimationFormat::Gif << 30 << false << true << false;
-        QTest::newRow("GIF, 50, halved, once") << AnimationFormat::Gif << 50 << true << false << false;
-        QTest::newRow("GIF, 12 a second, once") << AnimationFormat::Gif << 12 << false << false << false;
+        QTest::newRow("WebP, 30 a second, forever") << AnimationFormat::WebP << 30 << 1 << 1 << true << true;
+        QTest::newRow("WebP, 90, halved, once") << AnimationFormat::WebP << 90 << 2 << 1 << false << true;
+        QTest::newRow("WebP, 7 a second, every third frame") << AnimationFormat::WebP << 7 << 1 << 3 << true << true;
+        QTest::newRow("GIF, 30 a second, forever") << AnimationFormat::Gif << 30 << 1 << 1 << true << false;
+        QTest::newRow("GIF, 50, a third, once") << AnimationFormat::Gif << 50 << 3 << 1 << false << false;
+        QTest::newRow("GIF, 12 a second, once, every second frame") << AnimationFormat::Gif << 12 << 1 << 2 << false << false;
     }
 
     void fileFrames_areTheRenderersFrames_atTheirTimes()
     {
         QFETCH(AnimationFormat, format);
         QFETCH(int, fps);
-        QFETCH(bool, half);
+        QFETCH(int, scale);
+        QFETCH(int, every);
         QFETCH(bool, loop);
         QFETCH(bool, colourful);
         const FrameRenderer renderer(framesOf(), QSize(64, 48), pictures(colourful));
         Animation made;
         QString error;
-        QVERIFY2(encodeAnimation(renderer, {format, fps, half, loop}, made, &error), qPrintable(error));
+        QVERIFY2(encodeAnimation(renderer, {.format = format, .fps = fps, .scale = scale, .every = every, .loop = loop}, made, &error),
+                 qPrintable(error));
         Played played;
         QVERIFY(play(made.bytes, played));
 
@@ -111,7 +114,7 @@ private slots:
         for (qint64 k = 0; k < count; ++k) {
             const qsizetype shown = shownAt(played, frameStart(format, k, fps));
             QVERIFY(shown >= 0);
-            const QImage expected = exportedFrame(renderer.frameImage(k), half);
+            const QImage expected = exportedFrame(renderer.frameImage(k - k % every), scale);
             QVERIFY2(played.canvases[shown] == expected, qPrintable(QStringLiteral("frame %1").arg(k)));
         }
     }
@@ -123,7 +126,7 @@ private slots:
         const FrameRenderer renderer(framesOf(), QSize(64, 48), pictures(true));
         Animation made;
         QString error;
-        QVERIFY2(encodeAnimation(renderer, {AnimationFormat::Gif, 25, false, true}, made, &error), qPrintable(error));
+        QVERIFY2(encodeAnimation(renderer, {.format = AnimationFormat::Gif, .fps = 25}, made, &error), qPrintable(error));
         Played played;
         QVERIFY(playGif(made.bytes, played));
         QCOMPARE(played.canvases.size(), made.fileFrames);
