@@ -13,9 +13,14 @@ namespace velra::animation {
 
 namespace {
 
+// A size as a limit names it: in thousands or millions of bytes, as the places that take files count.
 QString megabytes(qint64 bytes)
 {
-    return QStringLiteral("%1 MB").arg(QString::number(double(bytes) / 1e6, 'f', 1));
+    if (bytes >= 1000 * 1000)
+        return QStringLiteral("%1 MB").arg(QString::number(double(bytes) / 1e6, 'f', 1));
+    if (bytes >= 1000)
+        return QStringLiteral("%1 KB").arg(QString::number(double(bytes) / 1e3, 'f', 1));
+    return QStringLiteral("%1 バイト").arg(bytes);
 }
 
 // Under a size limit, the best file that fits: WebP lossless first (unless a quality was named),

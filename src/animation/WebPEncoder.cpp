@@ -111,6 +111,13 @@ bool encodeWebP(const FrameStream &stream, const AnimationOptions &options, Anim
         *error = QStringLiteral("WebP ファイルが 4 GiB を超えるため、書き出せません（小さな大きさか GIF をお試しください）。");
         return false;
     }
+    // The encoder merges what it finds unchanged: the file's own count of frames, read without a copy.
+    if (WebPMux *mux = WebPMuxCreate(file.get(), 0)) {
+        int frames = 0;
+        if (WebPMuxNumChunks(mux, WEBP_CHUNK_ANMF, &frames) == WEBP_MUX_OK)
+            made.fileFrames = frames;
+        WebPMuxDelete(mux);
+    }
     made.owner = file;
     made.bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(file->bytes), qsizetype(file->size));
     return true;

@@ -2,11 +2,15 @@
 #include "AnimationFiles.h"
 #include "TestSupport.h"
 #include "animation/Animation.h"
+#include "animation/Export.h"
 #include "render/FrameRenderer.h"
 #include "script/ScriptFrames.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
+#include <numeric>
 
 
 using namespace velra;
@@ -155,6 +159,104 @@ private slots:
         QVERIFY2(offs / still <= 40 && worst <= 96, qPrintable(QStringLiteral("%1 %2").arg(offs / still).arg(worst)));
     }
 
+    // Past 256 colours, what an author sees at once stays exact: pure white (a bubble), pure black
+    // (an outline) and a flat colour covering a quarter of the frame (a wall); the rest near.
+    void gifOfManyColours_keepsWhiteBlackAndAFlatQuarterExact()
+    {
+        QHash<QString, QString> paths = pictures(true);
+        QImage back(paths.value(QStringLiteral("b.bmp")));
+        for (const auto &[area, colour] : {std::pair{QRect(0, 0, 32, 24), qRgb(37, 201, 99)}, std::pair{QRect(0, 30, 64, 2), qRgb(255, 255, 255)},
+                                           std::pair{QRect(0, 40, 64, 1), qRgb(0, 0, 0)}})
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    back.setPixel(x, y, colour);
+        QVERIFY(back.save(paths[QStringLiteral("b.bmp")] = m_dir.filePath(QStringLiteral("walled.bmp"))));
+        const FrameRenderer renderer(framesOf(), QSize(64, 48), paths);
+        Animation made;
+        QString error;
+        QVERIFY2(encodeAnimation(renderer, {.format = AnimationFormat::Gif}, made, &error), qPrintable(error));
+        Played played;
+        QVERIFY(playGif(made.bytes, played));
+        for (qint64 k = 0; k < renderer.frames().frameCount(); ++k) {
+            const QImage drawn = renderer.frameImage(k);
+            const QImage &shown = played.canvases[shownAt(played, frameStart(AnimationFormat::Gif, k, 30))];
+            for (int y = 0; y < 48; ++y)
+                for (int x = 0; x < 64; ++x)
+                    if (const QRgb pixel = drawn.pixel(x, y); pixel == qRgb(37, 201, 99) || pixel == qRgb(255, 255, 255) || pixel == qRgb(0, 0, 0))
+                        QCOMPARE(shown.pixel(x, y), pixel);
+        }
+    }
+
+    // A lossy WebP at quality 80 keeps each frame at 25 dB or more from the drawn one (a 64 x 48 frame
+    // with a sharp-edged yellow square: the floor is for the frames, not a measure); a still stretch
+    // longer than the format's 24-bit duration (here 17,000 s at 1 frame a second) plays whole.
+    void lossyWebP_staysNear_andLongStillsPlayWhole()
+    {
+        QHash<QString, QString> paths = pictures(false);
+        QImage smooth(64, 48, QImage::Format_RGB32); // a photograph's shading, not a pattern of stripes
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x)
+                smooth.setPixel(x, y, qRgb(x * 4, y * 5, 128 + x - y));
+        QVERIFY(smooth.save(paths[QStringLiteral("b.bmp")] = m_dir.filePath(QStringLiteral("smooth.bmp"))));
+        const FrameRenderer renderer(framesOf(), QSize(64, 48), paths);
+        Animation made;
+        QString error;
+        QVERIFY2(encodeAnimation(renderer, {.quality = 80}, made, &error), qPrintable(error));
+        Played played;
+        QVERIFY(play(made.bytes, played));
+        for (qint64 k = 0; k < renderer.frames().frameCount(); ++k) {
+            const QImage drawn = renderer.frameImage(k);
+            const QImage &shown = played.canvases[shownAt(played, frameStart(AnimationFormat::WebP, k, 30))];
+            double squared = 0;
+            for (int y = 0; y < 48; ++y)
+                for (int x = 0; x < 64; ++x)
+                    for (const int shift : {0, 8, 16})
+                        squared += std::pow(int(drawn.pixel(x, y) >> shift & 255) - int(shown.pixel(x, y) >> shift & 255), 2);
+            QVERIFY2(10 * std::log10(255.0 * 255.0 * 3 * 64 * 48 / std::max(squared, 1.0)) >= 25, qPrintable(QString::number(k)));
+        }
+        Chain still;
+        still.segments = {Segment{10, 0, Segment::Motion::Frames, 2, Segment::Curve::Linear, {}, 17000}};
+        ScriptFrames frames;
+        QVERIFY(ScriptFrames::read(scriptOf(chainRun(still)), frames, &error));
+        const FrameRenderer holding(frames, QSize(64, 48), {});
+        QVERIFY2(encodeAnimation(holding, {.fps = 1}, made, &error), qPrintable(error));
+        Played held;
+        QVERIFY(play(made.bytes, held));
+        QVERIFY(holding.frames().frameCount() > 17000);
+        QCOMPARE(std::accumulate(held.delays.begin(), held.delays.end(), qint64(0)), 1000 * holding.frames().frameCount());
+    }
+
+    // A size limit that only half the size meets: the file is at 1/2 and within it, and says so;
+    // one nothing meets writes nothing and names the smallest reached.
+    void sizeLimit_writesTheBestThatFits_orNothing()
+    {
+        const FrameRenderer renderer(framesOf(), QSize(64, 48), pictures(true));
+        for (const AnimationOptions &asked : {AnimationOptions{.format = AnimationFormat::Gif}, AnimationOptions{}}) {
+            Animation half;
+            QString error;
+            AnimationOptions atHalf = asked;
+            atHalf.scale = 2;
+            atHalf.quality = asked.format == AnimationFormat::WebP ? 30 : 0;
+            QVERIFY2(encodeAnimation(renderer, atHalf, half, &error), qPrintable(error));
+            const QString path = m_dir.filePath(asked.format == AnimationFormat::Gif ? QStringLiteral("fit.gif") : QStringLiteral("fit.webp"));
+            for (const qint64 limit : {qint64(half.bytes.size()), qint64(100)}) {
+                AnimationOptions limited = asked;
+                limited.maxBytes = limit;
+                const Exported exported = exportAnimation(renderer, limited, path, {});
+                QCOMPARE(exported.written, limit > 100);
+                if (exported.written) {
+                    QVERIFY(QFileInfo(path).size() <= limit);
+                    QVERIFY2(exported.chosen.contains(QStringLiteral("・1/2、")), qPrintable(exported.chosen));
+                    QVERIFY(writtenMessage(path, exported).endsWith(QStringLiteral("選んだ形：") + exported.chosen));
+                    QVERIFY(QFile::remove(path));
+                } else {
+                    QVERIFY2(exported.error.startsWith(QStringLiteral("100 バイト に収まるファイルを作れませんでした（いちばん小さくて ")), qPrintable(exported.error));
+                    QVERIFY(!QFile::exists(path));
+                }
+            }
+        }
+    }
+
     void timing_isExactToTheGrain_andRefusedAboveTheLimits()
     {
         // Starts rounded from k / fps, never summed from rounded delays.
@@ -176,11 +278,11 @@ private slots:
         const FrameRenderer renderer(framesOf(), QSize(64, 48), {});
         Animation made;
         QString error;
-        QVERIFY(!encodeAnimation(renderer, {AnimationFormat::Gif, 60, false, true}, made, &error));
+        QVERIFY(!encodeAnimation(renderer, {.format = AnimationFormat::Gif, .fps = 60}, made, &error));
         QVERIFY(error.contains(QStringLiteral("50")));
         // A stop leaves nothing and says nothing.
         int heard = 0;
-        QVERIFY(!encodeAnimation(renderer, {AnimationFormat::WebP, 30, false, true}, made, &error, [&heard](double) { return ++heard < 3; }));
+        QVERIFY(!encodeAnimation(renderer, {.format = AnimationFormat::WebP}, made, &error, [&heard](double) { return ++heard < 3; }));
         QVERIFY(error.isEmpty());
         QVERIFY(made.bytes.isEmpty());
     }
