@@ -312,7 +312,7 @@ int writeAnimation(const render::FrameRenderer &renderer, const PreviewRequest &
     progress.end();
     if (!exported.written)
         return failure(exported.error);
-    if (!exported.chosen.isEmpty())
+    if (request.animation.maxBytes > 0)
         console::writeText(stderr, QStringLiteral("velra-script: %1\n").arg(exported.chosen));
     return printed(oneLine(animation::writtenMessage(request.out, exported)) + QLatin1Char('\n'));
 }

@@ -124,6 +124,7 @@ Exported exportAnimation(const render::FrameRenderer &renderer, const AnimationO
                                  .arg(megabytes(options.maxBytes), megabytes(smallest));
     } else {
         encoded = encodeAnimation(renderer, options, made, &exported.error, progress);
+        exported.chosen = settingsName(options);
     }
     exported.runFrames = made.runFrames;
     exported.fileFrames = made.fileFrames;

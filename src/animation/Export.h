@@ -35,7 +35,8 @@ struct Exported
     qint64 size = 0; // the file's, once written
     qint64 runFrames = 0;
     qint64 fileFrames = 0;
-    // Under a size limit: what was chosen and its size ("WebP 品質 70・等倍、3.8 MB").
+    // What the file was made as ("WebP 劣化なし・等倍"); under a size limit, what was chosen and its
+    // size ("WebP 品質 70・等倍、3.8 MB").
     QString chosen;
 };
 

@@ -376,6 +376,23 @@ void PreviewWindow::exportAnimation()
         return; // cancelled: nothing is touched
     path = output::withExtension(path, chosen == 1 ? QStringLiteral("gif") : QStringLiteral("webp"));
     animation::AnimationOptions options;
+    // A name with the other kind's extension: which the author meant is asked, not guessed.
+    if (animation::animationFormatOf(path, options.format) && int(options.format == animation::AnimationFormat::Gif) != chosen) {
+        const QString named = QFileInfo(path).fileName();
+        const QString other = QFileInfo(path).completeBaseName() + (chosen == 1 ? QStringLiteral(".gif") : QStringLiteral(".webp"));
+        const QString namedKind = options.format == animation::AnimationFormat::Gif ? QStringLiteral("GIF") : QStringLiteral("WebP");
+        const QString chosenKind = chosen == 1 ? QStringLiteral("GIF") : QStringLiteral("WebP");
+        const int pick = m_toolkit->choose(this,
+                                           QStringLiteral("「%1」の拡張子は、選んだ種類（%2）と違います。どちらで書き出しますか?")
+                                               .arg(shownValue(named), chosenKind),
+                                           title,
+                                           {QStringLiteral("%1（%2）").arg(namedKind, shownValue(named)),
+                                            QStringLiteral("%1（%2）").arg(chosenKind, shownValue(other))});
+        if (pick < 0)
+            return;
+        if (pick == 1)
+            path = QFileInfo(path).dir().filePath(other);
+    }
     if (!animation::animationFormatOf(path, options.format))
         return refuse(QStringLiteral("「%1」には書き出せません。ファイル名を .webp か .gif で終わらせてください（拡張子で形式が決まります）。")
                           .arg(shownValue(QFileInfo(path).fileName())));
@@ -383,14 +400,11 @@ void PreviewWindow::exportAnimation()
     if (const QString refused = animation::fpsRefusal(options.format, options.fps); !refused.isEmpty())
         return refuse(refused + QStringLiteral("\r\n速度を下げてから書き出してください。"));
     options.loop = m_loop->isChecked();
-    const QSize window = m_renderer->windowSize();
-    const QSize half = animation::exportedSize(window, 2);
-    const int scale = m_toolkit->choose(this, QStringLiteral("書き出す大きさを選んでください。"), title,
-                                        {QStringLiteral("等倍（%1 × %2）").arg(QString::number(window.width()), QString::number(window.height())),
-                                         QStringLiteral("1/2（%1 × %2）").arg(QString::number(half.width()), QString::number(half.height()))});
-    if (scale < 0)
+    ExportDialog settings(this, options.format, m_renderer->windowSize(), options.fps, m_exportChoices);
+    if (!m_toolkit->runDialog(settings))
         return;
-    options.scale = scale + 1;
+    settings.apply(options);
+    m_exportChoices = settings.choices();
     if (QFileInfo::exists(path)
         && !m_toolkit->question(this, QStringLiteral("「%1」はすでにあります。置き換えますか?").arg(shownValue(QFileInfo(path).fileName())),
                                 title))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExportDialog.h"
 #include "render/FrameRenderer.h"
 
 #include <QStringList>
@@ -84,6 +85,7 @@ private:
     bool m_placed = false;
     Toolkit *m_toolkit = nullptr;
     std::function<QString()> m_exportFolder;
+    ExportChoices m_exportChoices; // the last export's, offered again
     QLabel *m_exportState;
     QPushButton *m_export;
     QWidget *m_exportRow;

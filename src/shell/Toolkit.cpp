@@ -186,6 +186,12 @@ int QtToolkit::choose(QWidget *parent, const QString &prompt, const QString &tit
     return int(buttons.indexOf(box->clickedButton()));
 }
 
+bool QtToolkit::runDialog(QDialog &dialog)
+{
+    const GivesFocusBack back(dialog.parentWidget());
+    return dialog.exec() == QDialog::Accepted;
+}
+
 QString qtFileFilter(const QString &filter)
 {
     const qsizetype bar = filter.indexOf(QLatin1Char('|'));

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QDialog;
 class QFileDialog;
 class QMessageBox;
 class QProgressDialog;
@@ -49,6 +50,8 @@ public:
     // A modal choice among `choices` (buttons, the first the default) and キャンセル: the index
     // of the one pressed, or -1 when cancelled.
     virtual int choose(QWidget *parent, const QString &prompt, const QString &title, const QStringList &choices) = 0;
+    // A dialog of the program's own, shown modal: true when the author accepted it.
+    virtual bool runDialog(QDialog &dialog) = 0;
 
     // The pixel size of a BMP or JPEG picture, read from its header. On failure returns false and
     // sets `error` to a Japanese sentence.
@@ -84,6 +87,7 @@ public:
     QString saveFileName(QWidget *parent, const QStringList &filters, const QString &title, const QString &folder,
                          int *chosen) override;
     int choose(QWidget *parent, const QString &prompt, const QString &title, const QStringList &choices) override;
+    bool runDialog(QDialog &dialog) override;
     bool stillWaiting(QWidget *parent, const QString &text) override;
     void waitOver() override;
     bool openDocument(const QString &path) override;

@@ -6,6 +6,7 @@
 #include "pages/Form7.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QSlider>
 #include <QStyleOptionSlider>
 #include <QSpinBox>
@@ -675,30 +676,38 @@ private slots:
         window->close();
     }
 
-    // 書き出し…: the kind left chosen in the dialog gives a bare name its extension; the size is
-    // chosen after it; くり返す decides the looping; the message gives the file's size and both
-    // frame counts.
+    // 書き出し…: the kind left chosen in the dialog gives a bare name its extension, and a name of
+    // the other kind is asked about; the settings are chosen after it in one dialog; くり返す
+    // decides the looping; the message gives the file's size, both frame counts and the settings.
     void preview_exportsTheMotion_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("pick"); // the answer to the kinds' question; -1: not asked
         QTest::addColumn<int>("scale");
+        QTest::addColumn<int>("quality"); // WebP 軽量, 0 for 劣化なし
         QTest::addColumn<bool>("loop");
         QTest::addColumn<QString>("written");
         QTest::addColumn<QByteArray>("head");
-        QTest::newRow("WebP, bare name, looping") << "motion" << 0 << 0 << true << "motion.webp" << QByteArray("RIFF");
-        QTest::newRow("GIF, bare name, half, once") << "motion" << 1 << 1 << false << "motion.gif" << QByteArray("GIF89a");
-        QTest::newRow("the extension typed wins") << "clip.GIF" << 0 << 0 << true << "clip.GIF" << QByteArray("GIF89a");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("WebP, bare name, looping") << "motion" << 0 << -1 << 1 << 0 << true << "motion.webp" << QByteArray("RIFF") << "WebP 劣化なし・等倍";
+        QTest::newRow("GIF, bare name, half, once") << "motion" << 1 << -1 << 2 << 0 << false << "motion.gif" << QByteArray("GIF89a") << "GIF・1/2";
+        QTest::newRow("light WebP at a third") << "light" << 0 << -1 << 3 << 60 << true << "light.webp" << QByteArray("RIFF") << "WebP 品質 60・1/3";
+        QTest::newRow("a GIF's name with WebP chosen, kept as named") << "clip.GIF" << 0 << 0 << 1 << 0 << true << "clip.GIF" << QByteArray("GIF89a") << "GIF・等倍";
+        QTest::newRow("a WebP's name with GIF chosen, made a GIF") << "clip.webp" << 1 << 1 << 1 << 0 << true << "clip.gif" << QByteArray("GIF89a") << "GIF・等倍";
     }
 
     void preview_exportsTheMotion()
     {
         QFETCH(QString, typed);
         QFETCH(int, kind);
+        QFETCH(int, pick);
         QFETCH(int, scale);
+        QFETCH(int, quality);
         QFETCH(bool, loop);
         QFETCH(QString, written);
         QFETCH(QByteArray, head);
+        QFETCH(QString, chosen);
         Form7Fixture f;
         f.generate();
         auto *window = f.openPreview();
@@ -709,19 +718,26 @@ private slots:
         f.toolkit.messages.clear();
         f.toolkit.saveNames = {f.path(typed)};
         f.toolkit.saveKinds = {kind};
-        f.toolkit.picks = {scale};
+        f.toolkit.picks = {pick};
+        f.toolkit.onDialog = [&](QDialog &settings) {
+            auto *scales = child<QComboBox>(&settings, QStringLiteral("Scale"));
+            scales->setCurrentIndex(scale - 1);
+            child<QRadioButton>(&settings, quality ? QStringLiteral("Light") : QStringLiteral("Lossless"))->setChecked(true);
+            child<QSpinBox>(&settings, QStringLiteral("Quality"))->setValue(qMax(quality, 1));
+            return scales->itemText(2) == QStringLiteral("1/3（213 × 160）");
+        };
         QTest::keyClick(window, Qt::Key_E, Qt::ControlModifier);
         QVERIFY(window->isExporting());
         QTRY_VERIFY_WITH_TIMEOUT(!window->isExporting(), 20000);
         QCOMPARE(f.toolkit.saveFilters.last(), QStringLiteral("アニメーション WebP (*.webp)|*.webp||アニメーション GIF (*.gif)|*.gif"));
-        QCOMPARE(f.toolkit.choiceButtons.last(), QStringLiteral("等倍（640 × 480）|1/2（320 × 240）"));
+        QCOMPARE(f.toolkit.choiceButtons.isEmpty(), pick < 0);
         const QByteArray bytes = readAll(f.path(written));
         QVERIFY(bytes.startsWith(head));
         const bool loops = head == "GIF89a" ? bytes.contains("NETSCAPE2.0") : bytes.mid(bytes.indexOf("ANIM") + 12, 2) == QByteArray(2, '\0');
         QCOMPARE(loops, loop);
         QCOMPARE(f.toolkit.messages.last().style, int(OkOnly));
         QVERIFY2(f.toolkit.lastPrompt().contains(QStringLiteral("%1 バイト").arg(QLocale(QLocale::English).toString(bytes.size())))
-                     && f.toolkit.lastPrompt().contains(QStringLiteral("4 コマ")),
+                     && f.toolkit.lastPrompt().contains(QStringLiteral("4 コマ")) && f.toolkit.lastPrompt().endsWith(QStringLiteral("選んだ形：") + chosen),
                  qPrintable(f.toolkit.lastPrompt()));
         QCOMPARE(QDir(f.dir.path()).entryList({QStringLiteral("*.webp"), QStringLiteral("*.gif"), QStringLiteral("*.GIF"), QStringLiteral("*.tmp*")}),
                  QStringList{written});
@@ -747,7 +763,7 @@ private slots:
             f.toolkit.messages.clear();
             f.toolkit.saveNames = QString::fromLatin1(row.typed).isEmpty() ? QStringList() : QStringList{f.path(QString::fromLatin1(row.typed))};
             f.toolkit.saveKinds = {row.kind};
-            f.toolkit.picks.clear(); // the size choice is cancelled
+            f.toolkit.onDialog = nullptr; // the settings are cancelled
             click(window, QStringLiteral("Export"));
             QVERIFY(!window->isExporting());
             const QString said = QString::fromLatin1(row.said);
@@ -774,7 +790,7 @@ private slots:
         const QString target = f.path(QStringLiteral("long.webp"));
         QVERIFY(writeAll(target, "the author's earlier file"));
         f.toolkit.saveNames = {target};
-        f.toolkit.picks = {0};
+        f.toolkit.onDialog = [](QDialog &) { return true; };
         f.toolkit.answers = {true}; // replace it
         f.toolkit.messages.clear();
         click(window, QStringLiteral("Export"));
@@ -804,7 +820,7 @@ private slots:
         QVERIFY(child<QPushButton>(window, QStringLiteral("Export"))->isEnabled());
         QCOMPARE(readAll(target), QByteArray("the author's earlier file"));
         QCOMPARE(QDir(f.dir.path()).entryList({QStringLiteral("long*"), QStringLiteral("*.tmp*")}), QStringList{QStringLiteral("long.webp")});
-        QCOMPARE(f.toolkit.messages.size(), 3); // the size, the replacing, Esc's question: nothing said after the stop
+        QCOMPARE(f.toolkit.messages.size(), 2); // the replacing, Esc's question: nothing said after the stop
         window->close();
     }
 

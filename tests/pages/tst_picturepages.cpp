@@ -300,6 +300,17 @@ private slots:
         QVERIFY(save->testOption(QFileDialog::DontConfirmOverwrite)); // the page says what a save does instead
         QCOMPARE(toolkit.makeFileDialog(nullptr, settingsfile::filter(), false)->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))->itemText(0),
                  QStringLiteral("Velloran 設定ファイル (*.velra)"));
+        // With a choice of kinds, the one chosen is read back from the list (its details hidden) and
+        // names a bare file: the second kind chosen, as the author picks it in the list.
+        const QStringList kinds{QStringLiteral("アニメーション WebP (*.webp)|*.webp"), QStringLiteral("アニメーション GIF (*.gif)|*.gif")};
+        const auto animation = toolkit.makeSaveDialog(nullptr, kinds, QString(), QString());
+        QCOMPARE(animation->defaultSuffix(), QStringLiteral("webp"));
+        auto *kindList = animation->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        kindList->setCurrentIndex(1);
+        emit kindList->activated(1);
+        emit kindList->textActivated(kindList->itemText(1));
+        QCOMPARE(QtToolkit::chosenKind(*animation, kinds), 1);
+        QCOMPARE(animation->defaultSuffix(), QStringLiteral("gif"));
 
         const QString pictures = f.path(QStringLiteral("pictures"));
         QVERIFY(QDir().mkpath(pictures));

@@ -2,6 +2,7 @@
 
 #include "shell/Toolkit.h"
 
+#include <QDialog>
 #include <QList>
 #include <QWidget>
 #include <QWindow>
@@ -82,6 +83,13 @@ public:
         return picks.isEmpty() ? -1 : picks.takeFirst();
     }
 
+    // Answered by `onDialog` (which may set the dialog's controls), cancelled when there is none.
+    bool runDialog(QDialog &dialog) override
+    {
+        dialogTitles.append(dialog.windowTitle());
+        return onDialog && onDialog(dialog);
+    }
+
     bool stillWaiting(QWidget *, const QString &text) override
     {
         waits.append(text);
@@ -120,6 +128,7 @@ public:
     int giveUpAfter = 1000000;       // the wait's n-th call gives it up
     int waitsOver = 0;
     std::function<void()> onWait; // runs while a save waits
+    std::function<bool(QDialog &)> onDialog; // answers runDialog: true accepts
 };
 
 } // namespace velra::test
