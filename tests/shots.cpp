@@ -11,6 +11,7 @@
 #include "shell/Wizard.h"
 #include "pages/Pages.h"
 
+#include <QComboBox>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -214,7 +215,14 @@ int main(int argc, char *argv[])
     played->grab().save(out + QStringLiteral("/preview-detailed.png"));
     // 書き出し… under way, then the motion it wrote, at half the size, for the README.
     detailedToolkit.saveNames = {second.filePath(QStringLiteral("three-moves.webp"))};
-    detailedToolkit.picks = {1};
+    // The export's settings as the author sees them (half the size, as the README shows it).
+    detailedToolkit.onDialog = [&out](QDialog &settings) {
+        settings.findChild<QComboBox *>(QStringLiteral("Scale"))->setCurrentIndex(1);
+        settings.show();
+        QTest::qWait(100);
+        settings.grab().save(out + QStringLiteral("/export-settings.png"));
+        return true;
+    };
     click(played, QStringLiteral("Export"));
     QApplication::processEvents();
     played->grab().save(out + QStringLiteral("/preview-export.png"));
