@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QImage>
 #include <QSize>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 // The motion as one file any browser or chat program plays: an animated WebP (lossless or lossy) or
 // GIF made from the renderer's frames, streamed one frame at a time into the encoder.
@@ -43,14 +45,30 @@ struct AnimationOptions
 qint64 sizeOf(const QString &text);
 
 // What an export made: the file's bytes, the run's frames, and the frames the file holds once
-// repeats are merged. The bytes may be the encoder's own buffer, held by `owner`: no copy is made
-// of a file that may be hundreds of megabytes.
+// repeats are merged. The bytes are in parts that may be the encoder's own buffers, held by
+// `owners`: no copy is made of a file that may be hundreds of megabytes.
 struct Animation
 {
-    std::shared_ptr<void> owner; // before the bytes: they go first
-    QByteArray bytes;
+    std::vector<std::shared_ptr<void>> owners; // before the parts: they go first
+    QList<QByteArray> parts;                   // the file, in order
     qint64 runFrames = 0;
     qint64 fileFrames = 0;
+
+    qint64 size() const
+    {
+        qint64 total = 0;
+        for (const QByteArray &part : parts)
+            total += part.size();
+        return total;
+    }
+    // The whole file in one piece (a copy: for reading it back).
+    QByteArray bytes() const
+    {
+        QByteArray whole;
+        for (const QByteArray &part : parts)
+            whole += part;
+        return whole;
+    }
 };
 
 // The format named by the file's extension (".webp", ".gif", any case); false for any other.
@@ -76,5 +94,10 @@ QString scaleName(int scale);
 // empty). Writing them to a file is exportAnimation's (Export.h).
 bool encodeAnimation(const render::FrameRenderer &renderer, const AnimationOptions &options, Animation &made, QString *error,
                      const std::function<bool(double done)> &progress = {});
+
+namespace testing {
+// How much a WebP's stretch may make before it is assembled (64 MiB; a test makes long runs short).
+void setWebPStretchBytes(qint64 bytes);
+} // namespace testing
 
 } // namespace velra::animation

@@ -39,7 +39,7 @@ bool fitWithin(const render::FrameRenderer &renderer, const AnimationOptions &op
         Animation file;
         if (!encodeAnimation(renderer, tried, file, error, progress))
             return false;
-        const qint64 size = file.bytes.size();
+        const qint64 size = file.size();
         smallest = smallest == 0 ? size : std::min(smallest, size);
         fits = size <= options.maxBytes;
         if (fits) {
@@ -118,7 +118,7 @@ Exported exportAnimation(const render::FrameRenderer &renderer, const AnimationO
         qint64 smallest = 0;
         encoded = fitWithin(renderer, options, watch, progress, made, chosen, smallest, &exported.error);
         if (encoded)
-            exported.chosen = QStringLiteral("%1、%2").arg(settingsName(chosen), megabytes(made.bytes.size()));
+            exported.chosen = QStringLiteral("%1、%2").arg(settingsName(chosen), megabytes(made.size()));
         else if (exported.error.isEmpty() && smallest > 0 && !stopped())
             exported.error = QStringLiteral("%1 に収まるファイルを作れませんでした（いちばん小さくて %2）。何も書き出していません。")
                                  .arg(megabytes(options.maxBytes), megabytes(smallest));
@@ -139,9 +139,14 @@ Exported exportAnimation(const render::FrameRenderer &renderer, const AnimationO
             return !stopped();
         };
         QString reason;
-        exported.written = output::writeBytes(path, made.bytes, &reason, writing);
+        exported.written = output::write(
+            path, [&made](QByteArrayView, output::Pieces &pieces) {
+                for (const QByteArray &part : made.parts)
+                    pieces << part;
+            },
+            &reason, writing);
         if (exported.written)
-            exported.size = made.bytes.size();
+            exported.size = made.size();
         else
             exported.error = QStringLiteral("「%1」に書き込めません。%2").arg(shownValue(QDir::toNativeSeparators(path)), reason);
     }

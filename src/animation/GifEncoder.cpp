@@ -204,7 +204,7 @@ bool encodeGif(const FrameStream &stream, const AnimationOptions &options, Anima
     const std::size_t pixels = std::size_t(size.width()) * std::size_t(size.height());
     std::vector<quint8> pending(pixels), current(pixels), shown(pixels);
 
-    GifWriter writer(made.bytes, size);
+    GifWriter writer(made.parts.emplace_back(), size);
     const QString unwritable = QStringLiteral("GIF にできません。");
     if (!writer.begin(index->palette(), transparency ? int(index->palette().size()) : -1, options.loop)) {
         *error = unwritable;

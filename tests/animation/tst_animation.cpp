@@ -6,6 +6,7 @@
 #include "render/FrameRenderer.h"
 #include "script/ScriptFrames.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -80,12 +81,14 @@ private slots:
         QTest::addColumn<int>("every");
         QTest::addColumn<bool>("loop");
         QTest::addColumn<bool>("colourful");
-        QTest::newRow("WebP, 30 a second, forever") << AnimationFormat::WebP << 30 << 1 << 1 << true << true;
-        QTest::newRow("WebP, 90, halved, once") << AnimationFormat::WebP << 90 << 2 << 1 << false << true;
-        QTest::newRow("WebP, 7 a second, every third frame") << AnimationFormat::WebP << 7 << 1 << 3 << true << true;
-        QTest::newRow("GIF, 30 a second, forever") << AnimationFormat::Gif << 30 << 1 << 1 << true << false;
-        QTest::newRow("GIF, 50, a third, once") << AnimationFormat::Gif << 50 << 3 << 1 << false << false;
-        QTest::newRow("GIF, 12 a second, once, every second frame") << AnimationFormat::Gif << 12 << 1 << 2 << false << false;
+        QTest::addColumn<qint64>("stretch"); // WebP: what a stretch may make before it is assembled
+        QTest::newRow("WebP, 30 a second, forever") << AnimationFormat::WebP << 30 << 1 << 1 << true << true << qint64(64) * 1024 * 1024;
+        QTest::newRow("WebP assembled in stretches of 4 frames") << AnimationFormat::WebP << 30 << 1 << 1 << true << true << qint64(4 * 64 * 48 * 4);
+        QTest::newRow("WebP, 90, halved, once") << AnimationFormat::WebP << 90 << 2 << 1 << false << true << qint64(64) * 1024 * 1024;
+        QTest::newRow("WebP, 7 a second, every third frame") << AnimationFormat::WebP << 7 << 1 << 3 << true << true << qint64(64) * 1024 * 1024;
+        QTest::newRow("GIF, 30 a second, forever") << AnimationFormat::Gif << 30 << 1 << 1 << true << false << qint64(64) * 1024 * 1024;
+        QTest::newRow("GIF, 50, a third, once") << AnimationFormat::Gif << 50 << 3 << 1 << false << false << qint64(64) * 1024 * 1024;
+        QTest::newRow("GIF, 12 a second, once, every second frame") << AnimationFormat::Gif << 12 << 1 << 2 << false << false << qint64(64) * 1024 * 1024;
     }
 
     void fileFrames_areTheRenderersFrames_atTheirTimes()
@@ -96,13 +99,16 @@ private slots:
         QFETCH(int, every);
         QFETCH(bool, loop);
         QFETCH(bool, colourful);
+        QFETCH(qint64, stretch);
+        testing::setWebPStretchBytes(stretch);
+        const auto restore = qScopeGuard([] { testing::setWebPStretchBytes(qint64(64) << 20); });
         const FrameRenderer renderer(framesOf(), QSize(64, 48), pictures(colourful));
         Animation made;
         QString error;
         QVERIFY2(encodeAnimation(renderer, {.format = format, .fps = fps, .scale = scale, .every = every, .loop = loop}, made, &error),
                  qPrintable(error));
         Played played;
-        QVERIFY(play(made.bytes, played));
+        QVERIFY(play(made.bytes(), played));
 
         const qint64 count = renderer.frames().frameCount();
         QCOMPARE(made.runFrames, count);
@@ -132,7 +138,7 @@ private slots:
         QString error;
         QVERIFY2(encodeAnimation(renderer, {.format = AnimationFormat::Gif, .fps = 25}, made, &error), qPrintable(error));
         Played played;
-        QVERIFY(playGif(made.bytes, played));
+        QVERIFY(playGif(made.bytes(), played));
         QCOMPARE(played.canvases.size(), made.fileFrames);
         const QImage first = renderer.frameImage(0);
         int still = 0;
@@ -176,7 +182,7 @@ private slots:
         QString error;
         QVERIFY2(encodeAnimation(renderer, {.format = AnimationFormat::Gif}, made, &error), qPrintable(error));
         Played played;
-        QVERIFY(playGif(made.bytes, played));
+        QVERIFY(playGif(made.bytes(), played));
         for (qint64 k = 0; k < renderer.frames().frameCount(); ++k) {
             const QImage drawn = renderer.frameImage(k);
             const QImage &shown = played.canvases[shownAt(played, frameStart(AnimationFormat::Gif, k, 30))];
@@ -203,7 +209,7 @@ private slots:
         QString error;
         QVERIFY2(encodeAnimation(renderer, {.quality = 80}, made, &error), qPrintable(error));
         Played played;
-        QVERIFY(play(made.bytes, played));
+        QVERIFY(play(made.bytes(), played));
         for (qint64 k = 0; k < renderer.frames().frameCount(); ++k) {
             const QImage drawn = renderer.frameImage(k);
             const QImage &shown = played.canvases[shownAt(played, frameStart(AnimationFormat::WebP, k, 30))];
@@ -221,7 +227,7 @@ private slots:
         const FrameRenderer holding(frames, QSize(64, 48), {});
         QVERIFY2(encodeAnimation(holding, {.fps = 1}, made, &error), qPrintable(error));
         Played held;
-        QVERIFY(play(made.bytes, held));
+        QVERIFY(play(made.bytes(), held));
         QVERIFY(holding.frames().frameCount() > 17000);
         QCOMPARE(std::accumulate(held.delays.begin(), held.delays.end(), qint64(0)), 1000 * holding.frames().frameCount());
     }
@@ -239,7 +245,7 @@ private slots:
             atHalf.quality = asked.format == AnimationFormat::WebP ? 30 : 0;
             QVERIFY2(encodeAnimation(renderer, atHalf, half, &error), qPrintable(error));
             const QString path = m_dir.filePath(asked.format == AnimationFormat::Gif ? QStringLiteral("fit.gif") : QStringLiteral("fit.webp"));
-            for (const qint64 limit : {qint64(half.bytes.size()), qint64(100)}) {
+            for (const qint64 limit : {qint64(half.size()), qint64(100)}) {
                 AnimationOptions limited = asked;
                 limited.maxBytes = limit;
                 const Exported exported = exportAnimation(renderer, limited, path, {});
@@ -284,7 +290,7 @@ private slots:
         int heard = 0;
         QVERIFY(!encodeAnimation(renderer, {.format = AnimationFormat::WebP}, made, &error, [&heard](double) { return ++heard < 3; }));
         QVERIFY(error.isEmpty());
-        QVERIFY(made.bytes.isEmpty());
+        QVERIFY(made.parts.isEmpty());
     }
 };
 
