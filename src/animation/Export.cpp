@@ -90,6 +90,30 @@ bool fitWithin(const render::FrameRenderer &renderer, const AnimationOptions &op
 
 } // namespace
 
+QByteArray ExportChoices::encoded() const
+{
+    return QByteArray::number(scale) + ' ' + QByteArray::number(every) + ' ' + QByteArray::number(int(light)) + ' '
+           + QByteArray::number(quality) + ' ' + QByteArray::number(maxBytes) + '\n';
+}
+
+ExportChoices ExportChoices::decoded(QByteArrayView line)
+{
+    ExportChoices read;
+    const QList<QByteArray> values = line.trimmed().toByteArray().split(' ');
+    const auto value = [&values](int i, qint64 least, qint64 most, auto &into) {
+        bool ok = false;
+        const qint64 v = values.value(i).toLongLong(&ok);
+        if (ok && v >= least && v <= most)
+            into = std::remove_reference_t<decltype(into)>(v);
+    };
+    value(0, 1, kMostScale, read.scale);
+    value(1, 1, kMostEvery, read.every);
+    value(2, 0, 1, read.light);
+    value(3, 1, 100, read.quality);
+    value(4, 0, qint64(1) << 40, read.maxBytes);
+    return read;
+}
+
 QString settingsName(const AnimationOptions &options)
 {
     QString name = options.format == AnimationFormat::Gif ? QStringLiteral("GIF")

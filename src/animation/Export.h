@@ -40,6 +40,21 @@ struct Exported
     QString chosen;
 };
 
+// What the author chose for an export beyond its file and speed, offered again at the next one
+// (kept between runs beside the remembered settings).
+struct ExportChoices
+{
+    int scale = 1;
+    int every = 1;
+    bool light = false; // WebP: lossy at `quality`, else lossless
+    int quality = 80;
+    qint64 maxBytes = 0; // 0: no limit
+
+    // One line of five numbers; read back into the defaults where a value is missing or out of range.
+    QByteArray encoded() const;
+    static ExportChoices decoded(QByteArrayView line);
+};
+
 // The motion drawn by `renderer` as `options` say, written as the whole of `path`; what was at
 // `path` stays unless the whole file was written.
 Exported exportAnimation(const render::FrameRenderer &renderer, const AnimationOptions &options, const QString &path,

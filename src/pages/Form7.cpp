@@ -218,7 +218,8 @@ void Form7::preview()
     QApplication::restoreOverrideCursor();
     m_previewWindow = new preview::PreviewWindow(std::move(renderer), this);
     // 書き出し… asks through this page's dialogs, in front of the preview.
-    m_previewWindow->setExporting(toolkit(), [this] { return wizard().saveFolder(); });
+    m_previewWindow->setExporting(toolkit(), [this] { return wizard().saveFolder(); }, wizard().exportChoices(),
+                                  [this](const animation::ExportChoices &chosen) { wizard().rememberExportChoices(chosen); });
     ChainPlan plan;
     if (run.isDetailed() && run.chain.segments.size() > 1 && ChainPlan::make(run.chain, plan, nullptr)) {
         QList<qsizetype> starts;

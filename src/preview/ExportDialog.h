@@ -1,6 +1,6 @@
 #pragma once
 
-#include "animation/Animation.h"
+#include "animation/Export.h"
 
 #include <QDialog>
 #include <QSize>
@@ -13,15 +13,7 @@ class QSpinBox;
 
 namespace velra::preview {
 
-// What the author chose for an export beyond its file and speed; offered again at the next export.
-struct ExportChoices
-{
-    int scale = 1;
-    int every = 1;
-    bool light = false; // WebP: lossy at `quality`, else lossless
-    int quality = 80;
-    qint64 maxBytes = 0; // 0: no limit
-};
+using animation::ExportChoices;
 
 // One dialog, once the file is named: the size, the frames kept, for WebP lossless or light with
 // its quality, and a size limit (none, the places authors post to, or one typed in).

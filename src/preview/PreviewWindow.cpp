@@ -352,10 +352,13 @@ PreviewWindow::~PreviewWindow()
     }
 }
 
-void PreviewWindow::setExporting(Toolkit &toolkit, std::function<QString()> folder)
+void PreviewWindow::setExporting(Toolkit &toolkit, std::function<QString()> folder, const ExportChoices &last,
+                                 std::function<void(const ExportChoices &)> chosen)
 {
     m_toolkit = &toolkit;
     m_exportFolder = std::move(folder);
+    m_exportChoices = last;
+    m_exportChosen = std::move(chosen);
     m_export->setVisible(true);
     findChild<QLabel *>(QStringLiteral("Keys"))
         ->setText(QStringLiteral("Space 再生・停止　← → 1コマ　PgUp PgDn 1/10　Home End 最初・最後　Ctrl+E 書き出し　Esc 閉じる"));
@@ -405,6 +408,8 @@ void PreviewWindow::exportAnimation()
         return;
     settings.apply(options);
     m_exportChoices = settings.choices();
+    if (m_exportChosen)
+        m_exportChosen(m_exportChoices);
     if (QFileInfo::exists(path)
         && !m_toolkit->question(this, QStringLiteral("「%1」はすでにあります。置き換えますか?").arg(shownValue(QFileInfo(path).fileName())),
                                 title))

@@ -35,8 +35,10 @@ public:
     ~PreviewWindow() override;
 
     // Shows 書き出し… (Ctrl+E), which asks through `toolkit`'s dialogs; its save dialog opens in the
-    // folder `folder` names at that moment.
-    void setExporting(Toolkit &toolkit, std::function<QString()> folder);
+    // folder `folder` names at that moment. Its settings start as `last` and are handed to `chosen`
+    // once the author has chosen them.
+    void setExporting(Toolkit &toolkit, std::function<QString()> folder, const ExportChoices &last = {},
+                      std::function<void(const ExportChoices &)> chosen = {});
 
     qsizetype frame() const { return m_frame; }
     // The frame asked for is still being drawn ("描画中…" shows over the last one drawn).
@@ -86,6 +88,7 @@ private:
     Toolkit *m_toolkit = nullptr;
     std::function<QString()> m_exportFolder;
     ExportChoices m_exportChoices; // the last export's, offered again
+    std::function<void(const ExportChoices &)> m_exportChosen;
     QLabel *m_exportState;
     QPushButton *m_export;
     QWidget *m_exportRow;

@@ -391,6 +391,18 @@ void Wizard::rememberSave(lastrun::Settings::Route route, const QString &pageNam
     lastrun::save(m_files.rememberedSettings(), settings, nullptr);
 }
 
+animation::ExportChoices Wizard::exportChoices() const
+{
+    QByteArray bytes;
+    return ownfile::read(folderFile(m_files, "velra-export.txt"), 4096, bytes) ? animation::ExportChoices::decoded(bytes)
+                                                                              : animation::ExportChoices();
+}
+
+void Wizard::rememberExportChoices(const animation::ExportChoices &chosen) const
+{
+    ownfile::write(folderFile(m_files, "velra-export.txt"), chosen.encoded());
+}
+
 void Wizard::rememberSaveFolder(const QString &file) const
 {
     keepFolder(saveFolderFile(m_files), file);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "handoff/HandoffFiles.h"
+#include "animation/Export.h"
 #include "handoff/LastRun.h"
 
 #include <QHash>
@@ -106,6 +107,10 @@ public:
     QString pictureFolder() const;
     // The route and page name of a save, remembered with the run's settings for the next run.
     void rememberSave(lastrun::Settings::Route route, const QString &pageName);
+    // The last export's settings (the defaults before any), kept across runs beside the remembered
+    // settings as the route and the page name are.
+    animation::ExportChoices exportChoices() const;
+    void rememberExportChoices(const animation::ExportChoices &chosen) const;
     // A new run from the generation page: the pages of this run are closed, the hand-off files
     // cleared as the start page clears them, and the scroll-image page shows this run's values.
     bool restart(QString *error);

@@ -741,6 +741,9 @@ private slots:
                  qPrintable(f.toolkit.lastPrompt()));
         QCOMPARE(QDir(f.dir.path()).entryList({QStringLiteral("*.webp"), QStringLiteral("*.gif"), QStringLiteral("*.GIF"), QStringLiteral("*.tmp*")}),
                  QStringList{written});
+        // The next run's window offers these settings again.
+        const animation::ExportChoices kept = Wizard(f.toolkit, createPage, f.files).exportChoices();
+        QVERIFY(kept.scale == scale && kept.light == (quality > 0) && kept.quality == qMax(quality, 1));
         window->close();
     }
 
