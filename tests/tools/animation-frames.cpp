@@ -1,13 +1,16 @@
 // Prints what a player shows of an animated WebP or GIF, one line a frame: when it starts and how
 // long it shows (milliseconds), and a digest of its whole canvas; first whether it loops. Two files
-// that print the same play the same, frame for frame.
-//   animation-frames FILE.webp|FILE.gif
+// that print the same play the same, frame for frame. Given two files that play the same frames at
+// the same times, prints the lowest PSNR of a frame of the second against the first (99 for equal).
+//   animation-frames FILE.webp|FILE.gif [OTHER]
 #include "AnimationFiles.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QFile>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -22,17 +25,47 @@ QByteArray digest(const QImage &canvas)
 
 } // namespace
 
+bool played(const char *path, velra::test::Played &into, QByteArray &bytes)
+{
+    QFile file(QString::fromLocal8Bit(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    bytes = file.readAll();
+    return velra::test::play(bytes, into) && !into.canvases.isEmpty();
+}
+
 int main(int argc, char *argv[])
 {
-    if (argc != 2)
+    if (argc != 2 && argc != 3)
         return 2;
-    QFile file(QString::fromLocal8Bit(argv[1]));
-    if (!file.open(QIODevice::ReadOnly))
-        return 1;
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes;
     velra::test::Played played;
-    if (!velra::test::play(bytes, played) || played.canvases.isEmpty())
+    if (!::played(argv[1], played, bytes))
         return 1;
+    if (argc == 3) {
+        QByteArray otherBytes;
+        velra::test::Played other;
+        if (!::played(argv[2], other, otherBytes) || other.delays != played.delays)
+            return 1;
+        double lowest = 99;
+        for (qsizetype i = 0; i < played.canvases.size(); ++i) {
+            const QImage &a = played.canvases[i];
+            const QImage &b = other.canvases[i];
+            if (a.size() != b.size())
+                return 1;
+            double squared = 0;
+            for (int y = 0; y < a.height(); ++y)
+                for (int x = 0; x < a.width(); ++x)
+                    for (const int shift : {0, 8, 16}) {
+                        const int d = int(a.pixel(x, y) >> shift & 255) - int(b.pixel(x, y) >> shift & 255);
+                        squared += double(d) * d;
+                    }
+            if (squared > 0)
+                lowest = std::min(lowest, 10 * std::log10(255.0 * 255.0 * 3 * a.width() * a.height() / squared));
+        }
+        std::printf("%.2f\n", lowest);
+        return 0;
+    }
     // Milliseconds for both: a GIF's delays count hundredths.
     const int grain = bytes.startsWith("GIF") ? 10 : 1;
     std::printf("%dx%d loops %s\n", played.canvases.front().width(), played.canvases.front().height(), played.loops ? "forever" : "once");
