@@ -58,6 +58,55 @@ QRect changedArea(const quint8 *before, const quint8 *after, QSize size)
     return QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
+// The bits giflib's LZW coder writes for the area `area` of `indices` (a whole frame `width` wide),
+// each pixel equal to `shown`'s written as `transparent` when `shown` is given: enough to tell which
+// of the two ways makes the smaller frame. `codeBits` is the palette's bits.
+qint64 lzwBits(const quint8 *indices, const quint8 *shown, int transparent, QRect area, int width, int codeBits)
+{
+    constexpr int kMostCode = 4095;
+    constexpr std::size_t kSlots = 8192;
+    const int clear = 1 << codeBits;
+    std::vector<qint32> keys(kSlots, -1);
+    std::vector<qint16> codes(kSlots, 0);
+    int next = clear + 2;
+    int bits = codeBits + 1;
+    qint64 total = bits; // the clear code that starts it
+    int prefix = -1;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const std::size_t row = std::size_t(y) * std::size_t(width);
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const std::size_t at = row + std::size_t(x);
+            const int pixel = shown && indices[at] == shown[at] ? transparent : indices[at];
+            if (prefix < 0) {
+                prefix = pixel;
+                continue;
+            }
+            const qint32 key = qint32(prefix) << 8 | pixel;
+            std::size_t slot = (std::size_t(key) * 2654435761u >> 7) & (kSlots - 1);
+            while (keys[slot] != -1 && keys[slot] != key)
+                slot = (slot + 1) & (kSlots - 1);
+            if (keys[slot] == key) {
+                prefix = codes[slot];
+                continue;
+            }
+            total += bits;
+            if (next >= kMostCode) {
+                total += bits; // a clear code, and the table starts again
+                std::fill(keys.begin(), keys.end(), -1);
+                next = clear + 2;
+                bits = codeBits + 1;
+            } else {
+                keys[slot] = key;
+                codes[slot] = qint16(next++);
+                if (next > (1 << bits) && bits < 12)
+                    ++bits;
+            }
+            prefix = pixel;
+        }
+    }
+    return total + 2 * bits; // the last code and the end
+}
+
 class GifWriter
 {
 public:
@@ -78,6 +127,9 @@ public:
         int mapSize = 2;
         while (mapSize < int(palette.size()) + (transparent >= 0 ? 1 : 0))
             mapSize *= 2;
+        m_codeBits = 1;
+        while ((1 << m_codeBits) < mapSize)
+            ++m_codeBits;
         std::vector<GifColorType> colours(std::size_t(mapSize), GifColorType{0, 0, 0});
         for (std::size_t i = 0; i < palette.size(); ++i)
             colours[i] = GifColorType{GifByteType(palette[i] >> 16), GifByteType(palette[i] >> 8), GifByteType(palette[i])};
@@ -135,7 +187,10 @@ private:
 
     bool put(const quint8 *indices, const quint8 *shown, QRect area, int delay)
     {
-        if (m_transparent < 0)
+        // Transparent where that makes the frame smaller: within a moving picture's flat colours it
+        // often does not.
+        if (m_transparent < 0 || (shown && lzwBits(indices, shown, m_transparent, area, m_size.width(), std::max(2, m_codeBits))
+                                               >= lzwBits(indices, nullptr, m_transparent, area, m_size.width(), std::max(2, m_codeBits))))
             shown = nullptr;
         GraphicsControlBlock control;
         control.DisposalMode = DISPOSE_DO_NOT;
@@ -164,6 +219,7 @@ private:
 
     QSize m_size;
     int m_transparent = -1;
+    int m_codeBits = 8; // the palette's
     std::vector<GifPixelType> m_line;
     std::unique_ptr<GifFileType, GifCloser> m_gif;
 };
