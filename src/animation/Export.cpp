@@ -33,7 +33,19 @@ bool fitWithin(const render::FrameRenderer &renderer, const AnimationOptions &op
                QString *error)
 {
     smallest = 0;
-    const auto attempt = [&](const AnimationOptions &tried, bool &fits) {
+    // What each rung made at the scale before, to pass over a rung that cannot fit at this one: a
+    // file shrinks about as its pixels do (a scaled-down picture often more), and one predicted at
+    // twice the limit or more is not made.
+    struct Rung
+    {
+        qint64 size = 0; // 0: not made
+        int scale = 1;
+    };
+    Rung lossless, high, low;
+    const auto hopeless = [&options](const Rung &rung, int scale) {
+        return rung.size > 0 && double(rung.size) * rung.scale * rung.scale / (double(scale) * scale) > 2.0 * double(options.maxBytes);
+    };
+    const auto attempt = [&](const AnimationOptions &tried, bool &fits, Rung &rung) {
         if (watch.trying)
             watch.trying(settingsName(tried));
         Animation file;
@@ -41,6 +53,7 @@ bool fitWithin(const render::FrameRenderer &renderer, const AnimationOptions &op
             return false;
         const qint64 size = file.size();
         smallest = smallest == 0 ? size : std::min(smallest, size);
+        rung = Rung{size, tried.scale};
         fits = size <= options.maxBytes;
         if (fits) {
             made = std::move(file);
@@ -52,36 +65,39 @@ bool fitWithin(const render::FrameRenderer &renderer, const AnimationOptions &op
         AnimationOptions tried = options;
         tried.scale = scale;
         bool fits = false;
-        if (options.format == AnimationFormat::Gif || options.quality == 0) {
+        if ((options.format == AnimationFormat::Gif || options.quality == 0) && !hopeless(lossless, scale)) {
             tried.quality = 0;
-            if (!attempt(tried, fits))
+            if (!attempt(tried, fits, lossless))
                 return false;
             if (fits)
                 return true;
-            if (options.format == AnimationFormat::Gif)
-                continue;
         }
-        int high = options.quality > 0 ? options.quality : 90; // too large once tried
-        int low = std::min(30, high);
-        tried.quality = high;
-        if (!attempt(tried, fits))
-            return false;
-        if (fits)
-            return true;
-        if (low == high)
+        if (options.format == AnimationFormat::Gif || hopeless(low, scale))
             continue;
-        tried.quality = low;
-        if (!attempt(tried, fits))
+        int top = options.quality > 0 ? options.quality : 90; // too large once tried
+        int bottom = std::min(30, top);
+        if (!hopeless(high, scale)) {
+            tried.quality = top;
+            if (!attempt(tried, fits, high))
+                return false;
+            if (fits)
+                return true;
+        }
+        if (bottom == top)
+            continue;
+        tried.quality = bottom;
+        if (!attempt(tried, fits, low))
             return false;
         if (!fits)
             continue;
-        // `low` fits and `high` does not: the highest between, in the tries left at this scale.
-        for (int left = options.quality > 0 ? 3 : 2; left > 0 && high - low > 1; --left) {
-            tried.quality = (low + high) / 2;
+        // `bottom` fits and `top` does not: the highest between, in the tries left at this scale.
+        Rung middle;
+        for (int left = options.quality > 0 ? 3 : 2; left > 0 && top - bottom > 1; --left) {
+            tried.quality = (bottom + top) / 2;
             bool middleFits = false; // the file kept is the best that fitted
-            if (!attempt(tried, middleFits))
+            if (!attempt(tried, middleFits, middle))
                 return false;
-            (middleFits ? low : high) = tried.quality;
+            (middleFits ? bottom : top) = tried.quality;
         }
         return true;
     }
