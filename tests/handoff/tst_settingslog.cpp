@@ -56,8 +56,7 @@ private slots:
         const QList<LogLine> lines(2, LogLine{t("0"), t("0"), LogValue::number(2), t(QByteArray(3000, '1').constData())});
         QString error;
         QVERIFY(!settingslog::writePageLines(path, 3, lines, &error) && !error.isEmpty());
-        QCOMPARE(readAll(path), before);
-        QCOMPARE(disk.files(), QStringList{QStringLiteral("velra.dat")});
+        QVERIFY(readAll(path) == before && disk.files() == QStringList{QStringLiteral("velra.dat")}); // no temporary either
         QVERIFY(QFile::remove(disk.path(QStringLiteral("zz-filler"))));
         QVERIFY2(settingslog::writePageLines(path, 3, lines, &error), qPrintable(error));
         QCOMPARE(readAll(path).count('\n'), 5);
