@@ -174,7 +174,8 @@ struct PreviewWindow::ExportJob
     const QString path;
     std::atomic<bool> cancel{false};
     std::atomic<int> permille{0};
-    // What another program's hold on the file makes the export wait for, once it does.
+    // What another program's hold on the file makes the export wait for, once it does; or, under a
+    // size limit, which file it is trying.
     QMutex waitingLock;
     QString waitingFor;
     // Set by the thread before it ends.
@@ -188,6 +189,10 @@ struct PreviewWindow::ExportJob
         watch.waiting = [this](const QString &what) {
             const QMutexLocker locked(&waitingLock);
             waitingFor = what;
+        };
+        watch.trying = [this, frames = renderer.frames().frameCount()](const QString &settings) {
+            const QMutexLocker locked(&waitingLock);
+            waitingFor = QStringLiteral("書き出し中…（%1 コマ、%2 で収まるかを試しています）").arg(QString::number(frames), settings);
         };
         exported = animation::exportAnimation(renderer, options, path, watch);
     }
