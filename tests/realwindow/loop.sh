@@ -15,14 +15,16 @@ while [ "$1" != -- ]; do command+=("$1"); shift; done
 shift
 closer=$1 clicker=$2 keys=$3 style=$4
 tmp=$(mktemp -d)
-# The last run's settings this test leaves in a Wine prefix go with it: other tests of the prefix
-# (the first page's screenshot) see a first start.
-trap 'rm -rf "$tmp"; [ "$style" = windows ] && rm -f "${WINEPREFIX:?}"/drive_c/users/*/AppData/Roaming/velloran/velra-last.dat' EXIT
+# The last run's settings (generated, or kept from a window closed before generating) that this
+# test leaves in a Wine prefix go with it: other tests of the prefix (the first page's screenshot)
+# see a first start, and this one starts from none an earlier test left.
+kept() { rm -f "${WINEPREFIX:?}"/drive_c/users/*/AppData/Roaming/velloran/velra-{last,edited}.dat; }
+trap 'rm -rf "$tmp"; [ "$style" = windows ] && kept' EXIT
 export XDG_DATA_HOME=$tmp/data
 if [ "$style" = windows ]; then
     # The Windows platform, on Xvfb; the last run's settings of an earlier test gone from the prefix.
     export QT_QPA_PLATFORM=windows WINEQT_QPA_PLATFORM=windows
-    rm -f "${WINEPREFIX:?}"/drive_c/users/*/AppData/Roaming/velloran/velra-last.dat
+    kept
     /usr/lib/wine/wineserver -w
 fi
 
@@ -130,7 +132,7 @@ book2=$(sed -n '/^<Book="Book2">/,$p' "$target")
 grep -q '/POS:640,0,100,50' <<<"$book2" && grep -q '/POS:624,0,100,50' <<<"$book2" \
     || { echo "the second book does not move 8 dots a frame:"; echo "$book2"; exit 1; }
 sed -n '/^<Book="Book1">/,/^<Book End>/p' "$target" | grep -q '/POS:630,0,100,50' \
-    || { echo "the first book does not move 10 dots a frame"; exit 1; }
+    || { echo "the first book does not move 10 dots a frame:"; sed -n '/^<Book="Book1">/,/^<Book End>/p' "$target"; exit 1; }
 # The settings log, left in the program's folder, is a straight run's with step 8.
 handoff="$(dirname "$(readlink -f "${command[${#command[@]}-1]}")")/velra.dat"
 expected=$(printf '"scroll.bmp","100","50"\r\n"back.bmp","640","480","640","480"\r\n1\r\n3,"8",1,3,"2"\r\n' | od -An -tx1)
