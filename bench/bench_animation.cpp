@@ -6,7 +6,6 @@
 // the frames velra-script preview --all draws: the PSNR from the total squared error, capped at 99 dB.
 // The peers are skipped, said so, where ffmpeg or img2webp (Debian: ffmpeg, webp) are missing.
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -20,60 +19,22 @@
 #include <benchmark/benchmark.h>
 
 #include "AnimationFiles.h"
+#include "Spawned.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 using namespace velra;
+using bench::Ran;
 
 namespace {
 
 constexpr int kFps = 30;
-
-// A run of `velra-script` or a peer: whether it ended well, how long it took, its peak memory.
-struct Ran
-{
-    bool ok = false;
-    double seconds = 0;
-    double peakMB = 0;
-};
-
-Ran runProgram(const QString &program, const QStringList &args)
-{
-    std::vector<QByteArray> bytes{QFile::encodeName(program)};
-    for (const QString &arg : args)
-        bytes.push_back(QFile::encodeName(arg));
-    std::vector<char *> argv;
-    for (QByteArray &arg : bytes)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    Ran ran;
-    QElapsedTimer took;
-    took.start();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return ran;
-    // The child's own peak, from the system's account of it.
-    int status = 0;
-    rusage usage{};
-    const bool waited = ::wait4(pid, &status, 0, &usage) == pid;
-    ran.seconds = double(took.nsecsElapsed()) / 1e9;
-    ran.ok = waited && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    ran.peakMB = double(usage.ru_maxrss) / 1024.0;
-    return ran;
-}
+// What the programs print on standard output is not looked at.
+constexpr int kOutput = 1;
 
 // PSNR of the file against the drawn frames, as displayed at kFps, scaled as the file is.
 double psnr(const QString &file, const QStringList &frames)
@@ -90,30 +51,20 @@ double psnr(const QString &file, const QStringList &frames)
     for (const qint64 delay : played.delays)
         ends.push_back((ends.empty() ? 0 : ends.back()) + (bytes.startsWith("GIF") ? 10 * delay : delay));
     double squared = 0;
-    double samples = 0;
+    double pixels = 0;
     for (int k = 0; k < frames.size(); ++k) {
         const qint64 at = (2 * qint64(k) + 1) * 1000 / (2 * kFps); // the middle of frame k's time, whatever the file's grain
         const auto ending = std::upper_bound(ends.begin(), ends.end(), at);
         const QImage *shown = &played.canvases[std::min<qsizetype>(ending - ends.begin(), played.canvases.size() - 1)];
         QImage drawn(frames[k]);
-        if (!shown || drawn.isNull())
+        if (drawn.isNull())
             return 0;
         if (drawn.size() != shown->size())
             drawn = drawn.scaled(shown->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        drawn = drawn.convertToFormat(QImage::Format_RGB32);
-        for (int y = 0; y < drawn.height(); ++y) {
-            const auto *a = reinterpret_cast<const QRgb *>(drawn.constScanLine(y));
-            const auto *b = reinterpret_cast<const QRgb *>(shown->constScanLine(y));
-            for (int x = 0; x < drawn.width(); ++x) {
-                const double dr = qRed(a[x]) - qRed(b[x]), dg = qGreen(a[x]) - qGreen(b[x]), db = qBlue(a[x]) - qBlue(b[x]);
-                squared += dr * dr + dg * dg + db * db;
-            }
-        }
-        samples += 3.0 * drawn.width() * drawn.height();
+        squared += test::squaredError(drawn.convertToFormat(QImage::Format_RGB32), *shown);
+        pixels += double(drawn.width()) * drawn.height();
     }
-    if (squared == 0)
-        return 99;
-    return std::min(99.0, 10 * std::log10(255.0 * 255.0 / (squared / samples)));
+    return test::psnr(squared, pixels);
 }
 
 // The comic-like scene: a sky shading down with soft clouds, flat ground with an outline and a
@@ -220,7 +171,7 @@ struct Scene
                        .toLatin1());
         file.close();
         const QString all = dir.filePath(QStringLiteral("frames"));
-        runProgram(QStringLiteral(VELRA_SCRIPT), QStringList{QStringLiteral("preview"), log, QStringLiteral("--all"), QStringLiteral("-o"), all} + pictures);
+        bench::runProgram(QStringLiteral(VELRA_SCRIPT), QStringList{QStringLiteral("preview"), log, QStringLiteral("--all"), QStringLiteral("-o"), all} + pictures, kOutput);
         for (const QString &name : QDir(all).entryList({QStringLiteral("frame-*.png")}, QDir::Files, QDir::Name))
             frames << QDir(all).filePath(name);
     }
@@ -261,7 +212,7 @@ void BM_Velloran(benchmark::State &state)
     if (kind == 2 || kind == 3)
         args << QStringLiteral("--max-size") << QStringLiteral("4M");
     for (auto _ : state)
-        report(state, runProgram(QStringLiteral(VELRA_SCRIPT), args + s.pictures), out, s.frames);
+        report(state, bench::runProgram(QStringLiteral(VELRA_SCRIPT), args + s.pictures, kOutput), out, s.frames);
 }
 BENCHMARK(BM_Velloran)->ArgsProduct({{0, 1}, {0, 1, 2, 3, 4}})->ArgNames({"noisy", "kind"})->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -283,8 +234,8 @@ void BM_Peer(benchmark::State &state)
             const QString palette = s.dir.filePath(QStringLiteral("palette.png"));
             const QStringList input{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-framerate"),
                                     QString::number(kFps), QStringLiteral("-i"), pattern};
-            const Ran first = runProgram(tool, input + QStringList{QStringLiteral("-vf"), QStringLiteral("palettegen=stats_mode=full"), palette});
-            ran = runProgram(tool, input + QStringList{QStringLiteral("-i"), palette, QStringLiteral("-lavfi"), QStringLiteral("paletteuse=dither=none"), out});
+            const Ran first = bench::runProgram(tool, input + QStringList{QStringLiteral("-vf"), QStringLiteral("palettegen=stats_mode=full"), palette}, kOutput);
+            ran = bench::runProgram(tool, input + QStringList{QStringLiteral("-i"), palette, QStringLiteral("-lavfi"), QStringLiteral("paletteuse=dither=none"), out}, kOutput);
             ran.ok = ran.ok && first.ok;
             ran.seconds += first.seconds;
         } else {
@@ -292,7 +243,7 @@ void BM_Peer(benchmark::State &state)
             QStringList args{QStringLiteral("-lossy"), QStringLiteral("-q"), QStringLiteral("80")};
             for (qsizetype k = 0; k < s.frames.size(); ++k)
                 args << QStringLiteral("-d") << QString::number((k + 1) * 1000 / kFps - k * 1000 / kFps) << s.frames[k];
-            ran = runProgram(tool, args + QStringList{QStringLiteral("-o"), out});
+            ran = bench::runProgram(tool, args + QStringList{QStringLiteral("-o"), out}, kOutput);
         }
         report(state, ran, out, s.frames);
     }
@@ -329,9 +280,9 @@ void BM_WebPPeakOnNoise(benchmark::State &state)
     const QString out = dir.filePath(QStringLiteral("noise.webp"));
     for (auto _ : state) {
         QDir(frames).removeRecursively();
-        const Ran all = runProgram(QStringLiteral(VELRA_SCRIPT), QStringList{QStringLiteral("preview"), log, QStringLiteral("--all"), QStringLiteral("-o"), frames} + pictures);
+        const Ran all = bench::runProgram(QStringLiteral(VELRA_SCRIPT), QStringList{QStringLiteral("preview"), log, QStringLiteral("--all"), QStringLiteral("-o"), frames} + pictures, kOutput);
         QDir(frames).removeRecursively();
-        const Ran webp = runProgram(QStringLiteral(VELRA_SCRIPT), QStringList{QStringLiteral("preview"), log, QStringLiteral("--animation"), QStringLiteral("-o"), out} + pictures);
+        const Ran webp = bench::runProgram(QStringLiteral(VELRA_SCRIPT), QStringList{QStringLiteral("preview"), log, QStringLiteral("--animation"), QStringLiteral("-o"), out} + pictures, kOutput);
         if (!all.ok || !webp.ok) {
             state.SkipWithError("the run failed");
             return;

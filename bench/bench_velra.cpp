@@ -11,6 +11,7 @@
 #include "shell/Toolkit.h"
 #include "shell/Wizard.h"
 #include "pages/Pages.h"
+#include "Spawned.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,9 +33,6 @@
 #include <memory>
 #include <vector>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 using namespace velra;
 
@@ -418,30 +416,12 @@ struct ThreeMoveChain
     }
 };
 
-// Runs the companion to its end; its peak memory (KiB) from the system's account of that child.
+// Runs the companion to its end, its standard error silenced; its peak memory (KiB).
 bool runCompanion(const QStringList &args, long &peakKiB)
 {
-    std::vector<QByteArray> bytes{QByteArrayLiteral(VELRA_SCRIPT)};
-    for (const QString &arg : args)
-        bytes.push_back(QFile::encodeName(arg));
-    std::vector<char *> argv;
-    for (QByteArray &arg : bytes)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        return false;
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        return false;
-    peakKiB = usage.ru_maxrss;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    const bench::Ran ran = bench::runProgram(QStringLiteral(VELRA_SCRIPT), args, 2);
+    peakKiB = long(ran.peakMB * 1024.0);
+    return ran.ok;
 }
 
 } // namespace

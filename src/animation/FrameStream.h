@@ -43,13 +43,15 @@ public:
         const double count = double(this->count());
         // Whether every frame since the one kept last was held (the same picture as the one before).
         bool heldSinceKept = true;
+        // Frame k is done, kept or not: the progress hears it, and may stop the pass.
+        const auto told = [&](qsizetype k) {
+            stopped = m_progress && !m_progress(from + (to - from) * double(k + 1) / count);
+            return !stopped;
+        };
         const bool drawn = m_renderer.eachFrameImage([&](qsizetype k, const QImage &drawnFrame) {
             heldSinceKept = heldSinceKept && k > 0 && m_renderer.repeatsPrevious(k);
-            if (k % m_every != 0) {
-                if (m_progress && !m_progress(from + (to - from) * double(k + 1) / count))
-                    return !(stopped = true);
-                return true;
-            }
+            if (k % m_every != 0)
+                return told(k);
             // A held frame is the same picture however it is scaled: no need to look.
             bool repeats = heldSinceKept;
             heldSinceKept = true;
@@ -71,11 +73,7 @@ public:
                         std::memcpy(previous.scanLine(y), frame.constScanLine(y), size_t(frame.width()) * 4);
                 }
             }
-            if (!take(k, previous, repeats))
-                return false;
-            if (m_progress && !m_progress(from + (to - from) * double(k + 1) / count))
-                return !(stopped = true);
-            return true;
+            return take(k, previous, repeats) && told(k);
         });
         if (!drawn || noMemory || m_renderer.ranOutOfMemory())
             return Pass::NoMemory;

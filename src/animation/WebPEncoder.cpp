@@ -176,8 +176,7 @@ bool encodeWebP(const FrameStream &stream, const AnimationOptions &options, Anim
         return true;
     };
     const auto add = [&](const QImage &frame, qint64 start) {
-        const bool opening = !encoder;
-        if (!opening && stretchBytes >= kStretchBytes && !closeStretch(start))
+        if (encoder && stretchBytes >= kStretchBytes && !closeStretch(start))
             return false;
         if (!encoder) {
             encoder.reset(WebPAnimEncoderNew(size.width(), size.height(), &encoderOptions));

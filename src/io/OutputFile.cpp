@@ -67,6 +67,18 @@ QString shortBaseName(const QString &fileName)
     return base;
 }
 
+// Removes `name` in `in`, a file this program made; when it cannot, a sentence naming it (to add
+// to the reason of the failure that left it), else an empty text.
+QString removeLeftover(const platform::Folder &in, const QString &name)
+{
+    if (platform::removeEntry(in, name))
+        return QString();
+    // The folder took the file but lets nothing go now (made read-only meanwhile, say): the author
+    // is told where it lies, for it may be as large as the whole file.
+    return QStringLiteral("\r\n書きかけの一時ファイル「%1」を削除できませんでした。不要なら削除してください。")
+        .arg(QDir::toNativeSeparators(in.pathOf(name)));
+}
+
 bool isSeparator(QChar c)
 {
 #ifdef Q_OS_WIN
@@ -77,16 +89,6 @@ bool isSeparator(QChar c)
 }
 
 } // namespace
-
-QString removeLeftover(const platform::Folder &in, const QString &name)
-{
-    if (platform::removeEntry(in, name))
-        return QString();
-    // The folder took the file but lets nothing go now (made read-only meanwhile, say): the author
-    // is told where it lies, for it may be as large as the whole file.
-    return QStringLiteral("\r\n書きかけの一時ファイル「%1」を削除できませんでした。不要なら削除してください。")
-        .arg(QDir::toNativeSeparators(in.pathOf(name)));
-}
 
 QString withExtension(const QString &path, const QString &extension)
 {

@@ -67,9 +67,6 @@ enum class Durability { Synced, InRow };
 // A Synced file is its owner's alone; an InRow file gets the access a new file gets.
 bool replaceWhole(const platform::Folder &in, const QString &temporary, const QString &name, QByteArrayView bytes,
                   Durability durability, int *code, QString *leftBehind = nullptr);
-// Removes `name` in `in`, a file this program made; when it cannot, a sentence naming it (to add to
-// the reason of the failure that left it), else an empty text.
-QString removeLeftover(const platform::Folder &in, const QString &name);
 
 // One of many new files written in a row (preview --all's frames) into the folder `in`: under a
 // temporary name beside it, renamed over `name` once whole, so that a failure leaves no half file

@@ -316,7 +316,7 @@ void Wizard::keepEdits() const
 
 namespace {
 
-// The wizard's small files of folders it remembers, beside the remembered settings.
+// The wizard's small files beside the remembered settings: the folders it remembers, the export's choices.
 QString folderFile(const HandoffFiles &files, const char *name)
 {
     return QFileInfo(files.rememberedSettings()).absolutePath() + QLatin1Char('/') + QLatin1String(name);
@@ -325,6 +325,11 @@ QString folderFile(const HandoffFiles &files, const char *name)
 QString saveFolderFile(const HandoffFiles &files)
 {
     return folderFile(files, "velra-save-folder.txt");
+}
+
+QString exportChoicesFile(const HandoffFiles &files)
+{
+    return folderFile(files, "velra-export.txt");
 }
 
 QString settingsFolderFile(const HandoffFiles &files)
@@ -394,13 +399,13 @@ void Wizard::rememberSave(lastrun::Settings::Route route, const QString &pageNam
 animation::ExportChoices Wizard::exportChoices() const
 {
     QByteArray bytes;
-    return ownfile::read(folderFile(m_files, "velra-export.txt"), 4096, bytes) ? animation::ExportChoices::decoded(bytes)
+    return ownfile::read(exportChoicesFile(m_files), 4096, bytes) ? animation::ExportChoices::decoded(bytes)
                                                                               : animation::ExportChoices();
 }
 
 void Wizard::rememberExportChoices(const animation::ExportChoices &chosen) const
 {
-    ownfile::write(folderFile(m_files, "velra-export.txt"), chosen.encoded());
+    ownfile::write(exportChoicesFile(m_files), chosen.encoded());
 }
 
 void Wizard::rememberSaveFolder(const QString &file) const

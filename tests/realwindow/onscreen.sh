@@ -3,7 +3,7 @@
 # 150 % on 1366 x 768 and 200 % on 1280 x 1024: a detailed run started from a settings file is walked
 # with Enter alone to the generation page (the chain editor's first move uneven: its evenness words
 # show as it is placed), a held Enter on the mode page moving one page only; then the script is
-# generated, and the preview and the settings' save dialog open.
+# generated, and the preview, the export's settings and the settings' save dialog open.
 #   onscreen.sh VELLORAN X11WHERE X11KEYS X11CLICK
 set -u
 app=$1 where=$2 keys=$3 click=$4
@@ -62,6 +62,15 @@ for screen in "1366 768 1.5" "1280 1024 2"; do
         at() { awk -v v="$1" -v s="$scale" "BEGIN { printf \"%d\", v * s }"; }
         "$click" Velloran "$(at 262)" "$(at 270)" 20 1 >/dev/null || fail "no preview button to click"
         title="Velloran プレビュー" page=preview inside
+        # 書き出し…: the file named, its settings dialog opens inside the screen (Esc: no export).
+        "$keys" "Velloran プレビュー" 20 "{ctrl+e}" >/dev/null
+        "$keys" アニメーションの書き出し先 20 "$tmp/motion" >/dev/null || fail "no export file dialog"
+        sleep 1
+        "$keys" - 0 "{Return}" >/dev/null
+        title="書き出しの設定" page="export settings" inside
+        [ -n "${VELRA_ONSCREEN_SHOT:-}" ] && import -window root "$VELRA_ONSCREEN_SHOT-$scale.png"
+        "$keys" 書き出しの設定 20 "{Escape}" >/dev/null
+        sleep 1
         "$keys" "Velloran プレビュー" 20 "{Escape}" >/dev/null
         sleep 1
         "$click" Velloran "$(at 256)" "$(at 338)" 20 1 >/dev/null || fail "no 設定を保存… to click"
@@ -71,4 +80,4 @@ for screen in "1366 768 1.5" "1280 1024 2"; do
         exit 0
     ' bash "$app" "$where" "$keys" "$tmp/chain.velra" "$3" "$tmp" "$click" || exit 1
 done
-echo "every page, the preview and a file dialog inside the screen at 150 % and 200 %; a held Enter moved one page"
+echo "every page, the preview, the export's settings and a file dialog inside the screen at 150 % and 200 %; a held Enter moved one page"

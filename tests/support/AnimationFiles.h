@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QList>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <gif_lib.h>
 #include <webp/demux.h>
@@ -105,6 +107,27 @@ inline bool playGif(QByteArray bytes, Played &played, bool strict = true)
     }
     DGifCloseFile(gif, &code);
     return true;
+}
+
+// The summed squared difference of two pictures of one size, over red, green and blue.
+inline double squaredError(const QImage &a, const QImage &b)
+{
+    double squared = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto *one = reinterpret_cast<const QRgb *>(a.constScanLine(y));
+        const auto *other = reinterpret_cast<const QRgb *>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            const double dr = qRed(one[x]) - qRed(other[x]), dg = qGreen(one[x]) - qGreen(other[x]), db = qBlue(one[x]) - qBlue(other[x]);
+            squared += dr * dr + dg * dg + db * db;
+        }
+    }
+    return squared;
+}
+
+// PSNR of that error over `pixels` pixels, in dB, capped at 99 (none).
+inline double psnr(double squared, double pixels)
+{
+    return squared == 0 ? 99.0 : std::min(99.0, 10 * std::log10(255.0 * 255.0 * 3 * pixels / squared));
 }
 
 inline bool play(const QByteArray &bytes, Played &played, bool strict = true)

@@ -10,7 +10,6 @@
 #include <QFile>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -53,15 +52,7 @@ int main(int argc, char *argv[])
             const QImage &b = other.canvases[i];
             if (a.size() != b.size())
                 return 1;
-            double squared = 0;
-            for (int y = 0; y < a.height(); ++y)
-                for (int x = 0; x < a.width(); ++x)
-                    for (const int shift : {0, 8, 16}) {
-                        const int d = int(a.pixel(x, y) >> shift & 255) - int(b.pixel(x, y) >> shift & 255);
-                        squared += double(d) * d;
-                    }
-            if (squared > 0)
-                lowest = std::min(lowest, 10 * std::log10(255.0 * 255.0 * 3 * a.width() * a.height() / squared));
+            lowest = std::min(lowest, velra::test::psnr(velra::test::squaredError(a, b), double(a.width()) * a.height()));
         }
         std::printf("%.2f\n", lowest);
         return 0;
