@@ -8,6 +8,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <array>
 
 namespace velra::animation {
 
@@ -24,86 +25,163 @@ QString megabytes(qint64 bytes)
 }
 
 // Under a size limit, the best file that fits: WebP lossless first (unless a quality was named),
-// then the highest quality from 90 (or the one named) down to 30 that fits, found by halving the
-// range, at most five files a scale; GIF and the next scales likewise, down to 1/4. `made` and
-// `chosen` hold the file found; false when none fits (then `smallest` is the least reached) or on
-// a failure or a stop (`error`).
+// then the highest quality from 90 (or the one named) down to 30 that fits; GIF and the next scales
+// likewise, down to 1/4. `made` and `chosen` hold the file found; false when none fits (then
+// `smallest` is the least reached) or on a failure or a stop (`error`).
+//
+// A lossy file costs about three lossless ones, so a WebP's rungs are first tried on probes:
+// every eighth frame, encoded alone. A probe's size times the run's ratio of whole file to probe
+// predicts the whole file; the ratio is measured on the first lossless file (a lossy file's runs
+// some 15 % higher until one is made), and mended by every whole file that misses. At most four
+// probes and three whole lossy files a scale.
 bool fitWithin(const render::FrameRenderer &renderer, const AnimationOptions &options, const ExportWatch &watch,
                const std::function<bool(double)> &progress, Animation &made, AnimationOptions &chosen, qint64 &smallest,
                QString *error)
 {
+    constexpr int kProbeEvery = 8;
+    constexpr double kLossyOverLossless = 1.15;
     smallest = 0;
-    // What each rung made at the scale before, to pass over a rung that cannot fit at this one: a
-    // file shrinks about as its pixels do (a scaled-down picture often more), and one predicted at
-    // twice the limit or more is not made.
-    struct Rung
-    {
-        qint64 size = 0; // 0: not made
-        int scale = 1;
-    };
-    Rung lossless, high, low;
-    const auto hopeless = [&options](const Rung &rung, int scale) {
-        return rung.size > 0 && double(rung.size) * rung.scale * rung.scale / (double(scale) * scale) > 2.0 * double(options.maxBytes);
-    };
-    const auto attempt = [&](const AnimationOptions &tried, bool &fits, Rung &rung) {
+    const double limit = double(options.maxBytes);
+    const auto encoded = [&](AnimationOptions tried, bool probe, qint64 &size, Animation *file) {
         if (watch.trying)
             watch.trying(settingsName(tried));
-        Animation file;
-        if (!encodeAnimation(renderer, tried, file, error, progress))
+        if (probe)
+            tried.every *= kProbeEvery;
+        Animation own;
+        Animation &into = file ? *file : own;
+        if (!encodeAnimation(renderer, tried, into, error, progress))
             return false;
-        const qint64 size = file.size();
+        size = into.size();
+        return true;
+    };
+    // A whole file: kept when it fits.
+    const auto attempt = [&](const AnimationOptions &tried, bool &fits, qint64 &size) {
+        Animation file;
+        if (!encoded(tried, false, size, &file))
+            return false;
         smallest = smallest == 0 ? size : std::min(smallest, size);
-        rung = Rung{size, tried.scale};
-        fits = size <= options.maxBytes;
+        fits = double(size) <= limit;
         if (fits) {
             made = std::move(file);
             chosen = tried;
         }
         return true;
     };
+    const auto ratioOf = [](qint64 whole, qint64 probe) { return double(whole) / double(std::max<qint64>(1, probe)); };
+    double losslessRatio = 0.0; // 0 until measured
+    double lossyRatio = 0.0;
+    // What a GIF made at the scale before, to pass over a scale that cannot fit: a file shrinks
+    // about as its pixels do (a scaled-down picture often more).
+    qint64 gifSize = 0;
+    int gifScale = 1;
     for (int scale = std::max(1, options.scale); scale <= kMostScale; ++scale) {
+        const bool last = scale == kMostScale;
+        // A rung predicted within this of the limit is still made whole, a prediction being a
+        // guess: more freely where a whole file costs less.
+        const double hope = scale == 1 ? 1.1 : 1.25;
         AnimationOptions tried = options;
         tried.scale = scale;
         bool fits = false;
-        if ((options.format == AnimationFormat::Gif || options.quality == 0) && !hopeless(lossless, scale)) {
+        qint64 whole = 0;
+        if (options.format == AnimationFormat::Gif) {
             tried.quality = 0;
-            if (!attempt(tried, fits, lossless))
+            if (!last && gifSize > 0 && double(gifSize) * gifScale * gifScale / (double(scale) * scale) > 2.0 * limit)
+                continue;
+            if (!attempt(tried, fits, whole))
                 return false;
             if (fits)
                 return true;
-        }
-        if (options.format == AnimationFormat::Gif || hopeless(low, scale))
+            gifSize = whole;
+            gifScale = scale;
             continue;
-        int top = options.quality > 0 ? options.quality : 90; // too large once tried
-        int bottom = std::min(30, top);
-        if (!hopeless(high, scale)) {
+        }
+        if (options.quality == 0) {
+            tried.quality = 0;
+            qint64 probed = 0;
+            if (losslessRatio > 0.0 && !encoded(tried, true, probed, nullptr))
+                return false;
+            if (losslessRatio == 0.0 || double(probed) * losslessRatio <= hope * limit) {
+                if (!attempt(tried, fits, whole))
+                    return false;
+                if (fits)
+                    return true;
+                if (losslessRatio == 0.0) {
+                    if (!encoded(tried, true, probed, nullptr))
+                        return false;
+                    losslessRatio = ratioOf(whole, probed);
+                }
+            }
+        }
+        int top = options.quality > 0 ? options.quality : 90;
+        const int bottom = std::min(30, top);
+        if (losslessRatio == 0.0 && lossyRatio == 0.0) {
+            // A quality named and no lossless file to measure by: the named one, whole, measures.
             tried.quality = top;
-            if (!attempt(tried, fits, high))
+            if (!attempt(tried, fits, whole))
                 return false;
             if (fits)
                 return true;
-        }
-        if (bottom == top)
-            continue;
-        tried.quality = bottom;
-        if (!attempt(tried, fits, low))
-            return false;
-        if (!fits)
-            continue;
-        // `bottom` fits and `top` does not: the highest between, in the tries left at this scale.
-        Rung middle;
-        for (int left = options.quality > 0 ? 3 : 2; left > 0 && top - bottom > 1; --left) {
-            tried.quality = (bottom + top) / 2;
-            bool middleFits = false; // the file kept is the best that fitted
-            if (!attempt(tried, middleFits, middle))
+            qint64 probed = 0;
+            if (!encoded(tried, true, probed, nullptr))
                 return false;
-            (middleFits ? bottom : top) = tried.quality;
+            lossyRatio = ratioOf(whole, probed);
+            if (--top < bottom)
+                continue;
         }
-        return true;
+        // The probes' sizes by quality (0: not made).
+        std::array<qint64, 101> probes{};
+        const auto predicted = [&](int quality, double &size) {
+            tried.quality = quality;
+            if (probes[quality] == 0 && !encoded(tried, true, probes[quality], nullptr))
+                return false;
+            size = double(probes[quality]) * (lossyRatio > 0.0 ? lossyRatio : losslessRatio * kLossyOverLossless);
+            return true;
+        };
+        for (int wholeFiles = 0, probesLeft = 4; wholeFiles < 3 && top >= bottom; ++wholeFiles) {
+            double low = 0.0;
+            if (!predicted(bottom, low))
+                return false;
+            --probesLeft;
+            // At the last scale the lowest rung is made whole, so that a refusal names a size reached.
+            if (low > hope * limit && !(last && wholeFiles == 0))
+                break;
+            // The highest quality predicted to fit: between one predicted to fit (or the last
+            // hope) and one predicted too large, guessed where the size would cross the limit.
+            int fitting = bottom;
+            int large = top + 1;
+            double high = 0.0;
+            if (top > bottom && probesLeft > 0) {
+                if (!predicted(top, high))
+                    return false;
+                --probesLeft;
+                if (high <= limit)
+                    fitting = top;
+                else
+                    large = top;
+            }
+            while (large - fitting > 1 && probesLeft > 0 && low < limit && large <= top) {
+                const double share = (limit - low) / std::max(1.0, high - low);
+                const int guess = std::clamp(fitting + int(share * (large - fitting)), fitting + 1, large - 1);
+                double size = 0.0;
+                if (!predicted(guess, size))
+                    return false;
+                --probesLeft;
+                if (size <= limit)
+                    fitting = guess, low = size;
+                else
+                    large = guess, high = size;
+            }
+            tried.quality = fitting;
+            if (!attempt(tried, fits, whole))
+                return false;
+            if (fits)
+                return true;
+            lossyRatio = ratioOf(whole, probes[fitting]);
+            top = fitting - 1;
+        }
     }
     return false;
 }
-
 } // namespace
 
 QByteArray ExportChoices::encoded() const
