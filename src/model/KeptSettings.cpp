@@ -13,7 +13,7 @@ namespace {
 // the settings log. Version 2 has two more lines before the empty one: the save's route ("csf",
 // "txt" or nothing) and its page name, and the log as its CP932 bytes. Version 3 is one text in one
 // encoding, as an editor shows and saves it: UTF-8 with a byte order mark and CR LF, the log's text
-// included.
+// included. Version 4 is version 3 with a chain that holds a shake or a bounce curve.
 constexpr char kLastKind[] = "Velloran last settings ";
 constexpr char kNamedKind[] = "Velloran settings ";
 constexpr char kBom[] = "\xEF\xBB\xBF";
@@ -51,7 +51,12 @@ QByteArray encode(const Settings &settings, bool named)
         && again == settings.log;
     const QByteArray end = text ? "\r\n" : "\n";
     QByteArray bytes = text ? QByteArray(kBom) : QByteArray();
-    bytes += QByteArray(named ? kNamedKind : kLastKind) + QByteArray::number(text ? kVersion : 2) + end;
+    // A chain with a shake or a bounce is version 4, so that a copy of Velloran from before them
+    // says the file is newer instead of calling it damaged; any other is version 3, which it reads.
+    Run run;
+    runlog::parse(log, run, nullptr);
+    const int version = !text ? 2 : runlog::holdsNewerMotion(run.typedChain) ? 4 : 3;
+    bytes += QByteArray(named ? kNamedKind : kLastKind) + QByteArray::number(version) + end;
     const QString route = settings.route == Settings::Route::Csf ? QStringLiteral("csf") : settings.route == Settings::Route::Text ? QStringLiteral("txt") : QString();
     // The pictures as the system writes paths ("C:\\comic\\a.bmp" on Windows); read back either way.
     for (const QString &line : {QDir::toNativeSeparators(settings.scrollPicture), QDir::toNativeSeparators(settings.backgroundPicture),

@@ -26,7 +26,7 @@ struct Settings
 
 // The file's bytes: a first line that names the kind of file and its version ("Velloran last
 // settings 3" for the remembered settings, "Velloran settings 3" for a settings file the author
-// names), the two paths, the route and the page name, an empty line, then the settings log's text:
+// names; "4" when the chain holds a shake or a bounce curve), the two paths, the route and the page name, an empty line, then the settings log's text:
 // UTF-8 with a byte order mark and CR LF throughout. Versions 1 and 2 (the log as CP932 bytes) are
 // still read.
 QByteArray encode(const Settings &settings, bool named);
@@ -34,6 +34,6 @@ QByteArray encode(const Settings &settings, bool named);
 enum class Decoded { Ours, NotOurs, Newer, Broken };
 Decoded decode(QByteArrayView bytes, Settings &settings, int *version = nullptr);
 // The version of the layout this program writes and reads.
-constexpr int kVersion = 3;
+constexpr int kVersion = 4;
 
 } // namespace velra::lastrun

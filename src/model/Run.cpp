@@ -99,7 +99,7 @@ struct Place
     }
 };
 
-bool wholeNumber(const QString &text, const Place &place, int low, int high, int &out, RunError *error)
+bool wholeNumber(const QString &text, const Place &place, qint64 low, qint64 high, qint64 &out, RunError *error)
 {
     const auto refuse = [&](const QString &message) {
         return failWith(error, problem(message, place.line, place.segment, place.detail));
@@ -113,6 +113,15 @@ bool wholeNumber(const QString &text, const Place &place, int low, int high, int
     if (!ok || v < low || v > high)
         return refuse(QStringLiteral("%1の値「%2」は %3 から %4 の範囲外です。")
                           .arg(place.named(), shownValue(text), QString::number(low), QString::number(high)));
+    out = v;
+    return true;
+}
+
+bool wholeNumber(const QString &text, const Place &place, int low, int high, int &out, RunError *error)
+{
+    qint64 v = 0;
+    if (!wholeNumber(text, place, qint64(low), qint64(high), v, error))
+        return false;
     out = int(v);
     return true;
 }
@@ -184,14 +193,40 @@ bool readBezier(const LogLine &line, qsizetype from, const Place &at, Bezier &be
     return true;
 }
 
+// A shake's four values after its line's others: the swings, the decay, the pattern and the seed
+// (which reaches 2^32 - 1, past an int); and amplitudes that swing at all.
+bool readShake(const LogLine &line, qsizetype from, const Place &at, Segment &segment, RunError *error)
+{
+    const auto read = [&](qsizetype i, const char *label, qint64 low, qint64 high, qint64 &out) {
+        Place place = at;
+        place.label = QString::fromUtf8(label);
+        place.detail.reset();
+        return wholeNumber(line[from + i].text, place, low, high, out, error);
+    };
+    qint64 swings = 0, decay = 0, pattern = 0, seed = 0;
+    if (!read(0, "揺れの回数", 1, kMaxShakeSwings, swings) || !read(1, "減衰", 1, 3, decay) || !read(2, "揺れ方", 1, 2, pattern)
+        || !read(3, "シード", 0, 4294967295LL, seed))
+        return false;
+    segment.shake = {int(swings), Shake::Decay(decay), Shake::Pattern(pattern), quint32(seed)};
+    if (segment.x == 0 && segment.y == 0) {
+        Place place = at;
+        place.label = QStringLiteral("揺れ幅");
+        return failWith(error, problem(QStringLiteral("%1が x、y とも 0 です。どちらかを 1 から %2 にしてください。")
+                                           .arg(place.named(), QString::number(kMaxShakeAmplitude)),
+                                       at.line, at.segment));
+    }
+    return true;
+}
+
 // Line 4: the start, the first segment, the holds and the background, with four more values for a
 // Bézier curve.
 bool readRecord(const LogLine &line, Chain &chain, RunError *error, bool rows)
 {
     const auto value = [&line](DetailField field) { return line[int(field)].text; };
+    bool shake = false;
     const auto read = [&](DetailField field, int low, int high, int &out, const QString &label = QString()) {
         Place place{4, 1, label.isEmpty() ? detailFieldLabel(field) : label, field, rows};
-        if (rows) {
+        if (rows && label.isEmpty()) {
             // The editor names the first move's values as it names every row's.
             static const char *const rowLabels[] = {nullptr, nullptr, "目標の x 座標", "目標の y 座標", "動かし方", nullptr,
                                                     "速さの変化", nullptr, "止めるコマ数", nullptr};
@@ -207,32 +242,43 @@ bool readRecord(const LogLine &line, Chain &chain, RunError *error, bool rows)
     int curve = 0;
     int background = 0;
     if (!read(DetailField::StartX, -32768, 32767, chain.startX) || !read(DetailField::StartY, -32768, 32767, chain.startY)
-        || !read(DetailField::EndX, -32768, 32767, first.x) || !read(DetailField::EndY, -32768, 32767, first.y)
-        || !read(DetailField::MoveKind, 1, 2, motion))
+        || !read(DetailField::MoveKind, 1, 3, motion))
         return false;
     first.motion = Segment::Motion(motion);
+    shake = first.isShake();
     const bool byFrames = first.motion == Segment::Motion::Frames;
+    // A shake's values are named as its boxes are, never as a target's coordinates.
+    const bool targetRead = shake ? read(DetailField::EndX, 0, kMaxShakeAmplitude, first.x, QStringLiteral("揺れ幅の x"))
+                                        && read(DetailField::EndY, 0, kMaxShakeAmplitude, first.y, QStringLiteral("揺れ幅の y"))
+                                  : read(DetailField::EndX, -32768, 32767, first.x) && read(DetailField::EndY, -32768, 32767, first.y);
+    if (!targetRead)
+        return false;
     // The amount is named as the page names its box.
-    if (!read(DetailField::MoveAmount, 1, byFrames ? int(kMaxSegmentFrames) : 32767, first.amount,
-              byFrames ? QStringLiteral("コマ数") : QStringLiteral("1コマ平均のドット数"))
-        || !read(DetailField::Curve, 1, 5, curve) || !read(DetailField::HoldStart, 0, 32767, chain.holdStart)
+    if (!read(DetailField::MoveAmount, 1, shake ? kMaxShakeSwingFrames : byFrames ? int(kMaxSegmentFrames) : 32767, first.amount,
+              shake ? QStringLiteral("1 回のコマ数") : byFrames ? QStringLiteral("コマ数") : QStringLiteral("1コマ平均のドット数"))
+        || !read(DetailField::Curve, 1, shake ? 4 : 8, curve) || !read(DetailField::HoldStart, 0, 32767, chain.holdStart)
         || !read(DetailField::HoldEnd, 0, 32767, first.hold) || !read(DetailField::BackgroundMode, 1, 3, background))
         return false;
     first.curve = Segment::Curve(curve);
     chain.background = Chain::Background(background);
-    const qsizetype expected = first.curve == Segment::Curve::Bezier ? 14 : 10;
+    const bool more = first.curve == Segment::Curve::Bezier || shake;
+    const qsizetype expected = more ? 14 : 10;
     if (line.size() != expected)
-        return failWith(error, problem(line.size() < expected ? QStringLiteral("4 行目の曲線の値が足りません（x1、y1、x2、y2 の 4 つが必要です）。")
+        return failWith(error, problem(line.size() < expected ? (shake ? QStringLiteral("4 行目の揺れの値が足りません（回数、減衰、揺れ方、シードの 4 つが必要です）。")
+                                                                      : QStringLiteral("4 行目の曲線の値が足りません（x1、y1、x2、y2 の 4 つが必要です）。"))
                                                        : QStringLiteral("4 行目の値が多すぎます（%1 個のはずが %2 個あります）。")
                                                              .arg(QString::number(expected), QString::number(line.size())),
                                 4, 1));
     if (first.curve == Segment::Curve::Bezier && !readBezier(line, 10, {4, 1, QString(), std::nullopt, rows}, first.bezier, error))
         return false;
+    if (shake && !readShake(line, 10, {4, 1, QString(), std::nullopt, rows}, first, error))
+        return false;
     chain.segments = {first};
     return true;
 }
 
-// A further segment: "x","y",motion,"N",curve,"hold", with four more values for a Bézier curve.
+// A further segment: "x","y",motion,"N",curve,"hold", with four more values for a Bézier curve or
+// a shake (whose x and y are its amplitudes, and N its frames a swing).
 bool readSegmentLine(const LogLine &line, int lineNumber, Chain &chain, RunError *error, bool rows)
 {
     const int number = int(chain.segments.size()) + 1;
@@ -250,22 +296,28 @@ bool readSegmentLine(const LogLine &line, int lineNumber, Chain &chain, RunError
     Segment segment;
     int motion = 0;
     int curve = 0;
-    if (!read(0, "目標の x 座標", -32768, 32767, segment.x) || !read(1, "目標の y 座標", -32768, 32767, segment.y)
-        || !read(2, "動かし方", 1, 2, motion))
+    if (!read(2, "動かし方", 1, 3, motion))
         return false;
     segment.motion = Segment::Motion(motion);
+    const bool shake = segment.isShake();
     const bool byFrames = segment.motion == Segment::Motion::Frames;
-    if (!read(3, byFrames ? "コマ数" : "1コマ平均のドット数", 1, byFrames ? int(kMaxSegmentFrames) : 32767, segment.amount)
-        || !read(4, "速さの変化", 1, 5, curve) || !read(5, "止めるコマ数", 0, 32767, segment.hold))
+    const bool targetRead = shake ? read(0, "揺れ幅の x", 0, kMaxShakeAmplitude, segment.x) && read(1, "揺れ幅の y", 0, kMaxShakeAmplitude, segment.y)
+                                  : read(0, "目標の x 座標", -32768, 32767, segment.x) && read(1, "目標の y 座標", -32768, 32767, segment.y);
+    if (!targetRead
+        || !read(3, shake ? "1 回のコマ数" : byFrames ? "コマ数" : "1コマ平均のドット数", 1,
+                 shake ? kMaxShakeSwingFrames : byFrames ? int(kMaxSegmentFrames) : 32767, segment.amount)
+        || !read(4, "速さの変化", 1, shake ? 4 : 8, curve) || !read(5, "止めるコマ数", 0, 32767, segment.hold))
         return false;
     segment.curve = Segment::Curve(curve);
-    const qsizetype expected = segment.curve == Segment::Curve::Bezier ? 10 : 6;
+    const qsizetype expected = segment.curve == Segment::Curve::Bezier || shake ? 10 : 6;
     if (line.size() != expected)
         return failWith(error, problem(QStringLiteral("%1 行目（%2 番目の動き）の値の数が違います（%3 個のはずが %4 個あります）。")
                                     .arg(QString::number(lineNumber), QString::number(number), QString::number(expected),
                                          QString::number(line.size())),
                                 lineNumber, number));
     if (segment.curve == Segment::Curve::Bezier && !readBezier(line, 6, {lineNumber, number, QString(), std::nullopt, rows}, segment.bezier, error))
+        return false;
+    if (shake && !readShake(line, 6, {lineNumber, number, QString(), std::nullopt, rows}, segment, error))
         return false;
     chain.segments.append(segment);
     return true;
@@ -330,7 +382,12 @@ QList<LogLine> chainLines(const Chain &chain)
 {
     QList<LogLine> lines;
     const auto text = [](int v) { return LogValue::textValue(QString::number(v)); };
-    const auto bezierValues = [](const Segment &s, LogLine &line) {
+    const auto moreValues = [&text](const Segment &s, LogLine &line) {
+        if (s.isShake()) {
+            line << text(s.shake.swings) << LogValue::number(int(s.shake.decay)) << LogValue::number(int(s.shake.pattern))
+                 << LogValue::textValue(QString::number(s.shake.seed));
+            return;
+        }
         if (s.curve != Segment::Curve::Bezier)
             return;
         for (const int v : {s.bezier.x1, s.bezier.y1, s.bezier.x2, s.bezier.y2})
@@ -345,10 +402,22 @@ QList<LogLine> chainLines(const Chain &chain)
         } else {
             line = {text(s.x), text(s.y), LogValue::number(int(s.motion)), text(s.amount), LogValue::number(int(s.curve)), text(s.hold)};
         }
-        bezierValues(s, line);
+        moreValues(s, line);
         lines.append(line);
     }
     return lines;
+}
+
+bool holdsNewerMotion(const QList<LogLine> &lines)
+{
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const qsizetype motion = i == 0 ? int(DetailField::MoveKind) : 2;
+        const qsizetype curve = i == 0 ? int(DetailField::Curve) : 4;
+        const int code = lines[i].value(curve).text.trimmed().toInt();
+        if (lines[i].value(motion).text.trimmed() == QLatin1String("3") || (code >= 6 && code <= 8))
+            return true;
+    }
+    return false;
 }
 
 bool parse(QStringView text, Run &run, RunError *error, int upToLine)
@@ -398,12 +467,15 @@ bool parse(QStringView text, Run &run, RunError *error, int upToLine)
     qsizetype end = settingslog::parseValues(rest, 10, record);
     if (record.size() < 10)
         return failWith(error, missing(int(Field::SettingMode) + 1 + 10, found + int(record.size())));
-    if (record[int(DetailField::Curve)].text.trimmed() == QLatin1String("5") && end > 0 && rest[end - 1] == QLatin1Char(',')) {
-        QList<LogValue> curve;
-        end += settingslog::parseValues(rest.mid(end), 4, curve);
-        record.append(curve);
-        if (curve.size() < 4)
-            return failWith(error, problem(QStringLiteral("4 行目の曲線の値が足りません（x1、y1、x2、y2 の 4 つが必要です）。"), 4, 1));
+    const bool shake = record[int(DetailField::MoveKind)].text.trimmed() == QLatin1String("3");
+    if ((shake || record[int(DetailField::Curve)].text.trimmed() == QLatin1String("5")) && end > 0 && rest[end - 1] == QLatin1Char(',')) {
+        QList<LogValue> more;
+        end += settingslog::parseValues(rest.mid(end), 4, more);
+        record.append(more);
+        if (more.size() < 4)
+            return failWith(error, problem(shake ? QStringLiteral("4 行目の揺れの値が足りません（回数、減衰、揺れ方、シードの 4 つが必要です）。")
+                                                 : QStringLiteral("4 行目の曲線の値が足りません（x1、y1、x2、y2 の 4 つが必要です）。"),
+                                           4, 1));
     }
     if (end > 0 && rest[end - 1] == QLatin1Char(','))
         return failWith(error, problem(QStringLiteral("4 行目の値が多すぎます。"), 4, 1));

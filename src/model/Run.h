@@ -79,22 +79,45 @@ struct Bezier
     friend bool operator==(const Bezier &, const Bezier &) = default;
 };
 
-// One move of a chain: from where the last one stopped to its target.
+// A shake's own settings: how many swings, how they die down, and whether they alternate or are
+// drawn from a seeded sequence.
+struct Shake
+{
+    enum class Decay { None = 1, Linear = 2, Quadratic = 3 };
+    enum class Pattern { Alternate = 1, Random = 2 };
+
+    int swings = 5; // N
+    Decay decay = Decay::Linear;
+    Pattern pattern = Pattern::Alternate;
+    quint32 seed = 1; // Pattern::Random's; kept as typed for Alternate too
+
+    friend bool operator==(const Shake &, const Shake &) = default;
+};
+
+// One part of a chain: a move from where the last one stopped to its target, or a shake about
+// where it stands that comes back to rest there.
 struct Segment
 {
-    enum class Motion { DotsPerFrame = 1, Frames = 2 };
-    enum class Curve { Linear = 1, EaseIn = 2, EaseOut = 3, EaseInOut = 4, Bezier = 5 };
+    enum class Motion { DotsPerFrame = 1, Frames = 2, Shake = 3 };
+    enum class Curve { Linear = 1, EaseIn = 2, EaseOut = 3, EaseInOut = 4, Bezier = 5, BounceOut = 6, BounceIn = 7, BounceInOut = 8 };
 
-    int x = 0; // the target: the picture's top-left corner in window pixels
+    int x = 0; // the target: the picture's top-left corner in window pixels; a shake's amplitudes
     int y = 0;
     Motion motion = Motion::DotsPerFrame;
-    int amount = 1; // dots a frame, or moving frames
-    Curve curve = Curve::Linear;
+    int amount = 1; // dots a frame, or moving frames; a shake's frames a swing
+    Curve curve = Curve::Linear; // a shake's swings take curves 1 to 4
     Bezier bezier; // Curve::Bezier only
     int hold = 0;  // extra copies of the last frame written
+    Shake shake;   // Motion::Shake only
 
+    bool isShake() const { return motion == Motion::Shake; }
     friend bool operator==(const Segment &, const Segment &) = default;
 };
+
+// A shake's limits: amplitudes, swings and frames a swing.
+constexpr int kMaxShakeAmplitude = 1000;
+constexpr int kMaxShakeSwings = 100;
+constexpr int kMaxShakeSwingFrames = 60;
 
 // The detailed mode: a start, then one segment after another.
 struct Chain
@@ -165,6 +188,9 @@ enum class Naming { LogLines, EditorRows };
 // A chain's values as the page's boxes give them, checked as a log's are: line 4's ten values (with
 // four more for a Bézier curve), then one line of six (or ten) for each further segment.
 bool chainFromLines(const QList<LogLine> &lines, Chain &chain, RunError *error, Naming naming = Naming::LogLines);
+// Whether the chain's lines hold a shake or a bounce curve, which versions before them do not know:
+// a settings file holding them is written as the next version.
+bool holdsNewerMotion(const QList<LogLine> &lines);
 
 } // namespace runlog
 } // namespace velra

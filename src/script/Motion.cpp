@@ -3,6 +3,7 @@
 #include "text/Failure.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -13,6 +14,7 @@ namespace {
 // (start * den + delta * num) / den, the position itself rounded to the nearest whole number with
 // an exact half away from zero: rounding only the offset from the start would round a half towards
 // the start instead. |position| <= 32,768 and den <= 32,767^3 keep every product inside 63 bits.
+// (The bounces' den of 128 m^2 is far below.)
 qint64 roundedPosition(qint64 start, qint64 delta, qint64 num, qint64 den)
 {
     const qint64 scaled = start * den + delta * num;
@@ -86,12 +88,44 @@ qint64 placed(qint64 from, qint64 delta, double c)
     return roundHalfAway(double(from) + double(delta) * c);
 }
 
-// c(i / m) of curves 1 to 4 as num / den, in whole numbers.
+// The bounce at its end, out(i / m) in 64 m^2-ths: four arcs of 121/16 t^2 meeting the top at
+// t = 4/11, 8/11, 10/11 and 1, each lower bounce a quarter of the height before.
+qint64 bounceOut64(qint64 i, qint64 m)
+{
+    const qint64 at = 11 * i;
+    if (at < 4 * m)
+        return 484 * i * i;
+    if (at < 8 * m) {
+        const qint64 d = at - 6 * m;
+        return 4 * (d * d + 12 * m * m);
+    }
+    if (at < 10 * m) {
+        const qint64 d = at - 9 * m;
+        return 4 * (d * d + 15 * m * m);
+    }
+    const qint64 d = 22 * i - 21 * m;
+    return d * d + 63 * m * m;
+}
+
+// c(i / m) of curves 1 to 4 and the bounces as num / den, in whole numbers: den is at most
+// 128 m^2 <= 2^38, so every position stays inside 63 bits.
 void curveFraction(Segment::Curve curve, qint64 i, qint64 m, qint64 &num, qint64 &den)
 {
     num = i;
     den = m;
     switch (curve) {
+    case Segment::Curve::BounceOut:
+        num = bounceOut64(i, m);
+        den = 64 * m * m;
+        break;
+    case Segment::Curve::BounceIn:
+        num = 64 * m * m - bounceOut64(m - i, m);
+        den = 64 * m * m;
+        break;
+    case Segment::Curve::BounceInOut:
+        num = 2 * i < m ? 64 * m * m - bounceOut64(m - 2 * i, m) : 64 * m * m + bounceOut64(2 * i - m, m);
+        den = 128 * m * m;
+        break;
     case Segment::Curve::EaseIn:
         num = i * i;
         den = m * m;
@@ -111,6 +145,51 @@ void curveFraction(Segment::Curve curve, qint64 i, qint64 m, qint64 &num, qint64
 
 } // namespace
 
+quint32 xorshift32(quint32 &state)
+{
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+}
+
+qint64 shakeFrames(const Segment &shake)
+{
+    return qint64(shake.shake.swings + 1) * shake.amount + 1;
+}
+
+void shakePoints(const Segment &segment, qint64 atX, qint64 atY, std::vector<std::array<qint64, 2>> &points)
+{
+    const Shake &k = segment.shake;
+    const qint64 n = k.swings;
+    points.clear();
+    points.reserve(size_t(n + 2));
+    points.push_back({atX, atY});
+    quint32 state = k.seed == 0 ? 1 : k.seed;
+    for (qint64 i = 1; i <= n; ++i) {
+        // d = 1, (N - i + 1) / N or its square; f = 1, or 1/2 + r / 2^33 = (2^32 + r) / 2^33. Every
+        // product stays below 1000 x 100^2 x 2^33 < 2^63.
+        const qint64 left = n - i + 1;
+        const qint64 dNum = k.decay == Shake::Decay::None ? 1 : k.decay == Shake::Decay::Linear ? left : left * left;
+        const qint64 dDen = k.decay == Shake::Decay::None ? 1 : k.decay == Shake::Decay::Linear ? n : n * n;
+        qint64 fx = 1, fy = 1, fDen = 1;
+        if (k.pattern == Shake::Pattern::Random) {
+            fx = (qint64(1) << 32) + xorshift32(state);
+            fy = (qint64(1) << 32) + xorshift32(state);
+            fDen = qint64(1) << 33;
+        }
+        // round(a d f), an exact half away from zero (every term is positive), signed by the swing.
+        const auto swing = [&](qint64 amplitude, qint64 f) {
+            const qint64 num = amplitude * dNum * f;
+            const qint64 den = dDen * fDen;
+            const qint64 rounded = (2 * num + den) / (2 * den);
+            return i % 2 == 1 ? rounded : -rounded;
+        };
+        points.push_back({atX + swing(segment.x, fx), atY + swing(segment.y, fy)});
+    }
+    points.push_back({atX, atY});
+}
+
 double curveShare(Segment::Curve curve, const Bezier &bezier, qint64 i, qint64 m)
 {
     if (m <= 0 || i <= 0)
@@ -129,6 +208,10 @@ double curveShare(Segment::Curve curve, const Bezier &bezier, qint64 i, qint64 m
 
 void segmentPosition(const Segment &segment, qint64 fromX, qint64 fromY, qint64 i, qint64 n, qint64 &x, qint64 &y)
 {
+    if (segment.isShake()) {
+        SegmentFrames(segment, fromX, fromY, n).position(i, x, y);
+        return;
+    }
     const qint64 m = n - 1;
     if (m <= 0 || i <= 0) {
         x = fromX;
@@ -174,6 +257,10 @@ SegmentFrames::SegmentFrames(const Segment &segment, qint64 fromX, qint64 fromY,
     , m_fromY(fromY)
     , m_n(n)
 {
+    if (segment.isShake()) {
+        shakePoints(segment, fromX, fromY, m_points);
+        return;
+    }
     if (segment.curve != Segment::Curve::Bezier || n <= 2)
         return;
     const Controls k = controlsOf(segment.bezier);
@@ -194,6 +281,25 @@ SegmentFrames::SegmentFrames(const Segment &segment, qint64 fromX, qint64 fromY,
 
 void SegmentFrames::position(qint64 i, qint64 &x, qint64 &y)
 {
+    if (m_segment.isShake()) {
+        // A move of m + 1 frames from each turning point to the next, by the chain's own rule.
+        const qint64 m = m_segment.amount;
+        if (i <= 0 || m <= 0) {
+            x = m_fromX;
+            y = m_fromY;
+            return;
+        }
+        const size_t swing = size_t(std::min<qint64>((i - 1) / m, qint64(m_points.size()) - 2));
+        const qint64 step = std::min(i - qint64(swing) * m, m);
+        const auto &from = m_points[swing];
+        const auto &to = m_points[swing + 1];
+        qint64 num = 0;
+        qint64 den = 1;
+        curveFraction(m_segment.curve, step, m, num, den);
+        x = roundedPosition(from[0], to[0] - from[0], num, den);
+        y = roundedPosition(from[1], to[1] - from[1], num, den);
+        return;
+    }
     const qint64 m = m_n - 1;
     if (!m_fast || i <= 0 || i >= m) {
         segmentPosition(m_segment, m_fromX, m_fromY, i, m_n, x, y);
@@ -302,7 +408,9 @@ bool ChainPlan::make(const Chain &chain, ChainPlan &plan, QString *error)
         Part part;
         part.fromX = x;
         part.fromY = y;
-        if (s.motion == Segment::Motion::Frames) {
+        if (s.isShake()) {
+            part.moving = shakeFrames(s);
+        } else if (s.motion == Segment::Motion::Frames) {
             part.moving = s.amount;
         } else {
             const qint64 longest = qMax(qAbs(s.x - x), qAbs(s.y - y));
@@ -321,8 +429,9 @@ bool ChainPlan::make(const Chain &chain, ChainPlan &plan, QString *error)
         if (plan.frames > kMaxChainFrames)
             return fail(error, QStringLiteral("%1ところで書き出すコマが %2 コマを超えます。動きかコマ数を減らしてください。")
                                    .arg(which(k), QString::number(kMaxChainFrames)));
-        // One frame is only the frame it starts from: the target is never reached.
-        if (part.moving > 1) {
+        // One frame is only the frame it starts from: the target is never reached. A shake comes
+        // back to where it began.
+        if (part.moving > 1 && !s.isShake()) {
             x = s.x;
             y = s.y;
         }
@@ -332,9 +441,22 @@ bool ChainPlan::make(const Chain &chain, ChainPlan &plan, QString *error)
     }
     // Every frame a curve could carry out of range is computed as the generation computes it, in the
     // order it is written; the first one out is named.
+    std::vector<std::array<qint64, 2>> points;
     for (qsizetype k = 0; k < chain.segments.size(); ++k) {
         const Segment &s = chain.segments[k];
         const Part &part = plan.parts[k];
+        if (s.isShake()) {
+            // Its swings stay between its turning points (curves 1 to 4 never overshoot).
+            shakePoints(s, part.fromX, part.fromY, points);
+            for (const auto &[px, py] : points) {
+                if (!fitsInt16(px) || !fitsInt16(py)) {
+                    plan = ChainPlan();
+                    return fail(error, QStringLiteral("%1揺れが位置を -32768 から 32767 の範囲外（%2, %3）に出します。揺れ幅か位置を見直してください。")
+                                           .arg(which(k), QString::number(px), QString::number(py)));
+                }
+            }
+            continue;
+        }
         if (!mayLeaveRange(s, part.fromX, part.fromY))
             continue;
         SegmentFrames frames(s, part.fromX, part.fromY, part.moving);

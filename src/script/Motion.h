@@ -5,6 +5,9 @@
 #include <QList>
 #include <QString>
 
+#include <array>
+#include <vector>
+
 // Where the picture stands in each frame: the curves, the rounding, and how a chain unfolds.
 namespace velra {
 
@@ -47,6 +50,16 @@ struct ChainPlan
     static bool make(const Chain &chain, ChainPlan &plan, QString *error);
 };
 
+// A shake of N swings, m frames a swing, writes (N + 1) m + 1 frames: P, then a move of m + 1
+// frames (by the chain's rule, its frames 1 to m) to each peak in turn and back to P.
+qint64 shakeFrames(const Segment &shake);
+// Its turning points about P = (atX, atY): P, peak i = P + (s round(ax d f), s round(ay d f)) for
+// i = 1 to N (s alternating from +1, d the decay, f 1 or drawn from the seed), then P again. Exact:
+// whole numbers only, so every system writes the same frames.
+void shakePoints(const Segment &shake, qint64 atX, qint64 atY, std::vector<std::array<qint64, 2>> &points);
+// The next value of xorshift32 (x ^= x << 13; x ^= x >> 17; x ^= x << 5): a shake's random swings.
+quint32 xorshift32(quint32 &state);
+
 // The share of the way c(i / m) that a curve has gone at step i of m (0 to 1, or past them for a
 // Bézier curve that overshoots): what every position is made of, and what the curve's picture draws.
 double curveShare(Segment::Curve curve, const Bezier &bezier, qint64 i, qint64 m);
@@ -75,6 +88,7 @@ private:
     double m_halfWidth = 0; // of the bracket checked around s
     double m_window = 0;    // how far c can be from the c at s, given the bracket
     double m_s = 0;         // the last frame's s; 0 before the first
+    std::vector<std::array<qint64, 2>> m_points; // a shake's turning points
 };
 
 } // namespace velra

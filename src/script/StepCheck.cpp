@@ -39,7 +39,7 @@ StepCheck checkSteps(const Segment &segment, qint64 fromX, qint64 fromY, qint64 
     c.dy = qAbs(segment.y - fromY);
     c.frames = frames;
     const qint64 m = frames - 1;
-    if (segment.curve != Segment::Curve::Linear || m < 2)
+    if (segment.isShake() || segment.curve != Segment::Curve::Linear || m < 2)
         return c;
     c.lowX = c.dx / m;
     c.highX = (c.dx + m - 1) / m;

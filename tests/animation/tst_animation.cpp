@@ -46,8 +46,8 @@ class TestAnimation : public QObject
         chain.startX = -10;
         chain.startY = 5;
         chain.holdStart = 3;
-        chain.segments = {Segment{30, 20, Segment::Motion::Frames, 9, Segment::Curve::EaseInOut, {}, 4},
-                          Segment{70, 0, Segment::Motion::DotsPerFrame, 7, Segment::Curve::Linear, {}, 0}};
+        chain.segments = {Segment{30, 20, Segment::Motion::Frames, 9, Segment::Curve::EaseInOut, {}, 4, {}},
+                          Segment{70, 0, Segment::Motion::DotsPerFrame, 7, Segment::Curve::Linear, {}, 0, {}}};
         ScriptFrames frames;
         QString error;
         if (!ScriptFrames::read(scriptOf(chainRun(chain)), frames, &error))
@@ -215,7 +215,7 @@ private slots:
             QVERIFY2(psnr(squaredError(drawn, shown), 64 * 48) >= 25, qPrintable(QString::number(k)));
         }
         Chain still;
-        still.segments = {Segment{10, 0, Segment::Motion::Frames, 2, Segment::Curve::Linear, {}, 17000}};
+        still.segments = {Segment{10, 0, Segment::Motion::Frames, 2, Segment::Curve::Linear, {}, 17000, {}}};
         ScriptFrames frames;
         QVERIFY(ScriptFrames::read(scriptOf(chainRun(still)), frames, &error));
         const FrameRenderer holding(frames, QSize(64, 48), {});

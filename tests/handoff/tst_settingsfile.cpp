@@ -247,8 +247,8 @@ private slots:
         QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << QString()
                                 << QStringLiteral("「%1」は Velloran の設定ファイルではありません。");
         QTest::newRow("empty") << QByteArray() << QStringLiteral("empty") << QStringLiteral("「%1」は Velloran の設定ファイルではありません。");
-        QTest::newRow("a newer version") << QByteArray("Velloran settings 4\n" + head.mid(20) + kLog) << QString()
-                                         << QStringLiteral("設定ファイル「%1」は新しい版の Velloran で作られています（版 4）。この Velloran が読めるのは版 3 までです。");
+        QTest::newRow("a newer version") << QByteArray("Velloran settings 5\n" + head.mid(20) + kLog) << QString()
+                                         << QStringLiteral("設定ファイル「%1」は新しい版の Velloran で作られています（版 5）。この Velloran が読めるのは版 4 までです。");
         QTest::newRow("version 3, a log CP932 cannot hold") << QByteArray("Velloran settings 3\r\n\r\n\r\n\r\n\r\n\r\n" + QByteArray(kLog).replace("s.bmp", "\xF0\x9F\x98\x80.bmp"))
                                                             << QString() << QStringLiteral("設定ファイル「%1」は途中で切れているか、壊れています。");
         QTest::newRow("cut in the header") << QByteArray("Velloran settings 2\n/a.bmp\n") << QString()

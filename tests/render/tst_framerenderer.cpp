@@ -273,7 +273,7 @@ private slots:
     {
         QFETCH(QString, background);
         solidPicture("s.bmp", 10, 10, kBlue);
-        const Segment move{60, -5, Segment::Motion::Frames, 300, Segment::Curve::EaseInOut, {}, 3};
+        const Segment move{60, -5, Segment::Motion::Frames, 300, Segment::Curve::EaseInOut, {}, 3, {}};
         const Run run = chainRun({-10, 40, 2, Chain::Background(background.toInt()), {move}});
         const QByteArray script = scriptOf(run);
         QString error;

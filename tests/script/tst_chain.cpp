@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "model/Run.h"
 #include "script/ScrollScript.h"
+#include "script/Motion.h"
 #include "script/StepCheck.h"
 
 #include <QTest>
@@ -35,6 +36,14 @@ bool generate(const QString &lines, QByteArray &script, QString &error)
         return false;
     }
     return generateScript(run, script, nullptr, &error);
+}
+
+// `pattern` with %1, %2... filled in order.
+QString filled(QString pattern, const QStringList &values)
+{
+    for (const QString &v : values)
+        pattern = pattern.arg(v);
+    return pattern;
 }
 
 QString repeated(const QString &line, int times)
@@ -92,6 +101,18 @@ private slots:
         QTest::newRow("a peak between frames") << QStringLiteral("\"0\",\"0\",\"13790\",\"0\",2,\"3\",5,\"0\",\"0\",3,\"0\",\"3\",\"1\",\"3\"\r\n")
                                                << "0,0 32751,0 13790,0";
         QTest::newRow("trailing blank lines") << first + "\"4\",\"6\",2,\"2\",1,\"0\"\r\n\r\n  \r\n" << "0,0 2,0 4,0 4,6";
+        // Shakes: N + 1 moves of m + 1 frames, about where the chain stands, back to rest there.
+        const QString shake = QStringLiteral("\"0\",\"0\",\"%1\",\"%2\",3,\"%3\",%4,\"%5\",\"0\",3,\"%6\",%7,%8,\"%9\"\r\n");
+        QTest::newRow("shake, start hold 3, linear decay")
+            << filled(shake, {"0", "10", "2", "1", "3", "5", "2", "1", "1"})
+            << "0,0 0,0 0,0 0,0 0,5 0,10 0,1 0,-8 0,-1 0,6 0,1 0,-4 0,-1 0,2 0,1 0,0";
+        QTest::newRow("shake, random from seed 1") << filled(shake, {"20", "0", "1", "1", "0", "3", "1", "2", "1"}) << "0,0 10,0 -16,0 16,0 0,0";
+        QTest::newRow("shake, exact halves away from zero") << filled(shake, {"0", "10", "1", "1", "0", "4", "2", "1", "1"}) << "0,0 0,10 0,-8 0,5 0,-3 0,0";
+        QTest::newRow("shake, quadratic, random ry, slow end")
+            << filled(shake, {"12", "9", "2", "3", "0", "3", "3", "2", "7"}) << "0,0 5,4 6,5 -2,-1 -5,-3 -1,0 1,1 0,0 0,0";
+        QTest::newRow("shake on a later line, seed 0 as 1") << first + "\"3\",\"0\",3,\"1\",1,\"1\",\"1\",1,2,\"0\"\r\n\"4\",\"1\",2,\"2\",1,\"0\"\r\n"
+                                                           << "0,0 2,0 4,0 6,0 4,0 4,0 4,1";
+        QTest::newRow("bounce at the end") << QStringLiteral("\"0\",\"0\",\"640\",\"0\",2,\"5\",6,\"0\",\"0\",3\r\n") << "0,0 303,0 490,0 623,0 640,0";
     }
     void frames_followTheRule()
     {
@@ -121,8 +142,8 @@ private slots:
         QTest::newRow("y beyond 3") << bezier.arg(QStringLiteral("\"0\",\"0\",\"1\",\"3.5\"")) << "範囲外";
         QTest::newRow("a curve value missing") << bezier.arg(QStringLiteral("\"0\",\"0\",\"1\"")) << "曲線の値が足りません";
         QTest::newRow("a later segment's x") << first + "\"x\",\"0\",1,\"1\",1,\"0\"\r\n" << "5 行目（2 番目の動き）の目標の x 座標の値「x」は整数ではありません";
-        QTest::newRow("motion 3") << first + "\"1\",\"0\",3,\"1\",1,\"0\"\r\n" << "5 行目（2 番目の動き）の動かし方の値「3」は 1 から 2 の範囲外";
-        QTest::newRow("curve 6") << first + "\"1\",\"0\",1,\"1\",6,\"0\"\r\n" << "速さの変化の値「6」は 1 から 5 の範囲外";
+        QTest::newRow("motion 4") << first + "\"1\",\"0\",4,\"1\",1,\"0\"\r\n" << "5 行目（2 番目の動き）の動かし方の値「4」は 1 から 3 の範囲外";
+        QTest::newRow("curve 9") << first + "\"1\",\"0\",1,\"1\",9,\"0\"\r\n" << "速さの変化の値「9」は 1 から 8 の範囲外";
         QTest::newRow("negative hold") << first + "\"1\",\"0\",1,\"1\",1,\"-1\"\r\n" << "止めるコマ数の値「-1」";
         QTest::newRow("a value too many") << first + "\"1\",\"0\",1,\"1\",1,\"0\",\"7\"\r\n" << "5 行目（2 番目の動き）の値の数が違います（6 個のはずが 7 個あります）";
         QTest::newRow("values missing") << first + "\"1\",\"0\",1\r\n" << "5 行目（2 番目の動き）の値が足りません";
@@ -138,6 +159,17 @@ private slots:
                                                 << "曲線が位置を -32768 から 32767 の範囲外（71250, 0）に出します";
         QTest::newRow("overshoot, the first frame out named") << first + "\"4\",\"-20000\",2,\"101\",5,\"0\",\"0\",\"3\",\"1\",\"3\"\r\n"
                                                              << "2 番目の動きの曲線が位置を -32768 から 32767 の範囲外（4, -33533）に出します";
+        const QString shake = QStringLiteral("\"%1\",\"0\",\"%2\",\"%3\",3,\"%4\",%5,\"0\",\"0\",3,\"%6\",2,1,\"%7\"\r\n");
+        QTest::newRow("shake amplitude 1001") << filled(shake, {"0", "1001", "0", "2", "1", "5", "1"}) << "揺れ幅の xの値「1001」は 0 から 1000 の範囲外";
+        QTest::newRow("shake amplitudes both 0") << filled(shake, {"0", "0", "0", "2", "1", "5", "1"}) << "揺れ幅が x、y とも 0 です";
+        QTest::newRow("shake of 61 frames a swing") << filled(shake, {"0", "9", "0", "61", "1", "5", "1"}) << "1 回のコマ数の値「61」は 1 から 60 の範囲外";
+        QTest::newRow("shake with a Bézier curve") << filled(shake, {"0", "9", "0", "2", "5", "5", "1"}) << "速さの変化の値「5」は 1 から 4 の範囲外";
+        QTest::newRow("shake of 101 swings") << filled(shake, {"0", "9", "0", "2", "1", "101", "1"}) << "揺れの回数の値「101」は 1 から 100 の範囲外";
+        QTest::newRow("shake seed 2^32") << filled(shake, {"0", "9", "0", "2", "1", "5", "4294967296"}) << "シードの値「4294967296」は 0 から 4294967295 の範囲外";
+        QTest::newRow("shake values missing") << QStringLiteral("\"0\",\"0\",\"9\",\"0\",3,\"2\",1,\"0\",\"0\",3\r\n") << "4 行目の揺れの値が足りません";
+        QTest::newRow("shake out of range") << filled(shake, {"32760", "10", "0", "2", "1", "5", "1"}) << "揺れが位置を -32768 から 32767 の範囲外（32770, 0）に出します";
+        QTest::newRow("a later shake's amplitude")
+            << first + "\"-1\",\"0\",3,\"2\",1,\"0\",\"5\",2,1,\"1\"\r\n" << "5 行目（2 番目の動き）の揺れ幅の xの値「-1」は 0 から 1000 の範囲外";
         QTest::newRow("overshoot below, after a 1-frame move")
             << first + "\"0\",\"0\",2,\"1\",1,\"0\"\r\n\"4\",\"-20000\",2,\"101\",5,\"0\",\"0\",\"3\",\"1\",\"3\"\r\n"
             << "3 番目の動きの曲線が位置を -32768 から 32767 の範囲外（4, -33533）";
@@ -323,6 +355,31 @@ private slots:
         QCOMPARE(offered, suggested);
     }
 
+    // Every curve at t = 1/4, 1/2 and 3/4, exact (the values are dyadic), and the shakes' random
+    // sequence from seed 1.
+    void curves_andTheRandomSequence()
+    {
+        using C = Segment::Curve;
+        const Bezier backOut{3400, 15600, 6400, 10000};
+        const std::tuple<C, std::array<double, 3>> table[] = {
+            {C::Linear, {0.25, 0.5, 0.75}},
+            {C::EaseIn, {0.0625, 0.25, 0.5625}},
+            {C::EaseOut, {0.4375, 0.75, 0.9375}},
+            {C::EaseInOut, {0.15625, 0.5, 0.84375}},
+            {C::BounceOut, {0.47265625, 0.765625, 0.97265625}},
+            {C::BounceIn, {0.02734375, 0.234375, 0.52734375}},
+            {C::BounceInOut, {0.1171875, 0.5, 0.8828125}},
+        };
+        for (const auto &[curve, shares] : table)
+            for (int i = 1; i <= 3; ++i)
+                QCOMPARE(curveShare(curve, {}, i, 4), shares[size_t(i - 1)]);
+        // back-out overshoots past 1 on the way, as its name says.
+        QVERIFY(curveShare(C::Bezier, backOut, 2, 4) > 1.0);
+        quint32 state = 1;
+        for (const quint32 expected : {270369u, 67634689u, 2647435461u, 307599695u})
+            QCOMPARE(xorshift32(state), expected);
+    }
+
     void chainLines_roundTrip()
     {
         Chain chain;
@@ -344,24 +401,45 @@ private slots:
         b.motion = Segment::Motion::Frames;
         b.amount = 3;
         b.curve = Segment::Curve::EaseInOut;
-        chain.segments = {a, b, a};
+        b.curve = Segment::Curve::BounceIn;
+        Segment c;
+        c.x = 1000;
+        c.y = 3;
+        c.motion = Segment::Motion::Shake;
+        c.amount = 60;
+        c.curve = Segment::Curve::EaseOut;
+        c.shake = {100, Shake::Decay::Quadratic, Shake::Pattern::Random, 4294967295u};
+        chain.segments = {a, b, a, c};
         const QList<LogLine> lines = runlog::chainLines(chain);
-        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.size(), 4);
         QCOMPARE(lines[0].size(), 14);
         QCOMPARE(lines[1].size(), 6);
         QCOMPARE(lines[2].size(), 10);
         QCOMPARE(lines[0][10].text, QStringLiteral("0.25"));
         QCOMPARE(lines[0][11].text, QStringLiteral("-1.5"));
         QCOMPARE(lines[0][13].text, QStringLiteral("3"));
+        QCOMPARE(lines[1][4].text, QStringLiteral("7"));
+        QCOMPARE(lines[3].size(), 10);
+        QCOMPARE(lines[3][9].text, QStringLiteral("4294967295"));
         Chain read;
         QVERIFY(runlog::chainFromLines(lines, read, nullptr));
         QVERIFY(read == chain);
+        // A shake first: its four values follow the background.
+        Chain shaken = chain;
+        shaken.segments = {c, b};
+        const QList<LogLine> shakenLines = runlog::chainLines(shaken);
+        QCOMPARE(shakenLines[0].size(), 14);
+        QCOMPARE(shakenLines[0][10].text, QStringLiteral("100"));
+        QVERIFY(runlog::chainFromLines(shakenLines, read, nullptr));
+        QVERIFY(read == shaken);
+        QVERIFY(runlog::holdsNewerMotion(shakenLines) && !runlog::holdsNewerMotion(runlog::chainLines(Chain{0, 0, 0, {}, {a}})));
 
         ChainPlan plan;
         QVERIFY(ChainPlan::make(chain, plan, nullptr));
-        QCOMPARE(plan.parts.size(), 3);
+        QCOMPARE(plan.parts.size(), 4);
         QCOMPARE(plan.parts[1].firstFrame, 2 + 12 + 1);
-        QCOMPARE(plan.frames, (2 + 12 + 1) + (3 - 1) + (12 - 1 + 1));
+        QCOMPARE(plan.frames, (2 + 12 + 1) + (3 - 1) + (12 - 1 + 1) + (101 * 60));
+        QCOMPARE(plan.parts[3].toX, plan.parts[3].fromX); // a shake ends where it began
         QCOMPARE(plan.held, 2 + 1 + 0 + 1);
         QCOMPARE(plan.moving + plan.held, plan.frames);
     }

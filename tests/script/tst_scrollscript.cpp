@@ -358,7 +358,7 @@ private slots:
         QTest::newRow("not a number") << QStringList{"0", "x", "10", "0", "1", "1", "1", "0", "0", "1"} << QStringLiteral("開始位置の y 座標の値「x」は整数ではありません");
         QTest::newRow("out of 16 bits") << QStringList{"0", "0", "40000", "0", "1", "1", "1", "0", "0", "1"} << QStringLiteral("終了位置の x 座標の値「40000」は -32768 から 32767");
         QTest::newRow("no dots") << QStringList{"0", "0", "10", "0", "1", "0", "1", "0", "0", "1"} << QStringLiteral("1コマ平均のドット数の値「0」");
-        QTest::newRow("curve 6") << QStringList{"0", "0", "10", "0", "1", "1", "6", "0", "0", "1"} << QStringLiteral("速さの変化の値「6」は 1 から 5 の範囲外");
+        QTest::newRow("curve 9") << QStringList{"0", "0", "10", "0", "1", "1", "9", "0", "0", "1"} << QStringLiteral("速さの変化の値「9」は 1 から 8 の範囲外");
         QTest::newRow("curve 5 without its values") << QStringList{"0", "0", "10", "0", "1", "1", "5", "0", "0", "1"} << QStringLiteral("曲線の値が足りません");
         QTest::newRow("negative hold") << QStringList{"0", "0", "10", "0", "1", "1", "1", "-1", "0", "1"} << QStringLiteral("最初に止めるコマ数");
         QTest::newRow("too many frames") << QStringList{"-32768", "0", "32767", "0", "1", "1", "1", "0", "0", "1"} << QStringLiteral("32768 コマまで");

@@ -74,8 +74,8 @@ private slots:
         QTest::newRow("invalid CP932") << QByteArray(kLog).replace("scroll", "scr\x81\x7Fll") << notALog;
         const QByteArray detailedHead = "\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n2\r\n";
         QTest::newRow("detailed, record missing") << detailedHead << QStringLiteral("値が足りません");
-        QTest::newRow("detailed, damaged record") << detailedHead + "\"0\",\"0\",\"9\",\"0\",1,\"1\",7,\"0\",\"0\",1\r\n"
-                                                  << QStringLiteral("速さの変化の値「7」は 1 から 5 の範囲外です");
+        QTest::newRow("detailed, damaged record") << detailedHead + "\"0\",\"0\",\"9\",\"0\",1,\"1\",9,\"0\",\"0\",1\r\n"
+                                                  << QStringLiteral("速さの変化の値「9」は 1 から 8 の範囲外です");
         QTest::newRow("megabyte line") << QByteArray(4'000'000, '1') << notALog;
         QTest::newRow("gigabyte script") << QByteArray(kLog)
                                                 .replace("scroll.bmp", QByteArray(30'000, 's'))
