@@ -191,7 +191,7 @@ int main(int argc, char *argv[])
     click(form6, QStringLiteral("Command2"));
     set(3, "420");
     set(4, "120");
-    click(form6, QStringLiteral("Command9"));
+    pickFromMenu(form6, QStringLiteral("Preset4"));
     set(8, "6");
     click(form6, QStringLiteral("Command2"));
     set(3, "640");
@@ -203,6 +203,16 @@ int main(int argc, char *argv[])
     form6->activateWindow();
     QTest::qWait(300);
     form6->grab().save(out + QStringLiteral("/form6.png"));
+    // Then an impact where it stops: a shake that dies down.
+    click(form6, QStringLiteral("Command2"));
+    child<QRadioButton>(form6, QStringLiteral("Option4"))->click();
+    set(13, "40");
+    set(14, "30");
+    set(15, "6");
+    child<QComboBox>(form6, QStringLiteral("Combo3"))->setCurrentIndex(1); // ランダム
+    form6->activateWindow();
+    QTest::qWait(300);
+    form6->grab().save(out + QStringLiteral("/form6-shake.png"));
     click(form6, QStringLiteral("Command1"));
     Page *detailedForm7 = detailed.page(PageId::Form7);
     click(detailedForm7, QStringLiteral("Command1"));

@@ -90,7 +90,7 @@ class TestWholeRun : public QObject
             typeOver(form6, 3, "300");
             typeOver(form6, 4, "40");
             typeOver(form6, 8, "3");
-            click(form6, QStringLiteral("Command9")); // ease-in-out, as a custom curve
+            pickFromMenu(form6, QStringLiteral("Preset4")); // ease-in-out, as a custom curve
         }
         click(form6, QStringLiteral("Command1"));
     }

@@ -2,12 +2,43 @@
 
 #include "model/LogFormat.h"
 
+#include <QRandomGenerator>
+
 namespace velra {
 
 QString curveName(Segment::Curve curve)
 {
-    static const char *const names[] = {"等速", "加速", "減速", "加減速", "カスタム"};
-    return QString::fromUtf8(names[qBound(1, int(curve), 5) - 1]);
+    static const char *const names[] = {"等速", "加速", "減速", "加減速", "カスタム", "弾む（終わり）", "弾む（始まり）", "弾む（両方）"};
+    return QString::fromUtf8(names[qBound(1, int(curve), 8) - 1]);
+}
+
+QString decayName(Shake::Decay decay)
+{
+    static const char *const names[] = {"なし", "直線", "二次"};
+    return QString::fromUtf8(names[qBound(1, int(decay), 3) - 1]);
+}
+
+QString patternName(Shake::Pattern pattern)
+{
+    return pattern == Shake::Pattern::Random ? QStringLiteral("ランダム") : QStringLiteral("交互");
+}
+
+namespace {
+std::function<quint32()> &seedSource()
+{
+    static std::function<quint32()> source;
+    return source;
+}
+} // namespace
+
+quint32 drawShakeSeed()
+{
+    return seedSource() ? seedSource()() : QRandomGenerator::global()->generate();
+}
+
+void testing::setShakeSeeds(std::function<quint32()> source)
+{
+    seedSource() = std::move(source);
 }
 
 std::optional<Bezier> drawableBezier(const std::array<QString, 4> &texts)
@@ -27,6 +58,19 @@ std::optional<Bezier> drawableBezier(const std::array<QString, 4> &texts)
 ChainRow rowOf(const Segment &s)
 {
     ChainRow row;
+    if (s.isShake()) {
+        row.motion = s.motion;
+        row.amplitudeX = QString::number(s.x);
+        row.amplitudeY = QString::number(s.y);
+        row.swingFrames = QString::number(s.amount);
+        row.swingCurve = s.curve;
+        row.hold = QString::number(s.hold);
+        row.swings = QString::number(s.shake.swings);
+        row.decay = s.shake.decay;
+        row.pattern = s.shake.pattern;
+        row.seed = QString::number(s.shake.seed);
+        return row;
+    }
     row.x = QString::number(s.x);
     row.y = QString::number(s.y);
     row.motion = s.motion;
@@ -49,20 +93,23 @@ QList<LogLine> ChainEditorModel::record() const
     QList<LogLine> lines;
     for (qsizetype k = 0; k < m_edit.rows.size(); ++k) {
         const ChainRow &r = m_edit.rows[k];
+        const bool shake = r.isShake();
         const LogValue motion = LogValue::number(int(r.motion));
-        const LogValue amount = text(r.motion == Segment::Motion::Frames ? r.frames : r.dots);
-        const LogValue curve = LogValue::number(int(r.curve));
+        const LogValue amount = text(shake ? r.swingFrames : r.motion == Segment::Motion::Frames ? r.frames : r.dots);
+        const LogValue curve = LogValue::number(int(shake ? r.swingCurve : r.curve));
         // Line 4 holds the chain's own values around its first move's.
         LogLine line;
         if (k == 0)
             line << text(m_edit.startX) << text(m_edit.startY);
-        line << text(r.x) << text(r.y) << motion << amount << curve;
+        line << text(shake ? r.amplitudeX : r.x) << text(shake ? r.amplitudeY : r.y) << motion << amount << curve;
         if (k == 0)
             line << text(m_edit.holdStart);
         line << text(r.hold);
         if (k == 0)
             line << LogValue::number(m_edit.background);
-        if (r.curve == Segment::Curve::Bezier) {
+        if (shake) {
+            line << text(r.swings) << LogValue::number(int(r.decay)) << LogValue::number(int(r.pattern)) << text(r.seed);
+        } else if (r.curve == Segment::Curve::Bezier) {
             for (const QString &v : r.bezier)
                 line.append(text(v));
         }
@@ -86,13 +133,28 @@ ChainEdit ChainEditorModel::editOf(const QList<LogLine> &lines)
             e.background = qBound(1, at(line, 9).toInt(), 3);
         }
         ChainRow r;
+        const QString motion = at(line, from + 2).trimmed();
+        r.motion = motion == QLatin1String("3")   ? Segment::Motion::Shake
+                   : motion == QLatin1String("2") ? Segment::Motion::Frames
+                                                  : Segment::Motion::DotsPerFrame;
+        r.hold = at(line, k == 0 ? 8 : 5);
+        const qsizetype bezier = k == 0 ? 10 : 6; // a shake's four values stand there too
+        if (r.isShake()) {
+            r.amplitudeX = at(line, from);
+            r.amplitudeY = at(line, from + 1);
+            r.swingFrames = at(line, from + 3);
+            r.swingCurve = Segment::Curve(qBound(1, at(line, from + 4).toInt(), 4));
+            r.swings = at(line, bezier);
+            r.decay = Shake::Decay(qBound(1, at(line, bezier + 1).toInt(), 3));
+            r.pattern = Shake::Pattern(qBound(1, at(line, bezier + 2).toInt(), 2));
+            r.seed = at(line, bezier + 3);
+            e.rows.append(r);
+            continue;
+        }
         r.x = at(line, from);
         r.y = at(line, from + 1);
-        r.motion = at(line, from + 2).trimmed() == QLatin1String("2") ? Segment::Motion::Frames : Segment::Motion::DotsPerFrame;
         (r.motion == Segment::Motion::Frames ? r.frames : r.dots) = at(line, from + 3);
-        r.curve = Segment::Curve(qBound(1, at(line, from + 4).toInt(), 5));
-        r.hold = at(line, k == 0 ? 8 : 5);
-        const qsizetype bezier = k == 0 ? 10 : 6;
+        r.curve = Segment::Curve(qBound(1, at(line, from + 4).toInt(), 8));
         if (r.curve == Segment::Curve::Bezier) {
             for (int i = 0; i < 4; ++i)
                 r.bezier[i] = at(line, bezier + i);
@@ -129,9 +191,15 @@ ChainFindings ChainEditorModel::findings() const
     for (qsizetype k = 0; k < m_edit.rows.size(); ++k) {
         const ChainRow &r = m_edit.rows[k];
         RowFindings row;
-        row.target = QStringLiteral("%1, %2").arg(r.x, r.y);
-        row.amount = r.motion == Segment::Motion::Frames ? QStringLiteral("%1 コマ").arg(r.frames) : QStringLiteral("%1 ドット").arg(r.dots);
-        row.curve = curveName(r.curve);
+        if (r.isShake()) {
+            row.target = QStringLiteral("揺れ ±%1, %2").arg(r.amplitudeX, r.amplitudeY);
+            row.amount = QStringLiteral("× %1").arg(r.swings);
+            row.curve = curveName(r.swingCurve);
+        } else {
+            row.target = QStringLiteral("%1, %2").arg(r.x, r.y);
+            row.amount = r.motion == Segment::Motion::Frames ? QStringLiteral("%1 コマ").arg(r.frames) : QStringLiteral("%1 ドット").arg(r.dots);
+            row.curve = curveName(r.curve);
+        }
         row.hold = r.hold;
         row.frames = QStringLiteral("－");
         if (found.valid) {
@@ -139,7 +207,9 @@ ChainFindings ChainEditorModel::findings() const
             const ChainPlan::Part &part = found.plan.parts[k];
             const StepCheck check = checkSteps(s, part.fromX, part.fromY, part.moving);
             row.frames = QString::number(part.moving);
-            if (part.moving == 1)
+            if (s.isShake())
+                row.note = QStringLiteral("%1 回揺れて、もとの位置に戻ります（1 回 %2 コマ）。").arg(QString::number(s.shake.swings), QString::number(s.amount));
+            else if (part.moving == 1)
                 row.note = QStringLiteral("この動きは 1 コマで、動きません。");
             else if (part.moving == 2 && (s.x != part.fromX || s.y != part.fromY))
                 row.note = QStringLiteral("この動きは 2 コマで、目標へ飛び移ります。");

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 // What the chain editor shows, computed from the values as typed, without a widget: the page reads
@@ -27,6 +28,18 @@ struct ChainRow
     Segment::Curve curve = Segment::Curve::Linear;
     std::array<QString, 4> bezier; // kept while another curve is chosen, for カスタム to bring back
     QString hold = QStringLiteral("0");
+    // A shake's boxes, kept while the row is a move (and a move's while it shakes): a kind tried
+    // and taken back loses nothing.
+    QString amplitudeX = QStringLiteral("0");
+    QString amplitudeY = QStringLiteral("10");
+    QString swings = QStringLiteral("5");
+    QString swingFrames = QStringLiteral("2");
+    Shake::Decay decay = Shake::Decay::Linear;
+    Shake::Pattern pattern = Shake::Pattern::Alternate;
+    QString seed = QStringLiteral("1");
+    Segment::Curve swingCurve = Segment::Curve::Linear;
+
+    bool isShake() const { return motion == Segment::Motion::Shake; }
     friend bool operator==(const ChainRow &, const ChainRow &) = default;
 };
 
@@ -50,17 +63,30 @@ struct ChainEdit
 
 // The speed curves' names, in the order of their codes.
 QString curveName(Segment::Curve curve);
+// A shake's decays and patterns, by their codes.
+QString decayName(Shake::Decay decay);
+QString patternName(Shake::Pattern pattern);
 
-// The four usual shapes, as CSS names them.
+// A new seed for 別の揺れ: random, unless a test has set where seeds come from.
+quint32 drawShakeSeed();
+namespace testing {
+void setShakeSeeds(std::function<quint32()> source);
+}
+
+// The usual shapes, as CSS and the easing libraries name them; the back ones pull back before
+// they go, or overshoot before they stop.
 struct CurvePreset
 {
     const char *name;
     std::array<const char *, 4> values;
 };
-inline constexpr std::array<CurvePreset, 4> kCurvePresets{{{"ease", {"0.25", "0.1", "0.25", "1"}},
+inline constexpr std::array<CurvePreset, 7> kCurvePresets{{{"ease", {"0.25", "0.1", "0.25", "1"}},
                                                            {"ease-in", {"0.42", "0", "1", "1"}},
                                                            {"ease-out", {"0", "0", "0.58", "1"}},
-                                                           {"ease-in-out", {"0.42", "0", "0.58", "1"}}}};
+                                                           {"ease-in-out", {"0.42", "0", "0.58", "1"}},
+                                                           {"back-in", {"0.36", "0", "0.66", "-0.56"}},
+                                                           {"back-out", {"0.34", "1.56", "0.64", "1"}},
+                                                           {"back-in-out", {"0.68", "-0.6", "0.32", "1.6"}}}};
 
 // A Bézier curve's four values as typed, to draw: none while one is not a number, or an x lies
 // outside 0 to 1 (the page refuses it then). Rounded to the four decimals the chain keeps.
@@ -72,8 +98,8 @@ ChainRow rowOf(const Segment &segment);
 // How one move unfolds, as its row in the list shows it.
 struct RowFindings
 {
-    QString target;   // "-300, 0"
-    QString amount;   // "4 ドット", "30 コマ"
+    QString target;   // "-300, 0"; a shake's "揺れ ±0, 10"
+    QString amount;   // "4 ドット", "30 コマ"; a shake's "× 5"
     QString curve;    // "等速"
     QString hold;
     QString frames;   // its moving frames; "－" while the chain is refused

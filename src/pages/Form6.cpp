@@ -11,6 +11,8 @@
 #include "handoff/SettingsLog.h"
 
 #include <QComboBox>
+#include <QMenu>
+#include <QStackedWidget>
 #include <QKeyEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -93,10 +95,10 @@ QLineEdit *Form6::box(int n, QWidget *parent, const QString &widest)
     return edit;
 }
 
-std::array<QLineEdit *, 12> Form6::boxes() const
+std::array<QLineEdit *, 17> Form6::boxes() const
 {
     return {m_startX, m_startY, m_targetX, m_targetY, m_dots, m_frames, m_holdStart, m_hold,
-            m_bezier[0], m_bezier[1], m_bezier[2], m_bezier[3]};
+            m_bezier[0], m_bezier[1], m_bezier[2], m_bezier[3], m_amplitudeX, m_amplitudeY, m_swings, m_swingFrames, m_seed};
 }
 
 QLayout *Form6::buildChainArea()
@@ -197,59 +199,59 @@ QLayout *Form6::buildMovesArea()
     return left;
 }
 
-QGroupBox *Form6::buildMoveEditor()
+namespace {
+
+// A line of captions and boxes in a panel's grid, the rest of the line left empty.
+void addLine(QGridLayout *grid, int line, QWidget *parent, std::initializer_list<std::pair<QString, QWidget *>> items, int indent = 0)
 {
-    // The chosen move, in a narrow column: one value or two to a line.
-    QGroupBox *row = frame(this, QStringLiteral("Frame3"), QString(), {});
-    m_rowFrame = row;
-    auto *editor = new QGridLayout(row);
-    editor->setContentsMargins(6, 2, 6, 4);
-    editor->setVerticalSpacing(3);
-    editor->setHorizontalSpacing(4);
-    const auto pair = [&](int line, const QString &first, QLineEdit *a, const QString &second, QLineEdit *b) {
-        auto *h = new QHBoxLayout;
-        h->setSpacing(4);
-        h->addWidget(caption(first, row));
-        h->addWidget(a);
-        if (b) {
-            h->addWidget(caption(second, row));
-            h->addWidget(b);
-        } else {
-            h->addWidget(caption(second, row));
-        }
-        h->addStretch(1);
-        editor->addLayout(h, line, 0, 1, 2);
-    };
-    m_targetX = box(3, row, kCoordinate);
-    m_targetY = box(4, row, kCoordinate);
-    m_hold = box(8, row, kCount);
-    pair(0, QStringLiteral("目標 x"), m_targetX, QStringLiteral("y"), m_targetY);
-    pair(1, QStringLiteral("止める"), m_hold, QStringLiteral("コマ"), nullptr);
-    for (int i = 0; i < 2; ++i) {
-        editor->addWidget(m_how[i] = choice(1 + i, i == 0 ? QStringLiteral("1コマ平均のドット数") : QStringLiteral("コマ数"), row), 2 + i, 0);
-        QLineEdit *amount = box(5 + i, row, i == 0 ? QStringLiteral("32767") : kCount);
-        (i == 0 ? m_dots : m_frames) = amount;
-        editor->addWidget(amount, 2 + i, 1, Qt::AlignRight);
+    auto *h = new QHBoxLayout;
+    h->setSpacing(4);
+    h->setContentsMargins(indent, 0, indent, 0);
+    for (const auto &[text, widget] : items) {
+        if (!text.isEmpty())
+            h->addWidget(caption(text, parent));
+        if (widget)
+            h->addWidget(widget);
     }
-    // The curve: its choice and values beside its drawing, the usual shapes below.
+    h->addStretch(1);
+    grid->addLayout(h, line, 0, 1, 2);
+}
+
+} // namespace
+
+QWidget *Form6::buildMovePanel(QWidget *parent)
+{
+    auto *panel = new QWidget(parent);
+    auto *grid = new QGridLayout(panel);
+    grid->setContentsMargins(2, 2, 2, 2);
+    grid->setVerticalSpacing(3);
+    grid->setHorizontalSpacing(4);
+    m_targetX = box(3, panel, kCoordinate);
+    m_targetY = box(4, panel, kCoordinate);
+    addLine(grid, 0, panel, {{QStringLiteral("目標 x"), m_targetX}, {QStringLiteral("y"), m_targetY}});
+    for (int i = 0; i < 2; ++i) {
+        grid->addWidget(m_how[i] = choice(1 + i, i == 0 ? QStringLiteral("1コマ平均のドット数") : QStringLiteral("コマ数"), panel), 1 + i, 0);
+        QLineEdit *amount = box(5 + i, panel, i == 0 ? QStringLiteral("32767") : kCount);
+        (i == 0 ? m_dots : m_frames) = amount;
+        grid->addWidget(amount, 1 + i, 1, Qt::AlignRight);
+    }
+    // The curve: its choice on a line of its own (a bounce's name is long), its values beside its
+    // drawing, the usual shapes below.
+    m_curve = new QComboBox(panel);
+    m_curve->setObjectName(QStringLiteral("Combo1"));
+    for (int curve = 1; curve <= 8; ++curve)
+        m_curve->addItem(curveName(Segment::Curve(curve)));
+    addLine(grid, 3, panel, {{QStringLiteral("速さの変化"), m_curve}});
     auto *curveRow = new QHBoxLayout;
     auto *curveValues = new QVBoxLayout;
     curveValues->setSpacing(3);
-    auto *curveChoice = new QHBoxLayout;
-    curveChoice->addWidget(caption(QStringLiteral("速さの変化"), row));
-    m_curve = new QComboBox(row);
-    m_curve->setObjectName(QStringLiteral("Combo1"));
-    for (int curve = 1; curve <= 5; ++curve)
-        m_curve->addItem(curveName(Segment::Curve(curve)));
-    curveChoice->addWidget(m_curve, 1);
-    curveValues->addLayout(curveChoice);
     const char *const valueNames[] = {"x1", "y1", "x2", "y2"};
     for (int line = 0; line < 2; ++line) {
         auto *values = new QHBoxLayout;
         values->setSpacing(2);
         for (int i = 2 * line; i < 2 * line + 2; ++i) {
-            values->addWidget(caption(QString::fromLatin1(valueNames[i]), row));
-            m_bezier[i] = box(9 + i, row, QStringLiteral("-1.2345"));
+            values->addWidget(caption(QString::fromLatin1(valueNames[i]), panel));
+            m_bezier[i] = box(9 + i, panel, QStringLiteral("-1.2345"));
             values->addWidget(m_bezier[i]);
             makeDecimalField(m_bezier[i]);
         }
@@ -257,19 +259,93 @@ QGroupBox *Form6::buildMoveEditor()
         curveValues->addLayout(values);
     }
     curveRow->addLayout(curveValues, 1);
-    m_curveView = new CurveView(row);
+    m_curveView = new CurveView(panel);
     curveRow->addWidget(m_curveView, 0, Qt::AlignBottom);
-    editor->addLayout(curveRow, 4, 0, 1, 2);
-    auto *presets = new QGridLayout;
-    presets->setSpacing(2);
-    for (int i = 0; i < 4; ++i) {
-        m_presets[i] = push(QStringLiteral("Command%1").arg(6 + i), QString::fromLatin1(kCurvePresets[i].name), row);
-        m_presets[i]->setToolTip(QStringLiteral("カスタムの曲線に %1 の値を入れます").arg(QString::fromLatin1(kCurvePresets[i].name)));
-        narrow(m_presets[i], 14);
-        presets->addWidget(m_presets[i], i / 2, i % 2);
+    grid->addLayout(curveRow, 4, 0, 1, 2);
+    // The usual shapes in one menu: seven buttons would not fit a small screen.
+    m_presets = push(QStringLiteral("Command6"), QStringLiteral("よく使う形"), panel);
+    m_presets->setToolTip(QStringLiteral("カスタムの曲線に、よく使う形の値を入れます"));
+    auto *shapes = new QMenu(m_presets);
+    for (qsizetype i = 0; i < qsizetype(kCurvePresets.size()); ++i) {
+        const CurvePreset &preset = kCurvePresets[size_t(i)];
+        QAction *action = shapes->addAction(QStringLiteral("%1（%2, %3, %4, %5）")
+                                                .arg(QString::fromLatin1(preset.name), QString::fromLatin1(preset.values[0]),
+                                                     QString::fromLatin1(preset.values[1]), QString::fromLatin1(preset.values[2]),
+                                                     QString::fromLatin1(preset.values[3])));
+        action->setObjectName(QStringLiteral("Preset%1").arg(i + 1));
+        connect(action, &QAction::triggered, this, [this, i] {
+            asStep([this, i] {
+                Row &r = rows()[chosen()];
+                r.curve = Segment::Curve::Bezier;
+                for (int v = 0; v < 4; ++v)
+                    r.bezier[v] = QString::fromLatin1(kCurvePresets[size_t(i)].values[v]);
+                showRow(chosen());
+            });
+        });
     }
-    editor->addLayout(presets, 5, 0, 1, 2);
+    m_presets->setMenu(shapes);
+    grid->addWidget(m_presets, 5, 0, 1, 2);
+    grid->setRowStretch(6, 1);
+    return panel;
+}
 
+QWidget *Form6::buildShakePanel(QWidget *parent)
+{
+    auto *panel = new QWidget(parent);
+    auto *grid = new QGridLayout(panel);
+    grid->setContentsMargins(2, 2, 2, 2);
+    grid->setVerticalSpacing(3);
+    grid->setHorizontalSpacing(4);
+    m_amplitudeX = box(13, panel, QStringLiteral("1000"));
+    m_amplitudeY = box(14, panel, QStringLiteral("1000"));
+    m_swings = box(15, panel, QStringLiteral("100"));
+    m_swingFrames = box(16, panel, QStringLiteral("60"));
+    m_seed = box(17, panel, QStringLiteral("4294967295"));
+    const auto combo = [panel](int n, const QStringList &items) {
+        auto *c = new QComboBox(panel);
+        c->setObjectName(QStringLiteral("Combo%1").arg(n));
+        c->addItems(items);
+        return c;
+    };
+    m_decay = combo(2, {decayName(Shake::Decay::None), decayName(Shake::Decay::Linear), decayName(Shake::Decay::Quadratic)});
+    m_pattern = combo(3, {patternName(Shake::Pattern::Alternate), patternName(Shake::Pattern::Random)});
+    m_swingCurve = combo(4, {curveName(Segment::Curve::Linear), curveName(Segment::Curve::EaseIn), curveName(Segment::Curve::EaseOut),
+                             curveName(Segment::Curve::EaseInOut)});
+    m_reseed = push(QStringLiteral("CommandReseed"), QStringLiteral("別の揺れ"), panel);
+    m_reseed->setToolTip(QStringLiteral("新しいシードで、別のランダムな揺れにします"));
+    narrow(m_reseed, 16);
+    addLine(grid, 0, panel, {{QStringLiteral("揺れ幅 x"), m_amplitudeX}, {QStringLiteral("y"), m_amplitudeY}});
+    addLine(grid, 1, panel, {{QStringLiteral("回数"), m_swings}, {QStringLiteral("1 回のコマ数"), m_swingFrames}});
+    addLine(grid, 2, panel, {{QStringLiteral("減衰"), m_decay}});
+    addLine(grid, 3, panel, {{QStringLiteral("揺れ方"), m_pattern}});
+    addLine(grid, 4, panel, {{QStringLiteral("シード"), m_seed}, {QString(), m_reseed}});
+    addLine(grid, 5, panel, {{QStringLiteral("速さの変化"), m_swingCurve}});
+    grid->setRowStretch(6, 1);
+    return panel;
+}
+
+QGroupBox *Form6::buildMoveEditor()
+{
+    // The chosen move, in a narrow column: its kind, that kind's values, and its hold.
+    QGroupBox *row = frame(this, QStringLiteral("Frame3"), QString(), {});
+    m_rowFrame = row;
+    auto *editor = new QGridLayout(row);
+    editor->setContentsMargins(4, 2, 4, 4);
+    editor->setVerticalSpacing(1);
+    editor->setHorizontalSpacing(4);
+    auto *kinds = new QHBoxLayout;
+    kinds->setContentsMargins(2, 0, 2, 0);
+    kinds->addWidget(m_kind[0] = choice(3, QStringLiteral("移動"), row));
+    kinds->addWidget(m_kind[1] = choice(4, QStringLiteral("揺れ"), row));
+    kinds->addStretch(1);
+    editor->addLayout(kinds, 0, 0, 1, 2);
+    m_kindPanels = new QStackedWidget(row);
+    m_kindPanels->addWidget(buildMovePanel(m_kindPanels));
+    m_kindPanels->addWidget(buildShakePanel(m_kindPanels));
+    editor->addWidget(m_kindPanels, 1, 0, 1, 2);
+    m_hold = box(8, row, kCount);
+    // In line with the panels' contents, inside their margins.
+    addLine(editor, 2, row, {{QStringLiteral("止める"), m_hold}, {QStringLiteral("コマ"), nullptr}}, 2);
     return row;
 }
 
@@ -326,7 +402,7 @@ Form6::Form6(Wizard &wizard)
 
     for (QLineEdit *b : {m_startX, m_startY, m_targetX, m_targetY})
         makeSignedDigitField(b);
-    for (QLineEdit *b : {m_dots, m_frames, m_holdStart, m_hold})
+    for (QLineEdit *b : {m_dots, m_frames, m_holdStart, m_hold, m_amplitudeX, m_amplitudeY, m_swings, m_swingFrames, m_seed})
         makeDigitField(b);
     m_holdStart->setText(QStringLiteral("0"));
     m_background[0]->setChecked(true);
@@ -344,7 +420,8 @@ void Form6::connectEdits()
     // Nothing here costs more than the typed model.
     for (QLineEdit *b : {m_startX, m_startY, m_holdStart}) // the chain's own
         connect(b, &QLineEdit::textChanged, this, &Form6::refresh);
-    for (QLineEdit *b : {m_targetX, m_targetY, m_dots, m_frames, m_hold, m_bezier[0], m_bezier[1], m_bezier[2], m_bezier[3]}) // the chosen move's
+    for (QLineEdit *b : {m_targetX, m_targetY, m_dots, m_frames, m_hold, m_bezier[0], m_bezier[1], m_bezier[2], m_bezier[3],
+                         m_amplitudeX, m_amplitudeY, m_swings, m_swingFrames, m_seed}) // the chosen move's
         connect(b, &QLineEdit::textChanged, this, &Form6::rowEdited);
     // A choice moves from one button to another: followed once, where it lands.
     for (QRadioButton *radio : m_how)
@@ -358,6 +435,19 @@ void Form6::connectEdits()
                 refresh();
         });
     connect(m_curve, &QComboBox::currentIndexChanged, this, &Form6::curveChosen);
+    for (QRadioButton *radio : m_kind)
+        connect(radio, &QRadioButton::toggled, this, [this](bool on) {
+            if (on)
+                rowChoiceMade();
+        });
+    for (QComboBox *c : {m_decay, m_pattern, m_swingCurve})
+        connect(c, &QComboBox::currentIndexChanged, this, &Form6::rowChoiceMade);
+    connect(m_reseed, &QPushButton::clicked, this, [this] {
+        asStep([this] {
+            rows()[chosen()].seed = QString::number(drawShakeSeed());
+            showRow(chosen());
+        });
+    });
     // Undo and redo: a typed value is a step once its box is left (or Enter pressed), a choice at
     // once, and typing before a choice a step of its own.
     const auto commit = [this] {
@@ -400,17 +490,6 @@ void Form6::connectEdits()
     key(QKeySequence::Undo, this, [this] { m_history.undo(); });
     key(QKeySequence(Qt::CTRL | Qt::Key_Y), this, [this] { m_history.redo(); });
     key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, [this] { m_history.redo(); });
-    for (int i = 0; i < 4; ++i) {
-        connect(m_presets[i], &QPushButton::clicked, this, [this, i] {
-            asStep([this, i] {
-                Row &r = rows()[chosen()];
-                r.curve = Segment::Curve::Bezier;
-                for (int v = 0; v < 4; ++v)
-                    r.bezier[v] = QString::fromLatin1(kCurvePresets[i].values[v]);
-                showRow(chosen());
-            });
-        });
-    }
     for (int i = 0; i < 2; ++i) {
         connect(m_suggestions[i], &QPushButton::clicked, this, [this, i] {
             asStep([this, i] {
@@ -566,9 +645,24 @@ void Form6::showRow(int row)
     // Greyed boxes stay empty: the values of another curve are no part of this move.
     for (int i = 0; i < 4; ++i)
         m_bezier[i]->setText(custom ? r.bezier[i] : QString());
-    m_how[r.motion == Segment::Motion::Frames ? 1 : 0]->setChecked(true);
+    if (!r.isShake())
+        m_how[r.motion == Segment::Motion::Frames ? 1 : 0]->setChecked(true);
     m_curve->setCurrentIndex(int(r.curve) - 1);
+    m_kind[r.isShake() ? 1 : 0]->setChecked(true);
+    m_kindPanels->setCurrentIndex(r.isShake() ? 1 : 0);
+    m_amplitudeX->setText(r.amplitudeX);
+    m_amplitudeY->setText(r.amplitudeY);
+    m_swings->setText(r.swings);
+    m_swingFrames->setText(r.swingFrames);
+    m_seed->setText(r.seed);
+    m_decay->setCurrentIndex(int(r.decay) - 1);
+    m_pattern->setCurrentIndex(int(r.pattern) - 1);
+    m_swingCurve->setCurrentIndex(qBound(1, int(r.swingCurve), 4) - 1);
     m_showing = false;
+    // The seed is the random pattern's alone.
+    const bool random = r.pattern == Shake::Pattern::Random;
+    m_seed->setEnabled(random);
+    m_reseed->setEnabled(random);
     for (QLineEdit *b : m_bezier)
         b->setEnabled(custom);
     m_rowFrame->setTitle(QStringLiteral("%1 番目の動き").arg(chosen() + 1));
@@ -585,7 +679,17 @@ void Form6::rowEdited()
     Row &r = rows()[chosen()];
     r.x = m_targetX->text();
     r.y = m_targetY->text();
-    r.motion = m_how[1]->isChecked() ? Segment::Motion::Frames : Segment::Motion::DotsPerFrame;
+    r.motion = m_kind[1]->isChecked() ? Segment::Motion::Shake
+               : m_how[1]->isChecked() ? Segment::Motion::Frames
+                                       : Segment::Motion::DotsPerFrame;
+    r.amplitudeX = m_amplitudeX->text();
+    r.amplitudeY = m_amplitudeY->text();
+    r.swings = m_swings->text();
+    r.swingFrames = m_swingFrames->text();
+    r.seed = m_seed->text();
+    r.decay = Shake::Decay(m_decay->currentIndex() + 1);
+    r.pattern = Shake::Pattern(m_pattern->currentIndex() + 1);
+    r.swingCurve = Segment::Curve(m_swingCurve->currentIndex() + 1);
     r.dots = m_dots->text();
     r.frames = m_frames->text();
     r.hold = m_hold->text();
@@ -610,6 +714,16 @@ void Form6::curveChosen()
             for (int v = 0; v < 4; ++v)
                 r.bezier[v] = QString::fromLatin1(kCurvePresets[0].values[v]);
         }
+        showRow(chosen());
+    });
+}
+
+void Form6::rowChoiceMade()
+{
+    if (m_showing)
+        return;
+    asStep([this] {
+        rowEdited();
         showRow(chosen());
     });
 }

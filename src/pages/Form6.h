@@ -17,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QStackedWidget;
 class QTreeWidget;
 
 namespace velra {
@@ -55,8 +56,10 @@ private:
     QGroupBox *buildMoveEditor();
     void connectEdits();
     static QLineEdit *box(int n, QWidget *parent, const QString &widest);
-    // Text1 to Text12, in that order.
-    std::array<QLineEdit *, 12> boxes() const;
+    // Text1 to Text17, in that order.
+    std::array<QLineEdit *, 17> boxes() const;
+    QWidget *buildMovePanel(QWidget *parent);
+    QWidget *buildShakePanel(QWidget *parent);
 
     void load();
     void fillRemembered();
@@ -71,6 +74,8 @@ private:
     void showRow(int row);
     void rowEdited();
     void curveChosen();
+    // A choice of the chosen row (its kind, a shake's decay, pattern or curve) as a step of its own.
+    void rowChoiceMade();
     void addMove();
     void removeMove();
     void moveBy(int by);
@@ -92,13 +97,24 @@ private:
     QLineEdit *m_holdStart; // Text7
     QLineEdit *m_hold;      // Text8: the chosen move's hold
     std::array<QLineEdit *, 4> m_bezier{}; // Text9 to Text12: x1, y1, x2, y2
+    QLineEdit *m_amplitudeX; // Text13, Text14: a shake's
+    QLineEdit *m_amplitudeY;
+    QLineEdit *m_swings;      // Text15
+    QLineEdit *m_swingFrames; // Text16
+    QLineEdit *m_seed;        // Text17
     std::array<QRadioButton *, 2> m_how{};        // Option1, Option2: dots a frame, frames
+    std::array<QRadioButton *, 2> m_kind{};       // Option3, Option4: a move, a shake
+    QStackedWidget *m_kindPanels;
+    QComboBox *m_decay;      // Combo2
+    QComboBox *m_pattern;    // Combo3
+    QComboBox *m_swingCurve; // Combo4
+    QPushButton *m_reseed;   // 別の揺れ
     std::array<QRadioButton *, 3> m_background{}; // Option7 to Option9
     QComboBox *m_curve;
     CurveView *m_curveView;
     QTreeWidget *m_list;
     std::array<QPushButton *, 4> m_rowButtons{}; // add, remove, up, down
-    std::array<QPushButton *, 4> m_presets{};
+    QPushButton *m_presets; // its menu puts a usual shape into カスタム
     std::array<QPushButton *, 2> m_suggestions{};
     preview::PathPreview *m_path;
     QLabel *m_frameCount;

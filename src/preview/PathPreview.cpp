@@ -48,6 +48,17 @@ void PathPreview::setChain(const Run &run, const ChainPlan &plan, int selected, 
         const ChainPlan::Part &part = plan.parts[k];
         QList<QPointF> &path = m_paths[k];
         path.clear();
+        if (s.isShake()) {
+            // A zigzag through its peaks about where it stands: every swing is a straight run
+            // between two of them, whatever its speed.
+            shakePoints(s, part.fromX, part.fromY, m_shakePoints);
+            for (const auto &[x, y] : m_shakePoints) {
+                path.append(QPointF(x, y));
+                reach |= QRectF(path.back(), m_picture);
+            }
+            m_keys.append(QPointF(part.toX, part.toY));
+            continue;
+        }
         const qint64 last = part.moving - 1;
         const qint64 stride = qMax<qint64>(1, last / kPointsPerMove);
         SegmentFrames positions(s, part.fromX, part.fromY, part.moving);

@@ -4,7 +4,9 @@
 
 #include <QWidget>
 
+#include <array>
 #include <memory>
+#include <vector>
 
 class QPainter;
 
@@ -44,6 +46,7 @@ private:
     QSizeF m_picture;                // the moving picture's size, for its centre and outline
     QList<QList<QPointF>> m_paths;   // each move's positions (top-left corners), sampled
     QList<QPointF> m_keys;           // the start, then every move's target
+    std::vector<std::array<qint64, 2>> m_shakePoints; // a shake's turning points, reused
     int m_selected = 0;
     Chain::Background m_background = Chain::Background::EveryFrame;
     QRectF m_view;

@@ -275,9 +275,8 @@ private slots:
             f.box(9 + i)->setFocus();
             typeOver(typed[i]);
         }
-        auto *easeIn = child<QPushButton>(f.page, QStringLiteral("Command7"));
-        easeIn->setFocus();
-        easeIn->click();
+        child(f.page, QStringLiteral("Command6"))->setFocus();
+        pickFromMenu(f.page, QStringLiteral("Preset2")); // ease-in
         QCOMPARE(f.box(10)->text(), QStringLiteral("0"));
         key(Qt::Key_Z, Qt::ControlModifier);
         for (int i = 0; i < 4; ++i)
@@ -372,13 +371,15 @@ private slots:
         key(Qt::Key_Tab);
         typeOver(QStringLiteral("0"));
         key(Qt::Key_Tab);
-        QCOMPARE(focused(), f.box(8));
-        typeOver(QStringLiteral("3"));
-        key(Qt::Key_Tab);
         key(Qt::Key_Down); // コマ数
         key(Qt::Key_Tab);
         QCOMPARE(focused(), f.box(6));
         typeOver(QStringLiteral("11"));
+        key(Qt::Key_Tab);
+        key(Qt::Key_Tab); // past the curve and the usual shapes
+        key(Qt::Key_Tab);
+        QCOMPARE(focused(), f.box(8));
+        typeOver(QStringLiteral("3"));
 
         // Move 2 (added after it, from where it stops): down 50 in 5 frames on ease-in-out.
         key(Qt::Key_Insert);
@@ -386,33 +387,33 @@ private slots:
         typeOver(QStringLiteral("100"));
         key(Qt::Key_Tab);
         typeOver(QStringLiteral("50"));
-        key(Qt::Key_Tab);
-        typeOver(QStringLiteral("0"));
         key(Qt::Key_Tab); // onto the chosen way of moving
         key(Qt::Key_Tab);
         QCOMPARE(focused(), f.box(6));
         typeOver(QStringLiteral("5"));
         key(Qt::Key_Tab);
         QCOMPARE(focused(), static_cast<QWidget *>(f.curve()));
-        key(Qt::Key_End); // カスタム
-        for (int i = 0; i < 8; ++i)
+        for (int i = 0; i < 4; ++i)
+            key(Qt::Key_Down); // カスタム
+        for (int i = 0; i < 5; ++i)
             key(Qt::Key_Tab); // past the four values
-        QCOMPARE(focused(), child(f.page, QStringLiteral("Command9")));
-        key(Qt::Key_Space); // ease-in-out
+        QCOMPARE(focused(), child(f.page, QStringLiteral("Command6")));
+        pickFromMenu(f.page, QStringLiteral("Preset4")); // ease-in-out, from the menu Space would open
         QCOMPARE(f.curve()->currentText(), QStringLiteral("カスタム"));
 
-        // Move 3: back left to 0 in 6 frames; then moved before move 2.
+        // Move 3: back left to 0 in 6 frames, held 1; then moved before move 2.
         key(Qt::Key_Insert);
         typeOver(QStringLiteral("0"));
         key(Qt::Key_Tab);
         typeOver(QStringLiteral("0"));
         key(Qt::Key_Tab);
-        typeOver(QStringLiteral("1"));
-        key(Qt::Key_Tab);
         key(Qt::Key_Tab);
         typeOver(QStringLiteral("6"));
         key(Qt::Key_Tab);
         key(Qt::Key_Home); // 等速
+        key(Qt::Key_Tab);
+        key(Qt::Key_Tab);
+        typeOver(QStringLiteral("1"));
         QCOMPARE(f.rows().size(), 3);
         const QStringList built = f.rows();
         key(Qt::Key_Up, Qt::ControlModifier);
@@ -420,7 +421,8 @@ private slots:
         key(Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(f.rows(), built);
         key(Qt::Key_Up, Qt::ControlModifier);
-        key(Qt::Key_Tab, Qt::ShiftModifier);
+        for (int i = 0; i < 3; ++i)
+            key(Qt::Key_Tab, Qt::ShiftModifier);
         QCOMPARE(focused(), f.box(6));
         key(Qt::Key_Return); // in a box: the value is a step, and the page stays
         QCOMPARE(focused(), f.box(6));

@@ -177,9 +177,17 @@ private slots:
     {
         WizardFixture f;
         QVERIFY(writeAll(f.files.settingsLog(), "\"s.bmp\",\"1\",\"1\"\r\n\"b.bmp\",\"1\",\"1\",\"1\",\"1\"\r\n1\r\n"));
-        for (int id = 1; id <= 7; ++id) {
+        // The chain editor twice: its move's boxes, then its shake's.
+        for (int shown = 1; shown <= 8; ++shown) {
+            const int id = shown == 8 ? 6 : shown;
             Page *page = f.wizard->show(PageId(id));
+            if (shown == 8) {
+                click(page, QStringLiteral("Option4"));
+                QApplication::processEvents(); // the shake's panel laid out
+            }
             for (QWidget *w : page->findChildren<QWidget *>()) {
+                if (!w->isVisibleTo(page) && !w->isHidden())
+                    continue; // on the other kind's panel
                 const QString where = page->objectName() + QLatin1Char('.') + w->objectName();
                 QVERIFY2(QRect(QPoint(), page->size()).contains(QRect(w->mapTo(page, QPoint()), w->size())), qPrintable(where));
                 // Nothing that shows a text sits closer than 2 pixels to the page's edge or to its

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QString>
+#include <QAction>
 #include <QTest>
 #include <QWidget>
 
@@ -96,6 +97,14 @@ inline void typeText(QWidget *box, const QString &text)
 inline void click(QWidget *page, const QString &name)
 {
     QTest::mouseClick(child(page, name), Qt::LeftButton);
+}
+
+// A menu's entry, chosen as a click on it would (a menu opened in a test would wait for a click).
+inline void pickFromMenu(QWidget *page, const QString &name)
+{
+    auto *action = page->findChild<QAction *>(name);
+    QVERIFY2(action, qPrintable(name));
+    action->trigger();
 }
 
 // The visible top-level windows, to check that exactly one page shows.
