@@ -261,6 +261,39 @@ private slots:
         QCOMPARE(f.toolkit.messages.size(), 0);
     }
 
+    // A shake: its row, its words, a new seed through the seam and back with Ctrl+Z, the move's own
+    // values kept while it shook, a swing out of range refused at 次へ, and the line it appends.
+    void shake_rowSeedUndoRefusalAndRecord()
+    {
+        EditorFixture f;
+        f.page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.page));
+        testing::setShakeSeeds([] { return 4294967295u; });
+        choose(f.page, 4); // 揺れ
+        QCOMPARE(f.rows(), QStringList{"揺れ ±0, 10|× 5|等速|0|13|"});
+        QCOMPARE(f.label(2).replace(QChar(0xA0), QLatin1Char(' ')), QStringLiteral("5 回揺れて、もとの位置に戻ります（1 回 2 コマ）。"));
+        QVERIFY(!f.box(17)->isEnabled());
+        child<QComboBox>(f.page, QStringLiteral("Combo3"))->setCurrentIndex(1); // ランダム
+        click(f.page, QStringLiteral("CommandReseed"));
+        QCOMPARE(f.box(17)->text(), QStringLiteral("4294967295"));
+        key(Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f.box(17)->text(), QStringLiteral("1"));
+        key(Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(f.box(17)->text(), QStringLiteral("4294967295"));
+        choose(f.page, 3); // 移動, then 揺れ again: neither kind's values are lost
+        QCOMPARE(f.rows(), QStringList{"-100, 0|4 ドット|等速|0|186|"});
+        choose(f.page, 4);
+        f.set(1, QStringLiteral("32760"));
+        f.set(13, QStringLiteral("20")); // a random swing of 10 to 20
+        click(f.page, QStringLiteral("Command1"));
+        QVERIFY2(f.toolkit.lastPrompt().startsWith(QStringLiteral("揺れが位置を -32768 から 32767 の範囲外（")),
+                 qPrintable(f.toolkit.lastPrompt()));
+        f.set(1, QStringLiteral("0"));
+        click(f.page, QStringLiteral("Command1"));
+        QCOMPARE(f.record(), QByteArray("\"0\",\"0\",\"20\",\"10\",3,\"2\",1,\"0\",\"0\",1,\"5\",2,2,\"4294967295\"\r\n"));
+        testing::setShakeSeeds({});
+    }
+
     // A preset over typed カスタム values is a step: Ctrl+Z brings the typed values back. Choosing
     // 等速 leaves the greyed curve boxes empty, and カスタム brings the move's own values back.
     void preset_thenUndo_bringsTypedValuesBack()
