@@ -533,10 +533,12 @@ void BM_PreviewEndRightAfterOpening(benchmark::State &state)
 BENCHMARK(BM_PreviewEndRightAfterOpening)->Arg(98302)->Arg(262144)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The chain editor's answer to one keystroke on the longest chain: 32 moves, 262,144 frames, some on
-// Bézier curves. The edit changes the chosen move's target; the page recounts, checks the steps,
-// redraws the list and the path, and paints (offscreen), all from the typed model.
+// Bézier curves (arg 0), or 32 shakes of 100 random swings of 60 frames (arg 1). The edit changes
+// the chosen move's target (a shake's amplitude); the page recounts, checks the steps, redraws the
+// list and the path, and paints (offscreen), all from the typed model.
 void BM_ChainEditorEdit(benchmark::State &state)
 {
+    const bool shakes = state.range(0) == 1;
     QTemporaryDir dir;
     const QByteArray head = "\"s.bmp\",\"100\",\"50\"\r\n\"b.bmp\",\"640\",\"480\",\"640\",\"480\"\r\n2\r\n";
     Chain chain;
@@ -548,9 +550,18 @@ void BM_ChainEditorEdit(benchmark::State &state)
         s.amount = 8192;
         s.curve = k % 4 == 3 ? Segment::Curve::Bezier : Segment::Curve(1 + k % 4);
         s.bezier = {2500, 1000, 2500, 10000};
+        if (shakes) {
+            s.x = 1000 - k;
+            s.y = 20 + k;
+            s.motion = Segment::Motion::Shake;
+            s.amount = kMaxShakeSwingFrames;
+            s.curve = Segment::Curve(1 + k % 4);
+            s.shake = {kMaxShakeSwings, Shake::Decay(1 + k % 3), Shake::Pattern::Random, quint32(k * 7919)};
+        }
         chain.segments.append(s);
     }
-    chain.segments.back().hold = int(kMaxChainFrames - (8192 + 31 * 8191)); // to exactly the most frames
+    if (!shakes)
+        chain.segments.back().hold = int(kMaxChainFrames - (8192 + 31 * 8191)); // to exactly the most frames
     lastrun::Settings last;
     last.log = head;
     for (const LogLine &line : runlog::chainLines(chain)) {
@@ -568,9 +579,9 @@ void BM_ChainEditorEdit(benchmark::State &state)
     Wizard wizard(toolkit, createPage, files);
     wizard.setRemembered(last);
     Page *page = wizard.show(PageId::Form6);
-    auto *target = page->findChild<QLineEdit *>(QStringLiteral("Text3"));
+    auto *target = page->findChild<QLineEdit *>(shakes ? QStringLiteral("Text13") : QStringLiteral("Text3"));
     auto *total = page->findChild<QLabel *>(QStringLiteral("Label1"));
-    if (!total->text().contains(QStringLiteral("262144")))
+    if (!total->text().contains(shakes ? QStringLiteral("193921") : QStringLiteral("262144")))
         state.SkipWithError(qPrintable(total->text()));
     int x = 0;
     for (auto _ : state) {
@@ -579,7 +590,7 @@ void BM_ChainEditorEdit(benchmark::State &state)
     }
     page->close();
 }
-BENCHMARK(BM_ChainEditorEdit)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChainEditorEdit)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

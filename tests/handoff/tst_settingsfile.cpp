@@ -77,6 +77,16 @@ private slots:
         QCOMPARE(read.pageName, QStringLiteral("p2"));
         QVERIFY(writeAll(file, lastrun::encode(sample(), false)));
         QVERIFY(settingsfile::read(file, read, &error));
+        // A chain with a shake or a bounce is version 4, read back whole.
+        for (const QByteArray &line4 : {QByteArray("\"0\",\"0\",\"0\",\"9\",3,\"2\",1,\"0\",\"0\",1,\"5\",2,1,\"4294967295\"\r\n"),
+                                        QByteArray("\"0\",\"0\",\"9\",\"0\",2,\"5\",1,\"0\",\"0\",1\r\n\"0\",\"0\",2,\"5\",8,\"0\"\r\n")}) {
+            lastrun::Settings moving = sample();
+            moving.log = "\"s.bmp\",\"10\",\"10\"\r\n\"b.bmp\",\"64\",\"48\",\"64\",\"48\"\r\n2\r\n" + line4;
+            QVERIFY2(settingsfile::write(file, moving, &error), qPrintable(error));
+            QVERIFY(readAll(file).startsWith("\xEF\xBB\xBFVelloran settings 4\r\n"));
+            QVERIFY2(settingsfile::read(file, read, &error), qPrintable(error));
+            QCOMPARE(read.log, moving.log);
+        }
         // Version 2, saved again by an editor that ends lines with CR LF: the same settings.
         QVERIFY(writeAll(file, "Velloran settings 2\r\n" + sample().scrollPicture.toUtf8() + "\r\n\r\ntxt\r\nP\r\n\r\n" + kLog));
         QVERIFY2(settingsfile::read(file, read, &error), qPrintable(error));

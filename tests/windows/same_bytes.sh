@@ -57,6 +57,19 @@ chain="$work/chain.dat"
 } >"$chain"
 logs+=("$chain")
 
+# A chain with a random shake (the seed past 2^31, the decay quadratic, slow ends) and the three
+# bounces: whole numbers only, the same on both systems.
+shake="$work/shake.dat"
+{
+  printf '"scroll.bmp","100","50"\r\n"back.bmp","640","480","640","480"\r\n2\r\n'
+  printf '"100","50","37","21",3,"3",3,"2","1",1,"40",3,2,"3000000001"\r\n'
+  printf '"-300","77",2,"61",6,"0"\r\n'
+  printf '"500","-20",1,"7",7,"2"\r\n'
+  printf '"0","0",2,"33",8,"0"\r\n'
+  printf '"1000","0",3,"1",1,"0","100",1,1,"0"\r\n'
+} >"$shake"
+logs+=("$shake")
+
 # The largest chain: 8 moves of 32,768 frames, every one a Bézier curve, 17 MB. Its frames are taken
 # in order, each solution started from the frame before's: both systems must still round alike.
 largest_chain="$work/largest-chain.dat"
