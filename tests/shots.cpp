@@ -206,8 +206,8 @@ int main(int argc, char *argv[])
     // Then an impact where it stops: a shake that dies down.
     click(form6, QStringLiteral("Command2"));
     child<QRadioButton>(form6, QStringLiteral("Option4"))->click();
-    set(13, "40");
-    set(14, "30");
+    set(13, "120");
+    set(14, "90");
     set(15, "6");
     child<QComboBox>(form6, QStringLiteral("Combo3"))->setCurrentIndex(1); // ランダム
     form6->activateWindow();
