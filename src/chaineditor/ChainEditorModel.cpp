@@ -59,7 +59,7 @@ ChainRow rowOf(const Segment &s)
 {
     ChainRow row;
     if (s.isShake()) {
-        row.motion = s.motion;
+        row.shake = true;
         row.amplitudeX = QString::number(s.x);
         row.amplitudeY = QString::number(s.y);
         row.swingFrames = QString::number(s.amount);
@@ -94,7 +94,7 @@ QList<LogLine> ChainEditorModel::record() const
     for (qsizetype k = 0; k < m_edit.rows.size(); ++k) {
         const ChainRow &r = m_edit.rows[k];
         const bool shake = r.isShake();
-        const LogValue motion = LogValue::number(int(r.motion));
+        const LogValue motion = LogValue::number(int(shake ? Segment::Motion::Shake : r.motion));
         const LogValue amount = text(shake ? r.swingFrames : r.motion == Segment::Motion::Frames ? r.frames : r.dots);
         const LogValue curve = LogValue::number(int(shake ? r.swingCurve : r.curve));
         // Line 4 holds the chain's own values around its first move's.
@@ -134,9 +134,8 @@ ChainEdit ChainEditorModel::editOf(const QList<LogLine> &lines)
         }
         ChainRow r;
         const QString motion = at(line, from + 2).trimmed();
-        r.motion = motion == QLatin1String("3")   ? Segment::Motion::Shake
-                   : motion == QLatin1String("2") ? Segment::Motion::Frames
-                                                  : Segment::Motion::DotsPerFrame;
+        r.shake = motion == QLatin1String("3");
+        r.motion = motion == QLatin1String("2") ? Segment::Motion::Frames : Segment::Motion::DotsPerFrame;
         r.hold = at(line, k == 0 ? 8 : 5);
         const qsizetype bezier = k == 0 ? 10 : 6; // a shake's four values stand there too
         if (r.isShake()) {

@@ -28,8 +28,9 @@ struct ChainRow
     Segment::Curve curve = Segment::Curve::Linear;
     std::array<QString, 4> bezier; // kept while another curve is chosen, for カスタム to bring back
     QString hold = QStringLiteral("0");
-    // A shake's boxes, kept while the row is a move (and a move's while it shakes): a kind tried
-    // and taken back loses nothing.
+    // A shake, or a move (`motion` its way of moving). A shake's boxes are kept while the row is a
+    // move, and a move's while it shakes: a kind tried and taken back loses nothing.
+    bool shake = false;
     QString amplitudeX = QStringLiteral("0");
     QString amplitudeY = QStringLiteral("10");
     QString swings = QStringLiteral("5");
@@ -39,7 +40,7 @@ struct ChainRow
     QString seed = QStringLiteral("1");
     Segment::Curve swingCurve = Segment::Curve::Linear;
 
-    bool isShake() const { return motion == Segment::Motion::Shake; }
+    bool isShake() const { return shake; }
     friend bool operator==(const ChainRow &, const ChainRow &) = default;
 };
 

@@ -645,8 +645,7 @@ void Form6::showRow(int row)
     // Greyed boxes stay empty: the values of another curve are no part of this move.
     for (int i = 0; i < 4; ++i)
         m_bezier[i]->setText(custom ? r.bezier[i] : QString());
-    if (!r.isShake())
-        m_how[r.motion == Segment::Motion::Frames ? 1 : 0]->setChecked(true);
+    m_how[r.motion == Segment::Motion::Frames ? 1 : 0]->setChecked(true);
     m_curve->setCurrentIndex(int(r.curve) - 1);
     m_kind[r.isShake() ? 1 : 0]->setChecked(true);
     m_kindPanels->setCurrentIndex(r.isShake() ? 1 : 0);
@@ -679,9 +678,8 @@ void Form6::rowEdited()
     Row &r = rows()[chosen()];
     r.x = m_targetX->text();
     r.y = m_targetY->text();
-    r.motion = m_kind[1]->isChecked() ? Segment::Motion::Shake
-               : m_how[1]->isChecked() ? Segment::Motion::Frames
-                                       : Segment::Motion::DotsPerFrame;
+    r.shake = m_kind[1]->isChecked();
+    r.motion = m_how[1]->isChecked() ? Segment::Motion::Frames : Segment::Motion::DotsPerFrame;
     r.amplitudeX = m_amplitudeX->text();
     r.amplitudeY = m_amplitudeY->text();
     r.swings = m_swings->text();

@@ -269,6 +269,7 @@ private slots:
         f.page->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.page));
         testing::setShakeSeeds([] { return 4294967295u; });
+        choose(f.page, 2); // コマ数, kept while the row shakes
         choose(f.page, 4); // 揺れ
         QCOMPARE(f.rows(), QStringList{"揺れ ±0, 10|× 5|等速|0|13|"});
         QCOMPARE(f.label(2).replace(QChar(0xA0), QLatin1Char(' ')), QStringLiteral("5 回揺れて、もとの位置に戻ります（1 回 2 コマ）。"));
@@ -281,7 +282,7 @@ private slots:
         key(Qt::Key_Y, Qt::ControlModifier);
         QCOMPARE(f.box(17)->text(), QStringLiteral("4294967295"));
         choose(f.page, 3); // 移動, then 揺れ again: neither kind's values are lost
-        QCOMPARE(f.rows(), QStringList{"-100, 0|4 ドット|等速|0|186|"});
+        QCOMPARE(f.rows(), QStringList{"-100, 0|30 コマ|等速|0|30|！"});
         choose(f.page, 4);
         f.set(1, QStringLiteral("32760"));
         f.set(13, QStringLiteral("20")); // a random swing of 10 to 20
