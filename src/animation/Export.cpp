@@ -33,7 +33,8 @@ QString megabytes(qint64 bytes)
 // every eighth frame, encoded alone. A probe's size times the run's ratio of whole file to probe
 // predicts the whole file; the ratio is measured on the first lossless file (a lossy file's runs
 // some 15 % higher until one is made), and mended by every whole file that misses. At most four
-// probes and three whole lossy files a scale.
+// probes and three whole lossy files a scale. A named quality is measured by a lossless file at
+// the next scale, which costs a quarter of one at this scale and a tenth of a lossy one.
 bool fitWithin(const render::FrameRenderer &renderer, const AnimationOptions &options, const ExportWatch &watch,
                const std::function<bool(double)> &progress, Animation &made, AnimationOptions &chosen, qint64 &smallest,
                QString *error)
@@ -115,18 +116,19 @@ bool fitWithin(const render::FrameRenderer &renderer, const AnimationOptions &op
         int top = options.quality > 0 ? options.quality : 90;
         const int bottom = std::min(30, top);
         if (losslessRatio == 0.0 && lossyRatio == 0.0) {
-            // A quality named and no lossless file to measure by: the named one, whole, measures.
-            tried.quality = top;
-            if (!attempt(tried, fits, whole))
+            // A quality named, so no lossless file is on the ladder: one at the next scale (a
+            // quarter of the pixels), never a candidate, and its probe measure the ratio.
+            AnimationOptions measure = options;
+            measure.quality = 0;
+            measure.scale = std::min(kMostScale, scale + 1);
+            Animation file;
+            if (!encodeAnimation(renderer, measure, file, error, progress))
                 return false;
-            if (fits)
-                return true;
-            qint64 probed = 0;
-            if (!encoded(tried, true, probed, nullptr))
+            const qint64 measured = file.size();
+            measure.every *= kProbeEvery;
+            if (!encodeAnimation(renderer, measure, file, error, progress))
                 return false;
-            lossyRatio = ratioOf(whole, probed);
-            if (--top < bottom)
-                continue;
+            losslessRatio = ratioOf(measured, file.size());
         }
         // The probes' sizes by quality (0: not made).
         std::array<qint64, 101> probes{};
