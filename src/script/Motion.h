@@ -25,7 +25,8 @@ constexpr bool fitsInt16(qint64 v)
 // first segment writes the start hold's copies of its frame 0, then its n frames; a later one its
 // frames 1 to n - 1, as its frame 0 is where the last one stopped. So a later segment of one frame
 // writes nothing and does not move: the next one starts where the picture stands, not at a target
-// it never reached. Each then writes `hold` copies of the last frame written.
+// it never reached. Each then writes `hold` copies of the last frame written. A shake's n is
+// shakeFrames(), and it ends where it began.
 struct ChainPlan
 {
     struct Part
