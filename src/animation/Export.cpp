@@ -43,8 +43,9 @@ bool fitWithin(const render::FrameRenderer &renderer, const AnimationOptions &op
     constexpr double kLossyOverLossless = 1.15;
     smallest = 0;
     const double limit = double(options.maxBytes);
-    const auto encoded = [&](AnimationOptions tried, bool probe, qint64 &size, Animation *file) {
-        if (watch.trying)
+    // `told`: the export's row says which file it tries (a measure that is no candidate is not said).
+    const auto encoded = [&](AnimationOptions tried, bool probe, qint64 &size, Animation *file, bool told = true) {
+        if (told && watch.trying)
             watch.trying(settingsName(tried));
         if (probe)
             tried.every *= kProbeEvery;
@@ -121,14 +122,11 @@ bool fitWithin(const render::FrameRenderer &renderer, const AnimationOptions &op
             AnimationOptions measure = options;
             measure.quality = 0;
             measure.scale = std::min(kMostScale, scale + 1);
-            Animation file;
-            if (!encodeAnimation(renderer, measure, file, error, progress))
+            qint64 measured = 0;
+            qint64 probed = 0;
+            if (!encoded(measure, false, measured, nullptr, false) || !encoded(measure, true, probed, nullptr, false))
                 return false;
-            const qint64 measured = file.size();
-            measure.every *= kProbeEvery;
-            if (!encodeAnimation(renderer, measure, file, error, progress))
-                return false;
-            losslessRatio = ratioOf(measured, file.size());
+            losslessRatio = ratioOf(measured, probed);
         }
         // The probes' sizes by quality (0: not made).
         std::array<qint64, 101> probes{};

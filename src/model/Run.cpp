@@ -193,6 +193,31 @@ bool readBezier(const LogLine &line, qsizetype from, const Place &at, Bezier &be
     return true;
 }
 
+// What a segment's values may be, by its way of moving: a shake's x and y are amplitudes and its
+// amount the frames a swing, on curves 1 to 4; a move's are a target and dots or frames, on any.
+struct Ranges
+{
+    const char *x;
+    const char *y;
+    int least;
+    int most;
+    const char *amount;
+    int amountMost;
+    int curveMost;
+};
+
+Ranges rangesOf(Segment::Motion motion)
+{
+    switch (motion) {
+    case Segment::Motion::Shake:
+        return {"揺れ幅の x", "揺れ幅の y", 0, kMaxShakeAmplitude, "1 回のコマ数", kMaxShakeSwingFrames, 4};
+    case Segment::Motion::Frames:
+        return {"目標の x 座標", "目標の y 座標", -32768, 32767, "コマ数", int(kMaxSegmentFrames), 8};
+    default:
+        return {"目標の x 座標", "目標の y 座標", -32768, 32767, "1コマ平均のドット数", 32767, 8};
+    }
+}
+
 // A shake's four values after its line's others: the swings, the decay, the pattern and the seed
 // (which reaches 2^32 - 1, past an int); and amplitudes that swing at all.
 bool readShake(const LogLine &line, qsizetype from, const Place &at, Segment &segment, RunError *error)
@@ -223,7 +248,6 @@ bool readShake(const LogLine &line, qsizetype from, const Place &at, Segment &se
 bool readRecord(const LogLine &line, Chain &chain, RunError *error, bool rows)
 {
     const auto value = [&line](DetailField field) { return line[int(field)].text; };
-    bool shake = false;
     const auto read = [&](DetailField field, int low, int high, int &out, const QString &label = QString()) {
         Place place{4, 1, label.isEmpty() ? detailFieldLabel(field) : label, field, rows};
         if (rows && label.isEmpty()) {
@@ -245,18 +269,15 @@ bool readRecord(const LogLine &line, Chain &chain, RunError *error, bool rows)
         || !read(DetailField::MoveKind, 1, 3, motion))
         return false;
     first.motion = Segment::Motion(motion);
-    shake = first.isShake();
-    const bool byFrames = first.motion == Segment::Motion::Frames;
-    // A shake's values are named as its boxes are, never as a target's coordinates.
-    const bool targetRead = shake ? read(DetailField::EndX, 0, kMaxShakeAmplitude, first.x, QStringLiteral("揺れ幅の x"))
-                                        && read(DetailField::EndY, 0, kMaxShakeAmplitude, first.y, QStringLiteral("揺れ幅の y"))
-                                  : read(DetailField::EndX, -32768, 32767, first.x) && read(DetailField::EndY, -32768, 32767, first.y);
-    if (!targetRead)
-        return false;
-    // The amount is named as the page names its box.
-    if (!read(DetailField::MoveAmount, 1, shake ? kMaxShakeSwingFrames : byFrames ? int(kMaxSegmentFrames) : 32767, first.amount,
-              shake ? QStringLiteral("1 回のコマ数") : byFrames ? QStringLiteral("コマ数") : QStringLiteral("1コマ平均のドット数"))
-        || !read(DetailField::Curve, 1, shake ? 4 : 8, curve) || !read(DetailField::HoldStart, 0, 32767, chain.holdStart)
+    const bool shake = first.isShake();
+    const Ranges ranges = rangesOf(first.motion);
+    // A shake's values are named as its boxes are, never as a target's coordinates; a move's target
+    // as the page names it. The amount is named as the page names its box.
+    const auto named = [shake](const char *label) { return shake ? QString::fromUtf8(label) : QString(); };
+    if (!read(DetailField::EndX, ranges.least, ranges.most, first.x, named(ranges.x))
+        || !read(DetailField::EndY, ranges.least, ranges.most, first.y, named(ranges.y))
+        || !read(DetailField::MoveAmount, 1, ranges.amountMost, first.amount, QString::fromUtf8(ranges.amount))
+        || !read(DetailField::Curve, 1, ranges.curveMost, curve) || !read(DetailField::HoldStart, 0, 32767, chain.holdStart)
         || !read(DetailField::HoldEnd, 0, 32767, first.hold) || !read(DetailField::BackgroundMode, 1, 3, background))
         return false;
     first.curve = Segment::Curve(curve);
@@ -300,13 +321,10 @@ bool readSegmentLine(const LogLine &line, int lineNumber, Chain &chain, RunError
         return false;
     segment.motion = Segment::Motion(motion);
     const bool shake = segment.isShake();
-    const bool byFrames = segment.motion == Segment::Motion::Frames;
-    const bool targetRead = shake ? read(0, "揺れ幅の x", 0, kMaxShakeAmplitude, segment.x) && read(1, "揺れ幅の y", 0, kMaxShakeAmplitude, segment.y)
-                                  : read(0, "目標の x 座標", -32768, 32767, segment.x) && read(1, "目標の y 座標", -32768, 32767, segment.y);
-    if (!targetRead
-        || !read(3, shake ? "1 回のコマ数" : byFrames ? "コマ数" : "1コマ平均のドット数", 1,
-                 shake ? kMaxShakeSwingFrames : byFrames ? int(kMaxSegmentFrames) : 32767, segment.amount)
-        || !read(4, "速さの変化", 1, shake ? 4 : 8, curve) || !read(5, "止めるコマ数", 0, 32767, segment.hold))
+    const Ranges ranges = rangesOf(segment.motion);
+    if (!read(0, ranges.x, ranges.least, ranges.most, segment.x) || !read(1, ranges.y, ranges.least, ranges.most, segment.y)
+        || !read(3, ranges.amount, 1, ranges.amountMost, segment.amount) || !read(4, "速さの変化", 1, ranges.curveMost, curve)
+        || !read(5, "止めるコマ数", 0, 32767, segment.hold))
         return false;
     segment.curve = Segment::Curve(curve);
     const qsizetype expected = segment.curve == Segment::Curve::Bezier || shake ? 10 : 6;

@@ -217,15 +217,22 @@ void addLine(QGridLayout *grid, int line, QWidget *parent, std::initializer_list
     grid->addLayout(h, line, 0, 1, 2);
 }
 
+// A kind's panel and its grid, inside margins that keep its texts off the editor's frame.
+QGridLayout *panelGrid(QWidget *panel)
+{
+    auto *grid = new QGridLayout(panel);
+    grid->setContentsMargins(2, 2, 2, 2);
+    grid->setVerticalSpacing(3);
+    grid->setHorizontalSpacing(4);
+    return grid;
+}
+
 } // namespace
 
 QWidget *Form6::buildMovePanel(QWidget *parent)
 {
     auto *panel = new QWidget(parent);
-    auto *grid = new QGridLayout(panel);
-    grid->setContentsMargins(2, 2, 2, 2);
-    grid->setVerticalSpacing(3);
-    grid->setHorizontalSpacing(4);
+    QGridLayout *grid = panelGrid(panel);
     m_targetX = box(3, panel, kCoordinate);
     m_targetY = box(4, panel, kCoordinate);
     addLine(grid, 0, panel, {{QStringLiteral("目標 x"), m_targetX}, {QStringLiteral("y"), m_targetY}});
@@ -292,10 +299,7 @@ QWidget *Form6::buildMovePanel(QWidget *parent)
 QWidget *Form6::buildShakePanel(QWidget *parent)
 {
     auto *panel = new QWidget(parent);
-    auto *grid = new QGridLayout(panel);
-    grid->setContentsMargins(2, 2, 2, 2);
-    grid->setVerticalSpacing(3);
-    grid->setHorizontalSpacing(4);
+    QGridLayout *grid = panelGrid(panel);
     m_amplitudeX = box(13, panel, QStringLiteral("1000"));
     m_amplitudeY = box(14, panel, QStringLiteral("1000"));
     m_swings = box(15, panel, QStringLiteral("100"));

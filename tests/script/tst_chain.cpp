@@ -400,7 +400,6 @@ private slots:
         b.y = 0;
         b.motion = Segment::Motion::Frames;
         b.amount = 3;
-        b.curve = Segment::Curve::EaseInOut;
         b.curve = Segment::Curve::BounceIn;
         Segment c;
         c.x = 1000;
